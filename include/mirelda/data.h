@@ -1,0 +1,183 @@
+// The data access components as components and pages see them: connection, record set, fields,
+// catalog, Jet engine and file system object. The data library implements them over SQLite (the
+// Jet file database), PostgreSQL (the "{sql server}" database) and the file system, and registers
+// them under "ADODB.Connection", "ADODB.RecordSet", "ADOX.Catalog", "JRO.JetEngine" and
+// "Scripting.FileSystemObject".
+//
+// Threading: an object belongs to the page that created it; a connection is never used by two
+// threads at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "mirelda/dispatch.h"
+#include "mirelda/export.h"
+#include "mirelda/variant.h"
+
+namespace mirelda {
+
+class RecordSet;
+class Fields;
+class Field;
+class Properties;
+class Property;
+
+// Object states.
+inline constexpr int32_t kStateClosed = 0;
+inline constexpr int32_t kStateOpen = 1;
+
+// Field types (the numbers of the replaced data access library).
+namespace field_type {
+inline constexpr int32_t kEmpty = 0;
+inline constexpr int32_t kSmallInt = 2;
+inline constexpr int32_t kInteger = 3;
+inline constexpr int32_t kDouble = 5;
+inline constexpr int32_t kDate = 7;
+inline constexpr int32_t kBoolean = 11;
+inline constexpr int32_t kBigInt = 20;
+inline constexpr int32_t kVarWChar = 202;
+inline constexpr int32_t kLongVarWChar = 203;
+inline constexpr int32_t kLongVarBinary = 205;
+}  // namespace field_type
+
+class MIRELDA_API Connection : public Dispatch {
+ public:
+  // Opens the connection that the string names; raises Error when it cannot. Raises when the
+  // connection is already open.
+  virtual void Open(const std::string& connection_string) = 0;
+  // Runs one statement. A query gives an open record set of its rows; any other statement gives
+  // a closed record set. Options -1 means unspecified.
+  virtual std::shared_ptr<RecordSet> Execute(const std::string& text, int32_t options) = 0;
+  // Raises Error when the connection is not open.
+  virtual void Close() = 0;
+  virtual int32_t State() = 0;
+  virtual std::string ConnectionString() = 0;
+
+  // The scripting forms: Open(ConnectionString, [UserID], [Password], [Options]) and
+  // Execute(CommandText, [RecordsAffected], [Options]).
+  void OpenWith(const std::string& connection_string, const Variant& user_id,
+                const Variant& password, int32_t options);
+  std::shared_ptr<RecordSet> ExecuteWith(const std::string& text, const Variant& records_affected,
+                                         int32_t options);
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "Connection"; }
+};
+
+class MIRELDA_API RecordSet : public Dispatch {
+ public:
+  // Opens the rows of source (query text) on active_connection (a Connection object, or a
+  // connection string that the record set opens for itself). -1 takes the default of each of
+  // cursor_type, lock_type and options.
+  virtual void Open(const Variant& source, const Variant& active_connection, int32_t cursor_type,
+                    int32_t lock_type, int32_t options) = 0;
+  virtual bool IsEOF() = 0;
+  virtual bool IsBOF() = 0;
+  virtual void MoveNext() = 0;
+  virtual void MovePrevious() = 0;
+  virtual void MoveFirst() = 0;
+  virtual void MoveLast() = 0;
+  virtual int32_t RecordCount() = 0;
+  virtual std::shared_ptr<Fields> GetFields() = 0;
+  // Raises Error when the record set is not open.
+  virtual void Close() = 0;
+  virtual int32_t State() = 0;
+
+  // The value of a field of the current row, by name (any letter case) or index.
+  Variant FieldValue(const Variant& index);
+  // The scripting forms: rs(index) gives the Field object; rs.Fields the collection and
+  // rs.Fields(index) one field.
+  std::shared_ptr<Field> FieldItem(const Variant& index);
+  Variant ScriptFields(const Variant& index);
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "Recordset"; }
+};
+
+class MIRELDA_API Fields : public Dispatch {
+ public:
+  virtual int32_t Count() = 0;
+  // By zero-based index or by name without regard to case; raises Error kItemNotFound otherwise.
+  virtual std::shared_ptr<Field> Item(const Variant& index) = 0;
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "Fields"; }
+};
+
+class MIRELDA_API Field : public Dispatch {
+ public:
+  virtual std::string Name() = 0;
+  // The value in the current row: Long, Double, String, Null, Bytes or Date.
+  virtual Variant Value() = 0;
+  virtual int32_t Type() = 0;
+  // Provider properties such as "ISAUTOINCREMENT".
+  virtual std::shared_ptr<Properties> GetProperties() = 0;
+
+  // The scripting form: field.Properties the collection, field.Properties(name) one property.
+  Variant ScriptProperties(const Variant& index);
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "Field"; }
+};
+
+class MIRELDA_API Properties : public Dispatch {
+ public:
+  virtual int32_t Count() = 0;
+  // By name without regard to case, or zero-based index; raises Error kItemNotFound otherwise.
+  virtual std::shared_ptr<Property> Item(const Variant& index) = 0;
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "Properties"; }
+};
+
+class MIRELDA_API Property : public Dispatch {
+ public:
+  virtual std::string Name() = 0;
+  virtual Variant Value() = 0;
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "Property"; }
+};
+
+class MIRELDA_API Catalog : public Dispatch {
+ public:
+  // Creates a new, empty database file from a Jet connection string; raises Error, touching
+  // nothing, when the file exists or its folder does not.
+  virtual void Create(const std::string& connection_string) = 0;
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "Catalog"; }
+};
+
+class MIRELDA_API JetEngine : public Dispatch {
+ public:
+  // Writes a compacted copy of the source database to the destination; raises Error, leaving no
+  // destination file, when the source cannot be opened or the destination exists.
+  virtual void CompactDatabase(const std::string& source, const std::string& destination) = 0;
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "JetEngine"; }
+};
+
+// Paths are page paths (drive letters, "\" or "/"), resolved through the path map.
+class MIRELDA_API FileSystemObject : public Dispatch {
+ public:
+  // Deletes the files that spec names ("*" and "?" allowed in the last component); File not found
+  // (53) when nothing matches.
+  virtual void DeleteFile(const std::string& spec, bool force) = 0;
+  virtual void CopyFile(const std::string& source, const std::string& destination,
+                        bool overwrite) = 0;
+  virtual void MoveFile(const std::string& source, const std::string& destination) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool FolderExists(const std::string& path) = 0;
+  virtual void CreateFolder(const std::string& path) = 0;
+  virtual std::string GetFileName(const std::string& path) = 0;
+  virtual std::string BuildPath(const std::string& path, const std::string& name) = 0;
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "FileSystemObject"; }
+};
+
+}  // namespace mirelda

@@ -1,0 +1,151 @@
+// Member tables of the data access interfaces, and their scripting forms.
+#include "mirelda/data.h"
+
+namespace mirelda {
+
+void Connection::OpenWith(const std::string& connection_string, const Variant& /*user_id*/,
+                          const Variant& /*password*/, int32_t /*options*/) {
+  // Credentials travel inside the connection string ("uid=", "pwd="), as every caller here
+  // writes them; the separate arguments exist for scripts written against the original object.
+  Open(connection_string);
+}
+
+std::shared_ptr<RecordSet> Connection::ExecuteWith(const std::string& text,
+                                                   const Variant& /*records_affected*/,
+                                                   int32_t options) {
+  return Execute(text, options);
+}
+
+const MemberTable& Connection::Members() const {
+  static const MemberTable table =
+      MemberTableBuilder<Connection>("_Connection")
+          .Method<&Connection::OpenWith>("Open", {Arg("ConnectionString"),
+                                                  Arg("UserID").Optional(),
+                                                  Arg("Password").Optional(),
+                                                  Arg("Options").Optional(int32_t{-1})})
+          .Method<&Connection::ExecuteWith>("Execute", {Arg("CommandText"),
+                                                        Arg("RecordsAffected").ByRef().Optional(),
+                                                        Arg("Options").Optional(int32_t{-1})})
+          .Method<&Connection::Close>("Close")
+          .Get<&Connection::State>("State")
+          .Get<&Connection::ConnectionString>("ConnectionString")
+          .Build();
+  return table;
+}
+
+Variant RecordSet::FieldValue(const Variant& index) { return GetFields()->Item(index)->Value(); }
+
+std::shared_ptr<Field> RecordSet::FieldItem(const Variant& index) {
+  return GetFields()->Item(index);
+}
+
+Variant RecordSet::ScriptFields(const Variant& index) {
+  auto fields = GetFields();
+  if (index.is_missing()) return Variant(fields);
+  return Variant(fields->Item(index));
+}
+
+Variant Field::ScriptProperties(const Variant& index) {
+  auto properties = GetProperties();
+  if (index.is_missing()) return Variant(properties);
+  return Variant(properties->Item(index));
+}
+
+const MemberTable& RecordSet::Members() const {
+  static const MemberTable table =
+      MemberTableBuilder<RecordSet>("_Recordset")
+          .Method<&RecordSet::FieldItem>("Collect", {Arg("Index")})
+          .Default()
+          .Method<&RecordSet::Open>("Open", {Arg("Source").Optional(),
+                                             Arg("ActiveConnection").Optional(),
+                                             Arg("CursorType").Optional(int32_t{-1}),
+                                             Arg("LockType").Optional(int32_t{-1}),
+                                             Arg("Options").Optional(int32_t{-1})})
+          .Get<&RecordSet::IsEOF>("EOF")
+          .Get<&RecordSet::IsBOF>("BOF")
+          .Method<&RecordSet::MoveNext>("MoveNext")
+          .Method<&RecordSet::MovePrevious>("MovePrevious")
+          .Method<&RecordSet::MoveFirst>("MoveFirst")
+          .Method<&RecordSet::MoveLast>("MoveLast")
+          .Get<&RecordSet::RecordCount>("RecordCount")
+          .Get<&RecordSet::ScriptFields>("Fields", {Arg("Index").Optional()})
+          .Method<&RecordSet::Close>("Close")
+          .Get<&RecordSet::State>("State")
+          .Build();
+  return table;
+}
+
+const MemberTable& Fields::Members() const {
+  static const MemberTable table = MemberTableBuilder<Fields>("Fields")
+                                       .Get<&Fields::Item>("Item", {Arg("Index")})
+                                       .Default()
+                                       .Get<&Fields::Count>("Count")
+                                       .Build();
+  return table;
+}
+
+const MemberTable& Field::Members() const {
+  static const MemberTable table =
+      MemberTableBuilder<Field>("Field")
+          .Get<&Field::Value>("Value")
+          .Default()
+          .Get<&Field::Name>("Name")
+          .Get<&Field::Type>("Type")
+          .Get<&Field::ScriptProperties>("Properties", {Arg("Index").Optional()})
+          .Build();
+  return table;
+}
+
+const MemberTable& Properties::Members() const {
+  static const MemberTable table = MemberTableBuilder<Properties>("Properties")
+                                       .Get<&Properties::Item>("Item", {Arg("Index")})
+                                       .Default()
+                                       .Get<&Properties::Count>("Count")
+                                       .Build();
+  return table;
+}
+
+const MemberTable& Property::Members() const {
+  static const MemberTable table = MemberTableBuilder<Property>("Property")
+                                       .Get<&Property::Value>("Value")
+                                       .Default()
+                                       .Get<&Property::Name>("Name")
+                                       .Build();
+  return table;
+}
+
+const MemberTable& Catalog::Members() const {
+  static const MemberTable table =
+      MemberTableBuilder<Catalog>("_Catalog")
+          .Method<&Catalog::Create>("Create", {Arg("ConnectString")})
+          .Build();
+  return table;
+}
+
+const MemberTable& JetEngine::Members() const {
+  static const MemberTable table =
+      MemberTableBuilder<JetEngine>("IJetEngine")
+          .Method<&JetEngine::CompactDatabase>("CompactDatabase",
+                                               {Arg("SourceConnection"), Arg("DestConnection")})
+          .Build();
+  return table;
+}
+
+const MemberTable& FileSystemObject::Members() const {
+  static const MemberTable table =
+      MemberTableBuilder<FileSystemObject>("IFileSystem3")
+          .Method<&FileSystemObject::DeleteFile>("DeleteFile",
+                                                 {Arg("FileSpec"), Arg("Force").Optional(false)})
+          .Method<&FileSystemObject::CopyFile>(
+              "CopyFile", {Arg("Source"), Arg("Destination"), Arg("OverWriteFiles").Optional(true)})
+          .Method<&FileSystemObject::MoveFile>("MoveFile", {Arg("Source"), Arg("Destination")})
+          .Method<&FileSystemObject::FileExists>("FileExists", {Arg("FileSpec")})
+          .Method<&FileSystemObject::FolderExists>("FolderExists", {Arg("FolderSpec")})
+          .Method<&FileSystemObject::CreateFolder>("CreateFolder", {Arg("Path")})
+          .Method<&FileSystemObject::GetFileName>("GetFileName", {Arg("Path")})
+          .Method<&FileSystemObject::BuildPath>("BuildPath", {Arg("Path"), Arg("Name")})
+          .Build();
+  return table;
+}
+
+}  // namespace mirelda
