@@ -53,6 +53,12 @@ const MemberTable& Database::Members() const {
               {Arg("ServerName"), Arg("DatabaseName"), Arg("UserName"), Arg("Password")})
           .Method<&Database::ConvertPath>("ConvertPath", {Arg("RelativePath")})
           .Method<&Database::FileExist>("FileExist", {Arg("fPath"), Arg("fName")})
+          .Method<&Database::CreateTableReference>("CreateTableReference", {Arg("DbVer")})
+          .Method<&Database::CreateFieldReference>("CreateFieldReference", {Arg("DbVer")})
+          .Method<&Database::CreateEnumTable>("CreateEnumTable", {Arg("DbVer")})
+          .Method<&Database::CreateIndexTable>("CreateIndexTable", {Arg("DbVer")})
+          .Method<&Database::CreateAdministrator>("CreateAdministrator", {Arg("DbVer")})
+          .Method<&Database::CreateAdminMenu>("CreateAdminMenu", {Arg("DbVer")})
           .Method<&Database::closeDB>("closeDB")
           .Build();
   return table;

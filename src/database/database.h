@@ -51,6 +51,18 @@ class Database final : public frame::ConnectedPage {
   // connection is set; when Close fails its error reaches the caller and the reference stays.
   void closeDB();
 
+  // The data dictionary bootstrap: each creates its table when absent, seeds it when empty, and
+  // returns the report. Errors of their own record set reach the caller.
+  Variant CreateTableReference(int16_t DbVer);
+  Variant CreateFieldReference(int16_t DbVer);
+  Variant CreateEnumTable(int16_t DbVer);
+  Variant CreateIndexTable(int16_t DbVer);
+  Variant CreateAdministrator(int16_t DbVer);
+  Variant CreateAdminMenu(int16_t DbVer);
+
+  // The page's Server.CreateObject; Object variable not set (91) outside a page.
+  std::shared_ptr<Dispatch> Create(const std::string& prog_id) const;
+
   const MemberTable& Members() const override;
   std::string ClassName() const override { return "Database"; }
   std::optional<Guid> ClassId() const override;
@@ -58,8 +70,6 @@ class Database final : public frame::ConnectedPage {
  private:
   // Writes a report into the page.
   void Write(const std::string& message) const;
-  // The page's Server.CreateObject.
-  std::shared_ptr<Dispatch> Create(const std::string& prog_id) const;
 };
 
 }  // namespace mirelda::database
