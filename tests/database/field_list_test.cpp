@@ -3,22 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/bar_list.h"
 #include "support/error_matchers.h"
 
 namespace mirelda::database {
 namespace {
 
-// Every piece of the text split at "|", so that "" is one empty entry.
 Variant Array(const std::string& bars, int32_t lower = 0) {
-  std::vector<Variant> items;
-  size_t start = 0;
-  while (true) {
-    size_t bar = bars.find('|', start);
-    items.emplace_back(bars.substr(start, bar == std::string::npos ? bar : bar - start));
-    if (bar == std::string::npos) break;
-    start = bar + 1;
-  }
-  return Variant(VariantArray(std::move(items), lower));
+  return testing::BarList(bars, lower);
 }
 
 FieldList List(const std::string& names, const std::string& types, const std::string& sizes,
