@@ -21,7 +21,10 @@ namespace {
 }
 
 PostgresServer Load() {
-  std::filesystem::path state = BuildDir() / "tests" / "postgres" / "server.env";
+  const char* explicit_state = std::getenv("MIRELDA_POSTGRES_STATE");
+  std::filesystem::path state = explicit_state && *explicit_state
+                                    ? std::filesystem::path(explicit_state)
+                                    : BuildDir() / "tests" / "postgres" / "server.env";
   std::ifstream in(state);
   if (!in) {
     Fail("no server: " + state.string() +

@@ -23,8 +23,9 @@ struct PostgresServer {
   }
 };
 
-// The running server, read from the fixture's state under the build folder. Aborts the test
-// program with a message when the fixture did not start one: a missing server is a failure.
+// The running server, read from the fixture's state under the build folder (or the state file
+// that MIRELDA_POSTGRES_STATE names). Aborts the program with a message when the fixture did not
+// start one: a missing server is a failure.
 const PostgresServer& Postgres();
 
 // Creates a new, empty database owned by the test role, with a name unique to this run, and
