@@ -3,6 +3,7 @@
 #include "data/data_connection.h"
 #include "data/data_record_set.h"
 #include "data/file_system_object.h"
+#include "data/jet_catalog.h"
 #include "mirelda/registry.h"
 
 namespace mirelda::data {
@@ -54,6 +55,8 @@ const std::vector<DataClass>& DataClasses() {
   static const std::vector<DataClass> classes = {
       {"ADODB.Connection", ConnectionClassId(), &Make<DataConnection>},
       {"ADODB.RecordSet", RecordSetClassId(), &Make<DataRecordSet>},
+      {"ADOX.Catalog", CatalogClassId(), &Make<JetCatalog>},
+      {"JRO.JetEngine", JetEngineClassId(), &Make<JetCompactor>},
       {"Scripting.FileSystemObject", FileSystemObjectClassId(), &Make<FileSystemObjectImpl>},
   };
   return classes;

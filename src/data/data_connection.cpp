@@ -3,6 +3,7 @@
 #include "data/connection_string.h"
 #include "data/data_classes.h"
 #include "data/data_record_set.h"
+#include "data/postgres_engine.h"
 #include "data/sqlite_engine.h"
 
 namespace mirelda::data {
@@ -17,7 +18,7 @@ std::unique_ptr<Engine> OpenEngine(const std::string& connection_string) {
   if (target.kind == ConnectionTarget::Kind::kJetFile) {
     return std::make_unique<SqliteEngine>(target.jet.path);
   }
-  throw Error(errc::kProviderNotFound, "The server database is not available.");
+  return std::make_unique<PostgresEngine>(target.server);
 }
 
 void DataConnection::Open(const std::string& connection_string) {

@@ -31,6 +31,7 @@ void DataRecordSet::Open(const Variant& source, const Variant& active_connection
 void DataRecordSet::Attach(std::shared_ptr<const ResultTable> rows, CursorType cursor_type) {
   // A fresh cursor: field objects kept from an earlier opening stay with the closed one.
   cursor_ = std::make_shared<Cursor>();
+  cursor_->count = rows->RowCount();
   cursor_->rows = std::move(rows);
   cursor_->position = 0;
   cursor_type_ = cursor_type;
@@ -67,22 +68,22 @@ void DataRecordSet::MovePrevious() {
 }
 
 void DataRecordSet::MoveFirst() {
-  const ResultTable& rows = RequireOpen();
-  if (rows.RowCount() == 0) throw Error(errc::kNoCurrentRecord);
+  RequireOpen();
+  if (cursor_->count == 0) throw Error(errc::kNoCurrentRecord);
   cursor_->position = 0;
 }
 
 void DataRecordSet::MoveLast() {
-  const ResultTable& rows = RequireOpen();
+  RequireOpen();
   RequireBackward();
-  if (rows.RowCount() == 0) throw Error(errc::kNoCurrentRecord);
-  cursor_->position = static_cast<int64_t>(rows.RowCount()) - 1;
+  if (cursor_->count == 0) throw Error(errc::kNoCurrentRecord);
+  cursor_->position = static_cast<int64_t>(cursor_->count) - 1;
 }
 
 int32_t DataRecordSet::RecordCount() {
-  const ResultTable& rows = RequireOpen();
+  RequireOpen();
   if (cursor_type_ == CursorType::kForwardOnly || cursor_type_ == CursorType::kDynamic) return -1;
-  return static_cast<int32_t>(rows.RowCount());
+  return static_cast<int32_t>(cursor_->count);
 }
 
 std::shared_ptr<Fields> DataRecordSet::GetFields() {

@@ -17,7 +17,8 @@ namespace {
 // Ordinal position for a number, or the first item whose name matches without regard to case.
 template <class Items, class NameOf>
 size_t Find(const Items& items, const Variant& index, NameOf&& name_of) {
-  if (index.is_numeric()) {
+  const VarType type = index.type();
+  if (type == VarType::kLong || type == VarType::kInteger || index.is_numeric()) {
     int32_t ordinal = index.ToLong();
     if (ordinal < 0 || static_cast<size_t>(ordinal) >= items.size()) NotFound(index);
     return static_cast<size_t>(ordinal);
@@ -49,8 +50,10 @@ int32_t DataField::Type() { return Column().type; }
 
 Variant DataField::Value() {
   const ResultTable& rows = cursor_->RequireRows();
-  if (cursor_->BeforeStart() || cursor_->AtEnd()) throw Error(errc::kNoCurrentRecord);
-  return rows.Value(static_cast<size_t>(cursor_->position), column_);
+  // Before the first row the position is negative, which as unsigned lies past the last.
+  const auto row = static_cast<uint64_t>(cursor_->position);
+  if (row >= cursor_->count) throw Error(errc::kNoCurrentRecord);
+  return rows.Value(row, column_);
 }
 
 std::shared_ptr<Properties> DataField::GetProperties() {

@@ -18,12 +18,13 @@ namespace mirelda::data {
 // RowCount() after the last (EOF). Rows are null once the record set is closed.
 struct Cursor {
   std::shared_ptr<const ResultTable> rows;
+  size_t count = 0;  // rows->RowCount(), kept at hand for the checks of every read
   int64_t position = 0;
 
   // kObjectClosed when closed.
   const ResultTable& RequireRows() const;
-  bool AtEnd() const { return position >= static_cast<int64_t>(rows->RowCount()); }
-  bool BeforeStart() const { return position < 0 || rows->RowCount() == 0; }
+  bool AtEnd() const { return position >= static_cast<int64_t>(count); }
+  bool BeforeStart() const { return position < 0 || count == 0; }
 };
 
 class DataProperty final : public Property {

@@ -43,8 +43,10 @@ std::optional<SqliteType> MapType(const TypeName& type) {
   if (n == "datetime" || n == "date" || n == "time" || n == "timestamp" || n == "smalldatetime") {
     return SqliteType{"DATETIME"};
   }
+  // "INT", not "INTEGER": an INTEGER primary key would be SQLite's rowid, which numbers itself
+  // when a row leaves it out instead of refusing the row as Jet does.
   if (n == "int" || n == "integer" || n == "long" || n == "integer4" || n == "int4") {
-    return SqliteType{"INTEGER"};
+    return SqliteType{"INT"};
   }
   if (n == "smallint" || n == "short" || n == "integer2" || n == "int2")
     return SqliteType{"SMALLINT"};
@@ -73,7 +75,7 @@ void TranslateColumn(const Statement& st, const ColumnDefinition& column, bool a
   size_t type_begin = t[type.first].begin;
   size_t type_end = t[type.last - 1].end;
   if (IsAutoNumber(column.type)) {
-    edits.Replace(type_begin, type_end, auto_key ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "INTEGER");
+    edits.Replace(type_begin, type_end, auto_key ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "INT");
   } else if (std::optional<SqliteType> mapped = MapType(type)) {
     std::string replacement = mapped->text;
     if (mapped->is_text && !column.has_collate) replacement += " COLLATE NOCASE";

@@ -1,8 +1,49 @@
 #include "data/result_table.h"
 
+#include <bit>
+#include <limits>
 #include <string>
 
+#include "mirelda/error.h"
+
 namespace mirelda::data {
+
+void CellTable::AddReal(double value) {
+  cells_.push_back({std::bit_cast<uint64_t>(value), 0, Kind::kReal});
+}
+
+void CellTable::AddSpan(std::string_view bytes, Kind kind) {
+  if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
+    throw Error(errc::kUnspecified, "A value of more than 4 GB cannot be read into a record set");
+  }
+  cells_.push_back({buffer_.size(), static_cast<uint32_t>(bytes.size()), kind});
+  buffer_.append(bytes);
+}
+
+Variant CellTable::Value(size_t row, size_t column) const {
+  const Cell& cell = cells_[row * columns_.size() + column];
+  switch (cell.kind) {
+    case Kind::kNull:
+      return Variant::Null();
+    case Kind::kInteger:
+      return Variant::FromInt64(static_cast<int64_t>(cell.bits));
+    case Kind::kBoolean:
+      return Variant(cell.bits != 0);
+    case Kind::kReal:
+      return Variant(std::bit_cast<double>(cell.bits));
+    case Kind::kBytes:
+      return Variant(ByteArray(std::string_view(buffer_).substr(cell.bits, cell.size)));
+    case Kind::kDateText:
+    case Kind::kText:
+      break;
+  }
+  std::string_view text = std::string_view(buffer_).substr(cell.bits, cell.size);
+  if (cell.kind == Kind::kDateText) {
+    Date date;
+    if (ParseStoredDate(text, &date)) return Variant(date);
+  }
+  return Variant(text);
+}
 
 bool ParseStoredDate(std::string_view text, Date* out) {
   // Fractions of a second and a zone offset follow the seconds; the page language's dates carry

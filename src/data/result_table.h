@@ -33,22 +33,45 @@ class ResultTable {
   std::vector<ColumnInfo> columns_;
 };
 
-// Rows held as values, row after row.
-class ValueTable final : public ResultTable {
+// Rows copied out of an engine, row after row, in a compact form: numbers in place, text and
+// bytes in one shared buffer. A value becomes a Variant only when it is read.
+class CellTable final : public ResultTable {
  public:
-  explicit ValueTable(std::vector<ColumnInfo> columns) { columns_ = std::move(columns); }
+  explicit CellTable(std::vector<ColumnInfo> columns) { columns_ = std::move(columns); }
 
   std::vector<ColumnInfo>& mutable_columns() { return columns_; }
-  std::vector<Variant>& cells() { return cells_; }
-  size_t RowCount() const override {
-    return columns_.empty() ? 0 : cells_.size() / columns_.size();
+
+  // Append the cells of each row in column order.
+  void AddNull() { cells_.push_back({0, 0, Kind::kNull}); }
+  void AddInteger(int64_t value) {
+    cells_.push_back({static_cast<uint64_t>(value), 0, Kind::kInteger});
   }
-  Variant Value(size_t row, size_t column) const override {
-    return cells_[row * columns_.size() + column];
+  void AddBoolean(bool value) { cells_.push_back({value, 0, Kind::kBoolean}); }
+  void AddReal(double value);
+  // as_date: read as a Date when the text holds one, as text otherwise.
+  void AddText(std::string_view text, bool as_date) {
+    AddSpan(text, as_date ? Kind::kDateText : Kind::kText);
   }
+  void AddBytes(std::string_view bytes) { AddSpan(bytes, Kind::kBytes); }
+
+  // Closes the row whose cells were added since the last call.
+  void EndRow() { ++rows_; }
+
+  size_t RowCount() const override { return rows_; }
+  Variant Value(size_t row, size_t column) const override;
 
  private:
-  std::vector<Variant> cells_;
+  enum class Kind : uint8_t { kNull, kInteger, kBoolean, kReal, kText, kDateText, kBytes };
+  struct Cell {
+    uint64_t bits;  // the number, or the offset of the text in the buffer
+    uint32_t size;  // the length of the text
+    Kind kind;
+  };
+  void AddSpan(std::string_view bytes, Kind kind);
+
+  std::vector<Cell> cells_;
+  std::string buffer_;
+  size_t rows_ = 0;
 };
 
 // A date as an engine writes it: "YYYY-MM-DD[ HH:MM:SS[.fraction]][+zone]" or a time of day.

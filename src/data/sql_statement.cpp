@@ -23,6 +23,8 @@ Statement ParseStatement(std::string_view text, Dialect dialect) {
                 "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
                 "'UPDATE'.");
   }
+  // Without a ";" the statement ends with its last token: a comment after it is no part of it.
+  if (st.end == text.size()) st.end = st.tokens.back().end;
   return st;
 }
 

@@ -14,7 +14,7 @@ inline constexpr size_t kNone = static_cast<size_t>(-1);
 struct Statement {
   std::string_view text;
   std::vector<Token> tokens;  // without a closing ";"
-  size_t end = 0;  // byte offset where the statement ends (a closing ";" or the text end)
+  size_t end = 0;  // byte offset where the statement ends: its closing ";" or its last token
 };
 
 // The single statement in text. A closing ";" is allowed; any other token after a ";" is a second

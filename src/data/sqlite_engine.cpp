@@ -64,31 +64,34 @@ int32_t TypeOfValue(int storage_class) {
   }
 }
 
-Variant ReadValue(sqlite3_stmt* st, int column, ValueKind kind) {
+void ReadValue(sqlite3_stmt* st, int column, ValueKind kind, CellTable& table) {
   switch (sqlite3_column_type(st, column)) {
     case SQLITE_INTEGER: {
       sqlite3_int64 v = sqlite3_column_int64(st, column);
-      if (kind == ValueKind::kBoolean) return Variant(v != 0);
-      return Variant::FromInt64(v);
+      if (kind == ValueKind::kBoolean) {
+        table.AddBoolean(v != 0);
+      } else {
+        table.AddInteger(v);
+      }
+      return;
     }
     case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(st, column));
+      table.AddReal(sqlite3_column_double(st, column));
+      return;
     case SQLITE_TEXT: {
       const char* data = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
-      std::string_view value(data, static_cast<size_t>(sqlite3_column_bytes(st, column)));
-      if (kind == ValueKind::kDate) {
-        Date date;
-        if (ParseStoredDate(value, &date)) return Variant(date);
-      }
-      return Variant(value);
+      table.AddText(std::string_view(data, static_cast<size_t>(sqlite3_column_bytes(st, column))),
+                    kind == ValueKind::kDate);
+      return;
     }
     case SQLITE_BLOB: {
       const void* data = sqlite3_column_blob(st, column);
       size_t size = static_cast<size_t>(sqlite3_column_bytes(st, column));
-      return Variant(ByteArray(std::string_view(static_cast<const char*>(data), size)));
+      table.AddBytes(std::string_view(static_cast<const char*>(data), size));
+      return;
     }
     default:
-      return Variant::Null();
+      table.AddNull();
   }
 }
 
@@ -159,8 +162,7 @@ std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement)
       typed[static_cast<size_t>(c)] = true;
     }
   }
-  auto table = std::make_shared<ValueTable>(std::move(columns));
-  std::vector<Variant>& cells = table->cells();
+  auto table = std::make_shared<CellTable>(std::move(columns));
   int rc;
   bool first = true;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
@@ -170,8 +172,9 @@ std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement)
         table->mutable_columns()[static_cast<size_t>(c)].type =
             TypeOfValue(sqlite3_column_type(st.get(), c));
       }
-      cells.push_back(ReadValue(st.get(), c, kinds[static_cast<size_t>(c)]));
+      ReadValue(st.get(), c, kinds[static_cast<size_t>(c)], *table);
     }
+    table->EndRow();
     first = false;
   }
   if (rc != SQLITE_DONE) throw SqliteError(db_.get());

@@ -26,7 +26,8 @@ Error SqliteError(sqlite3* db) {
     number = errc::kNoSuchTable;
   } else if (message.find("syntax error") != std::string::npos ||
              message.starts_with("incomplete input") || message.starts_with("unrecognized token") ||
-             message.starts_with("no such column") || message.starts_with("no such function")) {
+             message.starts_with("no such column") || message.starts_with("no such function") ||
+             message.find("already exists") != std::string::npos) {
     number = errc::kSyntaxError;
   }
   return Error(number, message, "SQLite");

@@ -28,8 +28,10 @@ inline constexpr int kBusyTimeoutMs = 30000;
 // Opens a database file with flags (SQLITE_OPEN_*); page_path names it in messages.
 SqliteDatabase OpenSqlite(const std::filesystem::path& file, int flags, std::string_view page_path);
 
-// The Error for the last failure on db: "no such table" and syntax errors carry their own
-// numbers, everything else is unspecified; the description is SQLite's message.
+// The Error for the last failure on db: "no such table" has its own number; statements that
+// cannot run as written (syntax, unknown columns and functions, objects that already exist)
+// are command errors, as Jet reports them; everything else is unspecified. The description is
+// SQLite's message.
 Error SqliteError(sqlite3* db);
 
 // Runs text that returns no rows; raises SqliteError.

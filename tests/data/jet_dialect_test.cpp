@@ -24,10 +24,9 @@ TEST(JetDialect, TheTableBuildersStatementTakesTheKeyIntoTheAutoNumber) {
                          "char ,tableType int ,PRIMARY KEY (id))"),
             "CREATE TABLE TableReference (id INTEGER PRIMARY KEY AUTOINCREMENT ,tableCode "
             "VARCHAR(255) COLLATE NOCASE ,tableName VARCHAR(255) COLLATE NOCASE ,tableType "
-            "INTEGER )");
-  EXPECT_EQ(
-      TranslateJet("CREATE TABLE t (a int NOT NULL,b char(20) NULL,PRIMARY KEY (a))"),
-      "CREATE TABLE t (a INTEGER NOT NULL,b VARCHAR(20) COLLATE NOCASE NULL,PRIMARY KEY (a))");
+            "INT )");
+  EXPECT_EQ(TranslateJet("CREATE TABLE t (a int NOT NULL,b char(20) NULL,PRIMARY KEY (a))"),
+            "CREATE TABLE t (a INT NOT NULL,b VARCHAR(20) COLLATE NOCASE NULL,PRIMARY KEY (a))");
   EXPECT_EQ(TranslateJet("create table m (remark memo, at datetime, c COUNTER(1,1))"),
             "create table m (remark TEXT COLLATE NOCASE, at DATETIME, c INTEGER PRIMARY KEY "
             "AUTOINCREMENT)");
@@ -35,9 +34,9 @@ TEST(JetDialect, TheTableBuildersStatementTakesTheKeyIntoTheAutoNumber) {
 
 TEST(JetDialect, AnotherPrimaryKeyBesideTheAutoNumberBecomesUnique) {
   EXPECT_EQ(TranslateJet("CREATE TABLE t (id counter, a int, PRIMARY KEY (id,a))"),
-            "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, a INTEGER, UNIQUE (id,a))");
+            "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, a INT, UNIQUE (id,a))");
   EXPECT_EQ(TranslateJet("CREATE TABLE t (a int primary key, id counter primary key)"),
-            "CREATE TABLE t (a INTEGER UNIQUE, id INTEGER PRIMARY KEY AUTOINCREMENT )");
+            "CREATE TABLE t (a INT UNIQUE, id INTEGER PRIMARY KEY AUTOINCREMENT )");
   EXPECT_EQ(TranslateJet("CREATE TABLE t (PRIMARY KEY (id), id autoincrement, b text(5))"),
             "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, b VARCHAR(5) COLLATE NOCASE)");
 }
@@ -45,7 +44,7 @@ TEST(JetDialect, AnotherPrimaryKeyBesideTheAutoNumberBecomesUnique) {
 TEST(JetDialect, ABareReferencesClauseIsAForeignKey) {
   EXPECT_EQ(TranslateJet("CREATE TABLE t (id int ,pid int ,PRIMARY KEY (id),(pid) REFERENCES "
                          "t1(pid))"),
-            "CREATE TABLE t (id INTEGER ,pid INTEGER ,PRIMARY KEY (id),FOREIGN KEY (pid) "
+            "CREATE TABLE t (id INT ,pid INT ,PRIMARY KEY (id),FOREIGN KEY (pid) "
             "REFERENCES t1(pid))");
 }
 

@@ -37,7 +37,8 @@ TEST_P(Trace, EachStatementAppearsAsReceivedAndAsSent) {
   std::vector<std::string> lines = Lines(file);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "received\t" + engine + "\t" + create);
-  EXPECT_TRUE(lines[1].starts_with("sent\t" + engine + "\tCREATE TABLE t (id ")) << lines[1];
+  EXPECT_TRUE(lines[1].starts_with("sent\t" + engine + "\t")) << lines[1];
+  EXPECT_NE(lines[1].find("CREATE TABLE t (id "), std::string::npos) << lines[1];
   EXPECT_NE(lines[1], "sent\t" + engine + "\t" + create);
   EXPECT_EQ(lines[2], "received\t" + engine + "\t" + insert);
   EXPECT_EQ(lines[3], "sent\t" + engine + "\t" + insert);
@@ -52,7 +53,8 @@ TEST_P(Trace, LineBreaksAreWrittenAsEscapes) {
   EXPECT_TRUE(lines[0].ends_with("\tselect 1\\r\\nas one"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, Trace, ::testing::Values(EngineKind::kJet), EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, Trace, ::testing::Values(EngineKind::kJet, EngineKind::kServer),
+                         EngineName);
 
 }  // namespace
 }  // namespace mirelda::data::testing
