@@ -1,6 +1,8 @@
 // Jet database files: created, probed and compacted in place, through the path map.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 
 #include "data/jet_file.h"
@@ -105,6 +107,77 @@ TEST_F(DatabaseFiles, AFailedCompactionLeavesTheDatabaseAsItWas) {
   auto c = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
   EXPECT_EQ(testing::Query(*c, "select * from t").size(), 0u);
   EXPECT_TRUE(std::filesystem::is_directory(HostPath("db/shop.mdb.bak.mdb/inside")));
+  EXPECT_FALSE(PendingError().pending());
+}
+
+}  // namespace
+}  // namespace mirelda::database
+
+namespace mirelda::database {
+namespace {
+
+// Server databases on the PostgreSQL server of the run.
+class ServerDatabases : public testing::ComponentPage {
+ protected:
+  void SetUp() override {
+    ComponentPage::SetUp();
+    db_ = Start<Database>();
+  }
+  static std::string UniqueName() {
+    static int counter = 0;
+    return "mirelda_made_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+  }
+  Variant Exists(const std::string& name, const std::string& pwd) {
+    const auto& pg = testing::Postgres();
+    return db_->SqlServerDbExists(pg.Server(), pg.user, pwd, name);
+  }
+  Variant Make(const std::string& name, const std::string& pwd) {
+    const auto& pg = testing::Postgres();
+    return db_->Call("CreateSqlServerDB", pg.Server(), pg.user, pwd, name);
+  }
+  std::shared_ptr<Database> db_;
+};
+
+TEST_F(ServerDatabases, CreatesOnceThenSaysItExists) {
+  const std::string password = testing::Postgres().password;
+  const std::string name = UniqueName();
+  EXPECT_EQ(Exists(name, password), Variant(false));
+  EXPECT_EQ(Make(name, password), Variant(true));
+  EXPECT_EQ(Exists(name, password), Variant(true));
+  EXPECT_EQ(Output(), "");
+  EXPECT_EQ(Make(name, password), Variant(false));
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"对不起，数据库" + name + "已存在！"}));
+  auto made = Open(testing::Postgres().ConnectionString(name));
+  EXPECT_EQ(made->State(), kStateOpen);
+}
+
+TEST_F(ServerDatabases, AQuoteCanNeitherBreakNorWidenTheLookup) {
+  const std::string password = testing::Postgres().password;
+  EXPECT_EQ(Exists("postgres", password), Variant(true));
+  EXPECT_EQ(Exists("x' or '1'='1", password), Variant(false));
+  EXPECT_EQ(Exists("postgres' --", password), Variant(false));
+  EXPECT_EQ(Exists("postgres", "wrong password"), Variant(false));
+  EXPECT_EQ(Output(), "");
+}
+
+TEST_F(ServerDatabases, FailuresAreReportedWithTheirNumber) {
+  const std::string password = testing::Postgres().password;
+  // Not a plain identifier: refused before anything runs.
+  EXPECT_EQ(Make("shop; drop database postgres", password), Variant(false));
+  EXPECT_EQ(Make("1shop", password), Variant(false));
+  // A plain identifier that the server refuses as a name.
+  EXPECT_EQ(Make("select", password), Variant(false));
+  // No connection: the component that was needed is missing.
+  EXPECT_EQ(Make(UniqueName(), "wrong password"), Variant());
+  ASSERT_EQ(Writes().size(), 4u);
+  EXPECT_EQ(Writes()[0].rfind("无法建立，请检查错误信息<br>5<br>Invalid database name", 0), 0u)
+      << Writes()[0];
+  EXPECT_EQ(Writes()[1].rfind("无法建立，请检查错误信息<br>5<br>", 0), 0u) << Writes()[1];
+  EXPECT_EQ(Writes()[2].rfind("无法建立，请检查错误信息<br>-2147217900<br>", 0), 0u)
+      << Writes()[2];
+  EXPECT_EQ(Writes()[3].rfind("无法建立，请检查错误信息<br>-2147217843<br>", 0), 0u)
+      << Writes()[3];
+  EXPECT_EQ(Exists("postgres", password), Variant(true));
   EXPECT_FALSE(PendingError().pending());
 }
 

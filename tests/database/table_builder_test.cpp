@@ -11,12 +11,12 @@ namespace {
 
 using testing::BarList;
 
-class TableBuilder : public testing::ComponentPage {
+class TableBuilder : public testing::ComponentPageOnBothEngines {
  protected:
   void SetUp() override {
-    ComponentPage::SetUp();
+    ComponentPageOnBothEngines::SetUp();
     db_ = Start<Database>();
-    connection_ = Open(NewJetFile());
+    connection_ = Open(NewDatabase());
     db_->setConnection(connection_);
   }
   Variant Create(int16_t ver, const std::string& table, const std::string& names,
@@ -30,7 +30,7 @@ class TableBuilder : public testing::ComponentPage {
   std::shared_ptr<Connection> connection_;
 };
 
-TEST_F(TableBuilder, RunsTheStatementOnceAsBuilt) {
+TEST_P(TableBuilder, RunsTheStatementOnceAsBuilt) {
   testing::SqlTrace trace;
   EXPECT_EQ(Create(1, "TableReference", "id|tableCode|tableName|tableType",
                    "autoincrement|char|char|int", "|||", "|||", "id"),
@@ -43,7 +43,7 @@ TEST_F(TableBuilder, RunsTheStatementOnceAsBuilt) {
             (testing::Rows{{Variant(1)}}));
 }
 
-TEST_F(TableBuilder, TheDatabaseDecidesAndItsReasonIsNotPassedOn) {
+TEST_P(TableBuilder, TheDatabaseDecidesAndItsReasonIsNotPassedOn) {
   ASSERT_EQ(Create(1, "t", "a|b", "int|char", "|(20)", "NOT NULL|NULL", "a"),
             Variant("创建表成功"));
   EXPECT_EQ(Create(1, "t", "a", "int", "", "", ""), Variant("创建表失败"));  // exists
@@ -52,7 +52,7 @@ TEST_F(TableBuilder, TheDatabaseDecidesAndItsReasonIsNotPassedOn) {
   EXPECT_EQ(testing::Query(*connection_, "select * from t").size(), 0u);
 }
 
-TEST_F(TableBuilder, ReferencesAreWrittenOnlyWithVersionTwo) {
+TEST_P(TableBuilder, ReferencesAreWrittenOnlyWithVersionTwo) {
   ASSERT_EQ(Create(1, "t1", "pid", "int", "", "", "pid"), Variant("创建表成功"));
   testing::SqlTrace trace;
   EXPECT_EQ(Create(2, "t2", "id|pid", "int|int", "|", "|", "id", "t1&pid"),
@@ -65,7 +65,7 @@ TEST_F(TableBuilder, ReferencesAreWrittenOnlyWithVersionTwo) {
                 "CREATE TABLE t3 (id int ,pid int ,PRIMARY KEY (id))"}));
 }
 
-TEST_F(TableBuilder, WithoutAnOpenConnectionTheStatementFails) {
+TEST_P(TableBuilder, WithoutAnOpenConnectionTheStatementFails) {
   db_->setConnection(nullptr);
   EXPECT_EQ(Create(1, "t", "a", "int", "", ""), Variant("创建表失败"));
   auto outside = std::make_shared<Database>();  // no page at all: only the connection is needed
@@ -76,7 +76,7 @@ TEST_F(TableBuilder, WithoutAnOpenConnectionTheStatementFails) {
   EXPECT_EQ(Create(1, "w", "a", "int", "", ""), Variant("创建表失败"));
 }
 
-TEST_F(TableBuilder, ChecksEndTheCallBeforeAnythingRuns) {
+TEST_P(TableBuilder, ChecksEndTheCallBeforeAnythingRuns) {
   testing::SqlTrace trace;
   EXPECT_EQ(Create(1, "t", "a|b", "int", "|", "|"), Variant("所提供的字段属性错误"));
   EXPECT_ERROR(db_->Call("CreateTable", 1, "t", Variant("a"), BarList("int"), BarList(""), BarList("")),
@@ -84,6 +84,8 @@ TEST_F(TableBuilder, ChecksEndTheCallBeforeAnythingRuns) {
   EXPECT_ERROR(Create(2, "t", "id", "int", "", "", "id", "t1&id|"), errc::kSubscriptOutOfRange);
   EXPECT_TRUE(trace.Received().empty());
 }
+
+MIRELDA_ON_BOTH_ENGINES(TableBuilder);
 
 }  // namespace
 }  // namespace mirelda::database

@@ -7,12 +7,12 @@
 namespace mirelda::database {
 namespace {
 
-class TableProbe : public testing::ComponentPage {};
+class TableProbe : public testing::ComponentPageOnBothEngines {};
 
-TEST_F(TableProbe, AnswersWhetherTheQueryOnTheNameOpens) {
+TEST_P(TableProbe, AnswersWhetherTheQueryOnTheNameOpens) {
   auto db = Start<Database>();
   EXPECT_EQ(db->TableExists("news"), Variant(false));  // no connection yet
-  auto connection = Open(NewJetFile());
+  auto connection = Open(NewDatabase());
   connection->Execute("CREATE TABLE news (id int)", -1);
   db->setConnection(connection);
   EXPECT_EQ(db->TableExists("news"), Variant(true));
@@ -28,14 +28,16 @@ TEST_F(TableProbe, AnswersWhetherTheQueryOnTheNameOpens) {
   EXPECT_EQ(db->TableExists("news"), Variant(false));
 }
 
-TEST_F(TableProbe, AClosedConnectionAnswersFalse) {
+TEST_P(TableProbe, AClosedConnectionAnswersFalse) {
   auto db = Start<Database>();
-  auto connection = Open(NewJetFile());
+  auto connection = Open(NewDatabase());
   connection->Execute("CREATE TABLE news (id int)", -1);
   db->setConnection(connection);
   connection->Close();
   EXPECT_EQ(db->Call("TableExists", "news"), Variant(false));
 }
+
+MIRELDA_ON_BOTH_ENGINES(TableProbe);
 
 }  // namespace
 }  // namespace mirelda::database

@@ -16,6 +16,7 @@
 #include "mirelda/data.h"
 #include "mirelda/path_map.h"
 #include "mirelda/registry.h"
+#include "support/postgres.h"
 #include "support/print_variant.h"
 #include "support/temp_dir.h"
 
@@ -105,5 +106,33 @@ class ComponentPage : public ::testing::Test {
   TempDir drive_;
   std::unique_ptr<host::TestHost> host_;
 };
+
+enum class Engine { kJet, kServer };
+
+inline void PrintTo(Engine engine, std::ostream* os) {
+  *os << (engine == Engine::kJet ? "Jet" : "Server");
+}
+
+inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
+  return info.param == Engine::kJet ? "Jet" : "Server";
+}
+
+// A component test that runs once on a Jet file and once on the PostgreSQL server of the run.
+class ComponentPageOnBothEngines : public ComponentPage,
+                                   public ::testing::WithParamInterface<Engine> {
+ protected:
+  bool IsJet() const { return GetParam() == Engine::kJet; }
+  // The connection string of a fresh, empty database of the engine under test.
+  std::string NewDatabase() {
+    if (IsJet()) return NewJetFile();
+    return Postgres().ConnectionString(FreshPostgresDatabase());
+  }
+};
+
+#define MIRELDA_ON_BOTH_ENGINES(suite)                                                  \
+  INSTANTIATE_TEST_SUITE_P(Engines, suite,                                              \
+                           ::testing::Values(::mirelda::testing::Engine::kJet,          \
+                                             ::mirelda::testing::Engine::kServer),      \
+                           ::mirelda::testing::EngineName)
 
 }  // namespace mirelda::testing

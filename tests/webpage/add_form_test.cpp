@@ -27,11 +27,11 @@ Fragments Join(std::initializer_list<Fragments> parts) {
   return out;
 }
 
-class AddForm : public testing::ComponentPage {
+class AddForm : public testing::ComponentPageOnBothEngines {
  protected:
   void SetUp() override {
-    ComponentPage::SetUp();
-    connection_ = Open(NewJetFile());
+    ComponentPageOnBothEngines::SetUp();
+    connection_ = Open(NewDatabase());
     auto db = Start<database::Database>();
     db->setConnection(connection_);
     for (auto method : {&database::Database::CreateTableReference,
@@ -70,7 +70,7 @@ class AddForm : public testing::ComponentPage {
   std::shared_ptr<WebPage> page_;
 };
 
-TEST_F(AddForm, WritesTheFormFragmentByFragment) {
+TEST_P(AddForm, WritesTheFormFragmentByFragment) {
   EXPECT_EQ(Form("news"),
             Join({{"<div align=\"center\">添加数据</div>",
                    "<form name=\"frmAdd\" action=\"save.asp?table=news&action=add\" "
@@ -81,7 +81,7 @@ TEST_F(AddForm, WritesTheFormFragmentByFragment) {
                   kClosing}));
 }
 
-TEST_F(AddForm, StyleNamesEnctypeAndDefaultTarget) {
+TEST_P(AddForm, StyleNamesEnctypeAndDefaultTarget) {
   Fragments f = Form("news", "", "multipart/form-data", "t1", "grid");
   ASSERT_GE(f.size(), 4u);
   EXPECT_EQ(f[0], "<div align=\"center\" class=\"t1\">添加数据</div>");
@@ -90,7 +90,7 @@ TEST_F(AddForm, StyleNamesEnctypeAndDefaultTarget) {
   EXPECT_EQ(f[3], "<table class=\"grid\">");
 }
 
-TEST_F(AddForm, AutoNumberColumnsGetNoRow) {
+TEST_P(AddForm, AutoNumberColumnsGetNoRow) {
   Exec("CREATE TABLE counters (id autoincrement ,PRIMARY KEY (id))");
   EXPECT_EQ(Form("counters"),
             Join({{"<div align=\"center\">添加数据</div>",
@@ -100,7 +100,7 @@ TEST_F(AddForm, AutoNumberColumnsGetNoRow) {
                   kClosing}));
 }
 
-TEST_F(AddForm, AMissingTableFailsAfterTheFormOpening) {
+TEST_P(AddForm, AMissingTableFailsAfterTheFormOpening) {
   EXPECT_ERROR(Form("nowhere"), errc::kNoSuchTable);
   EXPECT_EQ(Writes(),
             (Fragments{"<div align=\"center\">添加数据</div>",
@@ -109,7 +109,7 @@ TEST_F(AddForm, AMissingTableFailsAfterTheFormOpening) {
                        ">"}));
 }
 
-TEST_F(AddForm, TextFromCallersAndTheDatabaseIsEscaped) {
+TEST_P(AddForm, TextFromCallersAndTheDatabaseIsEscaped) {
   Exec("update FieldReference set fieldName='<b>\"标题\"</b>' where fieldCode='title'");
   Fragments f = Form("news", "save.asp?x=\"><script>", "", "a\"b", "");
   EXPECT_EQ(f[0], "<div align=\"center\" class=\"a&quot;b\">添加数据</div>");
@@ -119,7 +119,7 @@ TEST_F(AddForm, TextFromCallersAndTheDatabaseIsEscaped) {
   EXPECT_EQ(f[5], "<td nowrap>&lt;b&gt;&quot;标题&quot;&lt;/b&gt;</td>");
 }
 
-TEST_F(AddForm, InputsFollowTheDictionarysInputStyles) {
+TEST_P(AddForm, InputsFollowTheDictionarysInputStyles) {
   EXPECT_EQ(InputOf("FieldReference", "字段代码"), "<input type=\"text\" name=\"fieldCode\">");
   EXPECT_EQ(InputOf("FieldReference", "字段类型"),
             "<select name=\"fieldType\"><option value=\"1\">一般</option><option "
@@ -140,7 +140,7 @@ TEST_F(AddForm, InputsFollowTheDictionarysInputStyles) {
   EXPECT_NE(styles.find("<option value=\"7\">密码输入</option></select>"), std::string::npos);
 }
 
-TEST_F(AddForm, CheckBoxFileAndIndexInputs) {
+TEST_P(AddForm, CheckBoxFileAndIndexInputs) {
   Exec("CREATE TABLE doc (id autoincrement ,done int ,scan char ,owner int ,PRIMARY KEY (id))");
   Exec("insert into TableReference (tableCode,tableName,tableType) values ('doc','文档',2)");
   Exec("insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
@@ -161,6 +161,8 @@ TEST_F(AddForm, CheckBoxFileAndIndexInputs) {
       << owner;
   EXPECT_NE(owner.find("<option value=\"doc\">文档</option></select>"), std::string::npos);
 }
+
+MIRELDA_ON_BOTH_ENGINES(AddForm);
 
 }  // namespace
 }  // namespace mirelda::webpage

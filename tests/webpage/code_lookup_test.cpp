@@ -8,11 +8,11 @@
 namespace mirelda::webpage {
 namespace {
 
-class CodeLookup : public testing::ComponentPage {
+class CodeLookup : public testing::ComponentPageOnBothEngines {
  protected:
   void SetUp() override {
-    ComponentPage::SetUp();
-    connection_ = Open(NewJetFile());
+    ComponentPageOnBothEngines::SetUp();
+    connection_ = Open(NewDatabase());
     auto db = Start<database::Database>();
     db->setConnection(connection_);
     db->CreateTableReference(1);
@@ -26,7 +26,7 @@ class CodeLookup : public testing::ComponentPage {
   std::shared_ptr<WebPage> page_;
 };
 
-TEST_F(CodeLookup, GivesTheTrimmedLabelOrTheCodeItself) {
+TEST_P(CodeLookup, GivesTheTrimmedLabelOrTheCodeItself) {
   EXPECT_EQ(Name("TableReference", "tableCode"), Variant("表格代码"));
   EXPECT_EQ(Name("FieldReference", "id"), Variant("编  号"));  // inner blanks stay
   connection_->Execute(
@@ -40,7 +40,7 @@ TEST_F(CodeLookup, GivesTheTrimmedLabelOrTheCodeItself) {
   EXPECT_TRUE(Name("TableReference", "unlabelled").is_null());
 }
 
-TEST_F(CodeLookup, QuotesInValuesCannotChangeTheQuery) {
+TEST_P(CodeLookup, QuotesInValuesCannotChangeTheQuery) {
   testing::SqlTrace trace;
   EXPECT_EQ(Name("TableReference", "x' or '1'='1"), Variant("x' or '1'='1"));
   EXPECT_EQ(Name("x') or tabID in (select id from TableReference) or ('", "id"), Variant("id"));
@@ -53,7 +53,7 @@ TEST_F(CodeLookup, QuotesInValuesCannotChangeTheQuery) {
             "where tableCode='TableReference') and FieldCode='x'' or ''1''=''1'");
 }
 
-TEST_F(CodeLookup, EmptyTableValueAnswersWithoutAQuery) {
+TEST_P(CodeLookup, EmptyTableValueAnswersWithoutAQuery) {
   testing::SqlTrace trace;
   EXPECT_EQ(Name(Variant(), "id"), Variant("id"));
   EXPECT_TRUE(trace.Received().empty());
@@ -61,7 +61,7 @@ TEST_F(CodeLookup, EmptyTableValueAnswersWithoutAQuery) {
   EXPECT_EQ(trace.Received().size(), 1u);
 }
 
-TEST_F(CodeLookup, ReadsTheDictionaryTablesThePageNames) {
+TEST_P(CodeLookup, ReadsTheDictionaryTablesThePageNames) {
   connection_->Execute("CREATE TABLE myTables (id int, tableCode char(20))", -1);
   connection_->Execute("CREATE TABLE myFields (tabID int, fieldCode char(20), fieldName char(20))", -1);
   connection_->Execute("insert into myTables values (5, 'news')", -1);
@@ -73,7 +73,7 @@ TEST_F(CodeLookup, ReadsTheDictionaryTablesThePageNames) {
   EXPECT_EQ(Name("TableReference", "tableCode"), Variant("tableCode"));
 }
 
-TEST_F(CodeLookup, AppNameIsTheScriptFileName) {
+TEST_P(CodeLookup, AppNameIsTheScriptFileName) {
   host_->request().server_variables["SCRIPT_NAME"] = "/app/admin/news.asp";
   EXPECT_EQ(page_->AppName(), Variant("news.asp"));
   host_->request().server_variables["SCRIPT_NAME"] = "news.asp";
@@ -81,6 +81,8 @@ TEST_F(CodeLookup, AppNameIsTheScriptFileName) {
   host_->request().server_variables["SCRIPT_NAME"] = "/app/";
   EXPECT_EQ(page_->AppName(), Variant(""));
 }
+
+MIRELDA_ON_BOTH_ENGINES(CodeLookup);
 
 }  // namespace
 }  // namespace mirelda::webpage

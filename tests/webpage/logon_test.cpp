@@ -14,11 +14,11 @@ namespace {
 
 using testing::Rows;
 
-class Logons : public testing::ComponentPage {
+class Logons : public testing::ComponentPageOnBothEngines {
  protected:
   void SetUp() override {
-    ComponentPage::SetUp();
-    connection_string_ = NewJetFile();
+    ComponentPageOnBothEngines::SetUp();
+    connection_string_ = NewDatabase();
     connection_ = Open(connection_string_);
     Exec("CREATE TABLE person (personID autoincrement ,personAlias char(50) ,personPwd char(50) ,"
          "personCount int ,personLastIP char(50) ,personLastTime datetime ,PRIMARY KEY (personID))");
@@ -79,7 +79,7 @@ class Logons : public testing::ComponentPage {
   bool after_call_ = false;
 };
 
-TEST_F(Logons, APersonLogsOnLogsTheLogonAndLeavesThePage) {
+TEST_P(Logons, APersonLogsOnLogsTheLogonAndLeavesThePage) {
   std::string old_id = host_->session().id;
   Logon("zhang", "secret");
   EXPECT_FALSE(after_call_);  // the page ended
@@ -105,14 +105,14 @@ TEST_F(Logons, APersonLogsOnLogsTheLogonAndLeavesThePage) {
   EXPECT_LT(std::abs(person[0][2].ToDate().serial - Date::Now().serial), 60.0 / 86400);
 }
 
-TEST_F(Logons, RememberMeKeepsAllThreeCookies) {
+TEST_P(Logons, RememberMeKeepsAllThreeCookies) {
   Logon("zhang", "secret", true);
   EXPECT_EQ(CookieValue("checkbox"), "checked");
   EXPECT_EQ(CookieExpiry("pwd"), Date::Today().AddDays(30));
   EXPECT_EQ(CookieExpiry("checkbox"), Date::Today().AddDays(30));
 }
 
-TEST_F(Logons, FailedPersonLogonsDoNothing) {
+TEST_P(Logons, FailedPersonLogonsDoNothing) {
   for (auto [name, pwd] : std::vector<std::pair<Variant, Variant>>{
            {"nobody", "secret"}, {"zhang", "Secret"}, {"zhang", "secret "}, {"li", "pad"},
            {"zhang", Variant::Null()}, {"zhang", ""}}) {
@@ -123,12 +123,12 @@ TEST_F(Logons, FailedPersonLogonsDoNothing) {
   EXPECT_TRUE(Query("select * from login").empty());
 }
 
-TEST_F(Logons, AnEmptyCountCountsAsZero) {
+TEST_P(Logons, AnEmptyCountCountsAsZero) {
   Logon("wang", "w");
   EXPECT_EQ(Query("select personCount from person where personAlias='wang'"), (Rows{{1}}));
 }
 
-TEST_F(Logons, SignLogonNeedsAPersonInTheSession) {
+TEST_P(Logons, SignLogonNeedsAPersonInTheSession) {
   RunLogon([](WebPage& p) { EXPECT_ERROR(p.SignLogon("x", "y", "1.2.3.4", "ua", 0), errc::kTypeMismatch); });
   host_->session().SetValue("personID", Variant(2));
   RunLogon([](WebPage& p) { p.SignLogon("li", "pw", "1.2.3.4", "ua", 0); });
@@ -137,7 +137,7 @@ TEST_F(Logons, SignLogonNeedsAPersonInTheSession) {
   EXPECT_EQ(Query("select count(*) from login"), (Rows{{1}}));
 }
 
-TEST_F(Logons, InjectionAttemptsReadAndWriteNothingBeyondTheirRow) {
+TEST_P(Logons, InjectionAttemptsReadAndWriteNothingBeyondTheirRow) {
   const std::vector<std::string> corpus = {
       "' or '1'='1", "' or 1=1 --", "zhang'--", "zhang' /*", "x'; delete from person; --",
       "'; update person set personPwd='p' where '1'='1", "zhang\\' or 1=1 #"};
@@ -169,7 +169,7 @@ class AdminLogons : public Logons {
   }
 };
 
-TEST_F(AdminLogons, TheFixedAccountBeforeTheTableExists) {
+TEST_P(AdminLogons, TheFixedAccountBeforeTheTableExists) {
   AdminLogon("admin", "Sun In May", false, "setup.asp");
   EXPECT_TRUE(after_call_);  // no End: the page goes on
   EXPECT_EQ(host_->response().redirect, "setup.asp?loginIP=10.0.0.8");
@@ -191,7 +191,7 @@ TEST_F(AdminLogons, TheFixedAccountBeforeTheTableExists) {
   EXPECT_EQ(host_->session().Value("adminName"), Variant("admin"));
 }
 
-TEST_F(AdminLogons, TheFixedAccountWritesItsRowWhenTheTableHasNone) {
+TEST_P(AdminLogons, TheFixedAccountWritesItsRowWhenTheTableHasNone) {
   Bootstrap();
   Exec("delete from administrator");
   AdminLogon("admin", "Sun In May", true);
@@ -211,7 +211,7 @@ TEST_F(AdminLogons, TheFixedAccountWritesItsRowWhenTheTableHasNone) {
   EXPECT_EQ(Query("select adminCount,adminLastIP from administrator"), (Rows{{2, "10.0.0.8"}}));
 }
 
-TEST_F(AdminLogons, AStoredAccountCountsItsLogonsAndLogsNoPerson) {
+TEST_P(AdminLogons, AStoredAccountCountsItsLogonsAndLogsNoPerson) {
   Bootstrap();
   AdminLogon("admin", "Sun In May");
   AdminLogon("admin", "Sun In May");
@@ -222,7 +222,7 @@ TEST_F(AdminLogons, AStoredAccountCountsItsLogonsAndLogsNoPerson) {
   EXPECT_TRUE(NothingHappened());
 }
 
-TEST_F(Logons, ConcurrentLogonsOfOneAccountLoseNoCount) {
+TEST_P(Logons, ConcurrentLogonsOfOneAccountLoseNoCount) {
   constexpr int kLogons = 20;
   std::vector<std::thread> threads;
   std::atomic<int> redirected{0};
@@ -245,6 +245,9 @@ TEST_F(Logons, ConcurrentLogonsOfOneAccountLoseNoCount) {
   EXPECT_EQ(Query("select personCount from person where personID=1"), (Rows{{4 + kLogons}}));
   EXPECT_EQ(Query("select count(*) from login"), (Rows{{kLogons}}));
 }
+
+MIRELDA_ON_BOTH_ENGINES(Logons);
+MIRELDA_ON_BOTH_ENGINES(AdminLogons);
 
 }  // namespace
 }  // namespace mirelda::webpage
