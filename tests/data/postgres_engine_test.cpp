@@ -1,6 +1,8 @@
 // The server database: logging on, the server's catalog and databases, and names as written.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "data/engines.h"
 #include "support/error_matchers.h"
 #include "support/postgres.h"
@@ -56,6 +58,26 @@ TEST(ServerDatabase, CreateDatabaseAndSysdatabases) {
   EXPECT_EQ(inside->State(), kStateOpen);
   inside->Close();
   EXPECT_EQ(Connect(pg.ConnectionString("MADE" + std::to_string(::getpid())))->State(), kStateOpen);
+}
+
+TEST(ServerDatabase, ConnectionsCreatingTheFirstTablesAtOnceAllSucceed) {
+  std::string cs = Postgres().ConnectionString(mirelda::testing::FreshPostgresDatabase());
+  constexpr int kWriters = 4;
+  std::vector<std::shared_ptr<DataConnection>> connections;
+  for (int i = 0; i < kWriters; ++i) connections.push_back(Connect(cs));
+  std::string failures[kWriters];
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kWriters; ++i) {
+    threads.emplace_back([&, i] {
+      try {
+        connections[i]->Execute("CREATE TABLE t" + std::to_string(i) + " (Name char)", -1);
+      } catch (const Error& e) {
+        failures[i] = e.description();
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (const std::string& failure : failures) EXPECT_EQ(failure, "");
 }
 
 class ServerNames : public BothEngines {};

@@ -92,6 +92,16 @@ TEST_P(RecordSets, TextComparesWithoutRegardToCase) {
   EXPECT_EQ(Query("select id from news where Title like 'adm%'").size(), 1u);
 }
 
+TEST_P(RecordSets, TopLimitsTheRowsOfItsOwnSelect) {
+  MakeNews();
+  for (int i = 0; i < 5; ++i)
+    Exec("insert into news (Title, hits) values ('t', " + std::to_string(i) + ")");
+  EXPECT_EQ(Query("select top 2 hits from news order by hits desc"),
+            (std::vector<std::vector<Variant>>{{Variant(4)}, {Variant(3)}}));
+  EXPECT_EQ(Query("select count(*) from news where id in (select top 3 id from news order by id)"),
+            (std::vector<std::vector<Variant>>{{Variant(3)}}));
+}
+
 TEST_P(RecordSets, ForwardOnlyAndKeysetCursorsBehaveAsThePagesExpect) {
   MakeNews();
   for (const char* t : {"a", "b", "c"})
