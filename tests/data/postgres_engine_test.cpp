@@ -60,6 +60,19 @@ TEST(ServerDatabase, CreateDatabaseAndSysdatabases) {
   EXPECT_EQ(Connect(pg.ConnectionString("MADE" + std::to_string(::getpid())))->State(), kStateOpen);
 }
 
+TEST(ServerDatabase, SerialColumnsAreAutoIncrementToo) {
+  auto conn = Connect(Postgres().ConnectionString(mirelda::testing::FreshPostgresDatabase()));
+  conn->Execute("CREATE TABLE s (id serial ,n int)", -1);
+  conn->Execute("insert into s (n) values (7)", -1);
+  auto fields = conn->Execute("select * from s", -1)->GetFields();
+  auto flag = [&](int i) {
+    return fields->Item(Variant(i))->GetProperties()->Item(Variant("ISAUTOINCREMENT"))->Value();
+  };
+  EXPECT_EQ(flag(0), Variant(true));
+  EXPECT_EQ(flag(1), Variant(false));
+  EXPECT_EQ(fields->Item(Variant("id"))->Value(), Variant(1));
+}
+
 TEST(ServerDatabase, ConnectionsCreatingTheFirstTablesAtOnceAllSucceed) {
   std::string cs = Postgres().ConnectionString(mirelda::testing::FreshPostgresDatabase());
   constexpr int kWriters = 4;

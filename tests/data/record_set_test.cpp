@@ -85,6 +85,15 @@ TEST_P(RecordSets, ValuesComeBackAsTheirPageLanguageTypes) {
   }
 }
 
+TEST_P(RecordSets, BinaryColumnsGiveBytes) {
+  Exec("CREATE TABLE files (id counter ,content image ,PRIMARY KEY (id))");
+  Exec(IsJet() ? "insert into files (content) values (X'00FF7F')"
+               : "insert into files (content) values ('\\x00ff7f')");
+  auto f = OpenRs("select content from files")->GetFields()->Item(Variant(0));
+  EXPECT_EQ(f->Type(), field_type::kLongVarBinary);
+  EXPECT_EQ(f->Value(), Variant(ByteArray(std::string("\x00\xff\x7f", 3))));
+}
+
 TEST_P(RecordSets, TextComparesWithoutRegardToCase) {
   MakeNews();
   Exec("insert into news (Title) values ('Admin')");
