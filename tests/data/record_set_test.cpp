@@ -207,6 +207,8 @@ TEST_P(RecordSets, ASecondStatementIsRefusedAndNothingRuns) {
   EXPECT_ERROR(OpenRs("select * from news; delete from news"), errc::kSyntaxError);
   EXPECT_TRUE(Query("select * from news").empty());
   Exec("insert into news (Title) values ('a;b');");
+  // Cut at the NUL the statement would delete everything.
+  EXPECT_ERROR(Exec(std::string("delete from news\0 where id = 0", 30)), errc::kSyntaxError);
   EXPECT_EQ(Query("select Title from news"), (std::vector<std::vector<Variant>>{{Variant("a;b")}}));
 }
 
