@@ -201,11 +201,6 @@ int HttpServer::Queue(struct MHD_Connection* connection, Exchange& exchange, con
 }
 
 int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchange) {
-  if (exchange.method != "GET" && exchange.method != "HEAD") {
-    Reply reply = StatusReply(405);
-    reply.AddHeader("Allow", "GET, HEAD");
-    return Queue(connection, exchange, reply);
-  }
   int fd = ::open(exchange.target.file.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -280,9 +275,12 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   return 1;
 }
 
-int HttpServer::Handle(struct MHD_Connection* connection, Exchange& exchange, const char* method,
+int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const char* method,
                        const char* version, const char* upload_data, size_t* upload_data_size) {
   if (!exchange.headers_seen) {
+    // The headers are in. Replies wait for the end of the request (a reply queued before the
+    // library has seen the whole request would close a keep-alive connection), except 413,
+    // which must not wait for a body it refuses.
     exchange.headers_seen = true;
     exchange.method = method ? method : "";
     exchange.protocol = version ? version : "";
@@ -291,29 +289,6 @@ int HttpServer::Handle(struct MHD_Connection* connection, Exchange& exchange, co
     exchange.remote_address =
         AddressText(client ? client->client_addr : nullptr, &exchange.remote_port);
     SplitUri(exchange.raw_uri, &exchange.path, &exchange.query);
-    exchange.target = site_.Resolve(exchange.path);
-    switch (exchange.target.kind) {
-      case SiteTarget::Kind::kBadRequest:
-        return Queue(connection, exchange, StatusReply(400));
-      case SiteTarget::Kind::kNotFound:
-        return Queue(connection, exchange, StatusReply(404));
-      case SiteTarget::Kind::kFolder: {
-        Reply reply = StatusReply(301);
-        std::string location = EscapeUrlForHeader(exchange.target.url_path);
-        if (!exchange.query.empty()) location += "?" + EscapeUrlForHeader(exchange.query);
-        reply.AddHeader("Location", location);
-        return Queue(connection, exchange, reply);
-      }
-      case SiteTarget::Kind::kStaticFile:
-        return ServeStatic(connection, exchange);
-      case SiteTarget::Kind::kPage:
-        break;
-    }
-    if (exchange.method != "GET" && exchange.method != "HEAD" && exchange.method != "POST") {
-      Reply reply = StatusReply(405);
-      reply.AddHeader("Allow", "GET, HEAD, POST");
-      return Queue(connection, exchange, reply);
-    }
     const char* length =
         MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (length) {
@@ -324,7 +299,34 @@ int HttpServer::Handle(struct MHD_Connection* connection, Exchange& exchange, co
         return Queue(connection, exchange,
                      StatusReply(413, "The request body is larger than this server takes."));
       }
-      exchange.body.reserve(static_cast<size_t>(declared));
+    }
+    exchange.target = site_.Resolve(exchange.path);
+    switch (exchange.target.kind) {
+      case SiteTarget::Kind::kBadRequest:
+        exchange.reply = std::make_unique<Reply>(StatusReply(400));
+        break;
+      case SiteTarget::Kind::kNotFound:
+        exchange.reply = std::make_unique<Reply>(StatusReply(404));
+        break;
+      case SiteTarget::Kind::kFolder: {
+        exchange.reply = std::make_unique<Reply>(StatusReply(301));
+        std::string location = EscapeUrlForHeader(exchange.target.url_path);
+        if (!exchange.query.empty()) location += "?" + EscapeUrlForHeader(exchange.query);
+        exchange.reply->AddHeader("Location", location);
+        break;
+      }
+      case SiteTarget::Kind::kStaticFile:
+        if (exchange.method != "GET" && exchange.method != "HEAD") {
+          exchange.reply = std::make_unique<Reply>(StatusReply(405));
+          exchange.reply->AddHeader("Allow", "GET, HEAD");
+        }
+        break;
+      case SiteTarget::Kind::kPage:
+        if (exchange.method != "GET" && exchange.method != "HEAD" && exchange.method != "POST") {
+          exchange.reply = std::make_unique<Reply>(StatusReply(405));
+          exchange.reply->AddHeader("Allow", "GET, HEAD, POST");
+        }
+        break;
     }
     return 1;
   }
@@ -332,11 +334,15 @@ int HttpServer::Handle(struct MHD_Connection* connection, Exchange& exchange, co
     // A body without a declared length is measured as it arrives; past the limit the connection
     // is closed, as no reply can be sent before the body has been read.
     if (exchange.body.size() + *upload_data_size > settings_.max_body) return 0;
-    exchange.body.append(upload_data, *upload_data_size);
+    // Only pages read bodies; anything else sent to other targets is dropped as it comes.
+    if (exchange.target.kind == SiteTarget::Kind::kPage && !exchange.reply) {
+      exchange.body.append(upload_data, *upload_data_size);
+    }
     *upload_data_size = 0;
     return 1;
   }
   if (exchange.reply) return Queue(connection, exchange, *exchange.reply);
+  if (exchange.target.kind == SiteTarget::Kind::kStaticFile) return ServeStatic(connection, exchange);
   if (exchange.dispatched) return 1;
   return StartPage(connection, exchange);
 }

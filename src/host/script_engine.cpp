@@ -126,9 +126,10 @@ duk_ret_t InitialiseHeap(duk_context* ctx, void*) {
   return 0;
 }
 
+// A safe call shares its caller's value stack: its argument is the top value, not index 0.
 duk_ret_t DeleteGlobal(duk_context* ctx, void*) {
   duk_push_global_object(ctx);
-  duk_dup(ctx, 0);
+  duk_dup(ctx, -2);
   duk_del_prop(ctx, -2);
   return 0;
 }
@@ -216,36 +217,37 @@ std::string StringProperty(duk_context* ctx, duk_idx_t idx, const char* key) {
   return value;
 }
 
-// Reads what a page threw (the value at index 0); getters of a thrown object may run, hence the
+// Reads what a page threw (the value at the top of the stack); getters of a thrown object may run, hence the
 // protected call.
 duk_ret_t Describe(duk_context* ctx, void* udata) {
   auto* out = static_cast<Description*>(udata);
-  if (!duk_is_object(ctx, 0)) {
+  duk_idx_t thrown = duk_get_top_index(ctx);
+  if (!duk_is_object(ctx, thrown)) {
     duk_size_t size = 0;
-    const char* s = duk_safe_to_lstring(ctx, 0, &size);
+    const char* s = duk_safe_to_lstring(ctx, thrown, &size);
     out->text = ScriptStringToUtf8(std::string_view(s, size));
     return 0;
   }
-  duk_get_prop_string(ctx, 0, "number");
+  duk_get_prop_string(ctx, thrown, "number");
   if (duk_is_number(ctx, -1)) {
     out->has_number = true;
     out->number = static_cast<int32_t>(duk_get_int(ctx, -1));
   }
   duk_pop(ctx);
-  out->text = StringProperty(ctx, 0, "description");
+  out->text = StringProperty(ctx, thrown, "description");
   if (out->text.empty()) {
-    std::string name = StringProperty(ctx, 0, "name");
-    std::string message = StringProperty(ctx, 0, "message");
+    std::string name = StringProperty(ctx, thrown, "name");
+    std::string message = StringProperty(ctx, thrown, "message");
     // The engine's own "(line N)" counts lines of the compiled script, not of the page.
     size_t at = message.rfind(" (line ");
     if (at != std::string::npos && message.back() == ')') message.resize(at);
     out->text = name.empty() ? message : message.empty() ? name : name + ": " + message;
   }
-  duk_get_prop_string(ctx, 0, kScriptErrorLineKey);
+  duk_get_prop_string(ctx, thrown, kScriptErrorLineKey);
   out->line = duk_get_int_default(ctx, -1, 0);
   duk_pop(ctx);
   if (out->line <= 0) {
-    duk_get_prop_string(ctx, 0, "lineNumber");
+    duk_get_prop_string(ctx, thrown, "lineNumber");
     out->line = duk_get_int_default(ctx, -1, 0);
     duk_pop(ctx);
   }
