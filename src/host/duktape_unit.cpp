@@ -3,7 +3,6 @@
 // scripts unwind C++ frames with their destructors, and the execution interrupt, through which a
 // page that ran too long or called Response.End stops at once.
 #include "duktape.c"
-
 #include "host/script_interrupt.h"
 
 namespace mirelda::host {

@@ -33,8 +33,8 @@ std::optional<int64_t> ParseHttpDate(std::string_view text) {
   char month_name[4] = {};
   int day = 0, year = 0, hour = 0, minute = 0, second = 0;
   std::string copy(text.substr(5, 20));
-  if (std::sscanf(copy.c_str(), "%2d %3c %4d %2d:%2d:%2d", &day, month_name, &year, &hour,
-                  &minute, &second) != 6) {
+  if (std::sscanf(copy.c_str(), "%2d %3c %4d %2d:%2d:%2d", &day, month_name, &year, &hour, &minute,
+                  &second) != 6) {
     return std::nullopt;
   }
   int month = -1;

@@ -43,9 +43,9 @@ void* OnUri(void* cls, const char* uri, struct MHD_Connection*) {
   return static_cast<HttpServer*>(cls)->BeginRequest(uri);
 }
 
-MHD_Result OnRequest(void* cls, struct MHD_Connection* connection, const char*,
-                     const char* method, const char* version, const char* upload_data,
-                     size_t* upload_data_size, void** con_cls) {
+MHD_Result OnRequest(void* cls, struct MHD_Connection* connection, const char*, const char* method,
+                     const char* version, const char* upload_data, size_t* upload_data_size,
+                     void** con_cls) {
   auto* server = static_cast<HttpServer*>(cls);
   if (!*con_cls) *con_cls = server->BeginRequest("");
   auto* exchange = static_cast<HttpServer::Exchange*>(*con_cls);
@@ -92,7 +92,8 @@ std::string AddressText(const struct sockaddr* address, uint16_t* port) {
 // "/a/b?x=1" into path and query; an absolute-form URI loses its scheme and authority.
 void SplitUri(std::string_view uri, std::string* path, std::string* query) {
   for (std::string_view scheme : {"http://", "https://"}) {
-    if (uri.size() > scheme.size() && text::EqualsIgnoreCase(uri.substr(0, scheme.size()), scheme)) {
+    if (uri.size() > scheme.size() &&
+        text::EqualsIgnoreCase(uri.substr(0, scheme.size()), scheme)) {
       size_t slash = uri.find('/', scheme.size());
       uri = slash == std::string_view::npos ? std::string_view("/") : uri.substr(slash);
     }
@@ -106,8 +107,7 @@ void SplitUri(std::string_view uri, std::string* path, std::string* query) {
 
 }  // namespace
 
-HttpServer::HttpServer(ServerSettings settings, const Site& site, PageRunner& pages,
-                       AccessLog& log)
+HttpServer::HttpServer(ServerSettings settings, const Site& site, PageRunner& pages, AccessLog& log)
     : settings_(std::move(settings)), site_(site), pages_(pages), log_(log) {}
 
 HttpServer::~HttpServer() { Shutdown(std::chrono::seconds(5)); }
@@ -117,8 +117,8 @@ void HttpServer::Start() {
   socklen_t length = 0;
   auto* in = reinterpret_cast<struct sockaddr_in*>(&address);
   auto* in6 = reinterpret_cast<struct sockaddr_in6*>(&address);
-  unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC |
-                   MHD_USE_ERROR_LOG;
+  unsigned flags =
+      MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC | MHD_USE_ERROR_LOG;
   if (::inet_pton(AF_INET, settings_.address.c_str(), &in->sin_addr) == 1) {
     in->sin_family = AF_INET;
     in->sin_port = htons(settings_.port);
@@ -136,13 +136,12 @@ void HttpServer::Start() {
   workers_ = std::make_unique<WorkerPool>(settings_.workers);
   daemon_ = MHD_start_daemon(
       flags, settings_.port, nullptr, nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
-      &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR,
-      reinterpret_cast<struct sockaddr*>(&address), MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this,
-      MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this, MHD_OPTION_THREAD_POOL_SIZE,
-      static_cast<unsigned int>(settings_.io_threads), MHD_OPTION_CONNECTION_TIMEOUT,
-      static_cast<unsigned int>(30), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-      static_cast<size_t>(128 * 1024), MHD_OPTION_LISTENING_ADDRESS_REUSE,
-      static_cast<unsigned int>(1), MHD_OPTION_END);
+      &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR, reinterpret_cast<struct sockaddr*>(&address),
+      MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
+      MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings_.io_threads),
+      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(30),
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(128 * 1024),
+      MHD_OPTION_LISTENING_ADDRESS_REUSE, static_cast<unsigned int>(1), MHD_OPTION_END);
   if (!daemon_) {
     workers_.reset();
     throw std::runtime_error("cannot listen on " + settings_.address + ":" +
@@ -178,8 +177,8 @@ void* HttpServer::BeginRequest(const char* uri) {
 }
 
 void HttpServer::EndRequest(Exchange* exchange) {
-  log_.Request(exchange->remote_address, exchange->method,
-               exchange->raw_uri, exchange->protocol, exchange->status, exchange->bytes,
+  log_.Request(exchange->remote_address, exchange->method, exchange->raw_uri, exchange->protocol,
+               exchange->status, exchange->bytes,
                std::chrono::steady_clock::now() - exchange->started);
   delete exchange;
   --in_flight_;
@@ -226,7 +225,8 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     ::close(fd);
     return 0;
   }
-  MHD_add_response_header(response, "Content-Type", Site::ContentType(exchange.target.file).c_str());
+  MHD_add_response_header(response, "Content-Type",
+                          Site::ContentType(exchange.target.file).c_str());
   MHD_add_response_header(response, "Last-Modified", last_modified.c_str());
   MHD_add_response_header(response, "Server", "Mirelda/1.0");
   exchange.status = 200;
@@ -342,7 +342,8 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
     return 1;
   }
   if (exchange.reply) return Queue(connection, exchange, *exchange.reply);
-  if (exchange.target.kind == SiteTarget::Kind::kStaticFile) return ServeStatic(connection, exchange);
+  if (exchange.target.kind == SiteTarget::Kind::kStaticFile)
+    return ServeStatic(connection, exchange);
   if (exchange.dispatched) return 1;
   return StartPage(connection, exchange);
 }

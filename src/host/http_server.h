@@ -64,8 +64,8 @@ class HttpServer {
   std::unique_ptr<WorkerPool> workers_;
   MHD_Daemon* daemon_ = nullptr;
   uint16_t port_ = 0;
-  std::atomic<long> in_flight_{0};       // requests begun and not yet answered
-  std::atomic<long> pages_running_{0};   // page requests handed to the workers
+  std::atomic<long> in_flight_{0};      // requests begun and not yet answered
+  std::atomic<long> pages_running_{0};  // page requests handed to the workers
 };
 
 }  // namespace mirelda::host

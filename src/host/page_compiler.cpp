@@ -21,7 +21,11 @@ bool IsValidUtf8(std::string_view s) {
   size_t i = 0;
   while (i < s.size()) {
     auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    size_t n = c < 0x80             ? 1
+               : (c & 0xE0) == 0xC0 ? 2
+               : (c & 0xF0) == 0xE0 ? 3
+               : (c & 0xF8) == 0xF0 ? 4
+                                    : 0;
     if (n == 0 || i + n > s.size() || (n == 2 && c < 0xC2)) return false;
     for (size_t k = 1; k < n; ++k) {
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -91,7 +95,8 @@ bool ReadInclude(std::string_view s, size_t at, Include* out) {
 
 Include FindInclude(std::string_view s, size_t from) {
   Include found;
-  for (size_t at = s.find("<!--", from); at != std::string_view::npos; at = s.find("<!--", at + 4)) {
+  for (size_t at = s.find("<!--", from); at != std::string_view::npos;
+       at = s.find("<!--", at + 4)) {
     if (ReadInclude(s, at, &found)) return found;
   }
   return found;
@@ -133,7 +138,10 @@ class Emitter {
 class Compiler {
  public:
   Compiler(const std::filesystem::path& site_root, CompiledPage& page, int32_t fallback_code_page)
-      : site_root_(site_root), page_(page), emitter_(page), fallback_code_page_(fallback_code_page) {}
+      : site_root_(site_root),
+        page_(page),
+        emitter_(page),
+        fallback_code_page_(fallback_code_page) {}
 
   void CompileFile(const std::string& url_path, int depth, const SourceLocation& included_at) {
     if (depth > kMaxIncludeDepth) {
@@ -149,9 +157,11 @@ class Compiler {
     size_t pos = 0;
     while (pos < s.size()) {
       size_t open = s.find("<%", pos);
-      Include include = FindInclude(s.substr(0, open == std::string_view::npos ? s.size() : open), pos);
+      Include include =
+          FindInclude(s.substr(0, open == std::string_view::npos ? s.size() : open), pos);
       size_t next = std::min(open, include.begin);
-      std::string_view literal = s.substr(pos, next == std::string_view::npos ? s.npos : next - pos);
+      std::string_view literal =
+          s.substr(pos, next == std::string_view::npos ? s.npos : next - pos);
       if (!literal.empty()) {
         emitter_.NewLine(file, line);
         emitter_.Append("__mireldaLiteral(" + std::to_string(page_.literals.size()) + ");");
@@ -228,15 +238,16 @@ class Compiler {
     }
     if (target.empty() || target.find('\0') != std::string::npos ||
         (target.size() >= 2 && target[1] == ':')) {
-      throw PageCompileError("The include \"" + include.target + "\" names no file of the site", at);
+      throw PageCompileError("The include \"" + include.target + "\" names no file of the site",
+                             at);
     }
     if (!include.is_virtual && target[0] == '/') {
       throw PageCompileError("An include file=\"...\" is relative; use virtual=\"" +
                                  include.target + "\" for a path from the site's root",
                              at);
     }
-    std::string joined = target[0] == '/' ? target
-                                          : including.substr(0, including.rfind('/') + 1) + target;
+    std::string joined =
+        target[0] == '/' ? target : including.substr(0, including.rfind('/') + 1) + target;
     std::vector<std::string> kept;
     for (const std::string& part : text::Split(joined, "/")) {
       if (part.empty() || part == ".") continue;
@@ -293,8 +304,7 @@ bool CompiledPage::IsCurrent() const {
 }
 
 std::shared_ptr<CompiledPage> CompilePage(const std::filesystem::path& site_root,
-                                          const std::string& url_path,
-                                          int32_t fallback_code_page) {
+                                          const std::string& url_path, int32_t fallback_code_page) {
   auto page = std::make_shared<CompiledPage>();
   page->url_path = url_path;
   Compiler compiler(site_root, *page, fallback_code_page);

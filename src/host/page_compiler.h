@@ -67,7 +67,6 @@ class PageCompileError : public std::runtime_error {
 // missing, leaves the site or nests deeper than 16 levels. fallback_code_page decodes files that
 // are not UTF-8.
 std::shared_ptr<CompiledPage> CompilePage(const std::filesystem::path& site_root,
-                                          const std::string& url_path,
-                                          int32_t fallback_code_page);
+                                          const std::string& url_path, int32_t fallback_code_page);
 
 }  // namespace mirelda::host

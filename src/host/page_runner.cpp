@@ -41,11 +41,13 @@ ScriptEngine& ThreadEngine() {
 Reply ErrorReply(const PageRun& run, int32_t code_page) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%08X", static_cast<uint32_t>(run.number));
-  std::string html = "<!DOCTYPE html>\n<html><head><title>Page error</title></head><body>\n"
-                     "<h1>Page error</h1>\n<p>Error number: " +
-                     std::to_string(run.number) + " (" + hex + ")</p>\n<p>Description: " +
-                     HtmlEscape(run.description) + "</p>\n<p>File: " + HtmlEscape(run.where.file) +
-                     ", line " + std::to_string(run.where.line) + "</p>\n</body></html>\n";
+  std::string html =
+      "<!DOCTYPE html>\n<html><head><title>Page error</title></head><body>\n"
+      "<h1>Page error</h1>\n<p>Error number: " +
+      std::to_string(run.number) + " (" + hex +
+      ")</p>\n<p>Description: " + HtmlEscape(run.description) +
+      "</p>\n<p>File: " + HtmlEscape(run.where.file) + ", line " + std::to_string(run.where.line) +
+      "</p>\n</body></html>\n";
   Reply reply;
   reply.status = 500;
   reply.AddHeader("Content-Type", "text/html; charset=" + CharsetName(code_page));
@@ -75,9 +77,9 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
   PageRun run;
   try {
     std::shared_ptr<const CompiledPage> compiled = cache_.Get(page.url_path);
-    run = ThreadEngine().Run(*compiled, *context,
-                             std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 settings_.script_timeout));
+    run = ThreadEngine().Run(
+        *compiled, *context,
+        std::chrono::duration_cast<std::chrono::milliseconds>(settings_.script_timeout));
   } catch (const PageCompileError& e) {
     run.outcome = PageRun::Outcome::kFailed;
     run.number = errc::kUnspecified;
@@ -93,8 +95,8 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
 
   Reply reply;
   if (run.outcome == PageRun::Outcome::kFailed) {
-    log_.Line("page error in " + run.where.file + " line " + std::to_string(run.where.line) +
-              ": " + std::to_string(run.number) + " " + run.description);
+    log_.Line("page error in " + run.where.file + " line " + std::to_string(run.where.line) + ": " +
+              std::to_string(run.number) + " " + run.description);
     reply = ErrorReply(run, context->code_page());
     context->response().AddCookieHeaders(reply);
   } else {

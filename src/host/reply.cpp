@@ -35,8 +35,9 @@ Reply StatusReply(int status, const std::string& detail) {
   Reply reply;
   reply.status = status;
   std::string title = std::to_string(status) + " " + ReasonPhrase(status);
-  reply.body = "<!DOCTYPE html>\n<html><head><title>" + title + "</title></head><body><h1>" + title +
-               "</h1>" + (detail.empty() ? "" : "<p>" + detail + "</p>") + "</body></html>\n";
+  reply.body = "<!DOCTYPE html>\n<html><head><title>" + title + "</title></head><body><h1>" +
+               title + "</h1>" + (detail.empty() ? "" : "<p>" + detail + "</p>") +
+               "</body></html>\n";
   reply.AddHeader("Content-Type", "text/html; charset=utf-8");
   return reply;
 }

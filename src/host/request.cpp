@@ -68,7 +68,8 @@ HttpRequest::HttpRequest(std::shared_ptr<const RequestData> data, std::string sc
   query_ = ParseUrlEncodedPairs(data_->raw_query);
   if (IsFormPost(*data_)) form_ = ParseUrlEncodedPairs(data_->body);
   for (auto& pair : ParseCookieHeader(data_->Header("Cookie"))) {
-    if (!text::EqualsIgnoreCase(pair.first, kSessionCookieName)) cookies_.push_back(std::move(pair));
+    if (!text::EqualsIgnoreCase(pair.first, kSessionCookieName))
+      cookies_.push_back(std::move(pair));
   }
 }
 
@@ -141,9 +142,9 @@ Variant HttpRequest::ServerVariables(const std::string& name) {
 }
 
 Variant HttpRequest::Item(const std::string& name) {
-  for (Variant v : {Find(DecodedOf(query_, query_decoded_), name),
-                    Find(DecodedOf(form_, form_decoded_), name),
-                    Find(DecodedOf(cookies_, cookies_decoded_), name)}) {
+  for (Variant v :
+       {Find(DecodedOf(query_, query_decoded_), name), Find(DecodedOf(form_, form_decoded_), name),
+        Find(DecodedOf(cookies_, cookies_decoded_), name)}) {
     if (!v.is_empty()) return v;
   }
   return ServerVariables(name);

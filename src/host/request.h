@@ -20,11 +20,11 @@ using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
 // What arrived over HTTP, as the server library hands it over.
 struct RequestData {
-  std::string method;      // "GET"
-  std::string path;        // the decoded URL path: "/app/page.asp"
-  std::string raw_query;   // after "?", as sent
-  std::string protocol;    // "HTTP/1.1"
-  HeaderList headers;      // names as sent
+  std::string method;     // "GET"
+  std::string path;       // the decoded URL path: "/app/page.asp"
+  std::string raw_query;  // after "?", as sent
+  std::string protocol;   // "HTTP/1.1"
+  HeaderList headers;     // names as sent
   std::string body;
   std::string remote_address;
   uint16_t remote_port = 0;

@@ -63,8 +63,10 @@ std::shared_ptr<ResponseCookie> HttpResponse::Cookies(const std::string& name) {
 void HttpResponse::Redirect(const std::string& url) {
   location_ = EscapeUrlForHeader(EncodeToCodePage(url, code_page_(), Unmappable::kQuestionMark));
   status_ = "302 Object moved";
-  body_ = "<head><title>Object moved</title></head>\n<body><h1>Object Moved</h1>This object may be "
-          "found <a HREF=\"" + *location_ + "\">here</a>.</body>\n";
+  body_ =
+      "<head><title>Object moved</title></head>\n<body><h1>Object Moved</h1>This object may be "
+      "found <a HREF=\"" +
+      *location_ + "\">here</a>.</body>\n";
   End();
 }
 
@@ -98,7 +100,8 @@ void HttpResponse::SetStatus(const std::string& status) {
 }
 
 void HttpResponse::AddCookieHeaders(Reply& reply) const {
-  for (const auto& cookie : cookies_) reply.AddHeader("Set-Cookie", SetCookieValue(*cookie, code_page_()));
+  for (const auto& cookie : cookies_)
+    reply.AddHeader("Set-Cookie", SetCookieValue(*cookie, code_page_()));
 }
 
 Reply HttpResponse::Finish() const {

@@ -64,7 +64,8 @@ void* Reallocate(void* udata, void* ptr, duk_size_t size) {
   auto* header = static_cast<AllocationHeader*>(ptr) - 1;
   size_t old = header->size;
   if (size > old && size - old > heap->memory_limit - heap->allocated) return nullptr;
-  auto* moved = static_cast<AllocationHeader*>(std::realloc(header, sizeof(AllocationHeader) + size));
+  auto* moved =
+      static_cast<AllocationHeader*>(std::realloc(header, sizeof(AllocationHeader) + size));
   if (!moved) return nullptr;
   moved->size = size;
   heap->allocated = heap->allocated - old + size;
@@ -101,8 +102,9 @@ duk_ret_t WriteValue(duk_context* ctx) {
 void CollectGlobalKeys(duk_context* ctx) {
   duk_idx_t into = duk_get_top_index(ctx);
   duk_push_global_object(ctx);
-  duk_enum(ctx, -1,
-           DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE | DUK_ENUM_INCLUDE_SYMBOLS);
+  duk_enum(
+      ctx, -1,
+      DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE | DUK_ENUM_INCLUDE_SYMBOLS);
   while (duk_next(ctx, -1, 0)) {
     duk_push_true(ctx);
     duk_put_prop(ctx, into);
@@ -217,8 +219,8 @@ std::string StringProperty(duk_context* ctx, duk_idx_t idx, const char* key) {
   return value;
 }
 
-// Reads what a page threw (the value at the top of the stack); getters of a thrown object may run, hence the
-// protected call.
+// Reads what a page threw (the value at the top of the stack); getters of a thrown object may run,
+// hence the protected call.
 duk_ret_t Describe(duk_context* ctx, void* udata) {
   auto* out = static_cast<Description*>(udata);
   duk_idx_t thrown = duk_get_top_index(ctx);

@@ -62,7 +62,8 @@ bool HasDefaultRead(const Dispatch& object) {
 
 // Registers object under a fresh number and stores the number, kind and member on the target at
 // the top of the stack, with a finalizer that lets go of the object when the target is collected.
-void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind, const std::string& member);
+void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind,
+            const std::string& member);
 
 std::shared_ptr<Dispatch> ObjectOfTarget(duk_context* ctx, duk_idx_t idx) {
   ScriptHeap& heap = ScriptHeap::Of(ctx);
@@ -116,6 +117,23 @@ std::vector<Variant> Arguments(duk_context* ctx) {
   return args;
 }
 
+// Script null stands for Nothing where the member takes an object (db.setConnection(null)).
+void NullAsNothing(const Dispatch& object, std::string_view name, MemberKind kind,
+                   std::vector<Variant>& args) {
+  const Member* member = object.Members().Find(name, kind);
+  if (!member) return;
+  for (size_t i = 0; i < args.size() && i < member->params.size(); ++i) {
+    if (member->params[i].type == ParamType::kObject && args[i].is_null()) {
+      args[i] = Variant::Nothing();
+    }
+  }
+}
+
+Variant Call(Dispatch& object, std::string_view name, MemberKind kind, std::vector<Variant> args) {
+  NullAsNothing(object, name, kind, args);
+  return object.Invoke(name, kind, std::move(args));
+}
+
 MemberKind PutKind(const Variant& value) {
   return value.is_object() ? MemberKind::kSet : MemberKind::kLet;
 }
@@ -132,7 +150,7 @@ duk_ret_t CallObject(duk_context* ctx) {
     duk_push_current_function(ctx);
     std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, -1);
     duk_pop(ctx);
-    return PushResult(ctx, object->Invoke("", MemberKind::kMethod, std::move(args)));
+    return PushResult(ctx, Call(*object, "", MemberKind::kMethod, std::move(args)));
   });
 }
 
@@ -150,7 +168,7 @@ duk_ret_t CallMember(duk_context* ctx) {
       // A write-only property called like a method: db.setConnection(conn).
       kind = !args.empty() && args.back().is_object() ? MemberKind::kSet : MemberKind::kLet;
     }
-    return PushResult(ctx, object->Invoke(member, kind, std::move(args)));
+    return PushResult(ctx, Call(*object, member, kind, std::move(args)));
   });
 }
 
@@ -244,7 +262,7 @@ duk_ret_t ObjectSet(duk_context* ctx) {
     std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, 0);
     Variant value = ToVariant(ctx, 2, Undefined::kEmpty);
     if (!ShapeOf(*object, name).put) NoSuchMember(*object, name);
-    object->Invoke(name, PutKind(value), {value});
+    Call(*object, name, PutKind(value), {value});
     duk_push_true(ctx);
     return 1;
   });
@@ -290,7 +308,7 @@ duk_ret_t MemberSet(duk_context* ctx) {
     std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, 0);
     std::string member = MemberOfTarget(ctx, 0);
     Variant value = ToVariant(ctx, 2, Undefined::kEmpty);
-    object->Invoke(member, PutKind(value), {KeyArgument(key), value});
+    Call(*object, member, PutKind(value), {KeyArgument(key), value});
     duk_push_true(ctx);
     return 1;
   });
@@ -317,7 +335,7 @@ duk_ret_t ContentsSet(duk_context* ctx) {
     }
     std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, 0);
     Variant value = ToVariant(ctx, 2, Undefined::kEmpty);
-    object->Invoke("", PutKind(value), {Variant(key), value});
+    Call(*object, "", PutKind(value), {Variant(key), value});
     duk_push_true(ctx);
     return 1;
   });
@@ -396,8 +414,7 @@ void PushObject(duk_context* ctx, std::shared_ptr<Dispatch> object) {
 }
 
 std::shared_ptr<Dispatch> WrappedObject(duk_context* ctx, duk_idx_t idx,
-                                        std::shared_ptr<Dispatch>* member_of,
-                                        std::string* member) {
+                                        std::shared_ptr<Dispatch>* member_of, std::string* member) {
   idx = duk_normalize_index(ctx, idx);
   if (!duk_is_object(ctx, idx)) return nullptr;
   // Hidden keys reach a proxy's target without running the traps.

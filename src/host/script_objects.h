@@ -32,8 +32,7 @@ void PushObject(duk_context* ctx, std::shared_ptr<Dispatch> object);
 // The object that the value at idx wraps, or null when it wraps none. A member reference
 // (obj.Member without a call) sets *member_of and *member instead.
 std::shared_ptr<Dispatch> WrappedObject(duk_context* ctx, duk_idx_t idx,
-                                        std::shared_ptr<Dispatch>* member_of,
-                                        std::string* member);
+                                        std::shared_ptr<Dispatch>* member_of, std::string* member);
 
 // Pushes a script error for e: an Error object whose message is the description, with the
 // properties number, description and source, and the page line it was raised on.

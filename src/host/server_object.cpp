@@ -30,8 +30,8 @@ std::string HttpServerObject::MapPath(const std::string& path) {
     throw Error(errc::kInvalidProcedureCall,
                 "Server.MapPath takes a path of the site, not \"" + path + "\"");
   }
-  std::string url = p.rfind('/', 0) == 0 ? p
-                                         : script_name_.substr(0, script_name_.rfind('/') + 1) + p;
+  std::string url =
+      p.rfind('/', 0) == 0 ? p : script_name_.substr(0, script_name_.rfind('/') + 1) + p;
   std::vector<std::string> kept;
   for (const std::string& part : text::Split(url, "/")) {
     if (part.empty() || part == ".") continue;

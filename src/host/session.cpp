@@ -24,8 +24,7 @@ HttpSession::HttpSession(SessionStore& store, std::optional<std::string> incomin
     : store_(store), defaults_(std::move(defaults)), code_page_(code_page) {
   if (incoming_id) {
     int32_t stored_code_page = 0;
-    if (store_.Update(*incoming_id,
-                      [&](SessionState& s) { stored_code_page = s.code_page; })) {
+    if (store_.Update(*incoming_id, [&](SessionState& s) { stored_code_page = s.code_page; })) {
       id_ = std::move(incoming_id);
       code_page_ = stored_code_page;
     }

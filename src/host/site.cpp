@@ -17,7 +17,7 @@ constexpr std::array<const char*, 4> kDefaultDocuments = {"default.asp", "index.
 
 // Page sources and includes, and database files, by extension.
 constexpr std::array<const char*, 13> kNeverServed = {
-    ".asa", ".inc", ".mdb", ".ldb", ".accdb", ".laccdb", ".db",
+    ".asa", ".inc",    ".mdb",     ".ldb",  ".accdb",      ".laccdb", ".db",
     ".db3", ".sqlite", ".sqlite3", ".s3db", ".db-journal", ".db-wal"};
 
 std::string Extension(const std::filesystem::path& file) {

@@ -11,11 +11,11 @@ namespace mirelda::host {
 
 struct SiteTarget {
   enum class Kind {
-    kPage,          // a script page to run
-    kStaticFile,    // a file to send as it is
-    kFolder,        // a folder named without its final "/": redirect to url_path
-    kNotFound,      // missing, or not served
-    kBadRequest,    // a malformed or climbing path
+    kPage,        // a script page to run
+    kStaticFile,  // a file to send as it is
+    kFolder,      // a folder named without its final "/": redirect to url_path
+    kNotFound,    // missing, or not served
+    kBadRequest,  // a malformed or climbing path
   };
   Kind kind = Kind::kNotFound;
   std::string url_path;        // the decoded path ("/app/index.asp"); for kFolder, with its "/"

@@ -61,7 +61,8 @@ std::vector<std::pair<std::string, std::string>> ParseUrlEncodedPairs(std::strin
     if (piece.empty()) continue;
     size_t eq = piece.find('=');
     std::string_view name = piece.substr(0, eq);
-    std::string_view value = eq == std::string_view::npos ? std::string_view() : piece.substr(eq + 1);
+    std::string_view value =
+        eq == std::string_view::npos ? std::string_view() : piece.substr(eq + 1);
     pairs.emplace_back(PercentDecode(name, true), PercentDecode(value, true));
   }
   return pairs;

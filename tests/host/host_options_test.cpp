@@ -26,8 +26,8 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.code_page, 936);
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(20));
   o = Parse({"--site=www", "--listen", "[::1]:0", "--drive", "d:=/srv/d", "--drive=E:=/e",
-             "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M",
-             "--registry", "r", "--site-drive", "w"});
+             "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
+             "r", "--site-drive", "w"});
   EXPECT_EQ(o.listen_address, "::1");
   EXPECT_EQ(o.listen_port, 0);
   ASSERT_EQ(o.drives.size(), 2u);

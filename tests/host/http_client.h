@@ -152,10 +152,11 @@ inline HttpReply HttpRequest(int port, const std::string& method, const std::str
                              const std::vector<std::pair<std::string, std::string>>& headers = {},
                              const std::string& body = {}) {
   HttpConnection connection(port);
-  std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" +
-                    std::to_string(port) + "\r\nConnection: close\r\n";
+  std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                    "\r\nConnection: close\r\n";
   for (const auto& [k, v] : headers) raw += k + ": " + v + "\r\n";
-  if (!body.empty() || method == "POST") raw += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  if (!body.empty() || method == "POST")
+    raw += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   raw += "\r\n" + body;
   connection.Send(raw);
   return connection.Read(method == "HEAD");

@@ -65,9 +65,9 @@ TEST_F(ServerTest, SourcesDatabasesHiddenFilesAndPathsOutsideAreRefused) {
     EXPECT_EQ(r.status, 404) << target;
     EXPECT_EQ(r.body.find("secret"), std::string::npos) << target;
   }
-  for (const char* target : {"/../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt",
-                             "/%2E%2E%2Fsecret.txt", "/..%5csecret.txt", "/docs/../../secret.txt",
-                             "/index.asp%00.txt", "/%"}) {
+  for (const char* target :
+       {"/../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt", "/%2E%2E%2Fsecret.txt",
+        "/..%5csecret.txt", "/docs/../../secret.txt", "/index.asp%00.txt", "/%"}) {
     HttpReply r = host_->Get(target);
     EXPECT_EQ(r.status, 400) << target;
     EXPECT_EQ(r.body.find("top secret"), std::string::npos) << target;
@@ -106,10 +106,11 @@ TEST_F(ServerTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
 }
 
 TEST(ServerLifetime, SigtermFinishesTheRequestInFlightAndExitsZero) {
-  RunningHost host(std::map<std::string, std::string>{{"slow.asp",
-                     "<% var until = new Date().getTime() + 1500;\n"
-                     "   while (new Date().getTime() < until) { }\n"
-                     "   Response.Write(\"finished\"); %>"}});
+  RunningHost host(
+      std::map<std::string, std::string>{{"slow.asp",
+                                          "<% var until = new Date().getTime() + 1500;\n"
+                                          "   while (new Date().getTime() < until) { }\n"
+                                          "   Response.Write(\"finished\"); %>"}});
   HttpReply reply;
   std::thread client([&] { reply = host.Get("/slow.asp"); });
   std::this_thread::sleep_for(std::chrono::milliseconds(400));

@@ -42,6 +42,8 @@ q.Name = "child";
 p.Child = q;
 out("child", p.Child.Name);
 out("echoobject", p.Echo(q).Name);
+p.Child = null;
+out("childnull", p.Child === null);
 out("default", p("k1"));
 out("indexed", p.Item["k2"]);
 p.Contents["key"] = "value";
@@ -114,8 +116,7 @@ std::string Field(const std::string& body, const std::string& key) {
 TEST_F(PagesTest, LiteralTextIncludesAndExpressions) {
   HttpReply r = host_->Get("/?who=Ann");
   EXPECT_EQ(r.status, 200);
-  EXPECT_EQ(r.body,
-            "\n<html>\n<h1>Title</h1><nav>42</nav>\n<p>Hello, Ann</p>\n1,2,3,\n</html>\n");
+  EXPECT_EQ(r.body, "\n<html>\n<h1>Title</h1><nav>42</nav>\n<p>Hello, Ann</p>\n1,2,3,\n</html>\n");
   EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=GBK");
 }
 
@@ -145,6 +146,7 @@ TEST_F(PagesTest, LateBindingCarriesEveryKindOfValueBothWays) {
   EXPECT_EQ(Field(body, "name"), "first");
   EXPECT_EQ(Field(body, "child"), "child");
   EXPECT_EQ(Field(body, "echoobject"), "child");
+  EXPECT_EQ(Field(body, "childnull"), "true");  // null is Nothing for an object
   EXPECT_EQ(Field(body, "default"), "item k1");
   EXPECT_EQ(Field(body, "indexed"), "item k2");
   EXPECT_EQ(Field(body, "contents"), "key=value");

@@ -19,8 +19,9 @@ class RequestsTest : public ::testing::Test {
              "<%= Request(\"name\") + \"|\" + String(Request(\"name\")).length + \"|\" +\n"
              "    Request.Form(\"f\") + \"|\" + Request.QueryString(\"q\") + \"|\" +\n"
              "    Request.QueryString() %>"},
-            {"utf8.asp", "<% Session.CodePage = 65001; %><%= Request(\"name\") + \"|\" + "
-                         "String(Request(\"name\")).length + \"|\" + \"\\u00e9\" %>"},
+            {"utf8.asp",
+             "<% Session.CodePage = 65001; %><%= Request(\"name\") + \"|\" + "
+             "String(Request(\"name\")).length + \"|\" + \"\\u00e9\" %>"},
             {"chars.asp", "<%= \"\\u5f20 \\ud55c \\ud83d\\ude00\" %>"},
             {"body.asp",
              "<% var n = Request.TotalBytes; var b = Request.BinaryRead(n);\n"
@@ -33,17 +34,22 @@ class RequestsTest : public ::testing::Test {
              "<%= Application(\"hits\") %>"},
             {"vars.asp",
              "<% var v = Request.ServerVariables;\n"
-             "   Response.Write([v(\"SCRIPT_NAME\"), v(\"APPL_PHYSICAL_PATH\"), v(\"REMOTE_ADDR\"),\n"
-             "     Request(\"HTTP_USER_AGENT\"), v(\"REQUEST_METHOD\"), v(\"HTTP_X_TEST_HEADER\"),\n"
+             "   Response.Write([v(\"SCRIPT_NAME\"), v(\"APPL_PHYSICAL_PATH\"), "
+             "v(\"REMOTE_ADDR\"),\n"
+             "     Request(\"HTTP_USER_AGENT\"), v(\"REQUEST_METHOD\"), "
+             "v(\"HTTP_X_TEST_HEADER\"),\n"
              "     Server.MapPath(\"./\"), Server.MapPath(\"/db/shop.mdb\")].join(\"|\")); %>"},
             {"sub/dir/vars.asp",
              "<%= Server.MapPath(\"./\") + \"|\" + Server.MapPath(\"../x.mdb\") + \"|\" +\n"
              "    Request.ServerVariables(\"SCRIPT_NAME\") %>"
-             "<% try { Server.MapPath(\"../../../x\"); } catch (e) { Response.Write(\"|\" + e.number); }"
-             "   try { Server.MapPath(\"C:\\\\x\"); } catch (e) { Response.Write(\"|\" + e.number); }"
+             "<% try { Server.MapPath(\"../../../x\"); } catch (e) { Response.Write(\"|\" + "
+             "e.number); }"
+             "   try { Server.MapPath(\"C:\\\\x\"); } catch (e) { Response.Write(\"|\" + "
+             "e.number); }"
              "%>"},
             {"encode.asp",
-             "<%= Server.URLEncode(\"\\u5f20 a&b\") + \"|\" + Server.HTMLEncode(\"<a href='x'>&\") %>"},
+             "<%= Server.URLEncode(\"\\u5f20 a&b\") + \"|\" + Server.HTMLEncode(\"<a href='x'>&\") "
+             "%>"},
         },
         {"--max-body", "64k"});
   }
@@ -78,15 +84,18 @@ TEST_F(RequestsTest, Session65001SwitchesDecodingAndEncodingToUtf8) {
 }
 
 TEST_F(RequestsTest, AHostStartedWithCodePage65001SpeaksUtf8) {
-  RunningHost utf8(std::map<std::string, std::string>{{"echo.asp", "<%= Request(\"name\") + \"|\" + Request.Form(\"f\") %>"}},
-                   {"--codepage", "65001"});
+  RunningHost utf8(
+      std::map<std::string, std::string>{
+          {"echo.asp", "<%= Request(\"name\") + \"|\" + Request.Form(\"f\") %>"}},
+      {"--codepage", "65001"});
   HttpReply r = utf8.Post("/echo.asp?name=%E5%BC%A0%E4%B8%89", "f=" + std::string("%E4%B8%89"));
   EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=utf-8");
   EXPECT_EQ(r.body, kZhangSanUtf8 + "|\xE4\xB8\x89");
 }
 
 TEST_F(RequestsTest, BinaryReadHandsOverTheRawBodyOnce) {
-  std::string body = "--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x.bin\"\r\n\r\n";
+  std::string body =
+      "--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x.bin\"\r\n\r\n";
   for (int i = 0; i < 256; ++i) body += static_cast<char>(i);
   body += "\r\n--b--\r\n";
   HttpReply r = host_->Post("/body.asp", body, "multipart/form-data; boundary=b");
@@ -119,8 +128,7 @@ TEST_F(RequestsTest, ServerVariablesAndMapPathSpeakDrivePaths) {
   EXPECT_EQ(r.body, "/vars.asp|S:\\|127.0.0.1|TestAgent/1.0|GET|t|S:\\|S:\\db\\shop.mdb");
   r = host_->Get("/sub/dir/vars.asp");
   EXPECT_EQ(r.body, "S:\\sub\\dir|S:\\sub\\x.mdb|/sub/dir/vars.asp|5|5");
-  EXPECT_EQ(host_->Get("/encode.asp").body,
-            "%D5%C5+a%26b|&lt;a href=&#39;x&#39;&gt;&amp;");
+  EXPECT_EQ(host_->Get("/encode.asp").body, "%D5%C5+a%26b|&lt;a href=&#39;x&#39;&gt;&amp;");
 }
 
 }  // namespace

@@ -117,9 +117,9 @@ TEST_F(SessionsTest, CookiesCarryValuesKeysRfc1123ExpiryPathAndHttpOnly) {
   EXPECT_EQ(cookies[0], "name=%D5%C5%C8%FD+%3F; Expires=" + host::FormatHttpDate(expiry) +
                             "; Path=/app; HttpOnly");
   EXPECT_EQ(cookies[1], "prefs=lang=zh&theme=dark; Path=/");
-  EXPECT_EQ(cookies[2], "gone=; Expires=" +
-                            host::FormatHttpDate(Date::FromParts(2001, 2, 3).ToUnixTime()) +
-                            "; Path=/");
+  EXPECT_EQ(cookies[2],
+            "gone=; Expires=" + host::FormatHttpDate(Date::FromParts(2001, 2, 3).ToUnixTime()) +
+                "; Path=/");
 }
 
 TEST_F(SessionsTest, ApplicationValuesAreSharedByEveryVisitor) {

@@ -29,13 +29,13 @@ int LineOf(const CompiledPage& page, const std::string& text) {
 TEST(PageCompiler, LinesOfPagesAndIncludesLeadBackToTheirFiles) {
   TempDir site;
   Write(site / "app/page.asp",
-        "<html>\n"                                      // 1
-        "<!-- #include file=\"parts/top.inc\" -->\n"    // 2
-        "<% var a = 1;\n"                               // 3
-        "   probeA(); %>\n"                             // 4
-        "<%= a // a comment %> after\n"                 // 5
-        "<!-- #include virtual=\"/lib/util.inc\" -->"   // 6
-        "<% probeB(); %>\n");                           // 6
+        "<html>\n"                                     // 1
+        "<!-- #include file=\"parts/top.inc\" -->\n"   // 2
+        "<% var a = 1;\n"                              // 3
+        "   probeA(); %>\n"                            // 4
+        "<%= a // a comment %> after\n"                // 5
+        "<!-- #include virtual=\"/lib/util.inc\" -->"  // 6
+        "<% probeB(); %>\n");                          // 6
   Write(site / "app/parts/top.inc", "<h1>top</h1>\n<% probeTop(); %>\n");
   Write(site / "lib/util.inc", "<%\n\n probeUtil(); %>");
   auto page = CompilePage(site.path(), "/app/page.asp", 936);
@@ -50,8 +50,8 @@ TEST(PageCompiler, LinesOfPagesAndIncludesLeadBackToTheirFiles) {
   EXPECT_EQ(at("probeB").line, 6);
   // The comment in the expression does not swallow what follows it.
   EXPECT_NE(page->script.find("__mireldaWrite( a // a comment \n);"), std::string::npos);
-  EXPECT_EQ(page->files, (std::vector<std::string>{"/app/page.asp", "/app/parts/top.inc",
-                                                   "/lib/util.inc"}));
+  EXPECT_EQ(page->files,
+            (std::vector<std::string>{"/app/page.asp", "/app/parts/top.inc", "/lib/util.inc"}));
   EXPECT_EQ(page->dependencies.size(), 3u);
   ASSERT_FALSE(page->literals.empty());
   EXPECT_EQ(page->literals[0], "<html>\n");

@@ -18,18 +18,30 @@ const Guid kProbeClass = *ParseGuid("{6D1E2F30-8A4B-4C5D-9E6F-7A8B9C0D1E2F}");
 
 std::string TypeName(const Variant& v) {
   switch (v.type()) {
-    case VarType::kEmpty: return "Empty";
-    case VarType::kNull: return "Null";
-    case VarType::kMissing: return "Missing";
-    case VarType::kBoolean: return "Boolean";
-    case VarType::kInteger: return "Integer";
-    case VarType::kLong: return "Long";
-    case VarType::kDouble: return "Double";
-    case VarType::kDate: return "Date";
-    case VarType::kString: return "String";
-    case VarType::kArray: return "Array";
-    case VarType::kBytes: return "Bytes";
-    case VarType::kObject: return v.ToObject() ? "Object" : "Nothing";
+    case VarType::kEmpty:
+      return "Empty";
+    case VarType::kNull:
+      return "Null";
+    case VarType::kMissing:
+      return "Missing";
+    case VarType::kBoolean:
+      return "Boolean";
+    case VarType::kInteger:
+      return "Integer";
+    case VarType::kLong:
+      return "Long";
+    case VarType::kDouble:
+      return "Double";
+    case VarType::kDate:
+      return "Date";
+    case VarType::kString:
+      return "String";
+    case VarType::kArray:
+      return "Array";
+    case VarType::kBytes:
+      return "Bytes";
+    case VarType::kObject:
+      return v.ToObject() ? "Object" : "Nothing";
   }
   return "?";
 }
@@ -95,9 +107,8 @@ class Probe final : public Dispatch {
             .Method<&Probe::OnEndPage>("OnEndPage")
             .Method<&Probe::Echo>("Echo", {Arg("value")})
             .Method<&Probe::TypeOf>("TypeOf", {Arg("value").Optional()})
-            .Method<&Probe::Optional>("Optional",
-                                      {Arg("first"), Arg("second").Optional(),
-                                       Arg("third").Optional(Variant(int32_t{7}))})
+            .Method<&Probe::Optional>("Optional", {Arg("first"), Arg("second").Optional(),
+                                                   Arg("third").Optional(Variant(int32_t{7}))})
             .Method<&Probe::Numbers>("Numbers", {Arg("count")})
             .Method<&Probe::Bytes>("Bytes", {Arg("count")})
             .Method<&Probe::MakeDate>("MakeDate", {Arg("year"), Arg("month"), Arg("day")})

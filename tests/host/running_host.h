@@ -1,6 +1,8 @@
 // A site folder written by a test suite and mirelda-host serving it, shared by the suite's tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -18,6 +20,16 @@ class RunningHost {
   RunningHost(const std::map<std::string, std::string>& files, std::vector<std::string> args = {}) {
     for (const auto& [name, content] : files) WriteFile(site() / name, content);
     process_ = std::make_unique<HostProcess>(dir_.path(), site(), std::move(args));
+  }
+
+  // Stops the host: it must exit 0 on SIGTERM, and the sanitizer build must have found nothing
+  // in it.
+  ~RunningHost() {
+    int code = process_->Stop();
+    std::string log = process_->Log();
+    EXPECT_EQ(code, 0) << log;
+    EXPECT_EQ(log.find("Sanitizer"), std::string::npos) << log;
+    EXPECT_EQ(log.find("runtime error:"), std::string::npos) << log;
   }
 
   std::filesystem::path site() const { return dir_.path() / "site"; }

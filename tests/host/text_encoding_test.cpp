@@ -30,9 +30,13 @@ TEST(CodePage, BadBytesAndUnmappableCharactersNeverBreakTheText) {
   EXPECT_EQ(DecodeFromCodePage("x\xC0y", kCodePageUtf8), "x\xEF\xBF\xBDy");
   // An emoji has no GBK form: a character reference in HTML, "?" in URLs and cookies.
   std::string emoji = "\xF0\x9F\x98\x80";
-  EXPECT_EQ(EncodeToCodePage("a" + emoji + kZhangSanUtf8, kCodePageGbk), "a&#128512;" + kZhangSanGbk);
+  EXPECT_EQ(EncodeToCodePage("a" + emoji + kZhangSanUtf8, kCodePageGbk),
+            "a&#128512;" + kZhangSanGbk);
   EXPECT_EQ(EncodeToCodePage(emoji, kCodePageGbk, Unmappable::kQuestionMark), "?");
-  EXPECT_EQ(EncodeToCodePage("a\xFF" "b", kCodePageGbk), "a?b");
+  EXPECT_EQ(EncodeToCodePage("a\xFF"
+                             "b",
+                             kCodePageGbk),
+            "a?b");
   EXPECT_FALSE(IsSupportedCodePage(12345));
   EXPECT_FALSE(IsSupportedCodePage(-1));
   EXPECT_TRUE(IsSupportedCodePage(1252));
