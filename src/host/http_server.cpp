@@ -39,26 +39,40 @@ struct HttpServer::Exchange {
 
 namespace {
 
+// The callbacks are called from C: nothing may be thrown through them.
 void* OnUri(void* cls, const char* uri, struct MHD_Connection*) {
-  return static_cast<HttpServer*>(cls)->BeginRequest(uri);
+  try {
+    return static_cast<HttpServer*>(cls)->BeginRequest(uri);
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 MHD_Result OnRequest(void* cls, struct MHD_Connection* connection, const char*, const char* method,
                      const char* version, const char* upload_data, size_t* upload_data_size,
                      void** con_cls) {
-  auto* server = static_cast<HttpServer*>(cls);
-  if (!*con_cls) *con_cls = server->BeginRequest("");
-  auto* exchange = static_cast<HttpServer::Exchange*>(*con_cls);
-  return server->Handle(connection, *exchange, method, version, upload_data, upload_data_size)
-             ? MHD_YES
-             : MHD_NO;
+  try {
+    auto* server = static_cast<HttpServer*>(cls);
+    if (!*con_cls) *con_cls = server->BeginRequest("");
+    auto* exchange = static_cast<HttpServer::Exchange*>(*con_cls);
+    return server->Handle(connection, *exchange, method, version, upload_data, upload_data_size)
+               ? MHD_YES
+               : MHD_NO;
+  } catch (...) {
+    return MHD_NO;  // closes the connection
+  }
 }
 
 void OnCompleted(void* cls, struct MHD_Connection*, void** con_cls,
                  enum MHD_RequestTerminationCode) {
   auto* exchange = static_cast<HttpServer::Exchange*>(*con_cls);
   *con_cls = nullptr;
-  if (exchange) static_cast<HttpServer*>(cls)->EndRequest(exchange);
+  if (!exchange) return;
+  try {
+    static_cast<HttpServer*>(cls)->EndRequest(exchange);
+  } catch (...) {
+    // Only the log line can fail here; the exchange is gone either way.
+  }
 }
 
 void OnLibraryMessage(void* cls, const char* format, va_list args) {
@@ -177,11 +191,11 @@ void* HttpServer::BeginRequest(const char* uri) {
 }
 
 void HttpServer::EndRequest(Exchange* exchange) {
+  std::unique_ptr<Exchange> owned(exchange);
+  --in_flight_;
   log_.Request(exchange->remote_address, exchange->method, exchange->raw_uri, exchange->protocol,
                exchange->status, exchange->bytes,
                std::chrono::steady_clock::now() - exchange->started);
-  delete exchange;
-  --in_flight_;
 }
 
 int HttpServer::Queue(struct MHD_Connection* connection, Exchange& exchange, const Reply& reply) {
@@ -266,6 +280,10 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
       reply = pages_.Run(std::move(data), job_exchange->target);
     } catch (const std::exception& e) {
       log_.Line("page " + job_exchange->target.url_path + " failed: " + e.what());
+      reply = StatusReply(500);
+    } catch (...) {
+      // Whatever escaped a page must not take the worker, or the suspended connection, with it.
+      log_.Line("page " + job_exchange->target.url_path + " failed");
       reply = StatusReply(500);
     }
     job_exchange->reply = std::make_unique<Reply>(std::move(reply));

@@ -91,6 +91,8 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
     session_cookie = context->FinishPage();
   } catch (const std::exception& e) {
     log_.Line("page end of " + page.url_path + " failed: " + e.what());
+  } catch (const EndOfPage&) {
+    // Response.End from a component's OnEndPage: the page has ended already.
   }
 
   Reply reply;

@@ -22,6 +22,21 @@ std::string CookieText(const std::string& text, int32_t code_page) {
   return UrlEncodeBytes(EncodeToCodePage(text, code_page, Unmappable::kQuestionMark));
 }
 
+// A path or domain may not end its attribute early: "; Domain=..." inside a path would add one.
+std::string CookieAttribute(const std::string& value) {
+  std::string out;
+  for (char c : EscapeUrlForHeader(value)) {
+    if (c == ';') {
+      out += "%3B";
+    } else if (c == ',') {
+      out += "%2C";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string SetCookieValue(const ResponseCookie& cookie, int32_t code_page) {
@@ -36,8 +51,8 @@ std::string SetCookieValue(const ResponseCookie& cookie, int32_t code_page) {
   }
   std::string out = CookieText(cookie.name(), code_page) + "=" + value;
   if (cookie.expires()) out += "; Expires=" + FormatHttpDate(cookie.expires()->ToUnixTime());
-  if (!cookie.domain().empty()) out += "; Domain=" + EscapeUrlForHeader(cookie.domain());
-  if (!cookie.path().empty()) out += "; Path=" + EscapeUrlForHeader(cookie.path());
+  if (!cookie.domain().empty()) out += "; Domain=" + CookieAttribute(cookie.domain());
+  if (!cookie.path().empty()) out += "; Path=" + CookieAttribute(cookie.path());
   if (cookie.secure()) out += "; Secure";
   if (cookie.http_only()) out += "; HttpOnly";
   return out;
@@ -104,7 +119,7 @@ void HttpResponse::AddCookieHeaders(Reply& reply) const {
     reply.AddHeader("Set-Cookie", SetCookieValue(*cookie, code_page_()));
 }
 
-Reply HttpResponse::Finish() const {
+Reply HttpResponse::Finish() {
   Reply reply;
   reply.status = std::stoi(status_.substr(0, 3));
   std::string type = content_type_.empty() ? "text/html" : content_type_;
@@ -114,7 +129,8 @@ Reply HttpResponse::Finish() const {
   reply.AddHeader("Content-Type", type);
   if (location_) reply.AddHeader("Location", *location_);
   AddCookieHeaders(reply);
-  reply.body = body_;
+  reply.body = std::move(body_);
+  body_.clear();
   return reply;
 }
 

@@ -35,8 +35,8 @@ class HttpResponse final : public ResponseObject {
   void SetBuffer(bool buffer) override { buffer_ = buffer; }
 
   // The reply for the page as it stands: status, Content-Type with charset, Location, one
-  // Set-Cookie per cookie, and the body.
-  Reply Finish() const;
+  // Set-Cookie per cookie, and the body, which moves into the reply.
+  Reply Finish();
   // Cookies only, for the error page that replaces a failed page's output.
   void AddCookieHeaders(Reply& reply) const;
   size_t body_size() const { return body_.size(); }

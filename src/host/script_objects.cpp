@@ -278,12 +278,13 @@ duk_ret_t ObjectHas(duk_context* ctx) {
   });
 }
 
-// Traps of obj.Member: get(target, key) reads Member(key); the function's own properties stay.
+// Traps of obj.Member: get(target, key) reads Member(key).
 duk_ret_t MemberGet(duk_context* ctx) {
   return Guarded(ctx, [&] {
     std::string key;
-    if (!KeyName(ctx, 1, &key) || key == "call" || key == "apply" || key == "bind" ||
-        key == "length" || key == "name" || key == "prototype" || key == "constructor") {
+    // Only what calling a function needs stays the function's: Request.Form["name"] and
+    // Request.Form["length"] are form fields.
+    if (!KeyName(ctx, 1, &key) || key == "call" || key == "apply" || key == "bind") {
       duk_dup(ctx, 1);
       duk_get_prop(ctx, 0);
       return 1;

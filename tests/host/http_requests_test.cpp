@@ -19,6 +19,9 @@ class RequestsTest : public ::testing::Test {
              "<%= Request(\"name\") + \"|\" + String(Request(\"name\")).length + \"|\" +\n"
              "    Request.Form(\"f\") + \"|\" + Request.QueryString(\"q\") + \"|\" +\n"
              "    Request.QueryString() %>"},
+            {"fields.asp",
+             "<%= [Request.Form[\"name\"], Request.Form[\"length\"], Request.Form(\"call\"),\n"
+             "     Request.QueryString[\"prototype\"], Request.Form.call(null, \"name\")].join(\"|\") %>"},
             {"utf8.asp",
              "<% Session.CodePage = 65001; %><%= Request(\"name\") + \"|\" + "
              "String(Request(\"name\")).length + \"|\" + \"\\u00e9\" %>"},
@@ -70,6 +73,10 @@ TEST_F(RequestsTest, QueryAndFormAreDecodedInTheDefaultCodePage936) {
   EXPECT_EQ(host_->Get("/echo.asp?q=1&q=2").body, "undefined|9|undefined|1, 2|q=1&q=2");
   // Characters GBK cannot hold reach the browser as character references.
   EXPECT_EQ(host_->Get("/chars.asp").body, "\xD5\xC5 &#54620; &#128512;");
+}
+
+TEST_F(RequestsTest, FieldsNamedLikeFunctionPropertiesAreFieldsToo) {
+  EXPECT_EQ(host_->Post("/fields.asp?prototype=p", "name=n&length=l&call=c").body, "n|l|c|p|n");
 }
 
 TEST_F(RequestsTest, Session65001SwitchesDecodingAndEncodingToUtf8) {

@@ -29,6 +29,7 @@ class SessionsTest : public ::testing::Test {
              "   c.Expires = new Date(2030, 0, 15, 12, 30, 0);\n"
              "   c.Item = \"\\u5f20\\u4e09 \\ud55c\";\n"
              "   c.Path = \"/app\";\n"
+             "   Response.Cookies(\"sneaky\").Path = \"/x; Domain=evil.example\";\n"
              "   c.HttpOnly = true;\n"
              "   Response.Cookies(\"prefs\").Item[\"lang\"] = \"zh\";\n"
              "   Response.Cookies(\"PREFS\").Item[\"theme\"] = \"dark\";\n"
@@ -111,7 +112,7 @@ TEST_F(SessionsTest, CookiesCarryValuesKeysRfc1123ExpiryPathAndHttpOnly) {
   ASSERT_EQ(r.status, 200) << r.body;
   EXPECT_EQ(r.body, "\xD5\xC5\xC8\xFD x|\xD5\xC5\xC8\xFD x");
   std::vector<std::string> cookies = r.Headers("Set-Cookie");
-  ASSERT_EQ(cookies.size(), 3u);
+  ASSERT_EQ(cookies.size(), 4u);
   int64_t expiry = Date::FromParts(2030, 1, 15, 12, 30, 0).ToUnixTime();
   // 张三 한: GBK has no 한, which becomes "?" in a cookie.
   EXPECT_EQ(cookies[0], "name=%D5%C5%C8%FD+%3F; Expires=" + host::FormatHttpDate(expiry) +
