@@ -117,8 +117,10 @@ TEST_F(SessionsTest, CookiesCarryValuesKeysRfc1123ExpiryPathAndHttpOnly) {
   // 张三 한: GBK has no 한, which becomes "?" in a cookie.
   EXPECT_EQ(cookies[0], "name=%D5%C5%C8%FD+%3F; Expires=" + host::FormatHttpDate(expiry) +
                             "; Path=/app; HttpOnly");
-  EXPECT_EQ(cookies[1], "prefs=lang=zh&theme=dark; Path=/");
-  EXPECT_EQ(cookies[2],
+  // A path cannot smuggle in attributes of its own.
+  EXPECT_EQ(cookies[1], "sneaky=; Path=/x%3B%20Domain=evil.example");
+  EXPECT_EQ(cookies[2], "prefs=lang=zh&theme=dark; Path=/");
+  EXPECT_EQ(cookies[3],
             "gone=; Expires=" + host::FormatHttpDate(Date::FromParts(2001, 2, 3).ToUnixTime()) +
                 "; Path=/");
 }
