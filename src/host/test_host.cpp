@@ -79,7 +79,6 @@ std::shared_ptr<ResponseCookie> TestResponse::Cookie(const std::string& name) co
 void TestResponse::Redirect(const std::string& url) {
   redirect = url;
   status = "302 Object moved";
-  End();
 }
 
 void TestResponse::End() {
