@@ -76,13 +76,11 @@ std::shared_ptr<ResponseCookie> HttpResponse::Cookies(const std::string& name) {
 }
 
 void HttpResponse::Redirect(const std::string& url) {
+  // The script goes on (a page that must stop calls End); what it wrote before is dropped, as the
+  // browser shows the page it is sent to instead.
   location_ = EscapeUrlForHeader(EncodeToCodePage(url, code_page_(), Unmappable::kQuestionMark));
   status_ = "302 Object moved";
-  body_ =
-      "<head><title>Object moved</title></head>\n<body><h1>Object Moved</h1>This object may be "
-      "found <a HREF=\"" +
-      *location_ + "\">here</a>.</body>\n";
-  End();
+  body_.clear();
 }
 
 void HttpResponse::End() { throw EndOfPage{}; }
@@ -127,7 +125,15 @@ Reply HttpResponse::Finish() {
     type += "; charset=" + (charset_.empty() ? CharsetName(code_page_()) : charset_);
   }
   reply.AddHeader("Content-Type", type);
-  if (location_) reply.AddHeader("Location", *location_);
+  if (location_) {
+    reply.AddHeader("Location", *location_);
+    if (body_.empty()) {
+      body_ =
+          "<head><title>Object moved</title></head>\n<body><h1>Object Moved</h1>This object "
+          "may be found <a HREF=\"" +
+          *location_ + "\">here</a>.</body>\n";
+    }
+  }
   AddCookieHeaders(reply);
   reply.body = std::move(body_);
   body_.clear();

@@ -86,8 +86,12 @@ class PagesTest : public ::testing::Test {
              "   Response.Write(\"after\"); %>"},
             {"redirect.asp",
              "<% Response.Write(\"lost\"); Response.Cookies(\"kept\").Item = \"yes\";\n"
-             "   try { Response.Redirect(\"next.asp?who=\\u5f20\\u4e09&x=1 2\"); } catch (e) {}\n"
+             "   Response.Redirect(\"next.asp?who=\\u5f20\\u4e09&x=1 2\");\n"
+             "   Session.Contents[\"after\"] = \"ran\";\n"
+             "   try { Response.End(); } catch (e) {}\n"
              "   Response.Write(\"never\"); %>"},
+            {"after.asp", "<%= Session(\"after\") %>"},
+            {"redirect_only.asp", "<% Response.Write(\"lost\"); Response.Redirect(\"/\"); %>"},
             {"status.asp", "<% Response.Status = \"404 Gone Away\"; Response.Write(\"x\"); %>"},
             {"leak_set.asp", "<% leaked = 42; Response.Write(typeof leaked); %>"},
             {"leak_get.asp", "<% Response.Write(typeof leaked); %>"},
@@ -180,7 +184,7 @@ TEST_F(PagesTest, UncaughtErrorsAnswer500NamingNumberDescriptionFileAndLine) {
   EXPECT_NE(host_->process().Log().find("page error in /inc/fail.inc line 3"), std::string::npos);
 }
 
-TEST_F(PagesTest, ResponseEndStopsThePageWhateverCatchesItAndRedirectSends302) {
+TEST_F(PagesTest, ResponseEndStopsThePageWhateverCatchesItAndRedirectSends302WithoutStopping) {
   HttpReply r = host_->Get("/end.asp");
   EXPECT_EQ(r.status, 200);
   EXPECT_EQ(r.body, "a");
@@ -193,8 +197,16 @@ TEST_F(PagesTest, ResponseEndStopsThePageWhateverCatchesItAndRedirectSends302) {
   EXPECT_EQ(r.Header("Location"), "next.asp?who=%D5%C5%C8%FD&x=1%202");
   EXPECT_EQ(r.body.find("lost"), std::string::npos);
   EXPECT_EQ(r.body.find("never"), std::string::npos);
-  EXPECT_EQ(r.Headers("Set-Cookie").size(), 1u);
-  EXPECT_EQ(CookiePair(r.Header("Set-Cookie")), "kept=yes");
+  // The script went on after the redirect until End.
+  std::vector<std::string> cookies = r.Headers("Set-Cookie");
+  ASSERT_EQ(cookies.size(), 2u);
+  EXPECT_EQ(CookiePair(cookies[0]), "kept=yes");
+  EXPECT_EQ(host_->Get("/after.asp", {{"Cookie", CookiePair(cookies[1])}}).body, "ran");
+  r = host_->Get("/redirect_only.asp");
+  EXPECT_EQ(r.status, 302);
+  EXPECT_EQ(r.Header("Location"), "/");
+  EXPECT_NE(r.body.find("Object Moved"), std::string::npos);
+  EXPECT_EQ(r.body.find("lost"), std::string::npos);
 
   r = host_->Get("/status.asp");
   EXPECT_EQ(r.status, 404);
