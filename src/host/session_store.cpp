@@ -2,7 +2,9 @@
 
 #include <sys/random.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "mirelda/error.h"
 
@@ -35,8 +37,25 @@ std::string MemorySessionStore::Create(SessionState state) {
   std::lock_guard lock(mutex_);
   Clock::time_point now = Clock::now();
   SweepLocked(now);
+  if (sessions_.size() >= max_sessions_) {
+    last_sweep_ = Clock::time_point();
+    SweepLocked(now);
+    if (sessions_.size() >= max_sessions_) EvictLocked();
+  }
   sessions_[id] = Entry{std::move(state), now};
   return id;
+}
+
+void MemorySessionStore::EvictLocked() {
+  std::vector<std::pair<Clock::time_point, const std::string*>> by_age;
+  by_age.reserve(sessions_.size());
+  for (const auto& [id, entry] : sessions_) by_age.emplace_back(entry.last_access, &id);
+  size_t evict = std::max<size_t>(1, sessions_.size() / 10);
+  std::nth_element(by_age.begin(), by_age.begin() + static_cast<ptrdiff_t>(evict - 1),
+                   by_age.end());
+  std::vector<std::string> doomed;
+  for (size_t i = 0; i < evict; ++i) doomed.push_back(*by_age[i].second);
+  for (const std::string& id : doomed) sessions_.erase(id);
 }
 
 bool MemorySessionStore::Update(const std::string& id,

@@ -44,6 +44,10 @@ class SessionStore {
 
 class MemorySessionStore final : public SessionStore {
  public:
+  // At most max_sessions live at once: past that, the sessions idle longest make room, so
+  // visitors that never send their cookie back cannot fill the memory.
+  explicit MemorySessionStore(size_t max_sessions = 100000) : max_sessions_(max_sessions) {}
+
   std::string Create(SessionState state) override;
   bool Update(const std::string& id, const std::function<void(SessionState&)>& change) override;
   std::optional<std::string> Renew(const std::string& id) override;
@@ -61,7 +65,10 @@ class MemorySessionStore final : public SessionStore {
   // Drops expired sessions now and then, so that visitors who never come back do not stay in
   // memory. Callers hold mutex_.
   void SweepLocked(Clock::time_point now);
+  // Drops the tenth of the sessions idle longest. Callers hold mutex_.
+  void EvictLocked();
 
+  size_t max_sessions_;
   mutable std::mutex mutex_;
   std::unordered_map<std::string, Entry> sessions_;
   Clock::time_point last_sweep_ = Clock::now();

@@ -51,6 +51,22 @@ TEST(SessionStore, IdleSessionsExpireAndUseKeepsThemAlive) {
   EXPECT_FALSE(store.Renew(idle));
 }
 
+TEST(SessionStore, AFullStoreMakesRoomFromTheSessionsIdleLongest) {
+  MemorySessionStore store(20);
+  std::vector<std::string> ids;
+  for (int i = 0; i < 20; ++i) {
+    ids.push_back(store.Create({}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(store.Update(ids[0], [](SessionState&) {}));  // now the most recently used
+  std::string fresh = store.Create({});
+  EXPECT_LE(store.size(), 20u);
+  EXPECT_TRUE(store.Update(fresh, [](SessionState&) {}));
+  EXPECT_TRUE(store.Update(ids[0], [](SessionState&) {}));
+  EXPECT_FALSE(store.Update(ids[1], [](SessionState&) {}));  // idle longest
+  EXPECT_TRUE(store.Update(ids[19], [](SessionState&) {}));
+}
+
 TEST(SessionStore, ConcurrentWritersLoseNoValue) {
   MemorySessionStore store;
   std::string id = store.Create({});
