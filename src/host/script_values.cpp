@@ -41,6 +41,7 @@ Variant ToVariantAt(duk_context* ctx, duk_idx_t idx, Undefined undefined, int de
     case DUK_TYPE_NUMBER:
       return NumberToVariant(duk_get_number(ctx, idx));
     case DUK_TYPE_STRING: {
+      if (duk_is_symbol(ctx, idx)) throw Error(errc::kTypeMismatch, "A symbol has no value here");
       duk_size_t size = 0;
       const char* s = duk_get_lstring(ctx, idx, &size);
       return Variant(ScriptStringToUtf8(std::string_view(s, size)));

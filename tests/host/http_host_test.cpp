@@ -108,12 +108,17 @@ TEST_F(ServerTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
 TEST(ServerLifetime, SigtermFinishesTheRequestInFlightAndExitsZero) {
   RunningHost host(
       std::map<std::string, std::string>{{"slow.asp",
-                                          "<% var until = new Date().getTime() + 1500;\n"
+                                          "<% Application.Contents[\"started\"] = \"yes\";\n"
+                                          "   var until = new Date().getTime() + 1500;\n"
                                           "   while (new Date().getTime() < until) { }\n"
-                                          "   Response.Write(\"finished\"); %>"}});
+                                          "   Response.Write(\"finished\"); %>"},
+                                         {"started.asp", "<%= Application(\"started\") %>"}});
   HttpReply reply;
   std::thread client([&] { reply = host.Get("/slow.asp"); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (host.Get("/started.asp").body != "yes" && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   host.process().Signal(SIGTERM);
   client.join();
   EXPECT_EQ(reply.status, 200);
