@@ -92,7 +92,13 @@ class PagesTest : public ::testing::Test {
              "   Response.Write(\"never\"); %>"},
             {"after.asp", "<%= Session(\"after\") %>"},
             {"redirect_only.asp", "<% Response.Write(\"lost\"); Response.Redirect(\"/\"); %>"},
-            {"status.asp", "<% Response.Status = \"404 Gone Away\"; Response.Write(\"x\"); %>"},
+            {"status.asp",
+             "<% Response.Redirect(\"/a\\r\\nX-Injected: 1\");\n"
+             "   Response.Status = \"404 Gone Away\";\n"
+             "   try { Response.Status = \"200 OK\\r\\nX-Injected: 1\"; } catch (e) {\n"
+             "     Response.Write(e.number); }\n"
+             "   try { Response.ContentType = \"text/html\\nX-Injected: 1\"; } catch (e) {\n"
+             "     Response.Write(e.number); } %>"},
             {"leak_set.asp", "<% leaked = 42; Response.Write(typeof leaked); %>"},
             {"leak_get.asp", "<% Response.Write(typeof leaked); %>"},
             {"loop.asp", "<% while (true) { try { } catch (e) { } } %>"},
@@ -208,9 +214,12 @@ TEST_F(PagesTest, ResponseEndStopsThePageWhateverCatchesItAndRedirectSends302Wit
   EXPECT_NE(r.body.find("Object Moved"), std::string::npos);
   EXPECT_EQ(r.body.find("lost"), std::string::npos);
 
+  // Header text from the page cannot add headers of its own.
   r = host_->Get("/status.asp");
   EXPECT_EQ(r.status, 404);
-  EXPECT_EQ(r.body, "x");
+  EXPECT_EQ(r.Header("X-Injected"), "");
+  EXPECT_EQ(r.Header("Location"), "/a%0D%0AX-Injected:%201");
+  EXPECT_EQ(r.body, "55");
 }
 
 TEST_F(PagesTest, PagesRecompileWhenTheirFileChanges) {
