@@ -154,8 +154,7 @@ void HttpServer::Start() {
       MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings_.io_threads),
       MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(30),
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(128 * 1024),
-      MHD_OPTION_LISTENING_ADDRESS_REUSE, static_cast<unsigned int>(1), MHD_OPTION_END);
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(128 * 1024), MHD_OPTION_END);
   if (!daemon_) {
     workers_.reset();
     throw std::runtime_error("cannot listen on " + settings_.address + ":" +
