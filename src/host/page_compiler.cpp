@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -102,6 +103,58 @@ Include FindInclude(std::string_view s, size_t from) {
   return found;
 }
 
+// A "<script runat="server">code</script>" block found in literal text.
+struct ServerScript {
+  size_t begin = std::string_view::npos;  // of "<script"
+  size_t code_begin = 0;
+  size_t code_end = 0;
+  size_t end = 0;  // after "</script>"
+  bool other_language = false;
+  bool closed = false;
+};
+
+size_t FindNoCase(std::string_view s, std::string_view word, size_t from) {
+  for (size_t at = s.find('<', from); at != std::string_view::npos; at = s.find('<', at + 1)) {
+    if (StartsWithNoCase(s, at, word)) return at;
+  }
+  return std::string_view::npos;
+}
+
+bool ReadServerScript(std::string_view s, size_t at, ServerScript* out) {
+  size_t i = at + 7;  // after "<script"
+  if (i >= s.size() || !(IsBlank(s[i]) || s[i] == '>')) return false;
+  size_t close = s.find('>', i);
+  if (close == std::string_view::npos) return false;
+  std::string attributes = text::ToLowerAscii(s.substr(i, close - i));
+  size_t runat = attributes.find("runat");
+  if (runat == std::string::npos) return false;
+  size_t k = runat + 5;
+  while (k < attributes.size() && IsBlank(attributes[k])) ++k;
+  if (k >= attributes.size() || attributes[k] != '=') return false;
+  ++k;
+  while (k < attributes.size() && IsBlank(attributes[k])) ++k;
+  if (k < attributes.size() && (attributes[k] == '"' || attributes[k] == '\'')) ++k;
+  if (attributes.compare(k, 6, "server") != 0) return false;
+  out->begin = at;
+  out->code_begin = close + 1;
+  out->other_language = attributes.find("vbscript") != std::string::npos;
+  size_t end_tag = FindNoCase(s, "</script", out->code_begin);
+  size_t end = end_tag == std::string_view::npos ? end_tag : s.find('>', end_tag);
+  out->closed = end != std::string_view::npos;
+  out->code_end = out->closed ? end_tag : s.size();
+  out->end = out->closed ? end + 1 : s.size();
+  return true;
+}
+
+ServerScript FindServerScript(std::string_view s, size_t from) {
+  ServerScript found;
+  for (size_t at = FindNoCase(s, "<script", from); at != std::string_view::npos;
+       at = FindNoCase(s, "<script", at + 7)) {
+    if (ReadServerScript(s, at, &found)) return found;
+  }
+  return found;
+}
+
 // Appends JavaScript while keeping, for each line it makes, the source line it came from.
 class Emitter {
  public:
@@ -155,11 +208,18 @@ class Compiler {
     uint32_t line = 1;
     std::string_view s = source;
     size_t pos = 0;
+    ServerScript script;
+    bool script_known = false;
     while (pos < s.size()) {
       size_t open = s.find("<%", pos);
       Include include =
           FindInclude(s.substr(0, open == std::string_view::npos ? s.size() : open), pos);
-      size_t next = std::min(open, include.begin);
+      // The next server script block stays valid until the scan passes it.
+      if (!script_known || (script.begin != std::string_view::npos && script.begin < pos)) {
+        script = FindServerScript(s, pos);
+        script_known = true;
+      }
+      size_t next = std::min({open, include.begin, script.begin});
       std::string_view literal =
           s.substr(pos, next == std::string_view::npos ? s.npos : next - pos);
       if (!literal.empty()) {
@@ -174,6 +234,24 @@ class Compiler {
         CompileFile(target, depth + 1, {url_path, static_cast<int>(line)});
         line += CountLines(s.substr(include.begin, include.end - include.begin));
         pos = include.end;
+        continue;
+      }
+      if (next == script.begin) {
+        SourceLocation at{url_path, static_cast<int>(line)};
+        if (script.other_language) {
+          throw PageCompileError(
+              "Pages are written in JavaScript here; this script block asks for another language",
+              at);
+        }
+        if (!script.closed) {
+          throw PageCompileError("A <script runat=\"server\"> block is never closed", at);
+        }
+        line += CountLines(s.substr(script.begin, script.code_begin - script.begin));
+        emitter_.NewLine(file, line);
+        emitter_.Code(s.substr(script.code_begin, script.code_end - script.code_begin), file,
+                      &line);
+        line += CountLines(s.substr(script.code_end, script.end - script.code_end));
+        pos = script.end;
         continue;
       }
       size_t close = s.find("%>", open + 2);

@@ -1,6 +1,7 @@
 // Turns a script page into the JavaScript of one function. Literal text becomes calls that write
 // it, "<%= expr %>" a call that writes the value, "<% code %>" stays as it is, "<%@ ... %>"
-// directives are read and dropped, and "<!-- #include file|virtual="..." -->" in literal text
+// directives are read and dropped, "<script runat="server">...</script>" is code like a "<% %>"
+// block (never sent to the browser), and "<!-- #include file|virtual="..." -->" in literal text
 // brings in another file of the site. A line map leads every line of the result back to its file
 // and line, for error messages.
 //

@@ -57,6 +57,24 @@ TEST(PageCompiler, LinesOfPagesAndIncludesLeadBackToTheirFiles) {
   EXPECT_EQ(page->literals[0], "<html>\n");
 }
 
+TEST(PageCompiler, ServerScriptBlocksAreCodeAndNeverText) {
+  TempDir site;
+  Write(site / "p.asp",
+        "<script>client();</script>\n"                     // 1
+        "<SCRIPT language=\"JScript\" RUNAT=Server>\n"     // 2
+        "function helper() { return serverSecret; }\n"     // 3
+        "</SCRIPT>\n"                                      // 4
+        "<script runat='server'>probeAfter();</script>");  // 5
+  auto page = CompilePage(site.path(), "/p.asp", 936);
+  for (const std::string& literal : page->literals) {
+    EXPECT_EQ(literal.find("serverSecret"), std::string::npos) << literal;
+    EXPECT_EQ(literal.find("probeAfter"), std::string::npos) << literal;
+  }
+  EXPECT_NE(page->literals[0].find("client();"), std::string::npos);
+  EXPECT_EQ(page->Locate(LineOf(*page, "serverSecret")).line, 3);
+  EXPECT_EQ(page->Locate(LineOf(*page, "probeAfter")).line, 5);
+}
+
 TEST(PageCompiler, RefusesBrokenPagesAndIncludesOutsideTheSite) {
   TempDir site;
   auto error_of = [&](const std::string& page_text) -> std::string {
@@ -79,6 +97,9 @@ TEST(PageCompiler, RefusesBrokenPagesAndIncludesOutsideTheSite) {
             std::string::npos);
   EXPECT_NE(error_of("<!-- #include file=\"p.asp\" -->").find("nest deeper"), std::string::npos);
   EXPECT_NE(error_of("<%@ LANGUAGE=\"VBScript\" %>").find("JavaScript"), std::string::npos);
+  EXPECT_NE(error_of("<script language=vbscript runat=server>x</script>").find("JavaScript"),
+            std::string::npos);
+  EXPECT_NE(error_of("<script runat=\"server\">f();").find("never closed"), std::string::npos);
   EXPECT_EQ(error_of("<%@ Language=JScript %><!-- plain comment --><!-- #include nothing -->"),
             "compiled");
 }
