@@ -114,7 +114,8 @@ class MIRELDA_API Fields : public Dispatch {
 class MIRELDA_API Field : public Dispatch {
  public:
   virtual std::string Name() = 0;
-  // The value in the current row: Long, Double, String, Null, Bytes or Date.
+  // The value in the current row: Long, Double, String, Null, Bytes, Date, or Boolean for a
+  // yes/no column.
   virtual Variant Value() = 0;
   virtual int32_t Type() = 0;
   // Provider properties such as "ISAUTOINCREMENT".

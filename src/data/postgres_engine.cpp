@@ -57,6 +57,11 @@ Error ResultError(PGconn* conn, const PGresult* result) {
 
 void Silent(void*, const char*) {}
 
+bool IsUniqueViolation(const PGresult* result) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  return state && std::string_view(state) == "23505";
+}
+
 constexpr const char* kColumnFacts =
     "SELECT a.attrelid, a.attnum, col_description(a.attrelid, a.attnum), "
     "a.attidentity <> '' OR coalesce(starts_with(pg_get_expr(d.adbin, d.adrelid), 'nextval('), "
@@ -124,10 +129,19 @@ std::shared_ptr<const ResultTable> PostgresEngine::Run(std::string_view statemen
   TraceStatement(TraceDirection::kSent, kEngineName, st.sql);
 
   // The extended protocol runs exactly one statement, so the server itself refuses a second.
-  PgResult result(st.composite ? PQexec(conn_.get(), st.sql.c_str())
-                               : PQexecParams(conn_.get(), st.sql.c_str(), 0, nullptr, nullptr,
-                                              nullptr, nullptr, 0));
+  auto execute = [&] {
+    return PgResult(st.composite ? PQexec(conn_.get(), st.sql.c_str())
+                                 : PQexecParams(conn_.get(), st.sql.c_str(), 0, nullptr, nullptr,
+                                                nullptr, nullptr, 0));
+  };
+  PgResult result = execute();
   ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+  if (status == PGRES_FATAL_ERROR && st.composite && IsUniqueViolation(result.get())) {
+    // Two connections made the collation of a new database at once and this one lost; the
+    // collation exists now, and the statement as a whole did nothing.
+    result = execute();
+    status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+  }
   if (st.changes_schema) tables_.clear();
   if (status == PGRES_COMMAND_OK) return nullptr;
   if (status != PGRES_TUPLES_OK) throw ResultError(conn_.get(), result.get());

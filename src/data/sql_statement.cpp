@@ -5,6 +5,10 @@
 namespace mirelda::data {
 
 Statement ParseStatement(std::string_view text, Dialect dialect) {
+  // The engines read statements as C strings: text after a NUL would be cut off unseen.
+  if (text.find('\0') != std::string_view::npos) {
+    throw Error(errc::kSyntaxError, "The statement contains a NUL character.");
+  }
   Statement st;
   st.text = text;
   st.tokens = Tokenize(text, dialect);

@@ -18,7 +18,8 @@ struct Statement {
 };
 
 // The single statement in text. A closing ";" is allowed; any other token after a ";" is a second
-// statement and raises Error (syntax error) so that nothing runs. Empty text raises too.
+// statement and raises Error (syntax error) so that nothing runs. Empty text and text holding a
+// NUL character raise too.
 Statement ParseStatement(std::string_view text, Dialect dialect);
 
 // The index of the ")" that closes the "(" at open, or kNone.

@@ -1,6 +1,8 @@
 // The server database: logging on, the server's catalog and databases, and names as written.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "data/engines.h"
 #include "support/error_matchers.h"
 #include "support/postgres.h"
@@ -56,6 +58,39 @@ TEST(ServerDatabase, CreateDatabaseAndSysdatabases) {
   EXPECT_EQ(inside->State(), kStateOpen);
   inside->Close();
   EXPECT_EQ(Connect(pg.ConnectionString("MADE" + std::to_string(::getpid())))->State(), kStateOpen);
+}
+
+TEST(ServerDatabase, SerialColumnsAreAutoIncrementToo) {
+  auto conn = Connect(Postgres().ConnectionString(mirelda::testing::FreshPostgresDatabase()));
+  conn->Execute("CREATE TABLE s (id serial ,n int)", -1);
+  conn->Execute("insert into s (n) values (7)", -1);
+  auto fields = conn->Execute("select * from s", -1)->GetFields();
+  auto flag = [&](int i) {
+    return fields->Item(Variant(i))->GetProperties()->Item(Variant("ISAUTOINCREMENT"))->Value();
+  };
+  EXPECT_EQ(flag(0), Variant(true));
+  EXPECT_EQ(flag(1), Variant(false));
+  EXPECT_EQ(fields->Item(Variant("id"))->Value(), Variant(1));
+}
+
+TEST(ServerDatabase, ConnectionsCreatingTheFirstTablesAtOnceAllSucceed) {
+  std::string cs = Postgres().ConnectionString(mirelda::testing::FreshPostgresDatabase());
+  constexpr int kWriters = 4;
+  std::vector<std::shared_ptr<DataConnection>> connections;
+  for (int i = 0; i < kWriters; ++i) connections.push_back(Connect(cs));
+  std::string failures[kWriters];
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kWriters; ++i) {
+    threads.emplace_back([&, i] {
+      try {
+        connections[i]->Execute("CREATE TABLE t" + std::to_string(i) + " (Name char)", -1);
+      } catch (const Error& e) {
+        failures[i] = e.description();
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (const std::string& failure : failures) EXPECT_EQ(failure, "");
 }
 
 class ServerNames : public BothEngines {};

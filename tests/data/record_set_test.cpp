@@ -85,11 +85,30 @@ TEST_P(RecordSets, ValuesComeBackAsTheirPageLanguageTypes) {
   }
 }
 
+TEST_P(RecordSets, BinaryColumnsGiveBytes) {
+  Exec("CREATE TABLE files (id counter ,content image ,PRIMARY KEY (id))");
+  Exec(IsJet() ? "insert into files (content) values (X'00FF7F')"
+               : "insert into files (content) values ('\\x00ff7f')");
+  auto f = OpenRs("select content from files")->GetFields()->Item(Variant(0));
+  EXPECT_EQ(f->Type(), field_type::kLongVarBinary);
+  EXPECT_EQ(f->Value(), Variant(ByteArray(std::string("\x00\xff\x7f", 3))));
+}
+
 TEST_P(RecordSets, TextComparesWithoutRegardToCase) {
   MakeNews();
   Exec("insert into news (Title) values ('Admin')");
   EXPECT_EQ(Query("select id from news where Title='ADMIN'").size(), 1u);
   EXPECT_EQ(Query("select id from news where Title like 'adm%'").size(), 1u);
+}
+
+TEST_P(RecordSets, TopLimitsTheRowsOfItsOwnSelect) {
+  MakeNews();
+  for (int i = 0; i < 5; ++i)
+    Exec("insert into news (Title, hits) values ('t', " + std::to_string(i) + ")");
+  EXPECT_EQ(Query("select top 2 hits from news order by hits desc"),
+            (std::vector<std::vector<Variant>>{{Variant(4)}, {Variant(3)}}));
+  EXPECT_EQ(Query("select count(*) from news where id in (select top 3 id from news order by id)"),
+            (std::vector<std::vector<Variant>>{{Variant(3)}}));
 }
 
 TEST_P(RecordSets, ForwardOnlyAndKeysetCursorsBehaveAsThePagesExpect) {
@@ -188,6 +207,8 @@ TEST_P(RecordSets, ASecondStatementIsRefusedAndNothingRuns) {
   EXPECT_ERROR(OpenRs("select * from news; delete from news"), errc::kSyntaxError);
   EXPECT_TRUE(Query("select * from news").empty());
   Exec("insert into news (Title) values ('a;b');");
+  // Cut at the NUL the statement would delete everything.
+  EXPECT_ERROR(Exec(std::string("delete from news\0 where id = 0", 30)), errc::kSyntaxError);
   EXPECT_EQ(Query("select Title from news"), (std::vector<std::vector<Variant>>{{Variant("a;b")}}));
 }
 
