@@ -1,4 +1,5 @@
-// The class frame of Mirelda.Database: its interface, in interface order.
+// The class frame of Mirelda.Database: its interface, in interface order, and what its methods
+// share.
 #include "database/database.h"
 
 #include "frame/identity.h"
@@ -10,6 +11,12 @@ void Database::closeDB() {
   objConn = nullptr;
 }
 
+void Database::Write(const std::string& message) const { RequireResponse().Write(message); }
+
+std::shared_ptr<Dispatch> Database::Create(const std::string& prog_id) const {
+  return RequireServer().CreateObject(prog_id);
+}
+
 std::optional<Guid> Database::ClassId() const { return frame::DatabaseIdentity().class_id; }
 
 const MemberTable& Database::Members() const {
@@ -18,6 +25,40 @@ const MemberTable& Database::Members() const {
           .Method<&Database::OnStartPage>("OnStartPage", {Arg("vScriptingContext").ByRef()})
           .Method<&Database::OnEndPage>("OnEndPage")
           .Set<&Database::setConnection>("setConnection", {Arg("sConn").ByRef()})
+          .Method<&Database::CreateAccessDbFile>(
+              "CreateAccessDbFile", {Arg("DBFileName"), Arg("DbVer"), Arg("SavePath")})
+          .Method<&Database::CreateSqlServerDB>(
+              "CreateSqlServerDB", {Arg("DbServer"), Arg("DbUid"), Arg("DbPwd"), Arg("DBName")})
+          .Method<&Database::CompressAccessDb>("CompressAccessDb",
+                                               {Arg("DBFileName"), Arg("DbVer"), Arg("SavePath")})
+          .Method<&Database::AccessDbExists>("AccessDbExists", {Arg("DBPath")})
+          .Method<&Database::TableExists>("TableExists", {Arg("tableName")})
+          .Method<&Database::SqlServerDbExists>(
+              "SqlServerDbExists", {Arg("DbServer"), Arg("DbUid"), Arg("DbPwd"), Arg("DBName")})
+          .Method<&Database::CreateTable>(
+              "CreateTable",
+              {Arg("DbVer"), Arg("sTableName"), Arg("aFieldname"), Arg("aFieldType"),
+               Arg("aFieldSize"), Arg("aFieldNull"), Arg("sPrimarykey").Optional(),
+               Arg("sReference").Optional()})
+          .Method<&Database::AppPath>("AppPath")
+          .Method<&Database::AppName>("AppName")
+          .Method<&Database::ArrayToString>("ArrayToString", {Arg("aObject").ByRef()})
+          .Method<&Database::DeleteFile>("DeleteFile", {Arg("filespec").ByRef()})
+          .Method<&Database::RenameFile>("RenameFile",
+                                         {Arg("filespec1").ByRef(), Arg("filespec2").ByRef()})
+          .Method<&Database::CreateAccessConnection>(
+              "CreateAccessConnection", {Arg("DBPath"), Arg("DBName"), Arg("ConnectionVer")})
+          .Method<&Database::CreateSqlConnection>(
+              "CreateSqlConnection",
+              {Arg("ServerName"), Arg("DatabaseName"), Arg("UserName"), Arg("Password")})
+          .Method<&Database::ConvertPath>("ConvertPath", {Arg("RelativePath")})
+          .Method<&Database::FileExist>("FileExist", {Arg("fPath"), Arg("fName")})
+          .Method<&Database::CreateTableReference>("CreateTableReference", {Arg("DbVer")})
+          .Method<&Database::CreateFieldReference>("CreateFieldReference", {Arg("DbVer")})
+          .Method<&Database::CreateEnumTable>("CreateEnumTable", {Arg("DbVer")})
+          .Method<&Database::CreateIndexTable>("CreateIndexTable", {Arg("DbVer")})
+          .Method<&Database::CreateAdministrator>("CreateAdministrator", {Arg("DbVer")})
+          .Method<&Database::CreateAdminMenu>("CreateAdminMenu", {Arg("DbVer")})
           .Method<&Database::closeDB>("closeDB")
           .Build();
   return table;

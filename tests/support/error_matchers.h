@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "mirelda/error.h"
+#include "support/print_variant.h"
 
 #define EXPECT_ERROR(statement, expected_number)                                  \
   do {                                                                            \
