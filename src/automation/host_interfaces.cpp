@@ -3,6 +3,7 @@
 #include "mirelda/host.h"
 
 #include "mirelda/registry.h"
+#include "mirelda/text.h"
 
 namespace mirelda {
 
@@ -104,32 +105,7 @@ const MemberTable& ResponseObject::Members() const {
   return table;
 }
 
-std::string ServerObject::HTMLEncode(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string ServerObject::HTMLEncode(const std::string& text) { return text::EscapeHtml(text); }
 
 const MemberTable& ServerObject::Members() const {
   static const MemberTable table =

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mirelda/data.h"
+#include "mirelda/text.h"
 #include "webpage/markup.h"
 #include "webpage/web_page.h"
 
@@ -24,7 +25,7 @@ bool IsIdentifier(const std::string& name) {
 }
 
 std::string Option(const Variant& value, const Variant& label) {
-  return "<option value=\"" + EscapeHtml(value.ToText()) + "\">" + EscapeHtml(label.ToText()) +
+  return "<option value=\"" + text::EscapeHtml(value.ToText()) + "\">" + text::EscapeHtml(label.ToText()) +
          "</option>";
 }
 
@@ -35,7 +36,7 @@ std::string Select(const std::string& name, const std::string& options) {
 }  // namespace
 
 std::string WebPage::InputFor(const std::string& table, const std::string& column) {
-  const std::string name = EscapeHtml(column);
+  const std::string name = text::EscapeHtml(column);
   auto rows = [&](const std::string& query) {
     Rows out;
     ResumeNext trap;
