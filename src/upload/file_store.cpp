@@ -117,8 +117,8 @@ class TempFile {
   bool MoveTo(const fs::path& target, bool replace) {
     if (replace) {
       if (::rename(path_.c_str(), target.c_str()) != 0) throw FileError(errno);
-    } else if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(),
-                           RENAME_NOREPLACE) != 0) {
+    } else if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
+               0) {
       if (errno == EEXIST) return false;
       if (errno != EINVAL && errno != ENOSYS) throw FileError(errno);
       // A file system without an exclusive rename: a hard link is exclusive as well.

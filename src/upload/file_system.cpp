@@ -28,9 +28,9 @@ const MemberTable& FileSystem::Members() const {
           .Method<&FileSystem::OnEndPage>("OnEndPage")
           .Let<&FileSystem::UpToFile>("UpToFile", {Arg("lngReal")})
           .Let<&FileSystem::NewFileName>("NewFileName", {Arg("strNewFileName")})
-          .Method<&FileSystem::Upload>("Upload", {Arg("lngMaxSize").Optional(),
-                                                  Arg("ServerPath").Optional(),
-                                                  Arg("lngOverWrite").Optional()})
+          .Method<&FileSystem::Upload>("Upload",
+                                       {Arg("lngMaxSize").Optional(), Arg("ServerPath").Optional(),
+                                        Arg("lngOverWrite").Optional()})
           .Get<&FileSystem::count>("count")
           .Let<&FileSystem::MaxSize>("MaxSize", {Arg("lngNewMaxSize")})
           .Let<&FileSystem::Path>("Path", {Arg("varNewPath")})
@@ -97,8 +97,8 @@ std::string FileSystem::RunUpload(int32_t lngMaxSize, const std::string& ServerP
     // A client name that could leave the folder or is no name at all is kept but not stored.
     if (part.is_file && run.store_files && IsStorableFileName(part.file_name)) {
       const ByteArray& content = part.value.AsBytes();
-      if (!SaveUploadedFile(RequireServer(), run.folder, part.file_name, run.new_file_name,
-                            content, run.overwrite_mode)) {
+      if (!SaveUploadedFile(RequireServer(), run.folder, part.file_name, run.new_file_name, content,
+                            run.overwrite_mode)) {
         return TargetExistsMessage(part.file_name);
       }
     }

@@ -107,10 +107,10 @@ UploadPart MultipartBody::NextPart(int64_t size_limit, PendingFailure& pending) 
       pending.Set(FileNameMissingMessage());
       throw Malformed("no closing quote of a file name after byte " + std::to_string(file_start));
     }
-    std::string raw_name = RemoveAll(
-        RemoveAll(decoder_.Decode(bytes_.substr(file_start, file_quote - file_start)),
-                  kFileNameStrip),
-        kQuote);
+    std::string raw_name =
+        RemoveAll(RemoveAll(decoder_.Decode(bytes_.substr(file_start, file_quote - file_start)),
+                            kFileNameStrip),
+                  kQuote);
     part.file_name = CutFolderPart(raw_name);
 
     content_start = Find(kHeaderEnd, file_quote, "no end of a part header") + kHeaderEnd.size();

@@ -54,8 +54,8 @@ std::vector<char32_t> BuildPairTable(int32_t code_page) {
   std::vector<char32_t> pairs(128 * 256);
   for (unsigned first = 128; first < 256; ++first) {
     for (unsigned second = 0; second < 256; ++second) {
-      pairs[(first - 128) * 256 + second] = cd.ConvertPair(static_cast<unsigned char>(first),
-                                                           static_cast<unsigned char>(second));
+      pairs[(first - 128) * 256 + second] =
+          cd.ConvertPair(static_cast<unsigned char>(first), static_cast<unsigned char>(second));
     }
   }
   return pairs;

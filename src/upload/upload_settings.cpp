@@ -7,7 +7,8 @@ namespace {
 
 // "/srv/files", but not "//server/share" nor "/\server\share", which name network shares.
 bool IsPosixAbsolute(std::string_view path) {
-  return !path.empty() && path[0] == '/' && (path.size() == 1 || (path[1] != '/' && path[1] != '\\'));
+  return !path.empty() && path[0] == '/' &&
+         (path.size() == 1 || (path[1] != '/' && path[1] != '\\'));
 }
 
 }  // namespace
