@@ -59,11 +59,19 @@ MultipartBody::MultipartBody(ByteArray body, const TextDecoder& decoder)
 }
 
 int32_t MultipartBody::CountParts() const {
+  // memchr for the first byte outruns memmem on a needle this short.
   size_t count = 0;
-  size_t at = 0;
-  while ((at = FindBytes(bytes_, kNameCount, at)) != std::string_view::npos) {
-    if (decoder_.StartsCharacter(bytes_, at)) ++count;
-    at += kNameCount.size();
+  const char* p = bytes_.data();
+  const char* end = p + bytes_.size();
+  while (p && end - p >= static_cast<ptrdiff_t>(kNameCount.size())) {
+    p = static_cast<const char*>(
+        ::memchr(p, kNameCount[0], static_cast<size_t>(end - p) - kNameCount.size() + 1));
+    if (!p) break;
+    if (std::memcmp(p + 1, kNameCount.data() + 1, kNameCount.size() - 1) == 0 &&
+        decoder_.StartsCharacter(bytes_, static_cast<size_t>(p - bytes_.data()))) {
+      ++count;
+    }
+    ++p;
   }
   // A body of at most 2 GiB holds fewer markers than an int32_t counts.
   return static_cast<int32_t>(count);
