@@ -39,6 +39,8 @@ std::string RemoveAll(std::string text, std::string_view piece) {
 size_t FindBytes(std::string_view haystack, std::string_view needle, size_t from) {
   if (from > haystack.size()) return std::string_view::npos;
   if (needle.empty()) return from;
+  // memmem must not see the null data of an empty body.
+  if (haystack.size() - from < needle.size()) return std::string_view::npos;
   const void* hit =
       ::memmem(haystack.data() + from, haystack.size() - from, needle.data(), needle.size());
   if (!hit) return std::string_view::npos;
