@@ -1,24 +1,18 @@
-// Builds request bodies as browsers post forms with enctype multipart/form-data, and runs a
-// FileSystem on pages of the in-memory test host.
+// Builds bodies as browsers post forms with enctype multipart/form-data, and posts them to a
+// FileSystem on successive pages of the in-memory test host.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "host/test_host.h"
 #include "upload/file_system.h"
 
 namespace mirelda::upload::testing {
 
-inline constexpr std::string_view kBoundary = "----MireldaFormBoundaryq8nT3YxWk2";
-
 class MultipartForm {
  public:
-  explicit MultipartForm(std::string boundary = std::string(kBoundary))
-      : boundary_(std::move(boundary)) {}
-
   MultipartForm& Field(std::string_view name, std::string_view value) {
     return Part("Content-Disposition: form-data; name=\"" + std::string(name) + "\"\r\n\r\n" +
                 std::string(value));
@@ -30,44 +24,31 @@ class MultipartForm {
                 std::string(content));
   }
   // A part's header and content as given.
-  MultipartForm& Part(std::string header_and_content) {
-    parts_.push_back(std::move(header_and_content));
+  MultipartForm& Part(const std::string& header_and_content) {
+    body_ += "--" + boundary_ + "\r\n" + header_and_content + "\r\n";
     return *this;
   }
-
-  std::string Body() const {
-    std::string body;
-    for (const std::string& part : parts_) body += "--" + boundary_ + "\r\n" + part + "\r\n";
-    return body + "--" + boundary_ + "--\r\n";
-  }
+  std::string Body() const { return body_ + "--" + boundary_ + "--\r\n"; }
 
  private:
-  std::string boundary_;
-  std::vector<std::string> parts_;
+  std::string boundary_ = "----MireldaFormBoundaryq8nT3YxWk2";
+  std::string body_;
 };
 
-// One FileSystem instance that posts bodies on successive pages of one test host.
-class UploadPage {
- public:
-  UploadPage() : file_system(std::make_shared<FileSystem>()) { Start(); }
-
-  // Upload of body on a fresh page, with the arguments given.
+// One FileSystem that posts each body on a fresh page of one host.
+struct UploadPage {
   std::string Upload(const std::string& body, int32_t max_size = 0, std::string folder = {},
                      int16_t overwrite = 0) {
     host.NewPage();
-    Start();
+    file_system->OnStartPage(host.context_ptr());
     host.request().body = body;
     return file_system->Upload(max_size, std::move(folder), overwrite);
   }
 
   host::TestHost host;
-  std::shared_ptr<FileSystem> file_system;
-
- private:
-  void Start() { file_system->OnStartPage(host.context_ptr()); }
+  std::shared_ptr<FileSystem> file_system = std::make_shared<FileSystem>();
 };
 
-// The bytes of a Variant holding a byte array, as text.
 inline std::string BytesOf(const Variant& value) { return std::string(value.AsBytes().view()); }
 
 }  // namespace mirelda::upload::testing
