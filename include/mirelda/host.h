@@ -112,7 +112,8 @@ class MIRELDA_API ResponseObject : public Dispatch {
   virtual void BinaryWrite(const Variant& bytes) = 0;
   // The writable cookie of that name, created on first use; the same object on later calls.
   virtual std::shared_ptr<ResponseCookie> Cookies(const std::string& name) = 0;
-  // Sends the browser to url (302 with Location) and ends the page.
+  // Sends the browser to url (302 with Location). The page script goes on; a page that must stop
+  // there calls End.
   virtual void Redirect(const std::string& url) = 0;
   // Stops the page script: throws EndOfPage.
   virtual void End() = 0;

@@ -31,10 +31,6 @@ Variant LookupOrAll(const NameMap& map, const Variant& name) {
 
 }  // namespace
 
-bool LessIgnoreCase::operator()(const std::string& a, const std::string& b) const {
-  return text::ToLowerAscii(a) < text::ToLowerAscii(b);
-}
-
 Variant TestRequest::ServerVariables(const std::string& name) {
   return Lookup(server_variables, name);
 }
@@ -83,7 +79,6 @@ std::shared_ptr<ResponseCookie> TestResponse::Cookie(const std::string& name) co
 void TestResponse::Redirect(const std::string& url) {
   redirect = url;
   status = "302 Object moved";
-  End();
 }
 
 void TestResponse::End() {

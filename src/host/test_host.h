@@ -14,15 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "host/name_map.h"
 #include "mirelda/host.h"
 
 namespace mirelda::host {
-
-// Case-insensitive keys, as the page host's collections have.
-struct LessIgnoreCase {
-  bool operator()(const std::string& a, const std::string& b) const;
-};
-using NameMap = std::map<std::string, std::string, LessIgnoreCase>;
 
 class TestRequest final : public RequestObject {
  public:

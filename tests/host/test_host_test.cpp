@@ -49,9 +49,12 @@ TEST(TestHost, RecordsWritesCookiesAndRedirects) {
     c->Invoke("", MemberKind::kLet, {Variant("zhang")});
     r->Cookies("NAME")->SetKey("k", "v");
     r->Redirect("mainface/index.asp?trade=1");
+    r->Write("after the redirect");  // a redirect alone does not stop the page
+    r->End();
     r->Write("never");
   });
-  EXPECT_EQ(host.response().writes, (std::vector<std::string>{"one", "", "2"}));
+  EXPECT_EQ(host.response().writes,
+            (std::vector<std::string>{"one", "", "2", "after the redirect"}));
   ASSERT_EQ(host.response().cookies.size(), 1u);
   EXPECT_EQ(host.response().Cookie("name")->WireValue(), "k=v");
   EXPECT_EQ(*host.response().Cookie("name")->expires(), Date::Today().AddDays(30));

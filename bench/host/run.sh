@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Requests per second of mirelda-host against nginx, side by side in one run, with wrk on
+# loopback: a page that writes one line, a page that creates Mirelda.Database and calls a member,
+# and (for reference) mirelda-host's own static files, each against nginx serving a static file of
+# the same size as the page's reply body. Prints each rate and its ratio to nginx.
+#
+#   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+seconds=${1:-10}
+connections=${2:-32}
+bash scripts/setup --test
+build_dir=$(bash scripts/build | tail -n 1)
+
+work=$(mktemp -d)
+chmod 755 "$work"
+host_pid=""
+nginx_pid=""
+cleanup() {
+  [[ -n "$host_pid" ]] && kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null || true
+  [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/site" "$work/static"
+cat > "$work/site/line.asp" <<'PAGE'
+<% Response.Write("Hello from a Mirelda page.\n"); %>
+PAGE
+cat > "$work/site/database.asp" <<'PAGE'
+<% var db = Server.CreateObject("Mirelda.Database"); db.setConnection(null); Response.Write("Database member called.\n"); %>
+PAGE
+printf 'Hello from a Mirelda page.\n' > "$work/static/line.txt"
+printf 'Database member called.\n' > "$work/static/database.txt"
+cp "$work/static/line.txt" "$work/site/line.txt"
+
+export MIRELDA_REGISTRY="$work/registry"
+"$build_dir/mirelda-regsvr" "$build_dir/libmirelda.so" >/dev/null
+
+"$build_dir/mirelda-host" --site "$work/site" --listen 127.0.0.1:0 --data "$work/var" \
+  > "$work/host.out" 2> /dev/null &
+host_pid=$!
+for _ in $(seq 50); do grep -q serving "$work/host.out" && break; sleep 0.1; done
+host_port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/host.out")
+
+nginx_port=$(( 20000 + RANDOM % 20000 ))
+mkdir -p "$work/nginx"
+cat > "$work/nginx/nginx.conf" <<CONF
+daemon off;
+worker_processes 2;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  default_type text/plain;
+  server { listen 127.0.0.1:$nginx_port; root $work/static; }
+}
+CONF
+nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
+nginx_pid=$!
+sleep 0.5
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+rate() {  # URL -> requests per second
+  wrk -t2 -c"$connections" -d"${seconds}s" "$1" | awk '/Requests\/sec/ {print $2}'
+}
+for url in "http://127.0.0.1:$host_port/line.asp" "http://127.0.0.1:$nginx_port/line.txt"; do
+  curl -sf "$url" > /dev/null || { echo "bench: $url does not answer" >&2; exit 1; }
+done
+
+line=$(rate "http://127.0.0.1:$host_port/line.asp")
+database=$(rate "http://127.0.0.1:$host_port/database.asp")
+host_static=$(rate "http://127.0.0.1:$host_port/line.txt")
+nginx_line=$(rate "http://127.0.0.1:$nginx_port/line.txt")
+nginx_database=$(rate "http://127.0.0.1:$nginx_port/database.txt")
+
+echo "wrk, 2 threads, $connections connections, ${seconds}s each, loopback, $(nproc) cores"
+printf '%-44s %10s req/s\n' "nginx, static file of the line page's size" "$nginx_line"
+printf '%-44s %10s req/s\n' "nginx, static file of the database page's size" "$nginx_database"
+printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page writing one line" "$line" \
+  "$(ratio "$line" "$nginx_line")"
+printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page calling Mirelda.Database" "$database" \
+  "$(ratio "$database" "$nginx_database")"
+printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file (reference)" "$host_static" \
+  "$(ratio "$host_static" "$nginx_line")"

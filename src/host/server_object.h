@@ -1,0 +1,40 @@
+// The Server object of the HTTP host: creation of components by ProgID (with OnStartPage and
+// OnEndPage), page paths to physical paths in drive form, and the encoders. Belongs to the page's
+// thread.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "mirelda/host.h"
+
+namespace mirelda::host {
+
+class HttpServerObject final : public ServerObject {
+ public:
+  // site_root is the site's host folder, script_name the running page's URL path, code_page the
+  // page's current code page.
+  HttpServerObject(std::weak_ptr<ScriptingContext> context, std::filesystem::path site_root,
+                   std::string script_name, const int32_t& code_page, int32_t script_timeout);
+
+  std::shared_ptr<Dispatch> CreateObject(const std::string& prog_id) override;
+  // "/x" from the site's root, anything else from the running page's folder; the result is in
+  // drive form. A path that leaves the site, or a drive or network path, is Invalid procedure
+  // call (5).
+  std::string MapPath(const std::string& path) override;
+  std::string URLEncode(const std::string& text) override;
+  int32_t ScriptTimeout() override { return script_timeout_; }
+
+  // Calls OnEndPage on the components the page made.
+  void EndPage() { page_objects_.EndPage(); }
+
+ private:
+  PageObjects page_objects_;
+  std::filesystem::path site_root_;
+  std::string script_name_;
+  const int32_t& code_page_;
+  int32_t script_timeout_;
+};
+
+}  // namespace mirelda::host

@@ -1,0 +1,45 @@
+// The site folder as the browser sees it: which URL path names which file, which files are pages,
+// and which are never served (page sources and includes, database files, hidden files, anything
+// outside the folder). Safe to use from any thread.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace mirelda::host {
+
+struct SiteTarget {
+  enum class Kind {
+    kPage,        // a script page to run
+    kStaticFile,  // a file to send as it is
+    kFolder,      // a folder named without its final "/": redirect to url_path
+    kNotFound,    // missing, or not served
+    kBadRequest,  // a malformed or climbing path
+  };
+  Kind kind = Kind::kNotFound;
+  std::string url_path;        // the decoded path ("/app/index.asp"); for kFolder, with its "/"
+  std::filesystem::path file;  // host path of the page or file
+};
+
+class Site {
+ public:
+  // root must be an existing folder.
+  explicit Site(const std::filesystem::path& root);
+
+  const std::filesystem::path& root() const { return root_; }
+
+  // What the raw (still percent-encoded) path of a request URL names. A folder's default
+  // document is default.asp, index.asp, index.html or index.htm, the first that exists.
+  SiteTarget Resolve(std::string_view raw_path) const;
+
+  // The Content-Type of a static file by its extension.
+  static std::string ContentType(const std::filesystem::path& file);
+
+ private:
+  SiteTarget ResolveFile(const std::string& url_path, const std::filesystem::path& file) const;
+
+  std::filesystem::path root_;  // canonical
+};
+
+}  // namespace mirelda::host

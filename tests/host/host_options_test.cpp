@@ -1,0 +1,80 @@
+// The command line and the config file of mirelda-host.
+#include "host/host_options.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/temp_dir.h"
+
+namespace mirelda::host {
+namespace {
+
+HostOptions Parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "mirelda-host");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  return ParseHostOptions(static_cast<int>(argv.size()), argv.data());
+}
+
+TEST(HostOptions, DefaultsAndEveryFlag) {
+  HostOptions o = Parse({"--site", "www"});
+  EXPECT_EQ(o.site, "www");
+  EXPECT_EQ(o.listen_address, "127.0.0.1");
+  EXPECT_EQ(o.listen_port, 8080);
+  EXPECT_EQ(o.data, "var");
+  EXPECT_EQ(o.code_page, 936);
+  EXPECT_EQ(o.session_timeout, std::chrono::minutes(20));
+  o = Parse({"--site=www", "--listen", "[::1]:0", "--drive", "d:=/srv/d", "--drive=E:=/e",
+             "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
+             "r", "--site-drive", "w"});
+  EXPECT_EQ(o.listen_address, "::1");
+  EXPECT_EQ(o.listen_port, 0);
+  ASSERT_EQ(o.drives.size(), 2u);
+  EXPECT_EQ(o.drives[0], (std::pair<char, std::filesystem::path>('D', "/srv/d")));
+  EXPECT_EQ(o.drives[1].first, 'E');
+  EXPECT_EQ(o.code_page, 65001);
+  EXPECT_EQ(o.session_timeout, std::chrono::seconds(90));
+  EXPECT_EQ(o.max_body, 2u << 20);
+  EXPECT_EQ(o.site_drive, 'W');
+  EXPECT_TRUE(Parse({"--help"}).help);
+}
+
+TEST(HostOptions, ConfigFileUnderTheCommandLine) {
+  mirelda::testing::TempDir dir;
+  std::ofstream(dir / "host.conf") << "# site settings\n"
+                                      "site = /srv/site\n"
+                                      "listen 0.0.0.0:8081\r\n"
+                                      "drive = C:=/srv/c\n"
+                                      "\n"
+                                      "session-timeout = 5\n";
+  HostOptions o = Parse({"--config", (dir / "host.conf").string(), "--listen", "127.0.0.1:9"});
+  EXPECT_EQ(o.site, "/srv/site");
+  EXPECT_EQ(o.listen_address, "127.0.0.1");
+  EXPECT_EQ(o.listen_port, 9);
+  ASSERT_EQ(o.drives.size(), 1u);
+  EXPECT_EQ(o.session_timeout, std::chrono::minutes(5));
+}
+
+TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
+  mirelda::testing::TempDir dir;
+  std::ofstream(dir / "bad.conf") << "site = x\nnonsense\n";
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {},
+           {"--site"},
+           {"--site", "x", "--listen", "8080"},
+           {"--site", "x", "--listen", "127.0.0.1:70000"},
+           {"--site", "x", "--drive", "=/x"},
+           {"--site", "x", "--drive", "CD:=/x"},
+           {"--site", "x", "--session-timeout", "0"},
+           {"--site", "x", "--max-body", "12Q"},
+           {"--site", "x", "--frobnicate", "1"},
+           {"--config", (dir / "bad.conf").string()},
+           {"--config", (dir / "missing.conf").string()},
+       }) {
+    EXPECT_THROW(Parse(args), std::invalid_argument);
+  }
+}
+
+}  // namespace
+}  // namespace mirelda::host

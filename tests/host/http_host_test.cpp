@@ -1,0 +1,147 @@
+// mirelda-host as a server: static files, refused paths, keep-alive, many clients at once, the
+// command line, and stopping on a signal without dropping requests in flight.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "host/running_host.h"
+
+namespace mirelda::testing {
+namespace {
+
+class ServerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    host_ = new RunningHost({
+        {"index.asp", "<%= \"home\" %>"},
+        {"style.css", "body{}"},
+        {"docs/index.html", "<p>docs</p>"},
+        {"inc/menu.inc", "<% secret include %>"},
+        {"db/shop.mdb", "jet database"},
+        {"db/data.bin", std::string("SQLite format 3\0rest", 20)},
+        {".hidden/x.txt", "hidden"},
+        {"probe.asp",
+         "<% var p = Server.CreateObject(\"MireldaTest.Probe\"); p.Name = Request(\"n\");\n"
+         "   Session.Contents[\"n\"] = p.Name; %><%= Session(\"n\") + \":\" + p.TypeOf([1]) %>"},
+    });
+    WriteFile(host_->work() / "secret.txt", "top secret");
+  }
+  static void TearDownTestSuite() {
+    delete host_;
+    host_ = nullptr;
+  }
+  static RunningHost* host_;
+};
+RunningHost* ServerTest::host_ = nullptr;
+
+TEST_F(ServerTest, StaticFilesFoldersAndConditionalRequests) {
+  HttpReply css = host_->Get("/style.css");
+  EXPECT_EQ(css.status, 200);
+  EXPECT_EQ(css.body, "body{}");
+  EXPECT_EQ(css.Header("Content-Type"), "text/css; charset=utf-8");
+  std::string modified = css.Header("Last-Modified");
+  EXPECT_NE(modified.find(" GMT"), std::string::npos);
+  EXPECT_EQ(host_->Get("/style.css", {{"If-Modified-Since", modified}}).status, 304);
+  HttpReply head = HttpRequest(host_->port(), "HEAD", "/style.css");
+  EXPECT_EQ(head.status, 200);
+  EXPECT_EQ(head.Header("Content-Length"), "6");
+  EXPECT_EQ(HttpRequest(host_->port(), "PUT", "/style.css").status, 405);
+  EXPECT_EQ(HttpRequest(host_->port(), "DELETE", "/index.asp").status, 405);
+
+  HttpReply folder = host_->Get("/docs?x=1");
+  EXPECT_EQ(folder.status, 301);
+  EXPECT_EQ(folder.Header("Location"), "/docs/?x=1");
+  EXPECT_EQ(host_->Get("/docs/").body, "<p>docs</p>");
+  EXPECT_EQ(host_->Get("/").body, "home");
+  EXPECT_EQ(host_->Get("/nothing.html").status, 404);
+}
+
+TEST_F(ServerTest, SourcesDatabasesHiddenFilesAndPathsOutsideAreRefused) {
+  EXPECT_EQ(host_->Get("/index.asp").body, "home");  // run, never shown as source
+  for (const char* target : {"/inc/menu.inc", "/db/shop.mdb", "/db/data.bin", "/.hidden/x.txt",
+                             "/DB/shop.mdb", "/db/SHOP.MDB"}) {
+    HttpReply r = host_->Get(target);
+    EXPECT_EQ(r.status, 404) << target;
+    EXPECT_EQ(r.body.find("secret"), std::string::npos) << target;
+  }
+  for (const char* target :
+       {"/../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt", "/%2E%2E%2Fsecret.txt",
+        "/..%5csecret.txt", "/docs/../../secret.txt", "/index.asp%00.txt", "/%"}) {
+    HttpReply r = host_->Get(target);
+    EXPECT_EQ(r.status, 400) << target;
+    EXPECT_EQ(r.body.find("top secret"), std::string::npos) << target;
+  }
+}
+
+TEST_F(ServerTest, KeepAliveServesManyRequestsOnOneConnection) {
+  HttpConnection connection(host_->port());
+  for (const char* target : {"/probe.asp?n=a", "/style.css", "/probe.asp?n=b", "/missing"}) {
+    connection.Send(std::string("GET ") + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    HttpReply r = connection.Read();
+    if (std::string(target) == "/missing") {
+      EXPECT_EQ(r.status, 404);
+    } else {
+      EXPECT_EQ(r.status, 200) << target;
+    }
+  }
+}
+
+TEST_F(ServerTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 8; ++c) {
+    clients.emplace_back([&, c] {
+      for (int i = 0; i < 25; ++i) {
+        std::string n = std::to_string(c) + "-" + std::to_string(i);
+        HttpReply r = host_->Get("/probe.asp?n=" + n);
+        if (r.status != 200 || r.body != n + ":Array(0..0:Long)") ++wrong;
+      }
+    });
+  }
+  for (auto& t : clients) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_NE(host_->process().Log().find("\"GET /probe.asp?n=7-24 HTTP/1.1\" 200"),
+            std::string::npos);
+}
+
+TEST(ServerLifetime, SigtermFinishesTheRequestInFlightAndExitsZero) {
+  RunningHost host(
+      std::map<std::string, std::string>{{"slow.asp",
+                                          "<% Application.Contents[\"started\"] = \"yes\";\n"
+                                          "   var until = new Date().getTime() + 1500;\n"
+                                          "   while (new Date().getTime() < until) { }\n"
+                                          "   Response.Write(\"finished\"); %>"},
+                                         {"started.asp", "<%= Application(\"started\") %>"}});
+  HttpReply reply;
+  std::thread client([&] { reply = host.Get("/slow.asp"); });
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (host.Get("/started.asp").body != "yes" && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  host.process().Signal(SIGTERM);
+  client.join();
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_EQ(reply.body, "finished");
+  EXPECT_EQ(host.process().Wait(), 0);
+  EXPECT_NE(host.process().Log().find("stopping on SIGTERM"), std::string::npos);
+}
+
+TEST(ServerLifetime, CommandLineHelpAndMistakes) {
+  std::string host = (BuildDir() / "mirelda-host").string();
+  FILE* help = ::popen((host + " --help").c_str(), "r");
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, help)) > 0) text.append(buffer, n);
+  EXPECT_EQ(::pclose(help), 0);
+  for (const char* flag : {"--site", "--listen", "--data", "--drive", "--codepage", "--registry",
+                           "--session-timeout", "--max-body", "--config"}) {
+    EXPECT_NE(text.find(flag), std::string::npos) << flag;
+  }
+  EXPECT_EQ(WEXITSTATUS(std::system((host + " --site /nonexistent-site 2>/dev/null").c_str())), 2);
+  EXPECT_EQ(WEXITSTATUS(std::system((host + " --bogus 1 2>/dev/null").c_str())), 2);
+}
+
+}  // namespace
+}  // namespace mirelda::testing

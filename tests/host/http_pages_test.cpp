@@ -1,0 +1,248 @@
+// Script pages served by mirelda-host: literal text and includes, late binding to components in
+// both directions, errors, Response.End, redirects, recompilation, isolation and time limits.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "host/running_host.h"
+
+namespace mirelda::testing {
+namespace {
+
+const char kLateBindingPage[] = R"(<%
+var p = Server.CreateObject("MireldaTest.Probe");
+function out(k, v) { Response.Write(k + "=" + v + "\n"); }
+out("started", p.Started);
+out("long", p.TypeOf(42));
+out("double", p.TypeOf(1.5));
+out("big", p.TypeOf(3000000000));
+out("string", p.TypeOf("s"));
+out("bool", p.TypeOf(true));
+out("null", p.TypeOf(null));
+out("missing", p.TypeOf());
+out("array", p.TypeOf([1, "a", 2.5]));
+out("bytes", p.TypeOf(new Uint8Array([1, 2, 3])));
+out("date", p.TypeOf(new Date(2024, 0, 2)));
+out("object", p.TypeOf(p));
+out("optional", p.Optional("a"));
+out("optional2", p.Optional("a", undefined, 3));
+out("optional3", p.Optional("a", "b"));
+var n = p.Numbers(3);
+out("numbers", Array.isArray(n) + ":" + n.length + ":" + n.join(","));
+var b = p.Bytes(3);
+out("bytesback", (b instanceof Uint8Array) + ":" + b.length + ":" + b[0] + "," + b[2]);
+out("echobytes", p.TypeOf(p.Echo(b)));
+var d = p.MakeDate(2024, 2, 29);
+out("dateback", (d instanceof Date) + ":" + d.getFullYear() + "-" + (d.getMonth() + 1) + "-" +
+    d.getDate() + " " + d.getHours() + ":" + d.getMinutes());
+p.Name = "first";
+out("name", p.Name);
+var q = Server.CreateObject("mireldatest.probe");
+q.Name = "child";
+p.Child = q;
+out("child", p.Child.Name);
+out("echoobject", p.Echo(q).Name);
+p.Child = null;
+out("childnull", p.Child === null);
+out("default", p("k1"));
+out("indexed", p.Item["k2"]);
+p.Contents["key"] = "value";
+out("contents", p.Name);
+try { p.Nope(); } catch (e) { out("unknown", e.number); }
+try { p.Fail(-2147217865, "no such table"); } catch (e) {
+  out("fail", e.number + "|" + e.description + "|" + (e instanceof Error));
+}
+try { p.TypeOf(1, 2); } catch (e) { out("count", e.number); }
+out("db", Server.CreateObject("Mirelda.Database"));
+%>)";
+
+class PagesTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    host_ = new RunningHost(
+        {
+            {"index.asp",
+             "<%@ LANGUAGE=\"JavaScript\" %>\n<html>\n<!-- #include file=\"inc/head.inc\" -->\n"
+             "<p><%= \"Hello, \" + Request.QueryString(\"who\") // greeting %></p>\n"
+             "<% for (var i = 1; i <= 3; i++) { %><%= i %>,<% } %>\n</html>\n"},
+            {"inc/head.inc", "<h1>Title</h1><!-- #include virtual=\"/inc/nav.inc\" -->"},
+            {"inc/nav.inc", "<nav><%= 6 * 7 %></nav>"},
+            {"late.asp", kLateBindingPage},
+            {"fail.asp", "before\n<!-- #include file=\"inc/fail.inc\" -->\nafter"},
+            {"inc/fail.inc",
+             "<%\nvar p = Server.CreateObject(\"MireldaTest.Probe\");\n"
+             "p.Fail(-2147217865, \"no <such> table\");\n%>"},
+            {"throw.asp", "<%\n\n  null.x = 1;\n%>"},
+            {"syntax.asp", "ok\n<% var = ; %>"},
+            {"unknown.asp", "<% Server.CreateObject(\"No.Such.Class\") %>"},
+            {"end.asp",
+             "<% try { Response.Write(\"a\"); Response.End(); Response.Write(\"b\"); }\n"
+             "   catch (e) { Response.Write(\"caught\"); }\n"
+             "   finally { Response.Write(\"finally\"); }\n"
+             "   Response.Write(\"after\"); %>"},
+            {"end_component.asp",
+             "<% var p = Server.CreateObject(\"MireldaTest.Probe\");\n"
+             "   try { p.EndPage(); } catch (e) { Response.Write(\"caught\"); }\n"
+             "   Response.Write(\"after\"); %>"},
+            {"redirect.asp",
+             "<% Response.Write(\"lost\"); Response.Cookies(\"kept\").Item = \"yes\";\n"
+             "   Response.Redirect(\"next.asp?who=\\u5f20\\u4e09&x=1 2\");\n"
+             "   Session.Contents[\"after\"] = \"ran\";\n"
+             "   try { Response.End(); } catch (e) {}\n"
+             "   Response.Write(\"never\"); %>"},
+            {"after.asp", "<%= Session(\"after\") %>"},
+            {"redirect_only.asp", "<% Response.Write(\"lost\"); Response.Redirect(\"/\"); %>"},
+            {"status.asp",
+             "<% Response.Redirect(\"/a\\r\\nX-Injected: 1\");\n"
+             "   Response.Status = \"404 Gone Away\";\n"
+             "   try { Response.Status = \"200 OK\\r\\nX-Injected: 1\"; } catch (e) {\n"
+             "     Response.Write(e.number); }\n"
+             "   try { Response.ContentType = \"text/html\\nX-Injected: 1\"; } catch (e) {\n"
+             "     Response.Write(e.number); } %>"},
+            {"leak_set.asp", "<% leaked = 42; Response.Write(typeof leaked); %>"},
+            {"leak_get.asp", "<% Response.Write(typeof leaked); %>"},
+            {"loop.asp", "<% while (true) { try { } catch (e) { } } %>"},
+            {"recompile.asp", "version one"},
+        },
+        {"--workers", "1", "--script-timeout", "1"});
+  }
+  static void TearDownTestSuite() {
+    delete host_;
+    host_ = nullptr;
+  }
+  static RunningHost* host_;
+};
+RunningHost* PagesTest::host_ = nullptr;
+
+// The value of a "key=value" line.
+std::string Field(const std::string& body, const std::string& key) {
+  std::string text = "\n" + body;
+  size_t at = text.find("\n" + key + "=");
+  if (at == std::string::npos) return "<absent>";
+  size_t start = at + key.size() + 2;
+  return text.substr(start, text.find('\n', start) - start);
+}
+
+TEST_F(PagesTest, LiteralTextIncludesAndExpressions) {
+  HttpReply r = host_->Get("/?who=Ann");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.body, "\n<html>\n<h1>Title</h1><nav>42</nav>\n<p>Hello, Ann</p>\n1,2,3,\n</html>\n");
+  EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=GBK");
+}
+
+TEST_F(PagesTest, LateBindingCarriesEveryKindOfValueBothWays) {
+  HttpReply r = host_->Get("/late.asp");
+  ASSERT_EQ(r.status, 200) << r.body;
+  const std::string& body = r.body;
+  EXPECT_EQ(Field(body, "started"), "true");  // OnStartPage ran
+  EXPECT_EQ(Field(body, "long"), "Long");
+  EXPECT_EQ(Field(body, "double"), "Double");
+  EXPECT_EQ(Field(body, "big"), "Double");
+  EXPECT_EQ(Field(body, "string"), "String");
+  EXPECT_EQ(Field(body, "bool"), "Boolean");
+  EXPECT_EQ(Field(body, "null"), "Null");
+  EXPECT_EQ(Field(body, "missing"), "Missing");
+  EXPECT_EQ(Field(body, "array"), "Array(0..2:Long,String,Double)");
+  EXPECT_EQ(Field(body, "bytes"), "Bytes(3)");
+  EXPECT_EQ(Field(body, "date"), "Date");
+  EXPECT_EQ(Field(body, "object"), "Object");
+  EXPECT_EQ(Field(body, "optional"), "a|Missing|7");
+  EXPECT_EQ(Field(body, "optional2"), "a|Missing|3");
+  EXPECT_EQ(Field(body, "optional3"), "a|String|7");
+  EXPECT_EQ(Field(body, "numbers"), "true:3:0,10,20");
+  EXPECT_EQ(Field(body, "bytesback"), "true:3:250,252");
+  EXPECT_EQ(Field(body, "echobytes"), "Bytes(3)");
+  EXPECT_EQ(Field(body, "dateback"), "true:2024-2-29 13:14");
+  EXPECT_EQ(Field(body, "name"), "first");
+  EXPECT_EQ(Field(body, "child"), "child");
+  EXPECT_EQ(Field(body, "echoobject"), "child");
+  EXPECT_EQ(Field(body, "childnull"), "true");  // null is Nothing for an object
+  EXPECT_EQ(Field(body, "default"), "item k1");
+  EXPECT_EQ(Field(body, "indexed"), "item k2");
+  EXPECT_EQ(Field(body, "contents"), "key=value");
+  EXPECT_EQ(Field(body, "unknown"), "438");
+  EXPECT_EQ(Field(body, "fail"), "-2147217865|no such table|true");
+  EXPECT_EQ(Field(body, "count"), "450");
+  EXPECT_EQ(Field(body, "db"), "[object Database]");
+}
+
+TEST_F(PagesTest, UncaughtErrorsAnswer500NamingNumberDescriptionFileAndLine) {
+  HttpReply r = host_->Get("/fail.asp");
+  EXPECT_EQ(r.status, 500);
+  EXPECT_NE(r.body.find("-2147217865"), std::string::npos) << r.body;
+  EXPECT_NE(r.body.find("no &lt;such&gt; table"), std::string::npos) << r.body;
+  EXPECT_NE(r.body.find("/inc/fail.inc, line 3"), std::string::npos) << r.body;
+  EXPECT_EQ(r.body.find("before"), std::string::npos);
+
+  r = host_->Get("/throw.asp");
+  EXPECT_EQ(r.status, 500);
+  EXPECT_NE(r.body.find("TypeError"), std::string::npos) << r.body;
+  EXPECT_NE(r.body.find("/throw.asp, line 3"), std::string::npos) << r.body;
+
+  r = host_->Get("/syntax.asp");
+  EXPECT_EQ(r.status, 500);
+  EXPECT_NE(r.body.find("SyntaxError"), std::string::npos) << r.body;
+  EXPECT_NE(r.body.find("/syntax.asp, line 2"), std::string::npos) << r.body;
+
+  r = host_->Get("/unknown.asp");
+  EXPECT_EQ(r.status, 500);
+  EXPECT_NE(r.body.find("-2147221005"), std::string::npos) << r.body;  // invalid class string
+  EXPECT_NE(host_->process().Log().find("page error in /inc/fail.inc line 3"), std::string::npos);
+}
+
+TEST_F(PagesTest, ResponseEndStopsThePageWhateverCatchesItAndRedirectSends302WithoutStopping) {
+  HttpReply r = host_->Get("/end.asp");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.body, "a");
+  r = host_->Get("/end_component.asp");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.body, "ended by probe;");
+
+  r = host_->Get("/redirect.asp");
+  EXPECT_EQ(r.status, 302);
+  EXPECT_EQ(r.Header("Location"), "next.asp?who=%D5%C5%C8%FD&x=1%202");
+  EXPECT_EQ(r.body.find("lost"), std::string::npos);
+  EXPECT_EQ(r.body.find("never"), std::string::npos);
+  // The script went on after the redirect until End.
+  std::vector<std::string> cookies = r.Headers("Set-Cookie");
+  ASSERT_EQ(cookies.size(), 2u);
+  EXPECT_EQ(CookiePair(cookies[0]), "kept=yes");
+  EXPECT_EQ(host_->Get("/after.asp", {{"Cookie", CookiePair(cookies[1])}}).body, "ran");
+  r = host_->Get("/redirect_only.asp");
+  EXPECT_EQ(r.status, 302);
+  EXPECT_EQ(r.Header("Location"), "/");
+  EXPECT_NE(r.body.find("Object Moved"), std::string::npos);
+  EXPECT_EQ(r.body.find("lost"), std::string::npos);
+
+  // Header text from the page cannot add headers of its own.
+  r = host_->Get("/status.asp");
+  EXPECT_EQ(r.status, 404);
+  EXPECT_EQ(r.Header("X-Injected"), "");
+  EXPECT_EQ(r.Header("Location"), "/a%0D%0AX-Injected:%201");
+  EXPECT_EQ(r.body, "55");
+}
+
+TEST_F(PagesTest, PagesRecompileWhenTheirFileChanges) {
+  EXPECT_EQ(host_->Get("/recompile.asp").body, "version one");
+  WriteFile(host_->site() / "recompile.asp", "<%= 'version ' + (1 + 1) %>");
+  EXPECT_EQ(host_->Get("/recompile.asp").body, "version 2");
+}
+
+TEST_F(PagesTest, GlobalsOfOnePageDoNotReachTheNext) {
+  // One worker: both pages run in the same script heap.
+  EXPECT_EQ(host_->Get("/leak_set.asp").body, "number");
+  EXPECT_EQ(host_->Get("/leak_get.asp").body, "undefined");
+}
+
+TEST_F(PagesTest, APageThatNeverEndsIsStoppedAtItsTimeLimit) {
+  auto started = std::chrono::steady_clock::now();
+  HttpReply r = host_->Get("/loop.asp");
+  EXPECT_EQ(r.status, 500);
+  EXPECT_NE(r.body.find("time limit"), std::string::npos) << r.body;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  // The worker is free again.
+  EXPECT_EQ(host_->Get("/leak_get.asp").status, 200);
+}
+
+}  // namespace
+}  // namespace mirelda::testing

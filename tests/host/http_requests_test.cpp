@@ -1,0 +1,142 @@
+// What pages read from requests: query strings and forms in both code pages, raw bodies, server
+// variables and physical paths, and the body limit.
+#include <gtest/gtest.h>
+
+#include "host/running_host.h"
+
+namespace mirelda::testing {
+namespace {
+
+const std::string kZhangSanGbk = "\xD5\xC5\xC8\xFD";
+const std::string kZhangSanUtf8 = "\xE5\xBC\xA0\xE4\xB8\x89";
+
+class RequestsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    host_ = new RunningHost(
+        {
+            {"echo.asp",
+             "<%= Request(\"name\") + \"|\" + String(Request(\"name\")).length + \"|\" +\n"
+             "    Request.Form(\"f\") + \"|\" + Request.QueryString(\"q\") + \"|\" +\n"
+             "    Request.QueryString() %>"},
+            {"fields.asp",
+             "<%= [Request.Form[\"name\"], Request.Form[\"length\"], Request.Form(\"call\"),\n"
+             "     Request.QueryString[\"prototype\"], Request.Form.call(null, \"name\")].join(\"|\") %>"},
+            {"utf8.asp",
+             "<% Session.CodePage = 65001; %><%= Request(\"name\") + \"|\" + "
+             "String(Request(\"name\")).length + \"|\" + \"\\u00e9\" %>"},
+            {"chars.asp", "<%= \"\\u5f20 \\ud55c \\ud83d\\ude00\" %>"},
+            {"body.asp",
+             "<% var n = Request.TotalBytes; var b = Request.BinaryRead(n);\n"
+             "   var rest = Request.BinaryRead(10);\n"
+             "   Response.ContentType = \"application/octet-stream\";\n"
+             "   Response.Cookies(\"info\").Item = n + \":\" + b.length + \":\" + rest.length;\n"
+             "   Response.BinaryWrite(b); %>"},
+            {"count.asp",
+             "<% Application.Contents[\"hits\"] = (Application(\"hits\") || 0) + 1; %>"
+             "<%= Application(\"hits\") %>"},
+            {"vars.asp",
+             "<% var v = Request.ServerVariables;\n"
+             "   Response.Write([v(\"SCRIPT_NAME\"), v(\"APPL_PHYSICAL_PATH\"), "
+             "v(\"REMOTE_ADDR\"),\n"
+             "     Request(\"HTTP_USER_AGENT\"), v(\"REQUEST_METHOD\"), "
+             "v(\"HTTP_X_TEST_HEADER\"),\n"
+             "     Server.MapPath(\"./\"), Server.MapPath(\"/db/shop.mdb\")].join(\"|\")); %>"},
+            {"sub/dir/vars.asp",
+             "<%= Server.MapPath(\"./\") + \"|\" + Server.MapPath(\"../x.mdb\") + \"|\" +\n"
+             "    Request.ServerVariables(\"SCRIPT_NAME\") %>"
+             "<% try { Server.MapPath(\"../../../x\"); } catch (e) { Response.Write(\"|\" + "
+             "e.number); }"
+             "   try { Server.MapPath(\"C:\\\\x\"); } catch (e) { Response.Write(\"|\" + "
+             "e.number); }"
+             "%>"},
+            {"encode.asp",
+             "<%= Server.URLEncode(\"\\u5f20 a&b\") + \"|\" + Server.HTMLEncode(\"<a href='x'>&\") "
+             "%>"},
+        },
+        {"--max-body", "64k"});
+  }
+  static void TearDownTestSuite() {
+    delete host_;
+    host_ = nullptr;
+  }
+  static RunningHost* host_;
+};
+RunningHost* RequestsTest::host_ = nullptr;
+
+TEST_F(RequestsTest, QueryAndFormAreDecodedInTheDefaultCodePage936) {
+  HttpReply r = host_->Post("/echo.asp?name=%D5%C5%C8%FD&q=a+b", "f=%C8%FD&name=ignored");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=GBK");
+  EXPECT_EQ(r.body, kZhangSanGbk + "|2|\xC8\xFD|a b|name=%D5%C5%C8%FD&q=a+b");
+  // A name given twice joins with ", ".
+  EXPECT_EQ(host_->Get("/echo.asp?q=1&q=2").body, "undefined|9|undefined|1, 2|q=1&q=2");
+  // Characters GBK cannot hold reach the browser as character references.
+  EXPECT_EQ(host_->Get("/chars.asp").body, "\xD5\xC5 &#54620; &#128512;");
+}
+
+TEST_F(RequestsTest, FieldsNamedLikeFunctionPropertiesAreFieldsToo) {
+  EXPECT_EQ(host_->Post("/fields.asp?prototype=p", "name=n&length=l&call=c").body, "n|l|c|p|n");
+}
+
+TEST_F(RequestsTest, Session65001SwitchesDecodingAndEncodingToUtf8) {
+  HttpReply r = host_->Get("/utf8.asp?name=%E5%BC%A0%E4%B8%89");
+  EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=utf-8");
+  EXPECT_EQ(r.body, kZhangSanUtf8 + "|2|\xC3\xA9");
+  // Later pages of the session keep the code page.
+  std::string cookie = SessionCookie(r);
+  r = host_->Get("/echo.asp?name=%E5%BC%A0%E4%B8%89", {{"Cookie", cookie}});
+  EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=utf-8");
+  EXPECT_EQ(r.body.substr(0, kZhangSanUtf8.size() + 2), kZhangSanUtf8 + "|2");
+}
+
+TEST_F(RequestsTest, AHostStartedWithCodePage65001SpeaksUtf8) {
+  RunningHost utf8(
+      std::map<std::string, std::string>{
+          {"echo.asp", "<%= Request(\"name\") + \"|\" + Request.Form(\"f\") %>"}},
+      {"--codepage", "65001"});
+  HttpReply r = utf8.Post("/echo.asp?name=%E5%BC%A0%E4%B8%89", "f=" + std::string("%E4%B8%89"));
+  EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=utf-8");
+  EXPECT_EQ(r.body, kZhangSanUtf8 + "|\xE4\xB8\x89");
+}
+
+TEST_F(RequestsTest, BinaryReadHandsOverTheRawBodyOnce) {
+  std::string body =
+      "--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x.bin\"\r\n\r\n";
+  for (int i = 0; i < 256; ++i) body += static_cast<char>(i);
+  body += "\r\n--b--\r\n";
+  HttpReply r = host_->Post("/body.asp", body, "multipart/form-data; boundary=b");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.body, body);
+  std::string n = std::to_string(body.size());
+  EXPECT_EQ(CookiePair(r.Header("Set-Cookie")), "info=" + n + "%3A" + n + "%3A0");
+}
+
+TEST_F(RequestsTest, BodiesOverTheLimitAre413BeforeThePageRuns) {
+  int before = std::stoi(host_->Get("/count.asp").body);
+  HttpReply r = host_->Post("/count.asp", std::string(70000, 'x'));
+  EXPECT_EQ(r.status, 413);
+  EXPECT_EQ(std::stoi(host_->Get("/count.asp").body), before + 1);
+
+  // Without a declared length the body is measured as it comes; too long closes the connection.
+  HttpConnection connection(host_->port());
+  std::string chunk(40000, 'y');
+  char size[16];
+  std::snprintf(size, sizeof size, "%zx", chunk.size());
+  connection.Send("POST /count.asp HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                  std::string(size) + "\r\n" + chunk + "\r\n" + size + "\r\n" + chunk +
+                  "\r\n0\r\n\r\n");
+  EXPECT_TRUE(connection.ClosedByServer());
+  EXPECT_EQ(std::stoi(host_->Get("/count.asp").body), before + 2);
+}
+
+TEST_F(RequestsTest, ServerVariablesAndMapPathSpeakDrivePaths) {
+  HttpReply r = host_->Get("/vars.asp", {{"User-Agent", "TestAgent/1.0"}, {"X-Test-Header", "t"}});
+  EXPECT_EQ(r.body, "/vars.asp|S:\\|127.0.0.1|TestAgent/1.0|GET|t|S:\\|S:\\db\\shop.mdb");
+  r = host_->Get("/sub/dir/vars.asp");
+  EXPECT_EQ(r.body, "S:\\sub\\dir|S:\\sub\\x.mdb|/sub/dir/vars.asp|5|5");
+  EXPECT_EQ(host_->Get("/encode.asp").body, "%D5%C5+a%26b|&lt;a href=&#39;x&#39;&gt;&amp;");
+}
+
+}  // namespace
+}  // namespace mirelda::testing

@@ -1,0 +1,69 @@
+// A site folder written by a test suite and mirelda-host serving it, shared by the suite's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host_process.h"
+#include "host/http_client.h"
+#include "support/temp_dir.h"
+
+namespace mirelda::testing {
+
+class RunningHost {
+ public:
+  // files maps site-relative names to their content.
+  RunningHost(const std::map<std::string, std::string>& files, std::vector<std::string> args = {}) {
+    for (const auto& [name, content] : files) WriteFile(site() / name, content);
+    process_ = std::make_unique<HostProcess>(dir_.path(), site(), std::move(args));
+  }
+
+  // Stops the host: it must exit 0 on SIGTERM, and the sanitizer build must have found nothing
+  // in it.
+  ~RunningHost() {
+    int code = process_->Stop();
+    std::string log = process_->Log();
+    EXPECT_EQ(code, 0) << log;
+    EXPECT_EQ(log.find("Sanitizer"), std::string::npos) << log;
+    EXPECT_EQ(log.find("runtime error:"), std::string::npos) << log;
+  }
+
+  std::filesystem::path site() const { return dir_.path() / "site"; }
+  std::filesystem::path work() const { return dir_.path(); }
+  HostProcess& process() { return *process_; }
+  int port() const { return process_->port(); }
+
+  HttpReply Get(const std::string& target,
+                const std::vector<std::pair<std::string, std::string>>& headers = {}) {
+    return HttpRequest(port(), "GET", target, headers);
+  }
+  HttpReply Post(const std::string& target, const std::string& body,
+                 const std::string& type = "application/x-www-form-urlencoded",
+                 std::vector<std::pair<std::string, std::string>> headers = {}) {
+    headers.emplace_back("Content-Type", type);
+    return HttpRequest(port(), "POST", target, headers, body);
+  }
+
+ private:
+  TempDir dir_;
+  std::unique_ptr<HostProcess> process_;
+};
+
+// The "name=value" part of a Set-Cookie header value.
+inline std::string CookiePair(const std::string& set_cookie) {
+  return set_cookie.substr(0, set_cookie.find(';'));
+}
+
+// The session cookie among a reply's Set-Cookie headers ("MIRELDA_SESSION=..."), or "".
+inline std::string SessionCookie(const HttpReply& reply) {
+  for (const std::string& c : reply.Headers("Set-Cookie")) {
+    if (c.rfind("MIRELDA_SESSION=", 0) == 0) return CookiePair(c);
+  }
+  return "";
+}
+
+}  // namespace mirelda::testing
