@@ -33,10 +33,15 @@ namespace field_type {
 inline constexpr int32_t kEmpty = 0;
 inline constexpr int32_t kSmallInt = 2;
 inline constexpr int32_t kInteger = 3;
+inline constexpr int32_t kSingle = 4;
 inline constexpr int32_t kDouble = 5;
+inline constexpr int32_t kCurrency = 6;
 inline constexpr int32_t kDate = 7;
 inline constexpr int32_t kBoolean = 11;
+inline constexpr int32_t kUnsignedTinyInt = 17;
 inline constexpr int32_t kBigInt = 20;
+inline constexpr int32_t kGuid = 72;
+inline constexpr int32_t kNumeric = 131;
 inline constexpr int32_t kVarWChar = 202;
 inline constexpr int32_t kLongVarWChar = 203;
 inline constexpr int32_t kLongVarBinary = 205;
@@ -109,7 +114,8 @@ class MIRELDA_API Fields : public Dispatch {
 class MIRELDA_API Field : public Dispatch {
  public:
   virtual std::string Name() = 0;
-  // The value in the current row: Long, Double, String, Null, Bytes or Date.
+  // The value in the current row: Long, Double, String, Null, Bytes, Date, or Boolean for a
+  // yes/no column.
   virtual Variant Value() = 0;
   virtual int32_t Type() = 0;
   // Provider properties such as "ISAUTOINCREMENT".

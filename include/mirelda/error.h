@@ -28,7 +28,7 @@ inline constexpr int32_t kObjectRequired = 424;
 inline constexpr int32_t kMemberNotFound = 438;
 inline constexpr int32_t kArgumentNotOptional = 449;
 inline constexpr int32_t kWrongArgumentCount = 450;
-inline constexpr int32_t kUnspecified = -2147467259;        // 0x80004005
+inline constexpr int32_t kUnspecified = -2147467259;         // 0x80004005
 inline constexpr int32_t kInvalidClassString = -2147221005;  // 0x800401F3
 inline constexpr int32_t kClassNotAvailable = -2147221231;   // 0x80040111
 inline constexpr int32_t kModuleNotFound = -2147024770;      // 0x8007007E
@@ -38,6 +38,13 @@ inline constexpr int32_t kLogonFailed = -2147217843;         // 0x80040E4D
 inline constexpr int32_t kObjectClosed = -2146824584;        // 0x800A0E78
 inline constexpr int32_t kNoCurrentRecord = -2146825267;     // 0x800A0BCD
 inline constexpr int32_t kItemNotFound = -2146825023;        // 0x800A0CC1
+inline constexpr int32_t kObjectOpen = -2146824583;          // 0x800A0E79
+inline constexpr int32_t kConnectionInvalid = -2146824579;   // 0x800A0E7D
+inline constexpr int32_t kProviderNotFound = -2146824582;    // 0x800A0E7A
+inline constexpr int32_t kWrongArguments = -2146825287;      // 0x800A0BB9
+inline constexpr int32_t kFetchBackward = -2147217884;       // 0x80040E24
+inline constexpr int32_t kDatabaseExists = -2147217897;      // 0x80040E17
+inline constexpr int32_t kInitStringFormat = -2147217805;    // 0x80040E73
 }  // namespace errc
 
 // The page language's standard description of a run-time error number ("Overflow" for 6), or an

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "mirelda/dispatch.h"
@@ -84,6 +85,26 @@ class MIRELDA_API RegistrationStore {
  private:
   std::filesystem::path file_;
 };
+
+// What an in-process server library records about itself in the registration store.
+struct ServerRegistration {
+  std::string library;                                // absolute path of the library file
+  std::vector<std::pair<std::string, Guid>> classes;  // ProgID and class id of each class
+  std::string threading_model;                        // "Apartment"
+  TypeLibraryRegistration type_library;
+};
+
+// The absolute path of the loaded library (or program) whose code or data holds address. Raises
+// Error when the loader cannot tell.
+MIRELDA_API std::string LibraryPathOf(const void* address);
+
+// The store update of DllRegisterServer: removes every entry that names one of the server's class
+// ids or ProgIDs (any letter case) and its type library, then records the server's classes and
+// type library. Raises Error as RegistrationStore::Update does; the store is then unchanged.
+MIRELDA_API void RegisterServer(const RegistrationStore& store, const ServerRegistration& server);
+// The store update of DllUnregisterServer: removes exactly the server's classes (by class id) and
+// its type library.
+MIRELDA_API void UnregisterServer(const RegistrationStore& store, const ServerRegistration& server);
 
 using Creator = std::function<std::shared_ptr<Dispatch>()>;
 

@@ -48,6 +48,22 @@ std::string StandardDescription(int32_t number) {
     case errc::kItemNotFound:
       return "Item cannot be found in the collection corresponding to the requested name or "
              "ordinal.";
+    case errc::kObjectOpen:
+      return "Operation is not allowed when the object is open.";
+    case errc::kConnectionInvalid:
+      return "The connection cannot be used to perform this operation. It is either closed or "
+             "invalid in this context.";
+    case errc::kProviderNotFound:
+      return "Provider cannot be found. It may not be properly installed.";
+    case errc::kWrongArguments:
+      return "Arguments are of the wrong type, are out of acceptable range, or are in conflict "
+             "with one another.";
+    case errc::kFetchBackward:
+      return "Rowset does not support fetching backward.";
+    case errc::kDatabaseExists:
+      return "Database already exists.";
+    case errc::kInitStringFormat:
+      return "Format of the initialization string does not conform to the OLE DB specification.";
     default:
       return {};
   }

@@ -1,0 +1,136 @@
+// The file system object on real files, through the path map.
+#include "data/file_system_object.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "mirelda/path_map.h"
+#include "support/error_matchers.h"
+#include "support/temp_dir.h"
+
+namespace mirelda::data {
+namespace {
+
+using mirelda::testing::TempDir;
+
+class FileSystemObjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override { paths::MapDrive('F', dir_.path()); }
+  void TearDown() override { paths::UnmapDrive('F'); }
+
+  void Write(const std::string& name, const std::string& content) {
+    std::ofstream(dir_ / name, std::ios::binary) << content;
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  bool Exists(const std::string& name) { return std::filesystem::exists(dir_ / name); }
+
+  TempDir dir_;
+  FileSystemObjectImpl fso_;
+};
+
+TEST_F(FileSystemObjectTest, DeleteFileTakesWildcardsInTheLastComponentOnly) {
+  Write("a.mdb", "1");
+  Write("b.mdb", "2");
+  Write("a.txt", "3");
+  std::filesystem::create_directory(dir_ / "c.mdb");
+  fso_.DeleteFile("F:\\*.mdb", false);
+  EXPECT_FALSE(Exists("a.mdb"));
+  EXPECT_FALSE(Exists("b.mdb"));
+  EXPECT_TRUE(Exists("a.txt"));
+  EXPECT_TRUE(Exists("c.mdb"));  // folders are not files
+  EXPECT_ERROR(fso_.DeleteFile("F:\\*.mdb", false), errc::kFileNotFound);
+  Write("x1.log", "");
+  Write("x22.log", "");
+  fso_.DeleteFile("F:/x?.log", false);
+  EXPECT_FALSE(Exists("x1.log"));
+  EXPECT_TRUE(Exists("x22.log"));
+  EXPECT_ERROR(fso_.DeleteFile("F:\\*\\a.txt", false), errc::kPathNotFound);
+  EXPECT_ERROR(fso_.DeleteFile("F:\\nofolder\\a.txt", false), errc::kPathNotFound);
+  EXPECT_ERROR(fso_.DeleteFile("F:\\gone.txt", false), errc::kFileNotFound);
+}
+
+TEST_F(FileSystemObjectTest, AReadOnlyFileGoesOnlyWhenForced) {
+  Write("ro.txt", "keep");
+  Write("rw.txt", "x");
+  ::chmod((dir_ / "ro.txt").c_str(), 0444);
+  EXPECT_ERROR(fso_.DeleteFile("F:\\r?.txt", false), errc::kPermissionDenied);
+  EXPECT_TRUE(Exists("ro.txt"));
+  EXPECT_TRUE(Exists("rw.txt"));  // nothing is deleted when one file is refused
+  fso_.DeleteFile("F:\\ro.txt", true);
+  EXPECT_FALSE(Exists("ro.txt"));
+}
+
+TEST_F(FileSystemObjectTest, CopyFileOverwritesOnlyWhenAsked) {
+  Write("src.bin", std::string("a\0b", 3));
+  Write("dst.bin", "old");
+  EXPECT_ERROR(fso_.CopyFile("F:\\src.bin", "F:\\dst.bin", false), errc::kFileAlreadyExists);
+  EXPECT_EQ(Read("dst.bin"), "old");
+  fso_.CopyFile("F:\\src.bin", "F:\\dst.bin", true);
+  EXPECT_EQ(Read("dst.bin"), std::string("a\0b", 3));
+  fso_.CopyFile("F:\\src.bin", "F:\\new.bin", false);
+  EXPECT_EQ(Read("new.bin"), std::string("a\0b", 3));
+  EXPECT_ERROR(fso_.CopyFile("F:\\none.bin", "F:\\x.bin", true), errc::kFileNotFound);
+  EXPECT_ERROR(fso_.CopyFile("F:\\src.bin", "F:\\no\\x.bin", true), errc::kPathNotFound);
+  std::filesystem::create_directory(dir_ / "sub");
+  EXPECT_ERROR(fso_.CopyFile("F:\\src.bin", "F:\\sub", true), errc::kPermissionDenied);
+  fso_.CopyFile("F:\\*.bin", "F:\\sub\\", true);
+  EXPECT_TRUE(Exists("sub/src.bin"));
+  EXPECT_TRUE(Exists("sub/dst.bin"));
+  size_t entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir_.path())) entries += e.exists();
+  EXPECT_EQ(entries, 4u);  // src, dst, new, sub: no temporary copies remain
+}
+
+TEST_F(FileSystemObjectTest, MoveFileNeverReplaces) {
+  Write("a", "A");
+  Write("b", "B");
+  EXPECT_ERROR(fso_.MoveFile("F:\\a", "F:\\b"), errc::kFileAlreadyExists);
+  EXPECT_EQ(Read("b"), "B");
+  fso_.MoveFile("F:\\a", "F:\\c");
+  EXPECT_FALSE(Exists("a"));
+  EXPECT_EQ(Read("c"), "A");
+}
+
+TEST_F(FileSystemObjectTest, ExistenceAndFolders) {
+  Write("f.txt", "");
+  EXPECT_TRUE(fso_.FileExists("F:\\f.txt"));
+  EXPECT_FALSE(fso_.FileExists("F:\\"));
+  EXPECT_FALSE(fso_.FileExists("Z:\\f.txt"));  // an unmapped drive holds nothing
+  EXPECT_FALSE(fso_.FileExists(""));
+  EXPECT_TRUE(fso_.FolderExists("F:\\"));
+  fso_.CreateFolder("F:\\made");
+  EXPECT_TRUE(fso_.FolderExists("f:/made"));
+  EXPECT_ERROR(fso_.CreateFolder("F:\\made"), errc::kFileAlreadyExists);
+  EXPECT_ERROR(fso_.CreateFolder("F:\\a\\b"), errc::kPathNotFound);
+  EXPECT_ERROR(fso_.CreateFolder("Z:\\x"), errc::kPathNotFound);
+}
+
+TEST(FileSystemObjectNames, GetFileNameAndBuildPathWorkOnTextAlone) {
+  FileSystemObjectImpl fso;
+  EXPECT_EQ(fso.GetFileName("C:\\data\\shop.mdb"), "shop.mdb");
+  EXPECT_EQ(fso.GetFileName("C:\\data\\"), "data");
+  EXPECT_EQ(fso.GetFileName("/x/y.txt"), "y.txt");
+  EXPECT_EQ(fso.GetFileName("C:"), "");
+  EXPECT_EQ(fso.BuildPath("C:\\data", "shop.mdb"), "C:\\data\\shop.mdb");
+  EXPECT_EQ(fso.BuildPath("C:\\data\\", "shop.mdb"), "C:\\data\\shop.mdb");
+  EXPECT_EQ(fso.BuildPath("C:", "shop.mdb"), "C:shop.mdb");
+  EXPECT_EQ(fso.BuildPath("", "shop.mdb"), "shop.mdb");
+}
+
+TEST(Wildcards, MatchAsTheFileNamePatternsOfPages) {
+  EXPECT_TRUE(WildcardMatch("*", ""));
+  EXPECT_TRUE(WildcardMatch("*.mdb", "shop.mdb"));
+  EXPECT_FALSE(WildcardMatch("*.mdb", "shop.mdb.bak"));
+  EXPECT_TRUE(WildcardMatch("s*p*.m?b", "shop.mdb"));
+  EXPECT_FALSE(WildcardMatch("?", ""));
+  EXPECT_TRUE(WildcardMatch("a*b*c", "aXbYbZc"));
+  EXPECT_FALSE(WildcardMatch("a*b*c", "aXbYbZ"));
+}
+
+}  // namespace
+}  // namespace mirelda::data
