@@ -67,6 +67,9 @@ class MIRELDA_API ByteArray {
   bool empty() const { return size_ == 0; }
   std::string_view view() const;
   std::vector<uint8_t> ToVector() const;
+  // The bytes [offset, offset + size) of this array, sharing its storage; Subscript out of range
+  // (9) when the range does not lie inside it.
+  ByteArray Slice(size_t offset, size_t size) const;
 
   friend bool operator==(const ByteArray& a, const ByteArray& b) { return a.view() == b.view(); }
 

@@ -101,6 +101,14 @@ std::vector<uint8_t> ByteArray::ToVector() const {
   return d ? std::vector<uint8_t>(d, d + size_) : std::vector<uint8_t>();
 }
 
+ByteArray ByteArray::Slice(size_t offset, size_t size) const {
+  if (offset > size_ || size > size_ - offset) {
+    throw Error(errc::kSubscriptOutOfRange, "Byte range outside its storage");
+  }
+  if (size == 0) return ByteArray();
+  return ByteArray(storage_, offset_ + offset, size);
+}
+
 VariantArray::VariantArray(std::vector<Variant> items, int32_t lower_bound)
     : lower_(lower_bound), items_(std::move(items)) {}
 
