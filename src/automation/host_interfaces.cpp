@@ -1,7 +1,6 @@
 // Member tables of the page host's objects, the response cookie, and the page-object bookkeeping
 // that both hosts share.
 #include "mirelda/host.h"
-
 #include "mirelda/registry.h"
 #include "mirelda/text.h"
 
@@ -72,8 +71,7 @@ std::string ResponseCookie::WireValue() const {
 const MemberTable& ResponseCookie::Members() const {
   static const MemberTable table =
       MemberTableBuilder<ResponseCookie>("IWriteCookie")
-          .Let<&ResponseCookie::SetItem>("Item",
-                                         {Arg("key"), Arg("value").Optional()})
+          .Let<&ResponseCookie::SetItem>("Item", {Arg("key"), Arg("value").Optional()})
           .Default()
           .Let<&ResponseCookie::SetExpires>("Expires", {Arg("value")})
           .Let<&ResponseCookie::SetPath>("Path", {Arg("value")})

@@ -113,8 +113,8 @@ VariantArray::VariantArray(std::vector<Variant> items, int32_t lower_bound)
     : lower_(lower_bound), items_(std::move(items)) {}
 
 int32_t VariantArray::upper_bound() const {
-  return static_cast<int32_t>(static_cast<int64_t>(lower_) +
-                              static_cast<int64_t>(items_.size()) - 1);
+  return static_cast<int32_t>(static_cast<int64_t>(lower_) + static_cast<int64_t>(items_.size()) -
+                              1);
 }
 
 size_t VariantArray::size() const { return items_.size(); }
@@ -139,7 +139,8 @@ Variant Variant::Null() { return Variant(Storage(NullTag{})); }
 Variant Variant::Missing() { return Variant(Storage(MissingTag{})); }
 
 Variant Variant::FromInt64(int64_t value) {
-  if (value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max()) {
+  if (value >= std::numeric_limits<int32_t>::min() &&
+      value <= std::numeric_limits<int32_t>::max()) {
     return Variant(static_cast<int32_t>(value));
   }
   return Variant(static_cast<double>(value));

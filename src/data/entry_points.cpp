@@ -17,11 +17,13 @@ std::vector<ServedClass> Served() {
 }
 
 ServerLibrary& Library() {
-  static ServerLibrary library(
-      reinterpret_cast<const void*>(&Library), Served(), std::string(kDataThreadingModel),
-      {DataTypeLibraryId(), std::string(kDataTypeLibraryVersion),
-       std::string(kDataTypeLibraryName), {}},
-      [] { return LiveObject::Count(); });
+  static ServerLibrary library(reinterpret_cast<const void*>(&Library), Served(),
+                               std::string(kDataThreadingModel),
+                               {DataTypeLibraryId(),
+                                std::string(kDataTypeLibraryVersion),
+                                std::string(kDataTypeLibraryName),
+                                {}},
+                               [] { return LiveObject::Count(); });
   return library;
 }
 

@@ -50,4 +50,6 @@ extern "C" MIRELDA_API int32_t DllGetClassObject(const mirelda::Guid* class_id,
   return mirelda::frame::Library().GetClassObject(class_id, interface_id, factory);
 }
 
-extern "C" MIRELDA_API int32_t DllCanUnloadNow() { return mirelda::frame::Library().CanUnloadNow(); }
+extern "C" MIRELDA_API int32_t DllCanUnloadNow() {
+  return mirelda::frame::Library().CanUnloadNow();
+}

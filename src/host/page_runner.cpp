@@ -24,8 +24,8 @@ Reply ErrorReply(const PageRun& run, int32_t code_page) {
       "<h1>Page error</h1>\n<p>Error number: " +
       std::to_string(run.number) + " (" + hex +
       ")</p>\n<p>Description: " + text::EscapeHtml(run.description) +
-      "</p>\n<p>File: " + text::EscapeHtml(run.where.file) + ", line " + std::to_string(run.where.line) +
-      "</p>\n</body></html>\n";
+      "</p>\n<p>File: " + text::EscapeHtml(run.where.file) + ", line " +
+      std::to_string(run.where.line) + "</p>\n</body></html>\n";
   Reply reply;
   reply.status = 500;
   reply.AddHeader("Content-Type", "text/html; charset=" + CharsetName(code_page));

@@ -157,7 +157,8 @@ Variant HttpRequest::QueryString(const Variant& name) {
 
 Variant HttpRequest::Form(const Variant& name) {
   if (name.is_missing()) {
-    return Variant(form_.empty() ? std::string() : DecodeFromCodePage(data_->BodyText(), code_page_()));
+    return Variant(form_.empty() ? std::string()
+                                 : DecodeFromCodePage(data_->BodyText(), code_page_()));
   }
   return Find(DecodedOf(form_, form_decoded_), name.ToString());
 }

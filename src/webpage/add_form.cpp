@@ -16,8 +16,8 @@ void WebPage::AddPage(const std::string& table, const std::string& SubmitFile,
     Write("<div align=\"center\" class=\"" + text::EscapeHtml(titleCssName) + "\">添加数据</div>");
   }
   std::string target = SubmitFile.empty() ? AppName().ToText() : SubmitFile;
-  Write("<form name=\"frmAdd\" action=\"" + text::EscapeHtml(target) + "?table=" +
-        text::EscapeHtml(EscapeQueryValue(table)) + "&action=add\" method=\"post\"");
+  Write("<form name=\"frmAdd\" action=\"" + text::EscapeHtml(target) +
+        "?table=" + text::EscapeHtml(EscapeQueryValue(table)) + "&action=add\" method=\"post\"");
   if (FormEnctype.empty()) {
     Write(">");
   } else {

@@ -19,9 +19,9 @@ std::string QuotedText(const Variant& value) {
 
 std::string BareNumber(const Variant& value) {
   auto mismatch = [&] {
-    return Error(errc::kTypeMismatch,
-                 "Type mismatch: '" + (value.is_string() ? value.ToString() : std::string()) +
-                     "' is not a number and cannot stand bare in a statement");
+    return Error(errc::kTypeMismatch, "Type mismatch: '" +
+                                          (value.is_string() ? value.ToString() : std::string()) +
+                                          "' is not a number and cannot stand bare in a statement");
   };
   switch (value.type()) {
     case VarType::kInteger:

@@ -121,10 +121,10 @@ class ComponentPageOnBothEngines : public ComponentPage,
   }
 };
 
-#define MIRELDA_ON_BOTH_ENGINES(suite)                                                  \
-  INSTANTIATE_TEST_SUITE_P(Engines, suite,                                              \
-                           ::testing::Values(::mirelda::testing::Engine::kJet,          \
-                                             ::mirelda::testing::Engine::kServer),      \
-                           ::mirelda::testing::EngineName)
+#define MIRELDA_ON_BOTH_ENGINES(suite)                                                          \
+  INSTANTIATE_TEST_SUITE_P(                                                                     \
+      Engines, suite,                                                                           \
+      ::testing::Values(::mirelda::testing::Engine::kJet, ::mirelda::testing::Engine::kServer), \
+      ::mirelda::testing::EngineName)
 
 }  // namespace mirelda::testing
