@@ -2,11 +2,10 @@
 // page reads is what the user typed, Chinese included.
 #include <gtest/gtest.h>
 
-#include "support/temp_dir.h"
-
 #include <cstdio>
 
 #include "host/running_host.h"
+#include "support/temp_dir.h"
 
 namespace mirelda::testing {
 namespace {
