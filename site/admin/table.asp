@@ -56,12 +56,21 @@ if (!conn) {
     Response.Write("<p class=\"message " + (saved.ok ? "ok" : "error") + "\" id=\"saved\">" +
                    Html(saved.text) + "</p>");
   }
-  // Columns whose input is a password are not shown.
-  var hidden = {};
-  var styles = ReadRows(conn, "select fieldCode,addStyle from FieldReference where tabID in " +
+  // Columns whose input is a password are not shown; enumerated ones show their codes' labels.
+  var hidden = {}, labels = {};
+  var styles = ReadRows(conn, "select fieldCode,addStyle,id from FieldReference where tabID in " +
                               "(select id from TableReference where tableCode=" + SqlText(table) + ")");
   for (var s = 0; s < styles.rows.length; s++) {
-    if (Text(styles.rows[s][1]) === "7") hidden[Text(styles.rows[s][0]).toLowerCase()] = true;
+    var column = Text(styles.rows[s][0]).toLowerCase();
+    var style = Text(styles.rows[s][1]);
+    if (style === "7") hidden[column] = true;
+    if (style !== "3") continue;
+    var codes = ReadRows(conn, "select code,codeValue from EnumTable where mateID=" +
+                               SqlNumber(styles.rows[s][2]));
+    labels[column] = {};
+    for (var e = 0; e < codes.rows.length; e++) {
+      labels[column][Text(codes.rows[e][0])] = Text(codes.rows[e][1]);
+    }
   }
   var data = ReadRows(conn, "select * from " + table);
   var wp = Server.CreateObject("Mirelda.WebPage");
@@ -77,8 +86,11 @@ if (!conn) {
     Response.Write("<tr>");
     for (var k = 0; k < data.names.length; k++) {
       var value = data.rows[r][k];
-      var shown = hidden[data.names[k].toLowerCase()] && Text(value) !== "" ? "******" : Show(value);
-      var cls = typeof value === "number" ? " class=\"number\"" : "";
+      var key = data.names[k].toLowerCase();
+      var shown = Show(value);
+      if (hidden[key] && shown !== "") shown = "******";
+      if (labels[key] && labels[key].hasOwnProperty(shown)) shown = labels[key][shown];
+      var cls = typeof value === "number" && shown === Show(value) ? " class=\"number\"" : "";
       Response.Write("<td" + cls + ">" + Html(shown) + "</td>");
     }
     Response.Write("</tr>");

@@ -170,6 +170,7 @@ TEST_F(SiteRoad, RecordsAddedThroughTheGeneratedFormAreListedAndValuesStayValues
   EXPECT_TRUE(saved.Has("<th>标题</th>")) << saved.text;
   EXPECT_TRUE(saved.Has("<td>O&#39;Brien &lt;b&gt;说&lt;/b&gt;</td>")) << saved.text;
   EXPECT_TRUE(saved.Has("<td>2026-01-02 03:04:00</td>")) << saved.text;
+  EXPECT_TRUE(saved.Has("<td>新闻</td>")) << "the kind's label, not its code\n" << saved.text;
 
   // A number that is no number and a date that is no date are refused before any statement.
   EXPECT_TRUE(AddRecord("news", {{"newsTitle", "x"}, {"newsKind", "1 or 1=1"}})
