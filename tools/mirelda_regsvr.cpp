@@ -17,7 +17,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: mirelda-regsvr [--registry FILE] [-u] LIBRARY   register (-u: unregister) a library\n"
-    "       mirelda-regsvr [--registry FILE] --show PROGID  create a class by ProgID and print its\n"
+    "       mirelda-regsvr [--registry FILE] --show PROGID  create a class by ProgID and print "
+    "its\n"
     "                                                       identity and member table\n"
     "       mirelda-regsvr [--registry FILE] --list         print the registration store\n"
     "       mirelda-regsvr --info LIBRARY                   print a library's version mark\n"
@@ -62,7 +63,8 @@ int Show(const std::string& prog_id) {
   std::cout << "Interface:  " << table.interface_name();
   if (table.interface_id()) std::cout << " " << mirelda::ToString(*table.interface_id());
   std::cout << " (dual)\n";
-  mirelda::Registrations r = mirelda::RegistrationStore(mirelda::RegistrationStore::DefaultPath()).Load();
+  mirelda::Registrations r =
+      mirelda::RegistrationStore(mirelda::RegistrationStore::DefaultPath()).Load();
   if (const mirelda::ClassRegistration* entry = r.FindProgId(prog_id)) {
     std::cout << "Library:    " << entry->library << "\n"
               << "Threading:  " << entry->threading_model << "\n"

@@ -209,7 +209,9 @@ struct Traits<std::shared_ptr<D>> {
       return typed;
     }
   }
-  static Variant To(std::shared_ptr<D> v) { return Variant(std::shared_ptr<Dispatch>(std::move(v))); }
+  static Variant To(std::shared_ptr<D> v) {
+    return Variant(std::shared_ptr<Dispatch>(std::move(v)));
+  }
 };
 
 template <class F>
@@ -300,8 +302,8 @@ class MemberTableBuilder {
       throw std::logic_error("member table of " + interface_name_ + ": " + name +
                              " declares a wrong number of parameters");
     }
-    auto types = dispatch_detail::ParamTypes<typename Info::Args>(
-        std::make_index_sequence<arity>{});
+    auto types =
+        dispatch_detail::ParamTypes<typename Info::Args>(std::make_index_sequence<arity>{});
     Member member;
     member.name = std::move(name);
     member.kind = kind;
@@ -312,8 +314,8 @@ class MemberTableBuilder {
       p.type = types[i];
       p.optional = args[i].optional;
       p.by_ref = args[i].by_ref;
-      p.default_value = args[i].default_value ? std::move(*args[i].default_value)
-                                              : DefaultFor(p.type);
+      p.default_value =
+          args[i].default_value ? std::move(*args[i].default_value) : DefaultFor(p.type);
       member.params.push_back(std::move(p));
     }
     member.invoke = [](Dispatch& self, std::vector<Variant>& a) {

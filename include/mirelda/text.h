@@ -29,6 +29,9 @@ MIRELDA_API std::vector<std::string> Split(std::string_view s, std::string_view 
 // Case-sensitive substring test (the page language's InStr(...) > 0).
 MIRELDA_API bool Contains(std::string_view haystack, std::string_view needle);
 
+// Text escaped for HTML content and quoted attribute values: &, <, >, " and '.
+MIRELDA_API std::string EscapeHtml(std::string_view s);
+
 // ASCII letters only: the identifiers, keywords and flags compared this way are ASCII.
 MIRELDA_API std::string ToUpperAscii(std::string_view s);
 MIRELDA_API std::string ToLowerAscii(std::string_view s);

@@ -42,8 +42,7 @@ struct MIRELDA_API Date {
   static Date Now();
   // Local midnight of today.
   static Date Today();
-  static Date FromParts(int year, int month, int day, int hour = 0, int minute = 0,
-                        int second = 0);
+  static Date FromParts(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
   // Seconds since the Unix epoch of this local time.
   int64_t ToUnixTime() const;
   static Date FromUnixTime(int64_t seconds);
@@ -67,6 +66,9 @@ class MIRELDA_API ByteArray {
   bool empty() const { return size_ == 0; }
   std::string_view view() const;
   std::vector<uint8_t> ToVector() const;
+  // The bytes [offset, offset + size) of this array, sharing its storage; Subscript out of range
+  // (9) when the range does not lie inside it.
+  ByteArray Slice(size_t offset, size_t size) const;
 
   friend bool operator==(const ByteArray& a, const ByteArray& b) { return a.view() == b.view(); }
 
@@ -113,8 +115,8 @@ class MIRELDA_API Variant {
   Variant(ByteArray value) : value_(std::move(value)) {}
   Variant(std::shared_ptr<Dispatch> value) : value_(std::move(value)) {}
   template <class T>
-    requires std::is_base_of_v<Dispatch, T>
-  Variant(std::shared_ptr<T> value) : value_(std::shared_ptr<Dispatch>(std::move(value))) {}
+  requires std::is_base_of_v<Dispatch, T> Variant(std::shared_ptr<T> value)
+      : value_(std::shared_ptr<Dispatch>(std::move(value))) {}
 
   static Variant Null();
   static Variant Missing();
@@ -135,12 +137,12 @@ class MIRELDA_API Variant {
 
   // Conversions of the page language. Each raises Error: Type mismatch (13) for a value with no
   // such form, Overflow (6) out of range, Invalid use of Null (94) for Null.
-  std::string ToString() const;       // CStr
-  int16_t ToInteger() const;          // CInt, rounding half to even
-  int32_t ToLong() const;             // CLng, rounding half to even
-  double ToDouble() const;            // CDbl
-  bool ToBool() const;                // CBool
-  Date ToDate() const;                // CDate
+  std::string ToString() const;  // CStr
+  int16_t ToInteger() const;     // CInt, rounding half to even
+  int32_t ToLong() const;        // CLng, rounding half to even
+  double ToDouble() const;       // CDbl
+  bool ToBool() const;           // CBool
+  Date ToDate() const;           // CDate
   // The object reference (possibly Nothing); Object required (424) for anything else.
   std::shared_ptr<Dispatch> ToObject() const;
   const VariantArray& AsArray() const;  // Type mismatch unless an array
@@ -164,9 +166,9 @@ class MIRELDA_API Variant {
   struct MissingTag {
     friend bool operator==(MissingTag, MissingTag) { return true; }
   };
-  using Storage = std::variant<std::monostate, NullTag, MissingTag, bool, int16_t, int32_t, double,
-                               Date, std::string, VariantArray, ByteArray,
-                               std::shared_ptr<Dispatch>>;
+  using Storage =
+      std::variant<std::monostate, NullTag, MissingTag, bool, int16_t, int32_t, double, Date,
+                   std::string, VariantArray, ByteArray, std::shared_ptr<Dispatch>>;
   explicit Variant(Storage value) : value_(std::move(value)) {}
 
   Storage value_;

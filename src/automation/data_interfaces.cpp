@@ -19,13 +19,12 @@ std::shared_ptr<RecordSet> Connection::ExecuteWith(const std::string& text,
 const MemberTable& Connection::Members() const {
   static const MemberTable table =
       MemberTableBuilder<Connection>("_Connection")
-          .Method<&Connection::OpenWith>("Open", {Arg("ConnectionString"),
-                                                  Arg("UserID").Optional(),
-                                                  Arg("Password").Optional(),
-                                                  Arg("Options").Optional(int32_t{-1})})
-          .Method<&Connection::ExecuteWith>("Execute", {Arg("CommandText"),
-                                                        Arg("RecordsAffected").ByRef().Optional(),
-                                                        Arg("Options").Optional(int32_t{-1})})
+          .Method<&Connection::OpenWith>(
+              "Open", {Arg("ConnectionString"), Arg("UserID").Optional(),
+                       Arg("Password").Optional(), Arg("Options").Optional(int32_t{-1})})
+          .Method<&Connection::ExecuteWith>(
+              "Execute", {Arg("CommandText"), Arg("RecordsAffected").ByRef().Optional(),
+                          Arg("Options").Optional(int32_t{-1})})
           .Method<&Connection::Close>("Close")
           .Get<&Connection::State>("State")
           .Get<&Connection::ConnectionString>("ConnectionString")
@@ -56,11 +55,10 @@ const MemberTable& RecordSet::Members() const {
       MemberTableBuilder<RecordSet>("_Recordset")
           .Method<&RecordSet::FieldItem>("Collect", {Arg("Index")})
           .Default()
-          .Method<&RecordSet::Open>("Open", {Arg("Source").Optional(),
-                                             Arg("ActiveConnection").Optional(),
-                                             Arg("CursorType").Optional(int32_t{-1}),
-                                             Arg("LockType").Optional(int32_t{-1}),
-                                             Arg("Options").Optional(int32_t{-1})})
+          .Method<&RecordSet::Open>(
+              "Open", {Arg("Source").Optional(), Arg("ActiveConnection").Optional(),
+                       Arg("CursorType").Optional(int32_t{-1}),
+                       Arg("LockType").Optional(int32_t{-1}), Arg("Options").Optional(int32_t{-1})})
           .Get<&RecordSet::IsEOF>("EOF")
           .Get<&RecordSet::IsBOF>("BOF")
           .Method<&RecordSet::MoveNext>("MoveNext")
@@ -115,10 +113,9 @@ const MemberTable& Property::Members() const {
 }
 
 const MemberTable& Catalog::Members() const {
-  static const MemberTable table =
-      MemberTableBuilder<Catalog>("_Catalog")
-          .Method<&Catalog::Create>("Create", {Arg("ConnectString")})
-          .Build();
+  static const MemberTable table = MemberTableBuilder<Catalog>("_Catalog")
+                                       .Method<&Catalog::Create>("Create", {Arg("ConnectString")})
+                                       .Build();
   return table;
 }
 

@@ -63,8 +63,7 @@ Parts Split(Date date) {
 }
 
 Date FromTm(const std::tm& t) {
-  return Date::FromParts(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
-                         t.tm_sec);
+  return Date::FromParts(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
 }
 
 bool ReadNumber(std::string_view s, size_t* i, int min_digits, int max_digits, int* out) {

@@ -1,8 +1,8 @@
 // Member tables of the page host's objects, the response cookie, and the page-object bookkeeping
 // that both hosts share.
 #include "mirelda/host.h"
-
 #include "mirelda/registry.h"
+#include "mirelda/text.h"
 
 namespace mirelda {
 
@@ -71,8 +71,7 @@ std::string ResponseCookie::WireValue() const {
 const MemberTable& ResponseCookie::Members() const {
   static const MemberTable table =
       MemberTableBuilder<ResponseCookie>("IWriteCookie")
-          .Let<&ResponseCookie::SetItem>("Item",
-                                         {Arg("key"), Arg("value").Optional()})
+          .Let<&ResponseCookie::SetItem>("Item", {Arg("key"), Arg("value").Optional()})
           .Default()
           .Let<&ResponseCookie::SetExpires>("Expires", {Arg("value")})
           .Let<&ResponseCookie::SetPath>("Path", {Arg("value")})
@@ -104,32 +103,7 @@ const MemberTable& ResponseObject::Members() const {
   return table;
 }
 
-std::string ServerObject::HTMLEncode(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string ServerObject::HTMLEncode(const std::string& text) { return text::EscapeHtml(text); }
 
 const MemberTable& ServerObject::Members() const {
   static const MemberTable table =

@@ -115,8 +115,8 @@ std::filesystem::path Resolve(std::string_view page_path) {
     if (c == '\\') c = '/';
   }
   if (p.size() >= 2 && p[0] == '/' && p[1] == '/') {
-    throw Error(errc::kPathNotFound, "Path not found: network paths are not served: " +
-                                         std::string(page_path));
+    throw Error(errc::kPathNotFound,
+                "Path not found: network paths are not served: " + std::string(page_path));
   }
   if (p.size() >= 2 && IsLetter(p[0]) && p[1] == ':') {
     std::filesystem::path folder;

@@ -37,8 +37,8 @@ class Fd {
 
 [[noreturn]] void FailWith(const std::string& what, const std::filesystem::path& path, int err) {
   int32_t number = err == EACCES || err == EPERM || err == EROFS ? errc::kPermissionDenied
-                   : err == ENOENT || err == ENOTDIR           ? errc::kPathNotFound
-                                                               : errc::kUnspecified;
+                   : err == ENOENT || err == ENOTDIR             ? errc::kPathNotFound
+                                                                 : errc::kUnspecified;
   throw Error(number, what + " " + path.string() + ": " + std::strerror(err));
 }
 
@@ -60,8 +60,8 @@ void CheckField(const std::string& value) {
 std::string Serialise(const Registrations& r) {
   std::string out = "# Mirelda registration store: one entry per line, fields separated by tabs.\n";
   for (const ClassRegistration& c : r.classes) {
-    for (const std::string* f : {&c.prog_id, &c.library, &c.threading_model,
-                                 &c.type_library_version}) {
+    for (const std::string* f :
+         {&c.prog_id, &c.library, &c.threading_model, &c.type_library_version}) {
       CheckField(*f);
     }
     out += "class\t" + c.prog_id + "\t" + ToString(c.class_id) + "\t" + c.library + "\t" +
@@ -70,8 +70,8 @@ std::string Serialise(const Registrations& r) {
   }
   for (const TypeLibraryRegistration& t : r.type_libraries) {
     for (const std::string* f : {&t.version, &t.name, &t.library}) CheckField(*f);
-    out += "typelib\t" + ToString(t.id) + "\t" + t.version + "\t" + t.name + "\t" + t.library +
-           "\n";
+    out +=
+        "typelib\t" + ToString(t.id) + "\t" + t.version + "\t" + t.name + "\t" + t.library + "\n";
   }
   return out;
 }
@@ -108,7 +108,8 @@ const ClassRegistration* Registrations::FindProgId(std::string_view prog_id) con
 RegistrationStore::RegistrationStore(std::filesystem::path file) : file_(std::move(file)) {}
 
 std::filesystem::path RegistrationStore::DefaultPath() {
-  if (const char* explicit_path = std::getenv("MIRELDA_REGISTRY"); explicit_path && *explicit_path) {
+  if (const char* explicit_path = std::getenv("MIRELDA_REGISTRY");
+      explicit_path && *explicit_path) {
     return explicit_path;
   }
   if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {

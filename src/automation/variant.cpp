@@ -101,12 +101,20 @@ std::vector<uint8_t> ByteArray::ToVector() const {
   return d ? std::vector<uint8_t>(d, d + size_) : std::vector<uint8_t>();
 }
 
+ByteArray ByteArray::Slice(size_t offset, size_t size) const {
+  if (offset > size_ || size > size_ - offset) {
+    throw Error(errc::kSubscriptOutOfRange, "Byte range outside its storage");
+  }
+  if (size == 0) return ByteArray();
+  return ByteArray(storage_, offset_ + offset, size);
+}
+
 VariantArray::VariantArray(std::vector<Variant> items, int32_t lower_bound)
     : lower_(lower_bound), items_(std::move(items)) {}
 
 int32_t VariantArray::upper_bound() const {
-  return static_cast<int32_t>(static_cast<int64_t>(lower_) +
-                              static_cast<int64_t>(items_.size()) - 1);
+  return static_cast<int32_t>(static_cast<int64_t>(lower_) + static_cast<int64_t>(items_.size()) -
+                              1);
 }
 
 size_t VariantArray::size() const { return items_.size(); }
@@ -131,7 +139,8 @@ Variant Variant::Null() { return Variant(Storage(NullTag{})); }
 Variant Variant::Missing() { return Variant(Storage(MissingTag{})); }
 
 Variant Variant::FromInt64(int64_t value) {
-  if (value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max()) {
+  if (value >= std::numeric_limits<int32_t>::min() &&
+      value <= std::numeric_limits<int32_t>::max()) {
     return Variant(static_cast<int32_t>(value));
   }
   return Variant(static_cast<double>(value));

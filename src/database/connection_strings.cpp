@@ -17,8 +17,7 @@ Variant Database::CreateAccessConnection(Variant DBPath, Variant DBName, Variant
 Variant Database::CreateSqlConnection(Variant ServerName, Variant DatabaseName, Variant UserName,
                                       Variant Password) {
   return Variant("driver={sql server};server=" + ServerName.ToText() + ";database=" +
-                 DatabaseName.ToText() + ";uid=" + UserName.ToText() + ";pwd=" +
-                 Password.ToText());
+                 DatabaseName.ToText() + ";uid=" + UserName.ToText() + ";pwd=" + Password.ToText());
 }
 
 }  // namespace mirelda::database

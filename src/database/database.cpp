@@ -25,8 +25,8 @@ const MemberTable& Database::Members() const {
           .Method<&Database::OnStartPage>("OnStartPage", {Arg("vScriptingContext").ByRef()})
           .Method<&Database::OnEndPage>("OnEndPage")
           .Set<&Database::setConnection>("setConnection", {Arg("sConn").ByRef()})
-          .Method<&Database::CreateAccessDbFile>(
-              "CreateAccessDbFile", {Arg("DBFileName"), Arg("DbVer"), Arg("SavePath")})
+          .Method<&Database::CreateAccessDbFile>("CreateAccessDbFile",
+                                                 {Arg("DBFileName"), Arg("DbVer"), Arg("SavePath")})
           .Method<&Database::CreateSqlServerDB>(
               "CreateSqlServerDB", {Arg("DbServer"), Arg("DbUid"), Arg("DbPwd"), Arg("DBName")})
           .Method<&Database::CompressAccessDb>("CompressAccessDb",
@@ -36,10 +36,9 @@ const MemberTable& Database::Members() const {
           .Method<&Database::SqlServerDbExists>(
               "SqlServerDbExists", {Arg("DbServer"), Arg("DbUid"), Arg("DbPwd"), Arg("DBName")})
           .Method<&Database::CreateTable>(
-              "CreateTable",
-              {Arg("DbVer"), Arg("sTableName"), Arg("aFieldname"), Arg("aFieldType"),
-               Arg("aFieldSize"), Arg("aFieldNull"), Arg("sPrimarykey").Optional(),
-               Arg("sReference").Optional()})
+              "CreateTable", {Arg("DbVer"), Arg("sTableName"), Arg("aFieldname"), Arg("aFieldType"),
+                              Arg("aFieldSize"), Arg("aFieldNull"), Arg("sPrimarykey").Optional(),
+                              Arg("sReference").Optional()})
           .Method<&Database::AppPath>("AppPath")
           .Method<&Database::AppName>("AppName")
           .Method<&Database::ArrayToString>("ArrayToString", {Arg("aObject").ByRef()})

@@ -31,9 +31,9 @@ class Database final : public frame::ConnectedPage {
 
   // Checks a field list, builds one CREATE TABLE statement and runs it on the handed-over
   // connection; returns "创建表成功", "创建表失败" or the message of the failing check.
-  Variant CreateTable(int16_t DbVer, std::string sTableName, Variant aFieldname,
-                      Variant aFieldType, Variant aFieldSize, Variant aFieldNull,
-                      std::string sPrimarykey, std::string sReference);
+  Variant CreateTable(int16_t DbVer, std::string sTableName, Variant aFieldname, Variant aFieldType,
+                      Variant aFieldSize, Variant aFieldNull, std::string sPrimarykey,
+                      std::string sReference);
 
   // Path and file utilities.
   Variant AppPath();

@@ -16,7 +16,8 @@ constexpr const char* kJet40 = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
 template <class T>
 std::shared_ptr<T> As(const std::shared_ptr<Dispatch>& object, const char* prog_id) {
   auto typed = std::dynamic_pointer_cast<T>(object);
-  if (!typed) throw Error(errc::kTypeMismatch, std::string(prog_id) + " gave an object of another kind");
+  if (!typed)
+    throw Error(errc::kTypeMismatch, std::string(prog_id) + " gave an object of another kind");
   return typed;
 }
 
@@ -161,7 +162,8 @@ Variant Database::CreateSqlServerDB(Variant DbServer, Variant DbUid, Variant DbP
 
 Variant Database::CompressAccessDb(Variant DBFileName, Variant DbVer, Variant SavePath) {
   ResumeNext trap;
-  const std::string file = NormaliseFolder(SavePath.ToText()) + NormaliseFileName(DBFileName.ToText());
+  const std::string file =
+      NormaliseFolder(SavePath.ToText()) + NormaliseFileName(DBFileName.ToText());
   const std::string copy = file + ".bak.mdb";
   if (!AccessDbExists(Variant(file)).ToBool()) {
     trap.Step([&] { Write("对不起，该数据库不存在!"); });
@@ -170,8 +172,8 @@ Variant Database::CompressAccessDb(Variant DBFileName, Variant DbVer, Variant Sa
   // A copy left over from an earlier run holds nothing that the database lacks: it goes first,
   // so that it can neither block the compaction nor be moved over the database.
   auto remove_copy = [&] {
-    auto fso = As<FileSystemObject>(Create("Scripting.FileSystemObject"),
-                                    "Scripting.FileSystemObject");
+    auto fso =
+        As<FileSystemObject>(Create("Scripting.FileSystemObject"), "Scripting.FileSystemObject");
     if (fso->FileExists(copy)) fso->DeleteFile(copy, true);
   };
   trap.Step(remove_copy);

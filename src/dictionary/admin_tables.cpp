@@ -15,7 +15,8 @@ void WriteDefaultAccount(Seeder& seeder) {
   std::string last = Now();  // read a second time
   seeder.Execute(
       "insert into administrator "
-      "(adminName,adminCreateTime,adminPwd,adminLastTime,adminLastIP,adminCount) values ('admin','" +
+      "(adminName,adminCreateTime,adminPwd,adminLastTime,adminLastIP,adminCount) values "
+      "('admin','" +
       created + "','Sun In May','" + last + "','127.0.0.1',1)");
 }
 

@@ -91,10 +91,8 @@ const DictionaryTable& IndexTableTable() {
         "insert into TableReference (tableCode,tableName,tableType) values "
         "('IndexTable','字段索引',1)";
     t.field_rows = {
-        {0, "id", "编  号", 1, "0"},
-        {0, "mateID", "原始字段", 2, "2"},
-        {0, "objTable", "目标表格", 2, "2"},
-        {0, "objCode", "目标代码", 2, "2"},
+        {0, "id", "编  号", 1, "0"},         {0, "mateID", "原始字段", 2, "2"},
+        {0, "objTable", "目标表格", 2, "2"}, {0, "objCode", "目标代码", 2, "2"},
         {0, "objName", "目标名称", 2, "2"},
     };
     return t;

@@ -22,9 +22,9 @@ struct Reports {
 };
 
 enum class Precondition {
-  kNone,                   // the table of tables itself
-  kTableReference,         // the table of fields needs the table of tables
-  kBothReferenceTables,    // every other table needs both
+  kNone,                 // the table of tables itself
+  kTableReference,       // the table of fields needs the table of tables
+  kBothReferenceTables,  // every other table needs both
 };
 
 // One FieldReference row that a seeding step registers; tab_id 0 stands for the new table id.

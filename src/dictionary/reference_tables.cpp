@@ -43,16 +43,11 @@ const DictionaryTable& FieldReferenceTable() {
         "('FieldReference','字段参考',1)";
     t.field_rows = {
         // The columns of the table of tables, which has id 1.
-        {1, "id", "编  号", 1, "0"},
-        {1, "tableCode", "表格代码", 1, "01"},
-        {1, "tableName", "表格名称", 1, "1"},
-        {1, "tableType", "表格类型", 3, "3"},
-        {0, "id", "编  号", 1, "0"},
-        {0, "tabID", "表格名称", 2, "2"},
-        {0, "fieldCode", "字段代码", 1, "02"},
-        {0, "fieldName", "字段名称", 1, "1"},
-        {0, "fieldType", "字段类型", 3, "3"},
-        {0, "addStyle", "添加样式", 3, "3"},
+        {1, "id", "编  号", 1, "0"},           {1, "tableCode", "表格代码", 1, "01"},
+        {1, "tableName", "表格名称", 1, "1"},  {1, "tableType", "表格类型", 3, "3"},
+        {0, "id", "编  号", 1, "0"},           {0, "tabID", "表格名称", 2, "2"},
+        {0, "fieldCode", "字段代码", 1, "02"}, {0, "fieldName", "字段名称", 1, "1"},
+        {0, "fieldType", "字段类型", 3, "3"},  {0, "addStyle", "添加样式", 3, "3"},
     };
     return t;
   }();

@@ -1,14 +1,15 @@
-// The four entry points of the in-process server, the version mark that tools read from the file
-// without loading it, and the registration of the classes in the in-process class table when the
-// library is loaded.
+// The four entry points of libmirelda, the version mark that tools read from the file without
+// loading it, and the registration of the classes in the in-process class table when the library
+// is loaded.
 #include <string>
 
-#include "frame/class_factory.h"
+#include "database/database.h"
 #include "frame/identity.h"
 #include "frame/page_context.h"
-#include "mirelda/error.h"
 #include "mirelda/export.h"
-#include "mirelda/registry.h"
+#include "mirelda/server_library.h"
+#include "upload/file_system.h"
+#include "webpage/web_page.h"
 
 // Read by "mirelda-regsvr --info" straight from the ELF section, like a version resource.
 __attribute__((section(".mirelda.version"), used)) static const char kVersionMark[] =
@@ -17,71 +18,38 @@ __attribute__((section(".mirelda.version"), used)) static const char kVersionMar
 namespace mirelda::frame {
 namespace {
 
-constexpr int32_t kE_NoInterface = -2147467262;  // 0x80004002
-constexpr int32_t kE_Pointer = -2147467261;      // 0x80004003
-
-// The library's entry in the registration store.
-ServerRegistration ThisServer() {
-  ServerRegistration server;
-  server.library = LibraryPathOf(reinterpret_cast<const void*>(&ThisServer));
-  for (const ClassIdentity* id : AllClasses()) {
-    server.classes.emplace_back(std::string(id->prog_id), id->class_id);
-  }
-  server.threading_model = std::string(kThreadingModel);
-  server.type_library = {TypeLibraryId(), std::string(kTypeLibraryVersion),
-                         std::string(kTypeLibraryName), server.library};
-  return server;
+ServerLibrary& Library() {
+  static ServerLibrary library(
+      reinterpret_cast<const void*>(&Library),
+      {{std::string(DatabaseIdentity().prog_id), DatabaseIdentity().class_id,
+        [] { return std::make_shared<database::Database>(); }},
+       {std::string(FileSystemIdentity().prog_id), FileSystemIdentity().class_id,
+        [] { return std::make_shared<upload::FileSystem>(); }},
+       {std::string(WebPageIdentity().prog_id), WebPageIdentity().class_id,
+        [] { return std::make_shared<webpage::WebPage>(); }}},
+      std::string(kThreadingModel),
+      {TypeLibraryId(), std::string(kTypeLibraryVersion), std::string(kTypeLibraryName), {}},
+      [] { return PageContext::LiveInstances(); });
+  return library;
 }
 
-int32_t ResultOf(const Error& e) { return e.number() < 0 ? e.number() : errc::kUnspecified; }
-
-[[maybe_unused]] const bool kAddedToClassTable = [] {
-  for (const ClassIdentity* id : AllClasses()) {
-    ClassTable::Add(std::string(id->prog_id), id->class_id, [id] { return CreateComponent(*id); });
-  }
-  return true;
-}();
+[[maybe_unused]] const bool kAddedToClassTable = (Library().AddToClassTable(), true);
 
 }  // namespace
 }  // namespace mirelda::frame
 
-using namespace mirelda;
-using namespace mirelda::frame;
-
-extern "C" MIRELDA_API int32_t DllRegisterServer() {
-  try {
-    RegisterServer(RegistrationStore(RegistrationStore::DefaultPath()), ThisServer());
-    return kS_OK;
-  } catch (const Error& e) {
-    return ResultOf(e);
-  }
-}
+extern "C" MIRELDA_API int32_t DllRegisterServer() { return mirelda::frame::Library().Register(); }
 
 extern "C" MIRELDA_API int32_t DllUnregisterServer() {
-  try {
-    UnregisterServer(RegistrationStore(RegistrationStore::DefaultPath()), ThisServer());
-    return kS_OK;
-  } catch (const Error& e) {
-    return ResultOf(e);
-  }
+  return mirelda::frame::Library().Unregister();
 }
 
-extern "C" MIRELDA_API int32_t DllGetClassObject(const Guid* class_id, const Guid* interface_id,
+extern "C" MIRELDA_API int32_t DllGetClassObject(const mirelda::Guid* class_id,
+                                                 const mirelda::Guid* interface_id,
                                                  void** factory) {
-  if (!factory) return kE_Pointer;
-  *factory = nullptr;
-  if (!class_id || !interface_id) return kE_Pointer;
-  for (const ClassIdentity* id : AllClasses()) {
-    if (*class_id != id->class_id) continue;
-    if (*interface_id != ClassFactoryInterfaceId()) return kE_NoInterface;
-    *factory = static_cast<ClassFactory*>(new ComponentFactory(*id));
-    return kS_OK;
-  }
-  return errc::kClassNotAvailable;
+  return mirelda::frame::Library().GetClassObject(class_id, interface_id, factory);
 }
 
 extern "C" MIRELDA_API int32_t DllCanUnloadNow() {
-  bool idle = PageContext::LiveInstances() == 0 && ComponentFactory::OutstandingFactories() == 0 &&
-              ComponentFactory::ServerLocks() == 0;
-  return idle ? kS_OK : kS_FALSE;
+  return mirelda::frame::Library().CanUnloadNow();
 }

@@ -34,8 +34,8 @@ const ClassIdentity& WebPageIdentity() {
 }
 
 const std::array<const ClassIdentity*, 3>& AllClasses() {
-  static const std::array<const ClassIdentity*, 3> all = {&DatabaseIdentity(),
-                                                          &FileSystemIdentity(), &WebPageIdentity()};
+  static const std::array<const ClassIdentity*, 3> all = {
+      &DatabaseIdentity(), &FileSystemIdentity(), &WebPageIdentity()};
   return all;
 }
 

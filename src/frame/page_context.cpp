@@ -10,9 +10,8 @@ std::atomic<long> g_live_instances{0};
 template <class T>
 T& Require(const std::shared_ptr<T>& object, const char* what) {
   if (!object) {
-    throw Error(errc::kObjectVariableNotSet,
-                std::string("Object variable not set: the page's ") + what +
-                    " object is not available outside a page");
+    throw Error(errc::kObjectVariableNotSet, std::string("Object variable not set: the page's ") +
+                                                 what + " object is not available outside a page");
   }
   return *object;
 }

@@ -5,32 +5,10 @@
 #include "host/code_page.h"
 #include "host/http_context.h"
 #include "host/script_engine.h"
+#include "mirelda/text.h"
 
 namespace mirelda::host {
 namespace {
-
-std::string HtmlEscape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 // Each worker thread keeps its own engine: a script heap serves one thread.
 ScriptEngine& ThreadEngine() {
@@ -45,9 +23,9 @@ Reply ErrorReply(const PageRun& run, int32_t code_page) {
       "<!DOCTYPE html>\n<html><head><title>Page error</title></head><body>\n"
       "<h1>Page error</h1>\n<p>Error number: " +
       std::to_string(run.number) + " (" + hex +
-      ")</p>\n<p>Description: " + HtmlEscape(run.description) +
-      "</p>\n<p>File: " + HtmlEscape(run.where.file) + ", line " + std::to_string(run.where.line) +
-      "</p>\n</body></html>\n";
+      ")</p>\n<p>Description: " + text::EscapeHtml(run.description) +
+      "</p>\n<p>File: " + text::EscapeHtml(run.where.file) + ", line " +
+      std::to_string(run.where.line) + "</p>\n</body></html>\n";
   Reply reply;
   reply.status = 500;
   reply.AddHeader("Content-Type", "text/html; charset=" + CharsetName(code_page));

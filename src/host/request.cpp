@@ -66,7 +66,7 @@ HttpRequest::HttpRequest(std::shared_ptr<const RequestData> data, std::string sc
       application_path_(std::move(application_path)),
       code_page_(std::move(code_page)) {
   query_ = ParseUrlEncodedPairs(data_->raw_query);
-  if (IsFormPost(*data_)) form_ = ParseUrlEncodedPairs(data_->body);
+  if (IsFormPost(*data_)) form_ = ParseUrlEncodedPairs(data_->BodyText());
   for (auto& pair : ParseCookieHeader(data_->Header("Cookie"))) {
     if (!text::EqualsIgnoreCase(pair.first, kSessionCookieName))
       cookies_.push_back(std::move(pair));
@@ -116,7 +116,7 @@ Variant HttpRequest::ServerVariables(const std::string& name) {
   if (n == "SERVER_SOFTWARE") return Variant("Mirelda/1.0");
   if (n == "HTTPS") return Variant("off");
   if (n == "CONTENT_TYPE") return Variant(d.Header("Content-Type"));
-  if (n == "CONTENT_LENGTH") return Variant(std::to_string(d.body.size()));
+  if (n == "CONTENT_LENGTH") return Variant(std::to_string(d.body->size()));
   if (n == "SERVER_NAME") {
     std::string host = d.Header("Host");
     if (host.empty()) return Variant(d.local_address);
@@ -157,7 +157,8 @@ Variant HttpRequest::QueryString(const Variant& name) {
 
 Variant HttpRequest::Form(const Variant& name) {
   if (name.is_missing()) {
-    return Variant(form_.empty() ? std::string() : DecodeFromCodePage(data_->body, code_page_()));
+    return Variant(form_.empty() ? std::string()
+                                 : DecodeFromCodePage(data_->BodyText(), code_page_()));
   }
   return Find(DecodedOf(form_, form_decoded_), name.ToString());
 }
@@ -175,14 +176,13 @@ Variant HttpRequest::Cookies(const Variant& name) {
 }
 
 int32_t HttpRequest::TotalBytes() {
-  return static_cast<int32_t>(std::min<size_t>(data_->body.size(), INT32_MAX));
+  return static_cast<int32_t>(std::min<size_t>(data_->body->size(), INT32_MAX));
 }
 
 Variant HttpRequest::BinaryRead(int32_t count) {
   if (count < 0) throw Error(errc::kInvalidProcedureCall, "BinaryRead of a negative count");
-  const std::string& body = data_->body;
-  size_t n = std::min(static_cast<size_t>(count), body.size() - body_read_);
-  ByteArray bytes(std::string_view(body).substr(body_read_, n));
+  size_t n = std::min(static_cast<size_t>(count), data_->body->size() - body_read_);
+  ByteArray bytes(data_->body, body_read_, n);
   body_read_ += n;
   return Variant(bytes);
 }

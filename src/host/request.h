@@ -25,7 +25,12 @@ struct RequestData {
   std::string raw_query;  // after "?", as sent
   std::string protocol;   // "HTTP/1.1"
   HeaderList headers;     // names as sent
-  std::string body;
+  // The raw body, shared with the byte arrays that BinaryRead hands out rather than copied.
+  std::shared_ptr<const std::vector<uint8_t>> body = std::make_shared<const std::vector<uint8_t>>();
+
+  std::string_view BodyText() const {
+    return {reinterpret_cast<const char*>(body->data()), body->size()};
+  }
   std::string remote_address;
   uint16_t remote_port = 0;
   std::string local_address;

@@ -1,6 +1,7 @@
 // AddPage: an add form for any table, one Response.Write per fragment. Text from the caller and
 // the database is escaped for where it stands; ordinary names come out unchanged.
 #include "mirelda/data.h"
+#include "mirelda/text.h"
 #include "webpage/markup.h"
 #include "webpage/web_page.h"
 
@@ -12,15 +13,15 @@ void WebPage::AddPage(const std::string& table, const std::string& SubmitFile,
   if (titleCssName.empty()) {
     Write("<div align=\"center\">添加数据</div>");
   } else {
-    Write("<div align=\"center\" class=\"" + EscapeHtml(titleCssName) + "\">添加数据</div>");
+    Write("<div align=\"center\" class=\"" + text::EscapeHtml(titleCssName) + "\">添加数据</div>");
   }
   std::string target = SubmitFile.empty() ? AppName().ToText() : SubmitFile;
-  Write("<form name=\"frmAdd\" action=\"" + EscapeHtml(target) + "?table=" +
-        EscapeHtml(EscapeQueryValue(table)) + "&action=add\" method=\"post\"");
+  Write("<form name=\"frmAdd\" action=\"" + text::EscapeHtml(target) +
+        "?table=" + text::EscapeHtml(EscapeQueryValue(table)) + "&action=add\" method=\"post\"");
   if (FormEnctype.empty()) {
     Write(">");
   } else {
-    Write(" enctype=\"" + EscapeHtml(FormEnctype) + "\">");
+    Write(" enctype=\"" + text::EscapeHtml(FormEnctype) + "\">");
   }
 
   auto rs = std::dynamic_pointer_cast<RecordSet>(Create("ADODB.RecordSet"));
@@ -30,7 +31,7 @@ void WebPage::AddPage(const std::string& table, const std::string& SubmitFile,
   if (tableCssName.empty()) {
     Write("<table width=\"100%\">");
   } else {
-    Write("<table class=\"" + EscapeHtml(tableCssName) + "\">");
+    Write("<table class=\"" + text::EscapeHtml(tableCssName) + "\">");
   }
   std::shared_ptr<Fields> fields = rs->GetFields();
   const int32_t count = fields->Count();
@@ -40,7 +41,7 @@ void WebPage::AddPage(const std::string& table, const std::string& SubmitFile,
     if (!Equals(automatic, Variant(false))) continue;
     const std::string column = field->Name();
     Write("<tr>");
-    Write("<td nowrap>" + EscapeHtml(CodeToName(Variant(table), Variant(column)).ToText()) +
+    Write("<td nowrap>" + text::EscapeHtml(CodeToName(Variant(table), Variant(column)).ToText()) +
           "</td>");
     Write("<td nowrap>");
     Write(InputFor(table, column));

@@ -21,8 +21,8 @@ Variant Trimmed(const Variant& value) {
 
 }  // namespace
 
-void WebPage::AdminLogon(Variant adminName, Variant adminPwd, Variant adminLoginIP,
-                         Variant objFile, Variant altFile) {
+void WebPage::AdminLogon(Variant adminName, Variant adminPwd, Variant adminLoginIP, Variant objFile,
+                         Variant altFile) {
   std::shared_ptr<Dispatch> db = Create("Mirelda.Database");
   db->Set("setConnection", objConn);
   auto rs = std::dynamic_pointer_cast<RecordSet>(Create("adodb.recordSet"));
@@ -41,20 +41,19 @@ void WebPage::AdminLogon(Variant adminName, Variant adminPwd, Variant adminLogin
   };
 
   if (!exists.is_null() && exists.ToBool()) {
-    rs->Open(Variant("select * from administrator where adminName='" + QuotedText(adminName) +
-                     "'"),
+    rs->Open(Variant("select * from administrator where adminName='" + QuotedText(adminName) + "'"),
              Variant(objConn), 1, -1, -1);
     if (!rs->IsEOF()) {
       if (!Equals(adminPwd, Trimmed(rs->FieldValue(Variant("adminPwd"))))) return;
       log_on(rs->FieldValue(Variant("adminID")), adminName);
       rs->Close();
       // The database counts, so that logons at the same moment lose no count.
-      RequireConnection().Execute(
-          "update administrator Set  adminLastIP='" + QuotedText(adminLoginIP) +
-              "',adminLastTime='" + FormatDateTime(Date::Now()) +
-              "',adminCount=COALESCE(adminCount,0)+1 where adminID=" +
-              BareNumber(session.Value("adminID")),
-          -1);
+      RequireConnection().Execute("update administrator Set  adminLastIP='" +
+                                      QuotedText(adminLoginIP) + "',adminLastTime='" +
+                                      FormatDateTime(Date::Now()) +
+                                      "',adminCount=COALESCE(adminCount,0)+1 where adminID=" +
+                                      BareNumber(session.Value("adminID")),
+                                  -1);
       db.reset();
       response.Redirect(objFile.ToString());
       return;

@@ -15,9 +15,9 @@ Variant WebPage::CodeToName(Variant table, Variant code) {
   if (table.is_empty()) return code;
   Variant result = code;
   bool opened = trap.Step([&] {
-    rs->Open(Variant("select FieldName from " + FieldsTable() +
-                     " where tabID in (select id from " + TablesTable() + " where tableCode='" +
-                     QuotedText(table) + "') and FieldCode='" + QuotedText(code) + "'"),
+    rs->Open(Variant("select FieldName from " + FieldsTable() + " where tabID in (select id from " +
+                     TablesTable() + " where tableCode='" + QuotedText(table) +
+                     "') and FieldCode='" + QuotedText(code) + "'"),
              Variant(objConn), -1, -1, -1);
   });
   if (opened) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mirelda/data.h"
+#include "mirelda/text.h"
 #include "webpage/markup.h"
 #include "webpage/web_page.h"
 
@@ -17,15 +18,16 @@ using Rows = std::vector<std::vector<Variant>>;
 bool IsIdentifier(const std::string& name) {
   if (name.empty()) return false;
   for (char c : name) {
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    bool ok =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     if (!ok) return false;
   }
   return true;
 }
 
 std::string Option(const Variant& value, const Variant& label) {
-  return "<option value=\"" + EscapeHtml(value.ToText()) + "\">" + EscapeHtml(label.ToText()) +
-         "</option>";
+  return "<option value=\"" + text::EscapeHtml(value.ToText()) + "\">" +
+         text::EscapeHtml(label.ToText()) + "</option>";
 }
 
 std::string Select(const std::string& name, const std::string& options) {
@@ -35,7 +37,7 @@ std::string Select(const std::string& name, const std::string& options) {
 }  // namespace
 
 std::string WebPage::InputFor(const std::string& table, const std::string& column) {
-  const std::string name = EscapeHtml(column);
+  const std::string name = text::EscapeHtml(column);
   auto rows = [&](const std::string& query) {
     Rows out;
     ResumeNext trap;
@@ -61,10 +63,10 @@ std::string WebPage::InputFor(const std::string& table, const std::string& colum
     return r[0][0];
   };
 
-  Rows described = rows("select id,addStyle from " + FieldsTable() +
-                        " where tabID in (select id from " + TablesTable() +
-                        " where tableCode='" + QuotedText(Variant(table)) + "') and fieldCode='" +
-                        QuotedText(Variant(column)) + "'");
+  Rows described =
+      rows("select id,addStyle from " + FieldsTable() + " where tabID in (select id from " +
+           TablesTable() + " where tableCode='" + QuotedText(Variant(table)) +
+           "') and fieldCode='" + QuotedText(Variant(column)) + "'");
   std::string style = described.empty() ? "" : described[0][1].ToText();
   std::string id;
   if (!described.empty()) {
@@ -101,21 +103,21 @@ std::string WebPage::InputFor(const std::string& table, const std::string& colum
     std::optional<Variant> target, code, label;
     if (!index.empty()) {
       try {
-        target = first("select tableCode from " + TablesTable() + " where id=" +
-                       BareNumber(index[0][0]));
-        code = first("select fieldCode from " + FieldsTable() + " where id=" +
-                     BareNumber(index[0][1]));
-        label = first("select fieldCode from " + FieldsTable() + " where id=" +
-                      BareNumber(index[0][2]));
+        target = first("select tableCode from " + TablesTable() +
+                       " where id=" + BareNumber(index[0][0]));
+        code = first("select fieldCode from " + FieldsTable() +
+                     " where id=" + BareNumber(index[0][1]));
+        label = first("select fieldCode from " + FieldsTable() +
+                      " where id=" + BareNumber(index[0][2]));
       } catch (const Error&) {
         target.reset();
       }
     }
-    if (target && code && label && IsIdentifier(target->ToText()) &&
-        IsIdentifier(code->ToText()) && IsIdentifier(label->ToText())) {
+    if (target && code && label && IsIdentifier(target->ToText()) && IsIdentifier(code->ToText()) &&
+        IsIdentifier(label->ToText())) {
       std::string options;
-      for (const auto& row : rows("select " + code->ToText() + "," + label->ToText() + " from " +
-                                  target->ToText())) {
+      for (const auto& row :
+           rows("select " + code->ToText() + "," + label->ToText() + " from " + target->ToText())) {
         options += Option(row[0], row[1]);
       }
       return Select(name, options);

@@ -19,9 +19,9 @@ std::string QuotedText(const Variant& value) {
 
 std::string BareNumber(const Variant& value) {
   auto mismatch = [&] {
-    return Error(errc::kTypeMismatch,
-                 "Type mismatch: '" + (value.is_string() ? value.ToString() : std::string()) +
-                     "' is not a number and cannot stand bare in a statement");
+    return Error(errc::kTypeMismatch, "Type mismatch: '" +
+                                          (value.is_string() ? value.ToString() : std::string()) +
+                                          "' is not a number and cannot stand bare in a statement");
   };
   switch (value.type()) {
     case VarType::kInteger:
@@ -50,33 +50,6 @@ std::string BareNumber(const Variant& value) {
     default:
       throw mismatch();
   }
-}
-
-std::string EscapeHtml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 std::string EscapeQueryValue(const std::string& text) {

@@ -1,4 +1,4 @@
-// Text that goes into statements and into HTML. Values never change the meaning of a statement:
+// Text that goes into statements and into URLs. Values never change the meaning of a statement:
 // text stands in a literal with its quotes doubled, and a value written bare must be a number.
 #pragma once
 
@@ -13,8 +13,6 @@ std::string QuotedText(const Variant& value);
 // The value as a bare SQL number; Type mismatch (13) for anything that is not a finite number or
 // numeric text.
 std::string BareNumber(const Variant& value);
-// Text escaped for HTML content and quoted attribute values.
-std::string EscapeHtml(const std::string& text);
 // A query-string value: the characters that would end or change it are percent-encoded.
 std::string EscapeQueryValue(const std::string& text);
 

@@ -46,14 +46,14 @@ const MemberTable& WebPage::Members() const {
                           Arg("remarkCssName").Optional()})
           .Method<&WebPage::CodeToName>("CodeToName", {Arg("table"), Arg("code")})
           .Method<&WebPage::AppName>("AppName")
-          .Method<&WebPage::SignLogon>("SignLogon", {Arg("personName"), Arg("personPwd"),
-                                                     Arg("loginIP"), Arg("loginApp"),
-                                                     Arg("loginOk")})
-          .Method<&WebPage::Logon>("Logon", {Arg("personName"), Arg("personPwd"),
-                                             Arg("loginIP"), Arg("objFile")})
-          .Method<&WebPage::AdminLogon>("AdminLogon",
-                                        {Arg("adminName"), Arg("adminPwd"), Arg("adminLoginIP"),
-                                         Arg("objFile"), Arg("altFile").Optional()})
+          .Method<&WebPage::SignLogon>(
+              "SignLogon", {Arg("personName"), Arg("personPwd"), Arg("loginIP"), Arg("loginApp"),
+                            Arg("loginOk")})
+          .Method<&WebPage::Logon>(
+              "Logon", {Arg("personName"), Arg("personPwd"), Arg("loginIP"), Arg("objFile")})
+          .Method<&WebPage::AdminLogon>(
+              "AdminLogon", {Arg("adminName"), Arg("adminPwd"), Arg("adminLoginIP"), Arg("objFile"),
+                             Arg("altFile").Optional()})
           .Build();
   return table;
 }

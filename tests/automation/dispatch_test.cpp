@@ -53,10 +53,10 @@ TEST(Dispatch, FindsMembersWithoutRegardToCaseAndFillsOptionals) {
   EXPECT_EQ(s->Call("jOiN", 2, "ab").ToString(), "abab");
   EXPECT_TRUE(s->last_extra.is_missing());  // an omitted variant arrives as the missing marker
   EXPECT_EQ(s->Call("JOIN", "3", "x", 1, Variant::Missing()).ToString(), "xxx");  // "" default
-  EXPECT_EQ(s->Invoke("Join", MemberKind::kMethod, {Variant(1), Variant("q"), Variant(7),
-                                                    Variant("!")})
-                .ToString(),
-            "q!");
+  EXPECT_EQ(
+      s->Invoke("Join", MemberKind::kMethod, {Variant(1), Variant("q"), Variant(7), Variant("!")})
+          .ToString(),
+      "q!");
   EXPECT_EQ(s->last_extra.ToLong(), 7);
 }
 

@@ -2,10 +2,9 @@
 #include "mirelda/registry.h"
 
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
@@ -24,8 +23,12 @@ using mirelda::testing::TempDir;
 ClassRegistration Entry(int writer, int i) {
   char guid[40];
   std::snprintf(guid, sizeof guid, "{%08X-0000-0000-0000-%012d}", writer, i);
-  return {"Test.Writer" + std::to_string(writer) + "." + std::to_string(i), *ParseGuid(guid),
-          "/lib/x.so", "Apartment", *ParseGuid(guid), "1.0"};
+  return {"Test.Writer" + std::to_string(writer) + "." + std::to_string(i),
+          *ParseGuid(guid),
+          "/lib/x.so",
+          "Apartment",
+          *ParseGuid(guid),
+          "1.0"};
 }
 
 std::string RunCommand(const std::string& command, int* status) {

@@ -1,6 +1,5 @@
 // Jet database files: created, probed and compacted in place, through the path map.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <fstream>
@@ -69,7 +68,8 @@ TEST_F(DatabaseFiles, CompactsInPlaceKeepingTheData) {
   {
     auto c = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
     c->Execute("CREATE TABLE t (id int, name char(20))", -1);
-    for (int i = 0; i < 50; ++i) c->Execute("insert into t values (" + std::to_string(i) + ",'x')", -1);
+    for (int i = 0; i < 50; ++i)
+      c->Execute("insert into t values (" + std::to_string(i) + ",'x')", -1);
     c->Execute("delete from t where id >= 10", -1);
   }
   // A copy left over from an earlier run must not get in the way.
@@ -173,10 +173,8 @@ TEST_F(ServerDatabases, FailuresAreReportedWithTheirNumber) {
   EXPECT_EQ(Writes()[0].rfind("无法建立，请检查错误信息<br>5<br>Invalid database name", 0), 0u)
       << Writes()[0];
   EXPECT_EQ(Writes()[1].rfind("无法建立，请检查错误信息<br>5<br>", 0), 0u) << Writes()[1];
-  EXPECT_EQ(Writes()[2].rfind("无法建立，请检查错误信息<br>-2147217900<br>", 0), 0u)
-      << Writes()[2];
-  EXPECT_EQ(Writes()[3].rfind("无法建立，请检查错误信息<br>-2147217843<br>", 0), 0u)
-      << Writes()[3];
+  EXPECT_EQ(Writes()[2].rfind("无法建立，请检查错误信息<br>-2147217900<br>", 0), 0u) << Writes()[2];
+  EXPECT_EQ(Writes()[3].rfind("无法建立，请检查错误信息<br>-2147217843<br>", 0), 0u) << Writes()[3];
   EXPECT_EQ(Exists("postgres", password), Variant(true));
   EXPECT_FALSE(PendingError().pending());
 }

@@ -9,20 +9,18 @@
 namespace mirelda::database {
 namespace {
 
-Variant Array(const std::string& bars, int32_t lower = 0) {
-  return testing::BarList(bars, lower);
-}
+Variant Array(const std::string& bars, int32_t lower = 0) { return testing::BarList(bars, lower); }
 
 FieldList List(const std::string& names, const std::string& types, const std::string& sizes,
                const std::string& nulls, std::string key = "", std::string refs = "",
                int16_t ver = 1) {
-  return FieldList{ver, "t", Array(names), Array(types), Array(sizes), Array(nulls),
-                   std::move(key), std::move(refs)};
+  return FieldList{ver,          "t",          Array(names),   Array(types),
+                   Array(sizes), Array(nulls), std::move(key), std::move(refs)};
 }
 
 TEST(FieldList, TheWorkedExamplesComeOutExactly) {
-  FieldList refs = List("id|tableCode|tableName|tableType", "autoincrement|char|char|int", "|||",
-                        "|||", "id");
+  FieldList refs =
+      List("id|tableCode|tableName|tableType", "autoincrement|char|char|int", "|||", "|||", "id");
   refs.table_name = "TableReference";
   ASSERT_FALSE(CheckFieldList(refs));
   EXPECT_EQ(BuildCreateTable(refs),
@@ -31,7 +29,8 @@ TEST(FieldList, TheWorkedExamplesComeOutExactly) {
 
   FieldList ab = List("a|b", "int|char", "|(20)", "NOT NULL|NULL", "a");
   ASSERT_FALSE(CheckFieldList(ab));
-  EXPECT_EQ(BuildCreateTable(ab), "CREATE TABLE t (a int NOT NULL,b char(20) NULL,PRIMARY KEY (a))");
+  EXPECT_EQ(BuildCreateTable(ab),
+            "CREATE TABLE t (a int NOT NULL,b char(20) NULL,PRIMARY KEY (a))");
 
   FieldList ref = List("id|pid", "int|int", "|", "|", "id", "t1&pid", 2);
   ASSERT_FALSE(CheckFieldList(ref));
@@ -53,7 +52,8 @@ TEST(FieldList, KeysAndReferencesShapeTheEnd) {
 TEST(FieldList, ChecksRunInOrderWithTheirMessages) {
   EXPECT_EQ(*CheckFieldList(List("a|b", "int", "|", "|")), "所提供的字段属性错误");
   // More key entries than columns is refused before any name is looked at.
-  EXPECT_EQ(*CheckFieldList(List("a", "autoincrement", "", "NULL", "x,y")), "要求设置为主键的字段有误");
+  EXPECT_EQ(*CheckFieldList(List("a", "autoincrement", "", "NULL", "x,y")),
+            "要求设置为主键的字段有误");
   EXPECT_EQ(*CheckFieldList(List("a", "autoincrement", "", "null")), "自动编号字段不能为空");
   EXPECT_FALSE(CheckFieldList(List("a", "AUTOINCREMENT", "", "NULL")));
   // "id" occurs in "userid": substring tests, not whole names.
@@ -84,8 +84,8 @@ TEST(FieldList, ArraysWhoseLowerBoundsDifferAreRefused) {
   FieldList shifted = List("a|b", "int|int", "|", "|");
   shifted.types = Array("x|int|int", -1);  // same upper bound, another lower bound
   EXPECT_EQ(*CheckFieldList(shifted), "所提供的字段属性错误");
-  FieldList all_shifted{1, "t", Array("a|b", 5), Array("int|int", 5), Array("|", 5),
-                        Array("|", 5), "a", ""};
+  FieldList all_shifted{
+      1, "t", Array("a|b", 5), Array("int|int", 5), Array("|", 5), Array("|", 5), "a", ""};
   ASSERT_FALSE(CheckFieldList(all_shifted));
   EXPECT_EQ(BuildCreateTable(all_shifted), "CREATE TABLE t (a int ,b int ,PRIMARY KEY (a))");
 }

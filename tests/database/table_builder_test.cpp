@@ -55,10 +55,8 @@ TEST_P(TableBuilder, TheDatabaseDecidesAndItsReasonIsNotPassedOn) {
 TEST_P(TableBuilder, ReferencesAreWrittenOnlyWithVersionTwo) {
   ASSERT_EQ(Create(1, "t1", "pid", "int", "", "", "pid"), Variant("创建表成功"));
   testing::SqlTrace trace;
-  EXPECT_EQ(Create(2, "t2", "id|pid", "int|int", "|", "|", "id", "t1&pid"),
-            Variant("创建表成功"));
-  EXPECT_EQ(Create(1, "t3", "id|pid", "int|int", "|", "|", "id", "t1&pid"),
-            Variant("创建表成功"));
+  EXPECT_EQ(Create(2, "t2", "id|pid", "int|int", "|", "|", "id", "t1&pid"), Variant("创建表成功"));
+  EXPECT_EQ(Create(1, "t3", "id|pid", "int|int", "|", "|", "id", "t1&pid"), Variant("创建表成功"));
   EXPECT_EQ(trace.Received(),
             (std::vector<std::string>{
                 "CREATE TABLE t2 (id int ,pid int ,PRIMARY KEY (id),(pid) REFERENCES t1(pid))",
@@ -70,8 +68,9 @@ TEST_P(TableBuilder, WithoutAnOpenConnectionTheStatementFails) {
   EXPECT_EQ(Create(1, "t", "a", "int", "", ""), Variant("创建表失败"));
   auto outside = std::make_shared<Database>();  // no page at all: only the connection is needed
   outside->setConnection(connection_);
-  EXPECT_EQ(outside->Call("CreateTable", 1, "v", BarList("a"), BarList("int"), BarList(""), BarList("")),
-            Variant("创建表成功"));
+  EXPECT_EQ(
+      outside->Call("CreateTable", 1, "v", BarList("a"), BarList("int"), BarList(""), BarList("")),
+      Variant("创建表成功"));
   connection_->Close();
   EXPECT_EQ(Create(1, "w", "a", "int", "", ""), Variant("创建表失败"));
 }
@@ -79,8 +78,9 @@ TEST_P(TableBuilder, WithoutAnOpenConnectionTheStatementFails) {
 TEST_P(TableBuilder, ChecksEndTheCallBeforeAnythingRuns) {
   testing::SqlTrace trace;
   EXPECT_EQ(Create(1, "t", "a|b", "int", "|", "|"), Variant("所提供的字段属性错误"));
-  EXPECT_ERROR(db_->Call("CreateTable", 1, "t", Variant("a"), BarList("int"), BarList(""), BarList("")),
-               errc::kTypeMismatch);
+  EXPECT_ERROR(
+      db_->Call("CreateTable", 1, "t", Variant("a"), BarList("int"), BarList(""), BarList("")),
+      errc::kTypeMismatch);
   EXPECT_ERROR(Create(2, "t", "id", "int", "", "", "id", "t1&id|"), errc::kSubscriptOutOfRange);
   EXPECT_TRUE(trace.Received().empty());
 }

@@ -36,9 +36,9 @@ class Bootstrap : public testing::ComponentPageOnBothEngines {
 };
 
 TEST_P(Bootstrap, AFreshRunBuildsTheWholeDictionary) {
-  EXPECT_EQ(RunAll(2), (std::vector<std::string>{"数据表参考表建立成功！", "字段表建立成功！",
-                                                 "枚举表建立成功！", "索引表建立成功！",
-                                                 "管理员数据表建立成功！", "管理菜单表建立成功！"}));
+  EXPECT_EQ(RunAll(2), (std::vector<std::string>{
+                           "数据表参考表建立成功！", "字段表建立成功！", "枚举表建立成功！",
+                           "索引表建立成功！", "管理员数据表建立成功！", "管理菜单表建立成功！"}));
   EXPECT_EQ(Query("select id,tableCode,tableName,tableType from TableReference order by id"),
             Expected({{1, "TableReference", "数据表参考", 1},
                       {2, "FieldReference", "字段参考", 1},
@@ -47,7 +47,8 @@ TEST_P(Bootstrap, AFreshRunBuildsTheWholeDictionary) {
                       {5, "administrator", "管理员数据", 1},
                       {6, "adminMenu", "管理菜单", 1}}));
   EXPECT_EQ(
-      Query("select id,tabID,fieldCode,fieldName,fieldType,addStyle from FieldReference order by id"),
+      Query(
+          "select id,tabID,fieldCode,fieldName,fieldType,addStyle from FieldReference order by id"),
       Expected({{1, 1, "id", "编  号", 1, "0"},
                 {2, 1, "tableCode", "表格代码", 1, "01"},
                 {3, 1, "tableName", "表格名称", 1, "1"},
@@ -83,18 +84,27 @@ TEST_P(Bootstrap, AFreshRunBuildsTheWholeDictionary) {
                 {33, 6, "parentMenuID", "上级菜单", 2, "2"},
                 {34, 6, "menuOrder", "菜单排序", 1, "1"}}));
   EXPECT_EQ(Query("select id,mateID,code,codeValue from EnumTable order by id"),
-            Expected({{1, 4, "1", "系统表"},       {2, 4, "2", "用户表"},
-                      {3, 9, "1", "一般"},         {4, 9, "2", "索引"},
-                      {5, 9, "3", "枚举"},         {6, 10, "0", "自动编号"},
-                      {7, 10, "01", "表格代码"},   {8, 10, "02", "字段代码"},
-                      {9, 10, "03", "页面打开位置"}, {10, 10, "1", "直接输入"},
-                      {11, 10, "11", "区域输入"},  {12, 10, "2", "索引输入"},
-                      {13, 10, "3", "枚举输入"},   {14, 10, "4", "时期输入"},
-                      {15, 10, "5", "复选输入"},   {16, 10, "6", "文件输入"},
+            Expected({{1, 4, "1", "系统表"},
+                      {2, 4, "2", "用户表"},
+                      {3, 9, "1", "一般"},
+                      {4, 9, "2", "索引"},
+                      {5, 9, "3", "枚举"},
+                      {6, 10, "0", "自动编号"},
+                      {7, 10, "01", "表格代码"},
+                      {8, 10, "02", "字段代码"},
+                      {9, 10, "03", "页面打开位置"},
+                      {10, 10, "1", "直接输入"},
+                      {11, 10, "11", "区域输入"},
+                      {12, 10, "2", "索引输入"},
+                      {13, 10, "3", "枚举输入"},
+                      {14, 10, "4", "时期输入"},
+                      {15, 10, "5", "复选输入"},
+                      {16, 10, "6", "文件输入"},
                       {17, 10, "7", "密码输入"}}));
   EXPECT_TRUE(Query("select * from IndexTable").empty());
-  Rows admin = Query("select adminID,adminName,adminPwd,adminLastIP,adminCount,adminCreateTime,"
-                     "adminLastTime from administrator");
+  Rows admin = Query(
+      "select adminID,adminName,adminPwd,adminLastIP,adminCount,adminCreateTime,"
+      "adminLastTime from administrator");
   ASSERT_EQ(admin.size(), 1u);
   EXPECT_EQ(std::vector<Variant>(admin[0].begin(), admin[0].begin() + 5),
             (std::vector<Variant>{1, "admin", "Sun In May", "127.0.0.1", 1}));
@@ -112,10 +122,10 @@ TEST_P(Bootstrap, ASecondRunWritesNothing) {
   RunAll();
   testing::SqlTrace trace;
   EXPECT_EQ(RunAll(0),
-            (std::vector<std::string>{"数据表参考表已存在，不需要初始化", "字段表已存在，不需要初始化！",
-                                      "枚举表已存在，不需要初始化！", "索引表已存在！",
-                                      "管理员数据表已存在，不需要初始化！",
-                                      "管理菜单表已存在，不需要初始化！"}));
+            (std::vector<std::string>{
+                "数据表参考表已存在，不需要初始化", "字段表已存在，不需要初始化！",
+                "枚举表已存在，不需要初始化！", "索引表已存在！",
+                "管理员数据表已存在，不需要初始化！", "管理菜单表已存在，不需要初始化！"}));
   for (const std::string& statement : trace.Received()) {
     EXPECT_EQ(statement.rfind("select * from ", 0), 0u) << statement;
   }
@@ -130,8 +140,8 @@ TEST_P(Bootstrap, EveryTableButTheFirstNeedsTheReferenceTables) {
   }
   EXPECT_EQ(db_->CreateTableReference(1), Variant("数据表参考表建立成功！"));
   EXPECT_EQ(db_->CreateEnumTable(1), Variant("请先建立参考表！"));
-  for (const char* table : {"FieldReference", "EnumTable", "IndexTable", "administrator",
-                            "adminMenu"}) {
+  for (const char* table :
+       {"FieldReference", "EnumTable", "IndexTable", "administrator", "adminMenu"}) {
     EXPECT_EQ(db_->TableExists(table), Variant(false)) << table;
   }
 }
@@ -157,8 +167,9 @@ TEST_P(Bootstrap, AnEmptiedTableIsSeededAndRegisteredAgain) {
 
 TEST_P(Bootstrap, ARejectedSeedingIsReportedAndRecoveredLater) {
   // A table of tables made by hand without the kind column: present, empty, not seedable.
-  Exec("CREATE TABLE TableReference (id autoincrement ,tableCode char ,tableName char ,"
-       "PRIMARY KEY (id))");
+  Exec(
+      "CREATE TABLE TableReference (id autoincrement ,tableCode char ,tableName char ,"
+      "PRIMARY KEY (id))");
   EXPECT_EQ(db_->CreateTableReference(1), Variant("数据表参考表已存在，初始化失败！"));
   // The table of fields is created, but its registration in the table of tables fails.
   EXPECT_EQ(db_->CreateFieldReference(1), Variant("字段表建立成功，但初始化失败！"));

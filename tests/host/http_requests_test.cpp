@@ -21,7 +21,8 @@ class RequestsTest : public ::testing::Test {
              "    Request.QueryString() %>"},
             {"fields.asp",
              "<%= [Request.Form[\"name\"], Request.Form[\"length\"], Request.Form(\"call\"),\n"
-             "     Request.QueryString[\"prototype\"], Request.Form.call(null, \"name\")].join(\"|\") %>"},
+             "     Request.QueryString[\"prototype\"], Request.Form.call(null, "
+             "\"name\")].join(\"|\") %>"},
             {"utf8.asp",
              "<% Session.CodePage = 65001; %><%= Request(\"name\") + \"|\" + "
              "String(Request(\"name\")).length + \"|\" + \"\\u00e9\" %>"},

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "database/database.h"
+#include "mirelda/path_map.h"
 #include "support/error_matchers.h"
 #include "support/temp_dir.h"
-#include "mirelda/path_map.h"
 
 namespace mirelda::host {
 namespace {
@@ -15,7 +15,8 @@ TEST(TestHost, CreatedComponentsAreStartedAndEndedWithThePage) {
   TestHost host;
   std::shared_ptr<database::Database> db;
   host.RunPage([&](TestContext& page) {
-    db = std::dynamic_pointer_cast<database::Database>(page.Server()->CreateObject("Mirelda.Database"));
+    db = std::dynamic_pointer_cast<database::Database>(
+        page.Server()->CreateObject("Mirelda.Database"));
     ASSERT_NE(db, nullptr);
     EXPECT_EQ(db->response(), page.response);
   });

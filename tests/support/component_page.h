@@ -1,5 +1,5 @@
-// Component tests run in the in-memory page host on a temporary C: drive, with the data access
-// classes reachable by ProgID as a page reaches them.
+// Component tests run in the in-memory page host on a temporary C: drive. The data access classes
+// that they link are reachable by ProgID as a page reaches them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "data/data_classes.h"
 #include "data/jet_file.h"
 #include "host/test_host.h"
 #include "mirelda/data.h"
@@ -21,12 +20,6 @@
 #include "support/temp_dir.h"
 
 namespace mirelda::testing {
-
-inline void AddDataClasses() {
-  for (const data::DataClass& c : data::DataClasses()) {
-    ClassTable::Add(std::string(c.prog_id), c.class_id, c.create);
-  }
-}
 
 using Rows = std::vector<std::vector<Variant>>;
 
@@ -69,7 +62,6 @@ class SqlTrace {
 class ComponentPage : public ::testing::Test {
  protected:
   void SetUp() override {
-    AddDataClasses();
     paths::MapDrive('C', drive_.path());
     std::filesystem::create_directories(drive_ / "site" / "app");
     host_ = std::make_unique<host::TestHost>(drive_ / "site", "/app/page.asp");
@@ -129,10 +121,10 @@ class ComponentPageOnBothEngines : public ComponentPage,
   }
 };
 
-#define MIRELDA_ON_BOTH_ENGINES(suite)                                                  \
-  INSTANTIATE_TEST_SUITE_P(Engines, suite,                                              \
-                           ::testing::Values(::mirelda::testing::Engine::kJet,          \
-                                             ::mirelda::testing::Engine::kServer),      \
-                           ::mirelda::testing::EngineName)
+#define MIRELDA_ON_BOTH_ENGINES(suite)                                                          \
+  INSTANTIATE_TEST_SUITE_P(                                                                     \
+      Engines, suite,                                                                           \
+      ::testing::Values(::mirelda::testing::Engine::kJet, ::mirelda::testing::Engine::kServer), \
+      ::mirelda::testing::EngineName)
 
 }  // namespace mirelda::testing

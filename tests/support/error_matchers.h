@@ -6,12 +6,12 @@
 #include "mirelda/error.h"
 #include "support/print_variant.h"
 
-#define EXPECT_ERROR(statement, expected_number)                                  \
-  do {                                                                            \
-    try {                                                                         \
-      statement;                                                                  \
+#define EXPECT_ERROR(statement, expected_number)                                      \
+  do {                                                                                \
+    try {                                                                             \
+      statement;                                                                      \
       ADD_FAILURE() << #statement " raised no error, expected " << (expected_number); \
-    } catch (const ::mirelda::Error& e) {                                         \
-      EXPECT_EQ(e.number(), (expected_number)) << e.description();                \
-    }                                                                             \
+    } catch (const ::mirelda::Error& e) {                                             \
+      EXPECT_EQ(e.number(), (expected_number)) << e.description();                    \
+    }                                                                                 \
   } while (0)

@@ -34,17 +34,17 @@ class AddForm : public testing::ComponentPageOnBothEngines {
     connection_ = Open(NewDatabase());
     auto db = Start<database::Database>();
     db->setConnection(connection_);
-    for (auto method : {&database::Database::CreateTableReference,
-                        &database::Database::CreateFieldReference,
-                        &database::Database::CreateEnumTable, &database::Database::CreateIndexTable,
-                        &database::Database::CreateAdministrator,
-                        &database::Database::CreateAdminMenu}) {
+    for (auto method :
+         {&database::Database::CreateTableReference, &database::Database::CreateFieldReference,
+          &database::Database::CreateEnumTable, &database::Database::CreateIndexTable,
+          &database::Database::CreateAdministrator, &database::Database::CreateAdminMenu}) {
       ((*db).*method)(1);
     }
     Exec("CREATE TABLE news (id autoincrement ,title char(50) ,body memo ,PRIMARY KEY (id))");
     Exec("insert into TableReference (tableCode,tableName,tableType) values ('news','新闻',2)");
-    Exec("insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
-         "(7,'title',' Title ',1,'1')");
+    Exec(
+        "insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
+        "(7,'title',' Title ',1,'1')");
     page_ = Start<WebPage>();
     page_->setConnection(connection_);
   }
@@ -71,14 +71,13 @@ class AddForm : public testing::ComponentPageOnBothEngines {
 };
 
 TEST_P(AddForm, WritesTheFormFragmentByFragment) {
-  EXPECT_EQ(Form("news"),
-            Join({{"<div align=\"center\">添加数据</div>",
-                   "<form name=\"frmAdd\" action=\"save.asp?table=news&action=add\" "
-                   "method=\"post\"",
-                   ">", "<table width=\"100%\">"},
-                  Row("Title", "<input type=\"text\" name=\"title\">"),
-                  Row("body", "<input type=\"text\" name=\"body\">"),
-                  kClosing}));
+  EXPECT_EQ(Form("news"), Join({{"<div align=\"center\">添加数据</div>",
+                                 "<form name=\"frmAdd\" action=\"save.asp?table=news&action=add\" "
+                                 "method=\"post\"",
+                                 ">", "<table width=\"100%\">"},
+                                Row("Title", "<input type=\"text\" name=\"title\">"),
+                                Row("body", "<input type=\"text\" name=\"body\">"),
+                                kClosing}));
 }
 
 TEST_P(AddForm, StyleNamesEnctypeAndDefaultTarget) {
@@ -125,8 +124,7 @@ TEST_P(AddForm, InputsFollowTheDictionarysInputStyles) {
             "<select name=\"fieldType\"><option value=\"1\">一般</option><option "
             "value=\"2\">索引</option><option value=\"3\">枚举</option></select>");
   EXPECT_EQ(InputOf("FieldReference", "表格名称"), "<input type=\"number\" name=\"tabID\">");
-  EXPECT_EQ(InputOf("administrator", "管理员密码"),
-            "<input type=\"password\" name=\"adminPwd\">");
+  EXPECT_EQ(InputOf("administrator", "管理员密码"), "<input type=\"password\" name=\"adminPwd\">");
   EXPECT_EQ(InputOf("administrator", "管理员创建时间"),
             "<input type=\"datetime-local\" name=\"adminCreateTime\">");
   EXPECT_EQ(InputOf("adminMenu", "菜单功能说明"), "<textarea name=\"adminMenuRemark\"></textarea>");
@@ -143,21 +141,25 @@ TEST_P(AddForm, InputsFollowTheDictionarysInputStyles) {
 TEST_P(AddForm, CheckBoxFileAndIndexInputs) {
   Exec("CREATE TABLE doc (id autoincrement ,done int ,scan char ,owner int ,PRIMARY KEY (id))");
   Exec("insert into TableReference (tableCode,tableName,tableType) values ('doc','文档',2)");
-  Exec("insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
-       "(8,'done','完成',1,'5')");
-  Exec("insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
-       "(8,'scan','扫描',1,'6')");
-  Exec("insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
-       "(8,'owner','所属表',2,'2')");
+  Exec(
+      "insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
+      "(8,'done','完成',1,'5')");
+  Exec(
+      "insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
+      "(8,'scan','扫描',1,'6')");
+  Exec(
+      "insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
+      "(8,'owner','所属表',2,'2')");
   // owner picks a row of the table of tables: code tableCode, label tableName.
   Exec("insert into IndexTable (mateID,objTable,objCode,objName) values (38,1,2,3)");
   EXPECT_EQ(InputOf("doc", "完成"), "<input type=\"checkbox\" name=\"done\" value=\"1\">");
   EXPECT_EQ(InputOf("doc", "扫描"), "<input type=\"file\" name=\"scan\">");
   std::string owner = InputOf("doc", "所属表");
-  EXPECT_EQ(owner.rfind("<select name=\"owner\"><option value=\"TableReference\">数据表参考</option>"
-                        "<option value=\"FieldReference\">字段参考</option>",
-                        0),
-            0u)
+  EXPECT_EQ(
+      owner.rfind("<select name=\"owner\"><option value=\"TableReference\">数据表参考</option>"
+                  "<option value=\"FieldReference\">字段参考</option>",
+                  0),
+      0u)
       << owner;
   EXPECT_NE(owner.find("<option value=\"doc\">文档</option></select>"), std::string::npos);
 }

@@ -34,9 +34,9 @@ TEST_P(CodeLookup, GivesTheTrimmedLabelOrTheCodeItself) {
   EXPECT_EQ(Name("TableReference", "padded"), Variant("标签"));
   EXPECT_EQ(Name("TableReference", "unknown"), Variant("unknown"));
   EXPECT_EQ(Name("Nowhere", "id"), Variant("id"));
-  EXPECT_EQ(Name("TableReference", int32_t{7}), Variant(int32_t{7}));  // the code, whatever its type
-  connection_->Execute(
-      "insert into FieldReference (tabID,fieldCode) values (1,'unlabelled')", -1);
+  EXPECT_EQ(Name("TableReference", int32_t{7}),
+            Variant(int32_t{7}));  // the code, whatever its type
+  connection_->Execute("insert into FieldReference (tabID,fieldCode) values (1,'unlabelled')", -1);
   EXPECT_TRUE(Name("TableReference", "unlabelled").is_null());
 }
 
@@ -63,7 +63,8 @@ TEST_P(CodeLookup, EmptyTableValueAnswersWithoutAQuery) {
 
 TEST_P(CodeLookup, ReadsTheDictionaryTablesThePageNames) {
   connection_->Execute("CREATE TABLE myTables (id int, tableCode char(20))", -1);
-  connection_->Execute("CREATE TABLE myFields (tabID int, fieldCode char(20), fieldName char(20))", -1);
+  connection_->Execute("CREATE TABLE myFields (tabID int, fieldCode char(20), fieldName char(20))",
+                       -1);
   connection_->Execute("insert into myTables values (5, 'news')", -1);
   connection_->Execute("insert into myFields values (5, 'title', '标题')", -1);
   EXPECT_EQ(Name("news", "title"), Variant("title"));

@@ -20,11 +20,13 @@ class Logons : public testing::ComponentPageOnBothEngines {
     ComponentPageOnBothEngines::SetUp();
     connection_string_ = NewDatabase();
     connection_ = Open(connection_string_);
-    Exec("CREATE TABLE person (personID autoincrement ,personAlias char(50) ,personPwd char(50) ,"
-         "personCount int ,personLastIP char(50) ,personLastTime datetime ,PRIMARY KEY (personID))");
-    Exec("CREATE TABLE login (loginID autoincrement ,loginName char(50) ,loginPwd char(50) ,"
-         "loginIP char(50) ,loginAddr char(50) ,loginApp char(255) ,loginOk int ,loginPersonID "
-         "int ,PRIMARY KEY (loginID))");
+    Exec(
+        "CREATE TABLE person (personID autoincrement ,personAlias char(50) ,personPwd char(50) ,"
+        "personCount int ,personLastIP char(50) ,personLastTime datetime ,PRIMARY KEY (personID))");
+    Exec(
+        "CREATE TABLE login (loginID autoincrement ,loginName char(50) ,loginPwd char(50) ,"
+        "loginIP char(50) ,loginAddr char(50) ,loginApp char(255) ,loginOk int ,loginPersonID "
+        "int ,PRIMARY KEY (loginID))");
     Exec("insert into person (personAlias,personPwd,personCount) values ('zhang','secret',4)");
     Exec("insert into person (personAlias,personPwd,personCount) values ('li','pad  ',0)");
     Exec("insert into person (personAlias,personPwd) values ('wang','w')");
@@ -46,8 +48,7 @@ class Logons : public testing::ComponentPageOnBothEngines {
   }
   void Logon(Variant name, Variant pwd, bool remember = false) {
     after_call_ = false;
-    RunLogon([&](WebPage& p) { p.Call("Logon", name, pwd, "10.0.0.7", "ignored.asp"); },
-             remember);
+    RunLogon([&](WebPage& p) { p.Call("Logon", name, pwd, "10.0.0.7", "ignored.asp"); }, remember);
   }
   void AdminLogon(Variant name, Variant pwd, bool remember = false, Variant alt = Variant()) {
     after_call_ = false;
@@ -99,7 +100,8 @@ TEST_P(Logons, APersonLogsOnLogsTheLogonAndLeavesThePage) {
   EXPECT_EQ(Query("select loginName,loginPwd,loginIP,loginAddr,loginApp,loginOk,loginPersonID "
                   "from login"),
             (Rows{{"zhang", "secret", "10.0.0.7", "中国", "TestBrowser/1.0", 1, 1}}));
-  Rows person = Query("select personCount,personLastIP,personLastTime from person where personID=1");
+  Rows person =
+      Query("select personCount,personLastIP,personLastTime from person where personID=1");
   EXPECT_EQ(person[0][0], Variant(5));
   EXPECT_EQ(person[0][1], Variant("10.0.0.7"));
   EXPECT_LT(std::abs(person[0][2].ToDate().serial - Date::Now().serial), 60.0 / 86400);
@@ -113,9 +115,12 @@ TEST_P(Logons, RememberMeKeepsAllThreeCookies) {
 }
 
 TEST_P(Logons, FailedPersonLogonsDoNothing) {
-  for (auto [name, pwd] : std::vector<std::pair<Variant, Variant>>{
-           {"nobody", "secret"}, {"zhang", "Secret"}, {"zhang", "secret "}, {"li", "pad"},
-           {"zhang", Variant::Null()}, {"zhang", ""}}) {
+  for (auto [name, pwd] : std::vector<std::pair<Variant, Variant>>{{"nobody", "secret"},
+                                                                   {"zhang", "Secret"},
+                                                                   {"zhang", "secret "},
+                                                                   {"li", "pad"},
+                                                                   {"zhang", Variant::Null()},
+                                                                   {"zhang", ""}}) {
     Logon(name, pwd);
     EXPECT_TRUE(after_call_);
     EXPECT_TRUE(NothingHappened()) << name.ToText() << "/" << pwd.ToText();
@@ -129,18 +134,26 @@ TEST_P(Logons, AnEmptyCountCountsAsZero) {
 }
 
 TEST_P(Logons, SignLogonNeedsAPersonInTheSession) {
-  RunLogon([](WebPage& p) { EXPECT_ERROR(p.SignLogon("x", "y", "1.2.3.4", "ua", 0), errc::kTypeMismatch); });
+  RunLogon([](WebPage& p) {
+    EXPECT_ERROR(p.SignLogon("x", "y", "1.2.3.4", "ua", 0), errc::kTypeMismatch);
+  });
   host_->session().SetValue("personID", Variant(2));
   RunLogon([](WebPage& p) { p.SignLogon("li", "pw", "1.2.3.4", "ua", 0); });
   EXPECT_EQ(Query("select loginName,loginOk,loginPersonID from login"), (Rows{{"li", 0, 2}}));
-  RunLogon([](WebPage& p) { EXPECT_ERROR(p.SignLogon("li", "pw", "1.2.3.4", "ua", "0 or 1"), errc::kTypeMismatch); });
+  RunLogon([](WebPage& p) {
+    EXPECT_ERROR(p.SignLogon("li", "pw", "1.2.3.4", "ua", "0 or 1"), errc::kTypeMismatch);
+  });
   EXPECT_EQ(Query("select count(*) from login"), (Rows{{1}}));
 }
 
 TEST_P(Logons, InjectionAttemptsReadAndWriteNothingBeyondTheirRow) {
-  const std::vector<std::string> corpus = {
-      "' or '1'='1", "' or 1=1 --", "zhang'--", "zhang' /*", "x'; delete from person; --",
-      "'; update person set personPwd='p' where '1'='1", "zhang\\' or 1=1 #"};
+  const std::vector<std::string> corpus = {"' or '1'='1",
+                                           "' or 1=1 --",
+                                           "zhang'--",
+                                           "zhang' /*",
+                                           "x'; delete from person; --",
+                                           "'; update person set personPwd='p' where '1'='1",
+                                           "zhang\\' or 1=1 #"};
   for (const std::string& attempt : corpus) {
     Logon(attempt, attempt);
     EXPECT_TRUE(NothingHappened()) << attempt;
@@ -150,11 +163,14 @@ TEST_P(Logons, InjectionAttemptsReadAndWriteNothingBeyondTheirRow) {
     EXPECT_TRUE(NothingHappened()) << attempt;
   }
   // A quote in the address is stored as typed and changes nothing else.
-  RunLogon([](WebPage& p) { p.Call("Logon", "zhang", "secret", "1.1.1.1', personCount=99, personPwd='x", ""); });
-  EXPECT_EQ(Query("select personAlias,personPwd,personCount,personLastIP from person order by personID"),
-            (Rows{{"zhang", "secret", 5, "1.1.1.1', personCount=99, personPwd='x"},
-                  {"li", "pad  ", 0, Variant::Null()},
-                  {"wang", "w", Variant::Null(), Variant::Null()}}));
+  RunLogon([](WebPage& p) {
+    p.Call("Logon", "zhang", "secret", "1.1.1.1', personCount=99, personPwd='x", "");
+  });
+  EXPECT_EQ(
+      Query("select personAlias,personPwd,personCount,personLastIP from person order by personID"),
+      (Rows{{"zhang", "secret", 5, "1.1.1.1', personCount=99, personPwd='x"},
+            {"li", "pad  ", 0, Variant::Null()},
+            {"wang", "w", Variant::Null(), Variant::Null()}}));
   EXPECT_EQ(Query("select count(*) from login"), (Rows{{1}}));
 }
 

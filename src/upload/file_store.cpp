@@ -1,0 +1,191 @@
+#include "upload/file_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "mirelda/error.h"
+#include "mirelda/path_map.h"
+
+namespace mirelda::upload {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kFileSystemObject = "Scripting.FileSystemObject";
+
+// Run-time error numbers of file operations that error.h does not name.
+constexpr int32_t kBadFileName = 52;
+constexpr int32_t kDeviceError = 57;
+constexpr int32_t kDiskFull = 61;
+constexpr int32_t kPathFileAccess = 75;
+
+// The page sees the description, so it names what went wrong and never a host path.
+Error FileError(int error_number) {
+  switch (error_number) {
+    case ENOENT:
+    case ENOTDIR:
+      return Error(errc::kPathNotFound);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return Error(errc::kPermissionDenied);
+    case EEXIST:
+      return Error(errc::kFileAlreadyExists);
+    case ENOSPC:
+    case EDQUOT:
+      return Error(kDiskFull, "Disk full");
+    case ENAMETOOLONG:
+      return Error(kBadFileName, "Bad file name or number");
+    case EISDIR:
+      return Error(kPathFileAccess, "Path/File access error");
+    default:
+      return Error(kDeviceError, "Device I/O error");
+  }
+}
+
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int get() const { return fd_; }
+  // Closes now, reporting what close reports (a delayed write error, say).
+  void Close() {
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw FileError(errno);
+  }
+
+ private:
+  int fd_;
+};
+
+std::string RandomSuffix() {
+  thread_local std::mt19937_64 generator{std::random_device{}()};
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(generator()));
+  return text;
+}
+
+// A file beside the target that receives the content; removed unless it was moved into place.
+class TempFile {
+ public:
+  explicit TempFile(const fs::path& folder) {
+    for (int attempt = 0;; ++attempt) {
+      path_ = folder / (".upload-" + RandomSuffix() + ".part");
+      fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ >= 0) return;
+      if (errno != EEXIST || attempt == 100) throw FileError(errno);
+    }
+  }
+  ~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!moved_) ::unlink(path_.c_str());
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  // Writes everything and flushes it to disk, so that the renamed file is complete even after a
+  // crash.
+  void WriteAll(std::string_view data) {
+    while (!data.empty()) {
+      ssize_t n = ::write(fd_, data.data(), data.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw FileError(errno);
+      }
+      data.remove_prefix(static_cast<size_t>(n));
+    }
+    if (::fsync(fd_) != 0) throw FileError(errno);
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw FileError(errno);
+  }
+
+  // Renames the file to target. Without replace, an existing target stays and the result is
+  // false; the test and the rename are one step.
+  bool MoveTo(const fs::path& target, bool replace) {
+    if (replace) {
+      if (::rename(path_.c_str(), target.c_str()) != 0) throw FileError(errno);
+    } else if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
+               0) {
+      if (errno == EEXIST) return false;
+      if (errno != EINVAL && errno != ENOSYS) throw FileError(errno);
+      // A file system without an exclusive rename: a hard link is exclusive as well.
+      if (::link(path_.c_str(), target.c_str()) != 0) {
+        if (errno == EEXIST) return false;
+        throw FileError(errno);
+      }
+      ::unlink(path_.c_str());
+    }
+    moved_ = true;
+    return true;
+  }
+
+ private:
+  fs::path path_;
+  int fd_ = -1;
+  bool moved_ = false;
+};
+
+// An empty upload only creates an absent file; there is nothing to lose by writing it in place.
+bool CreateEmpty(const fs::path& target, bool overwrite) {
+  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.get() < 0) {
+    if (errno == EEXIST) return overwrite;
+    throw FileError(errno);
+  }
+  fd.Close();
+  return true;
+}
+
+}  // namespace
+
+bool IsStorableFileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  if (name.find_first_of("\\/:") != std::string_view::npos) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7F) return false;
+    // U+0080 to U+009F, the second set of control characters, in UTF-8.
+    if (c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::string& name,
+                      const std::string& new_file_name, const ByteArray& content,
+                      int16_t overwrite_mode) {
+  std::shared_ptr<Dispatch> file_system = server.CreateObject(std::string(kFileSystemObject));
+  if (!file_system) throw Error(errc::kObjectRequired);
+  const std::string& stored_name = new_file_name.empty() ? name : new_file_name;
+  if (!IsStorableFileName(stored_name)) {
+    // Only the page sets the new name; a client's name that is not storable never gets here.
+    throw Error(kBadFileName,
+                "Bad file name or number: a new file name names a file without a folder");
+  }
+  if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
+  std::string page_path = folder + stored_name;
+  bool overwrite = overwrite_mode == 2;
+  if (!overwrite && file_system->Call("FileExists", page_path).ToBool()) return false;
+
+  fs::path target = paths::Resolve(page_path);
+  if (content.empty()) return CreateEmpty(target, overwrite);
+  TempFile temp(target.parent_path());
+  temp.WriteAll(content.view());
+  return temp.MoveTo(target, overwrite);
+}
+
+}  // namespace mirelda::upload

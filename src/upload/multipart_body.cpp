@@ -1,0 +1,147 @@
+#include "upload/multipart_body.h"
+
+#include <cstring>
+#include <string>
+
+#include "mirelda/error.h"
+
+namespace mirelda::upload {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+constexpr std::string_view kNameCount = "; name=";
+constexpr std::string_view kNameStart = "; name=\"";
+constexpr std::string_view kQuote = "\"";
+constexpr std::string_view kFilePartMark = "; filename=";
+constexpr std::string_view kFileNameStart = "filename=\"";
+constexpr std::string_view kFileNameStrip = "filename=";
+// The part header right after a field name's closing quote that tells a file part.
+constexpr size_t kFileProbeLength = 15;
+// A field part's value starts right after CR LF CR LF that follows the name's closing quote.
+constexpr size_t kFieldValueOffset = 4;
+
+Error Malformed(const std::string& what) {
+  return Error(errc::kInvalidProcedureCall,
+               "Invalid procedure call or argument: the posted form is not laid out as "
+               "multipart/form-data (" +
+                   what + ")");
+}
+
+std::string RemoveAll(std::string text, std::string_view piece) {
+  size_t at = 0;
+  while ((at = text.find(piece, at)) != std::string::npos) text.erase(at, piece.size());
+  return text;
+}
+
+}  // namespace
+
+size_t FindBytes(std::string_view haystack, std::string_view needle, size_t from) {
+  if (from > haystack.size()) return std::string_view::npos;
+  if (needle.empty()) return from;
+  // memmem must not see the null data of an empty body.
+  if (haystack.size() - from < needle.size()) return std::string_view::npos;
+  const void* hit =
+      ::memmem(haystack.data() + from, haystack.size() - from, needle.data(), needle.size());
+  if (!hit) return std::string_view::npos;
+  return static_cast<size_t>(static_cast<const char*>(hit) - haystack.data());
+}
+
+std::string CutFolderPart(std::string_view client_name) {
+  size_t cut = client_name.find_last_of("\\/:");
+  return std::string(cut == std::string_view::npos ? client_name : client_name.substr(cut + 1));
+}
+
+MultipartBody::MultipartBody(ByteArray body, const TextDecoder& decoder)
+    : body_(std::move(body)), bytes_(body_.view()), decoder_(decoder) {
+  size_t line_end = FindBytes(bytes_, kLineEnd, 0);
+  if (line_end == std::string_view::npos) throw Malformed("no line break after the boundary");
+  boundary_ = bytes_.substr(0, line_end);
+  next_ = line_end + 1;
+}
+
+int32_t MultipartBody::CountParts() const {
+  // memchr for the first byte outruns memmem on a needle this short.
+  size_t count = 0;
+  const char* p = bytes_.data();
+  const char* end = p + bytes_.size();
+  while (p && end - p >= static_cast<ptrdiff_t>(kNameCount.size())) {
+    p = static_cast<const char*>(
+        ::memchr(p, kNameCount[0], static_cast<size_t>(end - p) - kNameCount.size() + 1));
+    if (!p) break;
+    if (std::memcmp(p + 1, kNameCount.data() + 1, kNameCount.size() - 1) == 0 &&
+        decoder_.StartsCharacter(bytes_, static_cast<size_t>(p - bytes_.data()))) {
+      ++count;
+    }
+    ++p;
+  }
+  // A body of at most 2 GiB holds fewer markers than an int32_t counts.
+  return static_cast<int32_t>(count);
+}
+
+size_t MultipartBody::Find(std::string_view marker, size_t from, const char* what) const {
+  size_t at = FindBytes(bytes_, marker, from);
+  if (at == std::string_view::npos) {
+    throw Malformed(std::string(what) + " after byte " + std::to_string(from));
+  }
+  return at;
+}
+
+size_t MultipartBody::ContentEnd(size_t content_start) const {
+  size_t closing = Find(boundary_, content_start, "no boundary");
+  if (closing < content_start + kLineEnd.size()) {
+    throw Malformed("a part ends before its content at byte " + std::to_string(content_start));
+  }
+  return closing - kLineEnd.size();
+}
+
+UploadPart MultipartBody::NextPart(int64_t size_limit, PendingFailure& pending) {
+  UploadPart part;
+  size_t name_start = Find(kNameStart, next_, "no field name");
+  size_t name_quote = Find(kQuote, name_start + kNameStart.size(), "no closing quote of a name");
+  size_t after_name = name_quote + 1;
+  part.form_name = RemoveAll(
+      RemoveAll(decoder_.Decode(bytes_.substr(name_start, after_name - name_start)), kNameCount),
+      kQuote);
+
+  part.is_file =
+      bytes_.substr(after_name, kFileProbeLength).find(kFilePartMark) != std::string_view::npos;
+  size_t content_start;
+  size_t content_end;
+  if (part.is_file) {
+    size_t file_start = Find(kFileNameStart, after_name, "no file name");
+    size_t file_quote = FindBytes(bytes_, kQuote, file_start + kFileNameStart.size());
+    if (file_quote == std::string_view::npos) {
+      // Without its closing quote the name has no end; the run stops here as a malformed body,
+      // and that failure replaces this one.
+      pending.Set(FileNameMissingMessage());
+      throw Malformed("no closing quote of a file name after byte " + std::to_string(file_start));
+    }
+    std::string raw_name =
+        RemoveAll(RemoveAll(decoder_.Decode(bytes_.substr(file_start, file_quote - file_start)),
+                            kFileNameStrip),
+                  kQuote);
+    part.file_name = CutFolderPart(raw_name);
+
+    content_start = Find(kHeaderEnd, file_quote, "no end of a part header") + kHeaderEnd.size();
+    content_end = ContentEnd(content_start);
+    size_t size = content_end - content_start;
+    part.size = static_cast<int32_t>(size);
+    if (static_cast<int64_t>(size) > size_limit) {
+      pending.Set(FileTooLargeMessage(part.file_name));
+      part.value = ByteArray();
+    } else {
+      part.value = body_.Slice(content_start, size);
+    }
+  } else {
+    content_start = after_name + kFieldValueOffset;
+    content_end = ContentEnd(content_start);
+    part.size = static_cast<int32_t>(content_end - content_start);
+    part.value = decoder_.Decode(bytes_.substr(content_start, content_end - content_start));
+  }
+  // The next search starts inside the boundary line that closed this part.
+  next_ = content_end + boundary_.size();
+  return part;
+}
+
+}  // namespace mirelda::upload

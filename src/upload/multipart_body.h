@@ -1,0 +1,61 @@
+// Cuts a multipart/form-data body into parts by searching for fixed byte markers, as browsers lay
+// the body out: the boundary line first, then per part a header carrying `; name="..."` (and, for
+// a file, `; filename="..."`), a blank line, the content, CR LF and the boundary line again.
+//
+// The part headers are not parsed: the cuts follow fixed offsets from the markers, so a field
+// part with an extra header line keeps that line in its value. A body that is not laid out this
+// way ends in Error (Invalid procedure call, 5) at the first search that finds nothing or cut that
+// would end before it starts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "mirelda/variant.h"
+#include "upload/text_decoder.h"
+#include "upload/upload_failure.h"
+#include "upload/upload_results.h"
+
+namespace mirelda::upload {
+
+class MultipartBody {
+ public:
+  // Finds the boundary line: everything before the first CR LF. The body's storage is shared
+  // with the file contents that NextPart hands out, not copied. Raises Error when there is no
+  // CR LF.
+  MultipartBody(ByteArray body, const TextDecoder& decoder);
+
+  // The number of parts: how often `; name=` occurs in the body's decoded text, file contents
+  // included. One pass over the bytes.
+  int32_t CountParts() const;
+
+  // The next part, searching on from where the previous one ended. A file over size_limit keeps
+  // its real size and gets empty content; that, and a file name without its closing quote, are
+  // recorded in pending. Raises Error for a body not laid out as expected.
+  UploadPart NextPart(int64_t size_limit, PendingFailure& pending);
+
+  std::string_view boundary() const { return boundary_; }
+
+ private:
+  // Offset of the first occurrence of marker at or after from; Error when there is none.
+  size_t Find(std::string_view marker, size_t from, const char* what) const;
+  // The boundary that closes a part's content begun at content_start, and the content's end two
+  // bytes before it.
+  size_t ContentEnd(size_t content_start) const;
+
+  ByteArray body_;
+  std::string_view bytes_;
+  const TextDecoder& decoder_;
+  std::string_view boundary_;
+  size_t next_ = 0;  // where the search for the next part starts
+};
+
+// Offset of the first occurrence of needle in haystack at or after from; npos when none (an empty
+// needle is found at from).
+size_t FindBytes(std::string_view haystack, std::string_view needle, size_t from);
+
+// The client's file name without its folder part: what follows the last "\", "/" or ":".
+std::string CutFolderPart(std::string_view client_name);
+
+}  // namespace mirelda::upload
