@@ -277,7 +277,7 @@ TEST_F(SiteRoad, UploadsStoreFieldsAndFilesInTheDataDrive) {
                "<td>季度报告</td>"))
       << page.text;
   EXPECT_TRUE(
-      page.Has("<td>备注</td><td>字段</td><td></td><td class=\"number\">19</td>"
+      page.Has("<td>备注</td><td>字段</td><td></td><td class=\"number\">17</td>"
                "<td>中文备注 &amp; &lt;more&gt;</td>"))
       << page.text;
   EXPECT_TRUE(page.Has("<td>file1</td><td>文件</td><td>hello.txt</td><td class=\"number\">" +
