@@ -1,0 +1,6 @@
+<%@ LANGUAGE="JavaScript" %>
+<%
+Session.Remove("adminID");
+Session.Remove("adminName");
+Response.Redirect("/");
+%>

@@ -1,0 +1,186 @@
+<%@ LANGUAGE="JavaScript" %>
+<!-- #include virtual="/inc/common.inc" -->
+<!-- #include virtual="/inc/app_tables.inc" -->
+<%
+var pageTitle = "安装";
+// Set when any step writes something: a run that finds everything in place says so.
+var changed = false;
+var failed = false;
+
+function Line(text, kind) {
+  Response.Write("<li class=\"" + kind + "\">" + text + "</li>");
+}
+
+// How a dictionary report reads: "same" when the table was there with its rows already.
+function ReportKind(report) {
+  if (/不需要初始化！?$/.test(report) || report === "索引表已存在！") return "same";
+  if (/失败|^请先/.test(report)) return "error";
+  return "done";
+}
+
+// The id of a table's registration in the dictionary, or null when it has none.
+function RegistrationId(conn, code) {
+  return ReadValue(conn, "select MIN(id) from TableReference where tableCode=" + SqlText(code));
+}
+
+function FieldId(conn, tableId, column) {
+  return ReadValue(conn, "select MIN(id) from FieldReference where tabID=" + SqlNumber(tableId) +
+                         " and fieldCode=" + SqlText(column));
+}
+
+// Registers an application table and its columns' labels, codes and lookups in the dictionary.
+function Register(conn, table) {
+  conn.Execute("insert into TableReference (tableCode,tableName,tableType) values (" +
+               SqlText(table.code) + "," + SqlText(table.name) + ",2)");
+  var tableId = ReadValue(conn, "select MAX(id) as maxID from TableReference");
+  for (var i = 0; i < table.columns.length; i++) {
+    var c = table.columns[i];
+    conn.Execute("insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) " +
+                 "values (" + SqlNumber(tableId) + "," + SqlText(c[0]) + "," + SqlText(c[4]) +
+                 "," + SqlNumber(c[5]) + "," + SqlText(c[6]) + ")");
+  }
+  var column;
+  for (column in table.codes || {}) {
+    var fieldId = FieldId(conn, tableId, column);
+    var codes = table.codes[column];
+    for (var k = 0; k < codes.length; k++) {
+      conn.Execute("insert into EnumTable (mateID,code,codeValue) values (" + SqlNumber(fieldId) +
+                   "," + SqlText(codes[k][0]) + "," + SqlText(codes[k][1]) + ")");
+    }
+  }
+  for (column in table.index || {}) {
+    var lookup = table.index[column];
+    var targetId = RegistrationId(conn, lookup.table);
+    conn.Execute("insert into IndexTable (mateID,objTable,objCode,objName) values (" +
+                 SqlNumber(FieldId(conn, tableId, column)) + "," + SqlNumber(targetId) + "," +
+                 SqlNumber(FieldId(conn, targetId, lookup.code)) + "," +
+                 SqlNumber(FieldId(conn, targetId, lookup.name)) + ")");
+  }
+  return table.columns.length;
+}
+%>
+<!-- #include virtual="/inc/top.inc" -->
+<p>安装页面建立站点的数据库、数据字典和应用数据表。可以随时再次运行：已经存在的内容保持不变。</p>
+<p>数据库：<%= Html(DatabaseDescription()) %></p>
+
+<h2>1. 数据库</h2>
+<ul class="plain report">
+<%
+var db = Server.CreateObject("Mirelda.Database");
+var made;
+Response.Write("<li>");
+if (UsesServerDatabase()) {
+  var s = SERVER_DATABASE;
+  made = db.CreateSqlServerDB(s.server, s.uid, s.pwd, s.database);
+} else {
+  var fso = Server.CreateObject("Scripting.FileSystemObject");
+  if (!fso.FolderExists(DATA_FOLDER)) fso.CreateFolder(DATA_FOLDER);
+  made = db.CreateAccessDbFile(DATABASE_FILE, 1, DATA_FOLDER);
+}
+if (made === true && DatabaseExists(db)) {
+  changed = true;
+  Response.Write("已建立数据库。");
+} else if (made === false) {
+  Response.Write("（保持不变）");
+} else {
+  failed = true;
+  Response.Write("<br>数据库未能建立。");
+}
+Response.Write("</li>");
+%>
+</ul>
+<%
+var conn = null;
+if (!failed) {
+  conn = Server.CreateObject("ADODB.Connection");
+  var connection = ConnectionString(db);
+  conn.Open(connection);
+  db.setConnection = conn;
+%>
+<p class="muted">连接字符串：<code><%= Html(connection.replace(/pwd=[^;]*/i, "pwd=******")) %></code></p>
+
+<h2>2. 数据字典</h2>
+<ol class="steps report">
+<%
+  var reports = [db.CreateTableReference(1), db.CreateFieldReference(1), db.CreateEnumTable(1),
+                 db.CreateIndexTable(1), db.CreateAdministrator(1), db.CreateAdminMenu(1)];
+  for (var r = 0; r < reports.length; r++) {
+    var kind = ReportKind(Text(reports[r]));
+    if (kind === "done") changed = true;
+    if (kind === "error") failed = true;
+    Line(Html(reports[r]), kind);
+  }
+%>
+</ol>
+
+<h2>3. 应用数据表</h2>
+<ul class="plain report">
+<%
+  var tables = AppTables(UsesServerDatabase() ? "DEFAULT (getdate())" : "DEFAULT (Now())");
+  for (var t = 0; t < tables.length && !failed; t++) {
+    var table = tables[t];
+    var label = "数据表 " + table.code + "（" + table.name + "）";
+    if (db.TableExists(table.code)) {
+      Line(Html(label + "已存在，不需要建立"), "same");
+    } else {
+      var names = [], types = [], sizes = [], flags = [];
+      for (var i = 0; i < table.columns.length; i++) {
+        names.push(table.columns[i][0]);
+        types.push(table.columns[i][1]);
+        sizes.push(table.columns[i][2]);
+        flags.push(table.columns[i][3]);
+      }
+      var result = Text(db.CreateTable(1, table.code, names, types, sizes, flags, table.key));
+      changed = true;
+      if (result !== "创建表成功") failed = true;
+      Line(Html(label + "：" + result), failed ? "error" : "done");
+    }
+    if (failed) break;
+    if (RegistrationId(conn, table.code) === null) {
+      var count = Register(conn, table);
+      changed = true;
+      Line(Html(label + "已登记到数据字典，" + count + " 个字段带有标签"), "done");
+    } else {
+      Line(Html(label + "已登记在数据字典中"), "same");
+    }
+  }
+%>
+</ul>
+
+<h2>4. 管理菜单</h2>
+<ul class="plain report">
+<%
+  for (var m = 0; m < APP_MENU.length && !failed; m++) {
+    var entry = APP_MENU[m];
+    var present = ReadValue(conn, "select COUNT(*) from adminMenu where adminMenuCode=" +
+                                  SqlText(entry[0]));
+    if (Number(present) > 0) {
+      Line(Html("菜单“" + entry[1] + "”已存在"), "same");
+    } else {
+      conn.Execute("insert into adminMenu (adminMenuCode,adminMenuName,adminMenuLink," +
+                   "adminMenuTarget,adminMenuRemark,parentMenuID,menuOrder) values (" +
+                   SqlText(entry[0]) + "," + SqlText(entry[1]) + "," + SqlText(entry[2]) +
+                   ",'_self'," + SqlText(entry[3]) + ",0," + SqlNumber(entry[4]) + ")");
+      changed = true;
+      Line(Html("已添加菜单“" + entry[1] + "”"), "done");
+    }
+  }
+%>
+</ul>
+<%
+  conn.Close();
+}
+
+if (failed) {
+  Response.Write("<p class=\"message error\">安装没有完成，请查看上面的错误信息。</p>");
+} else if (!changed) {
+  Response.Write("<p class=\"message ok\" id=\"result\">没有任何改动：数据库、数据字典、数据表和菜单都已就绪。</p>");
+} else {
+  Response.Write("<p class=\"message ok\" id=\"result\">安装完成。</p>");
+}
+if (!failed) {
+%>
+<p>下一步：<a href="/admin/logon.asp">管理员登录</a>。新安装的站点有一个管理员账号
+<code>admin</code>，密码 <code>Sun In May</code>。</p>
+<% } %>
+<!-- #include virtual="/inc/bottom.inc" -->

@@ -1,0 +1,6 @@
+<%@ LANGUAGE="JavaScript" %>
+<%
+Session.Remove("personID");
+Session.Remove("personName");
+Response.Redirect("/");
+%>
