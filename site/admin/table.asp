@@ -17,7 +17,7 @@ function SaveRecord() {
   rs.Open("select * from " + table + " where 1=0", conn);
   var columns = [], values = [];
   try {
-    for (var i = 0; i < rs.Fields().Count; i++) {
+    for (var i = 0; i < rs.Fields.Count; i++) {
       var field = rs.Fields(i);
       if (field.Properties("ISAUTOINCREMENT").Value === true || !IsName(field.Name)) continue;
       var posted = Text(Request.Form(field.Name));

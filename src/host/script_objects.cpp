@@ -217,6 +217,40 @@ void PushContents(duk_context* ctx, std::shared_ptr<Dispatch> object) {
                                          object.ClassName() + "." + name + "'");
 }
 
+// Pushes what script code reads as object.name.
+duk_ret_t PushProperty(duk_context* ctx, const std::shared_ptr<Dispatch>& object,
+                       const std::string& name) {
+  Shape shape = ShapeOf(*object, name);
+  if (!shape.any()) {
+    if (name == "toString" || name == "valueOf") {
+      PushDefaultValueFunction(ctx, object, "");
+      return 1;
+    }
+    if (name == "Contents") {
+      PushContents(ctx, object);
+      return 1;
+    }
+    // Asked by the engine and by libraries when they look at any object.
+    if (name == "toJSON" || name == "then" || name == "constructor" || name == "prototype" ||
+        name == "length" || name == "name") {
+      duk_push_undefined(ctx);
+      return 1;
+    }
+    NoSuchMember(*object, name);
+  }
+  if (shape.get && !shape.method) {
+    return PushResult(ctx, object->Invoke(name, MemberKind::kGet));
+  }
+  PushMember(ctx, object, name);
+  return 1;
+}
+
+// True when every parameter of the object's property read of that name may be left out.
+bool ReadsWithoutArguments(const Dispatch& object, const std::string& name) {
+  const Member* member = object.Members().Find(name, MemberKind::kGet);
+  return member && member->kind == MemberKind::kGet && member->required_count() == 0;
+}
+
 // Proxy traps of a wrapped object: get(target, key, receiver).
 duk_ret_t ObjectGet(duk_context* ctx) {
   return Guarded(ctx, [&] {
@@ -225,30 +259,7 @@ duk_ret_t ObjectGet(duk_context* ctx) {
       duk_push_undefined(ctx);
       return 1;
     }
-    std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, 0);
-    Shape shape = ShapeOf(*object, name);
-    if (!shape.any()) {
-      if (name == "toString" || name == "valueOf") {
-        PushDefaultValueFunction(ctx, object, "");
-        return 1;
-      }
-      if (name == "Contents") {
-        PushContents(ctx, object);
-        return 1;
-      }
-      // Asked by the engine and by libraries when they look at any object.
-      if (name == "toJSON" || name == "then" || name == "constructor" || name == "prototype" ||
-          name == "length" || name == "name") {
-        duk_push_undefined(ctx);
-        return 1;
-      }
-      NoSuchMember(*object, name);
-    }
-    if (shape.get && !shape.method) {
-      return PushResult(ctx, object->Invoke(name, MemberKind::kGet));
-    }
-    PushMember(ctx, object, name);
-    return 1;
+    return PushProperty(ctx, ObjectOfTarget(ctx, 0), name);
   });
 }
 
@@ -294,6 +305,14 @@ duk_ret_t MemberGet(duk_context* ctx) {
     if (key == "toString" || key == "valueOf") {
       PushDefaultValueFunction(ctx, object, member);
       return 1;
+    }
+    // rs.Fields.Count: a property that may be read without arguments and gives an object that
+    // has such a member reads that member; Request.Form["x"] (whose plain read is text) reads x.
+    if (ReadsWithoutArguments(*object, member)) {
+      Variant plain = object->Invoke(member, MemberKind::kGet);
+      if (plain.is_object() && plain.ToObject() && ShapeOf(*plain.ToObject(), key).any()) {
+        return PushProperty(ctx, plain.ToObject(), key);
+      }
     }
     return PushResult(ctx, object->Invoke(member, MemberKind::kGet, {KeyArgument(key)}));
   });
