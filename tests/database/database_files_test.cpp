@@ -37,6 +37,17 @@ TEST_F(DatabaseFiles, CreatesTheFileInEitherFormat) {
   EXPECT_EQ(db_->AccessDbExists("C:\\db"), Variant(false));
 }
 
+TEST_F(DatabaseFiles, HostFoldersWorkBesideDriveFolders) {
+  const std::string folder = HostPath("db").string();  // a POSIX absolute folder
+  EXPECT_EQ(db_->CreateAccessDbFile("posix.mdb", 1, folder), Variant(true));
+  EXPECT_EQ(FormatOf("db/posix.mdb"), data::JetFormat::kJet40);
+  EXPECT_EQ(db_->AccessDbExists("C:\\db\\posix.mdb"), Variant(true));
+  EXPECT_EQ(db_->CompressAccessDb("posix.mdb", 0, folder + "/"), Variant(true));
+  EXPECT_EQ(FormatOf("db/posix.mdb"), data::JetFormat::kJet35);
+  EXPECT_EQ(db_->AccessDbExists("Q:\\db\\posix.mdb"), Variant(false));  // no such drive
+  EXPECT_EQ(Output(), "");
+}
+
 TEST_F(DatabaseFiles, AnExistingDatabaseIsLeftAlone) {
   ASSERT_EQ(db_->CreateAccessDbFile("shop.mdb", 1, "C:\\db"), Variant(true));
   auto connection = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
