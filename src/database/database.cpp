@@ -13,6 +13,17 @@ void Database::closeDB() {
 
 void Database::Write(const std::string& message) const { RequireResponse().Write(message); }
 
+void Database::WriteTrapped(ResumeNext& trap, const std::string& message) const {
+  trap.Step([&] { Write(message); });
+}
+
+std::string Database::TakePendingError(const char* text) {
+  const ErrorInfo& pending = PendingError();
+  std::string report = text + std::to_string(pending.number) + "<br>" + pending.description;
+  ClearPendingError();
+  return report;
+}
+
 std::shared_ptr<Dispatch> Database::Create(const std::string& prog_id) const {
   return RequireServer().CreateObject(prog_id);
 }

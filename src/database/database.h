@@ -70,6 +70,11 @@ class Database final : public frame::ConnectedPage {
  private:
   // Writes a report into the page.
   void Write(const std::string& message) const;
+  // Writes a report into the page as a trapped step: a page that cannot be written to leaves the
+  // failure pending in trap, not raised.
+  void WriteTrapped(ResumeNext& trap, const std::string& message) const;
+  // The pending error as a report (text, the number, "<br>", the description); clears it.
+  static std::string TakePendingError(const char* text);
 };
 
 }  // namespace mirelda::database

@@ -21,11 +21,6 @@ std::shared_ptr<T> As(const std::shared_ptr<Dispatch>& object, const char* prog_
   return typed;
 }
 
-std::string ErrorReport(const char* text) {
-  const ErrorInfo& pending = PendingError();
-  return std::string(text) + std::to_string(pending.number) + "<br>" + pending.description;
-}
-
 std::string ServerConnectionString(const Variant& server, const Variant& uid, const Variant& pwd) {
   std::string s = "driver={sql server};server=" + server.ToText() + ";uid=" + uid.ToText();
   if (!pwd.ToText().empty()) s += ";pwd=" + pwd.ToText();
@@ -73,15 +68,13 @@ Variant Database::CreateAccessDbFile(Variant DBFileName, Variant DbVer, Variant 
   const std::string folder = NormaliseFolder(SavePath.ToText());
   const std::string name = NormaliseFileName(DBFileName.ToText());
   if (AccessDbExists(Variant(folder + name)).ToBool()) {
-    trap.Step([&] { Write("对不起，该数据库已经存在!"); });
+    WriteTrapped(trap, "对不起，该数据库已经存在!");
     return Variant(false);
   }
   std::shared_ptr<Catalog> catalog;
   trap.Step([&] { catalog = As<Catalog>(Create("ADOX.Catalog"), "ADOX.Catalog"); });
   if (PendingError().pending()) {
-    std::string report = ErrorReport(kCannotCreate);
-    ClearPendingError();
-    trap.Step([&] { Write(report); });
+    WriteTrapped(trap, TakePendingError(kCannotCreate));
     return Variant();
   }
   const char* provider = IsNumber(DbVer, 0) ? kJet351 : kJet40;
@@ -89,9 +82,7 @@ Variant Database::CreateAccessDbFile(Variant DBFileName, Variant DbVer, Variant 
   // A catalog that could not create the file (missing folder, no permission, a file in the way)
   // is reported instead of being passed off as a success.
   if (PendingError().pending()) {
-    std::string report = ErrorReport(kCannotCreate);
-    ClearPendingError();
-    trap.Step([&] { Write(report); });
+    WriteTrapped(trap, TakePendingError(kCannotCreate));
     return Variant(false);
   }
   return Variant(true);
@@ -123,9 +114,7 @@ Variant Database::CreateSqlServerDB(Variant DbServer, Variant DbUid, Variant DbP
                   "Invalid database name '" + name +
                       "': use letters, digits and underscores, not starting with a digit");
     ResumeNext::Record(refused);
-    std::string report = ErrorReport(kCannotCreate);
-    ClearPendingError();
-    trap.Step([&] { Write(report); });
+    WriteTrapped(trap, TakePendingError(kCannotCreate));
     return Variant(false);
   }
   std::shared_ptr<Connection> connection;
@@ -135,19 +124,15 @@ Variant Database::CreateSqlServerDB(Variant DbServer, Variant DbUid, Variant DbP
   });
   Variant result;
   if (SqlServerDbExists(DbServer, DbUid, DbPwd, DBName).ToBool()) {
-    trap.Step([&] { Write("对不起，数据库" + name + "已存在！"); });
+    WriteTrapped(trap, "对不起，数据库" + name + "已存在！");
     result = Variant(false);
   } else if (PendingError().pending()) {
-    std::string report = ErrorReport(kCannotCreate);
-    ClearPendingError();
-    trap.Step([&] { Write(report); });
+    WriteTrapped(trap, TakePendingError(kCannotCreate));
     return Variant();
   } else {
     trap.Step([&] { connection->Execute("create database " + name, -1); });
     if (PendingError().pending()) {
-      std::string report = ErrorReport(kCannotCreate);
-      ClearPendingError();
-      trap.Step([&] { Write(report); });
+      WriteTrapped(trap, TakePendingError(kCannotCreate));
       result = Variant(false);
     } else {
       result = Variant(true);
@@ -166,7 +151,7 @@ Variant Database::CompressAccessDb(Variant DBFileName, Variant DbVer, Variant Sa
       NormaliseFolder(SavePath.ToText()) + NormaliseFileName(DBFileName.ToText());
   const std::string copy = file + ".bak.mdb";
   if (!AccessDbExists(Variant(file)).ToBool()) {
-    trap.Step([&] { Write("对不起，该数据库不存在!"); });
+    WriteTrapped(trap, "对不起，该数据库不存在!");
     return Variant(false);
   }
   // A copy left over from an earlier run holds nothing that the database lacks: it goes first,
@@ -180,9 +165,7 @@ Variant Database::CompressAccessDb(Variant DBFileName, Variant DbVer, Variant Sa
   std::shared_ptr<JetEngine> engine;
   trap.Step([&] { engine = As<JetEngine>(Create("JRO.JetEngine"), "JRO.JetEngine"); });
   if (PendingError().pending()) {
-    std::string report = ErrorReport(kCannotCompact);
-    ClearPendingError();
-    trap.Step([&] { Write(report); });
+    WriteTrapped(trap, TakePendingError(kCannotCompact));
     return Variant();
   }
   std::string destination = kJet40 + copy;
@@ -194,9 +177,7 @@ Variant Database::CompressAccessDb(Variant DBFileName, Variant DbVer, Variant Sa
   trap.Step([&] { deleted = DeleteFile(Variant(file)); });
   if (!(deleted.type() == VarType::kBoolean && deleted.ToBool())) {
     if (PendingError().pending()) {
-      std::string report = ErrorReport(kCannotCompact);
-      ClearPendingError();
-      trap.Step([&] { Write(report); });
+      WriteTrapped(trap, TakePendingError(kCannotCompact));
     }
     trap.Step(remove_copy);
     ClearPendingError();
@@ -207,9 +188,7 @@ Variant Database::CompressAccessDb(Variant DBFileName, Variant DbVer, Variant Sa
   if (!(renamed.type() == VarType::kBoolean && renamed.ToBool())) {
     // The database is gone and its compacted copy stays where it is: say so, never claim success.
     if (PendingError().pending()) {
-      std::string report = ErrorReport(kCannotCompact);
-      ClearPendingError();
-      trap.Step([&] { Write(report); });
+      WriteTrapped(trap, TakePendingError(kCannotCompact));
     }
     return Variant(false);
   }

@@ -15,11 +15,6 @@ std::shared_ptr<FileSystemObject> AsFileSystem(const std::shared_ptr<Dispatch>& 
   return fso;
 }
 
-std::string PendingReport(const char* text) {
-  const ErrorInfo& pending = PendingError();
-  return std::string(text) + std::to_string(pending.number) + "<br>" + pending.description;
-}
-
 std::string AfterLastSlash(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -38,8 +33,7 @@ Variant Database::ArrayToString(Variant aObject) { return Variant(JoinArray(aObj
 Variant Database::DeleteFile(Variant filespec) {
   auto fso = AsFileSystem(Create("Scripting.FileSystemObject"));
   if (PendingError().pending()) {
-    Write(PendingReport("删除文件发生错误!请查看错误信息<br>"));
-    ClearPendingError();
+    Write(TakePendingError("删除文件发生错误!请查看错误信息<br>"));
     return Variant(false);
   }
   fso->DeleteFile(filespec.ToString(), false);
@@ -49,8 +43,7 @@ Variant Database::DeleteFile(Variant filespec) {
 Variant Database::RenameFile(Variant filespec1, Variant filespec2) {
   auto fso = AsFileSystem(Create("Scripting.FileSystemObject"));
   if (PendingError().pending()) {
-    Write(PendingReport("修改文件名时发生错误!请查看错误信息<br>"));
-    ClearPendingError();
+    Write(TakePendingError("修改文件名时发生错误!请查看错误信息<br>"));
     return Variant(false);
   }
   fso->CopyFile(filespec1.ToString(), filespec2.ToString(), true);
