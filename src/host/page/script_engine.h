@@ -1,0 +1,127 @@
+// The seam between the page host and the script languages. The host parses a page into a
+// PageSource, asks the engine of the page's language to compile it once, and runs the compiled
+// script against a page's ScriptingContext on the worker thread that serves the request. The
+// host knows no language; an engine knows no HTTP. EngineRegistry is the one place that names the
+// engines.
+//
+// Threading: an engine and its compiled scripts are immutable and shared by every thread; a
+// ScriptRunner belongs to one thread, which runs one page on it at a time (a page that runs
+// another page, as Server.Execute does, runs it on the same runner, nested).
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/page/page_source.h"
+#include "mirelda/error.h"
+#include "mirelda/host.h"
+
+namespace mirelda::host {
+
+// A compile or run failure of a page: the runtime's Error (number, description, source) and the
+// place in the page's files it belongs to. Compile errors carry the language's compile error
+// numbers (1002 "Syntax error", 1025 "Expected end of statement", ...).
+class PageError : public Error {
+ public:
+  PageError(const Error& error, SourceLocation where)
+      : Error(error.number(), error.description(), error.source()), where_(std::move(where)) {}
+  const SourceLocation& where() const { return where_; }
+
+ private:
+  SourceLocation where_;
+};
+
+// An object the page reaches by name besides the five of the context, as global.asa's object
+// tags declare them. get makes (or finds) it on first use; a page that never names it never
+// makes it.
+struct NamedObject {
+  std::string name;
+  std::function<std::shared_ptr<Dispatch>()> get;
+};
+
+// What a run is given besides the compiled script.
+struct PageRunInput {
+  ScriptingContext* context = nullptr;
+  // The run fails, as a script error, once the clock passes the deadline; time_limit is only for
+  // the message ("The page ran longer than its time limit of 90 seconds").
+  std::chrono::steady_clock::time_point deadline;
+  std::chrono::milliseconds time_limit{90000};
+  // The most memory the page's script values may hold; a page that needs more fails with
+  // Out of memory (7).
+  size_t memory_limit = size_t{512} << 20;
+  std::vector<NamedObject> objects;
+};
+
+struct PageRun {
+  enum class Outcome {
+    kCompleted,  // ran to its end
+    kEnded,      // stopped by Response.End (Redirect alone does not stop a page)
+    kFailed,     // an error no script handled, or the time limit
+  };
+  Outcome outcome = Outcome::kCompleted;
+  // For kFailed: the error and where it was raised.
+  int32_t number = 0;
+  std::string description;
+  std::string source;  // "Microsoft VBScript runtime error", a component's source, ...
+  SourceLocation where;
+};
+
+// A page compiled by one engine. Immutable; shared by every thread.
+class CompiledScript {
+ public:
+  virtual ~CompiledScript() = default;
+};
+
+// One thread's instance of an engine: the state a run needs (a script heap, a value stack).
+class ScriptRunner {
+ public:
+  virtual ~ScriptRunner() = default;
+
+  // Runs the page's code and literal text in page order against input.context. Response.End
+  // (EndOfPage) ends the run as kEnded; errors are reported in the result, never thrown.
+  virtual PageRun Run(const CompiledScript& script, const PageRunInput& input) = 0;
+
+  // Runs the page's top-level code, then calls the procedure of that name without arguments
+  // (global.asa's Application_OnStart, Session_OnStart, Session_OnEnd). A script that has no
+  // such procedure completes without calling anything.
+  virtual PageRun RunProcedure(const CompiledScript& script, std::string_view procedure,
+                               const PageRunInput& input) = 0;
+};
+
+class ScriptEngine {
+ public:
+  virtual ~ScriptEngine() = default;
+
+  // The canonical name that PageSource segments and directives carry ("vbscript").
+  virtual std::string_view name() const = 0;
+  // Compiles the literal text of the page and the code pieces in this engine's language. Throws
+  // PageError for a syntax error (with file, line and column). Safe to call from any thread.
+  virtual std::shared_ptr<const CompiledScript> Compile(const PageSource& source) const = 0;
+  // A runner for the calling thread.
+  virtual std::unique_ptr<ScriptRunner> NewRunner() const = 0;
+};
+
+// The engines a host knows, by the names pages give their language in (any letter case):
+// "VBScript" and "VBS", "JavaScript" and "JScript".
+class EngineRegistry {
+ public:
+  void Add(std::shared_ptr<const ScriptEngine> engine, std::vector<std::string> names);
+
+  // The engine of a language name or of a canonical name; null when there is none.
+  const ScriptEngine* Find(std::string_view language) const;
+  // The canonical name of a language name; empty when no engine takes it.
+  std::string Canonical(std::string_view language) const;
+  const std::vector<std::shared_ptr<const ScriptEngine>>& engines() const { return engines_; }
+
+ private:
+  std::vector<std::shared_ptr<const ScriptEngine>> engines_;
+  std::vector<std::pair<std::string, const ScriptEngine*>> names_;
+};
+
+}  // namespace mirelda::host
