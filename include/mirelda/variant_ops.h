@@ -24,7 +24,7 @@ enum class CompareOp : uint8_t { kEq, kNe, kLt, kLe, kGt, kGe };
 // compares texts. Between two non-literals a number is always less than text.
 enum class LiteralSide : uint8_t { kNone, kLeft, kRight };
 
-MIRELDA_API Variant Add(const Variant& a, const Variant& b);        // a + b: numbers, or texts joined
+MIRELDA_API Variant Add(const Variant& a, const Variant& b);  // a + b: numbers, or texts joined
 MIRELDA_API Variant Subtract(const Variant& a, const Variant& b);   // a - b (Date - Date is Double)
 MIRELDA_API Variant Multiply(const Variant& a, const Variant& b);   // a * b
 MIRELDA_API Variant Divide(const Variant& a, const Variant& b);     // a / b: Double (11 for / 0)
