@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/test_host.h"
+#include "host/test_host/test_host.h"
 #include "upload/file_system.h"
 #include "upload/multipart_body.h"
 

@@ -7,15 +7,16 @@
 #include <iostream>
 #include <thread>
 
-#include "host/access_log.h"
-#include "host/code_page.h"
-#include "host/host_options.h"
-#include "host/http_server.h"
-#include "host/page_runner.h"
-#include "host/session_store.h"
-#include "host/site.h"
+#include "host/http/access_log.h"
+#include "host/http/http_server.h"
+#include "host/http/site.h"
+#include "host/objects/code_page.h"
+#include "host/options/host_options.h"
+#include "host/page/page_runner.h"
+#include "host/state/session_store.h"
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
+#include "script/engines.h"
 
 namespace {
 
@@ -37,6 +38,14 @@ int Serve(const HostOptions& options) {
     ::setenv("MIRELDA_REGISTRY", fs::absolute(*options.registry).c_str(), 1);
   } else if (!std::getenv("MIRELDA_REGISTRY")) {
     ::setenv("MIRELDA_REGISTRY", (data / "registry").c_str(), 1);
+  }
+
+  mirelda::host::EngineRegistry engines = mirelda::script::StandardEngines();
+  std::string default_language = engines.Canonical(options.default_language);
+  if (default_language.empty()) {
+    std::cerr << "mirelda-host: this host runs no script language named \""
+              << options.default_language << "\"\n";
+    return 2;
   }
 
   Site site(options.site);
@@ -66,7 +75,8 @@ int Serve(const HostOptions& options) {
   page_settings.code_page = options.code_page;
   page_settings.session_timeout = options.session_timeout;
   page_settings.script_timeout = options.script_timeout;
-  PageRunner pages(site, page_settings, sessions, log);
+  page_settings.default_language = default_language;
+  PageRunner pages(site, engines, page_settings, sessions, log);
 
   ServerSettings server_settings;
   server_settings.address = options.listen_address;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "database/database.h"
-#include "host/test_host.h"
+#include "host/test_host/test_host.h"
 #include "mirelda/path_map.h"
 #include "support/error_matchers.h"
 #include "support/temp_dir.h"

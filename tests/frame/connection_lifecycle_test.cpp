@@ -4,7 +4,7 @@
 
 #include "data/jet_file.h"
 #include "database/database.h"
-#include "host/test_host.h"
+#include "host/test_host/test_host.h"
 #include "mirelda/registry.h"
 #include "support/error_matchers.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "database/database.h"
-#include "host/test_host.h"
+#include "host/test_host/test_host.h"
 #include "mirelda/registry.h"
 #include "support/error_matchers.h"
 #include "upload/file_system.h"

@@ -1,5 +1,5 @@
 // The command line and the config file of mirelda-host.
-#include "host/host_options.h"
+#include "host/options/host_options.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "host/http_date.h"
+#include "host/http/http_date.h"
 #include "host/running_host.h"
 #include "mirelda/variant.h"
 

@@ -16,9 +16,12 @@ namespace mirelda::testing {
 
 class RunningHost {
  public:
-  // files maps site-relative names to their content.
-  RunningHost(const std::map<std::string, std::string>& files, std::vector<std::string> args = {}) {
+  // files maps site-relative names to their content. Pages that name no language are in
+  // default_language: the suites of JavaScript pages keep the language they were written in.
+  RunningHost(const std::map<std::string, std::string>& files, std::vector<std::string> args = {},
+              const std::string& default_language = "JavaScript") {
     for (const auto& [name, content] : files) WriteFile(site() / name, content);
+    args.insert(args.begin(), {"--default-language", default_language});
     process_ = std::make_unique<HostProcess>(dir_.path(), site(), std::move(args));
   }
 

@@ -1,5 +1,5 @@
 // Sessions in memory: identifiers, expiry and renewal.
-#include "host/session_store.h"
+#include "host/state/session_store.h"
 
 #include <gtest/gtest.h>
 

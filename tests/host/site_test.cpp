@@ -1,5 +1,5 @@
 // Which URL paths name which files, and which files are never served.
-#include "host/site.h"
+#include "host/http/site.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The in-memory page host: what pages rely on when they run in it.
-#include "host/test_host.h"
+#include "host/test_host/test_host.h"
 
 #include <gtest/gtest.h>
 

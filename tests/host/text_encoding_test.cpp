@@ -1,9 +1,9 @@
 // Code pages, percent-encoding and HTTP dates: the text forms at the edge of the host.
 #include <gtest/gtest.h>
 
-#include "host/code_page.h"
-#include "host/http_date.h"
-#include "host/url_encoding.h"
+#include "host/http/http_date.h"
+#include "host/objects/code_page.h"
+#include "host/objects/url_encoding.h"
 #include "support/error_matchers.h"
 
 namespace mirelda::host {

@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "host/code_page.h"
 #include "host/host_process.h"
+#include "host/http/http_date.h"
 #include "host/http_client.h"
-#include "host/http_date.h"
-#include "host/url_encoding.h"
+#include "host/objects/code_page.h"
+#include "host/objects/url_encoding.h"
 #include "support/temp_dir.h"
 
 namespace mirelda::testing {

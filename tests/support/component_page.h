@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "data/jet_file.h"
-#include "host/test_host.h"
+#include "host/test_host/test_host.h"
 #include "mirelda/data.h"
 #include "mirelda/path_map.h"
 #include "mirelda/registry.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/test_host.h"
+#include "host/test_host/test_host.h"
 #include "upload/file_system.h"
 
 namespace mirelda::upload::testing {

@@ -1,0 +1,371 @@
+#include "host/http/http_server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "host/http/http_date.h"
+#include "host/objects/url_encoding.h"
+#include "mirelda/text.h"
+
+namespace mirelda::host {
+
+struct HttpServer::Exchange {
+  std::string raw_uri;
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+  bool headers_seen = false;
+  bool dispatched = false;
+  std::string method;
+  std::string protocol;
+  std::string remote_address;
+  uint16_t remote_port = 0;
+  std::string path;   // raw path of raw_uri
+  std::string query;  // raw query of raw_uri
+  SiteTarget target;
+  std::vector<uint8_t> body;
+  std::unique_ptr<Reply> reply;  // made by a worker
+  int status = 0;
+  size_t bytes = 0;
+};
+
+namespace {
+
+// The callbacks are called from C: nothing may be thrown through them.
+void* OnUri(void* cls, const char* uri, struct MHD_Connection*) {
+  try {
+    return static_cast<HttpServer*>(cls)->BeginRequest(uri);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+MHD_Result OnRequest(void* cls, struct MHD_Connection* connection, const char*, const char* method,
+                     const char* version, const char* upload_data, size_t* upload_data_size,
+                     void** con_cls) {
+  try {
+    auto* server = static_cast<HttpServer*>(cls);
+    if (!*con_cls) *con_cls = server->BeginRequest("");
+    auto* exchange = static_cast<HttpServer::Exchange*>(*con_cls);
+    return server->Handle(connection, *exchange, method, version, upload_data, upload_data_size)
+               ? MHD_YES
+               : MHD_NO;
+  } catch (...) {
+    return MHD_NO;  // closes the connection
+  }
+}
+
+void OnCompleted(void* cls, struct MHD_Connection*, void** con_cls,
+                 enum MHD_RequestTerminationCode) {
+  auto* exchange = static_cast<HttpServer::Exchange*>(*con_cls);
+  *con_cls = nullptr;
+  if (!exchange) return;
+  try {
+    static_cast<HttpServer*>(cls)->EndRequest(exchange);
+  } catch (...) {
+    // Only the log line can fail here; the exchange is gone either way.
+  }
+}
+
+void OnLibraryMessage(void* cls, const char* format, va_list args) {
+  char buffer[512];
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  std::string line = buffer;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  static_cast<AccessLog*>(cls)->Line("http: " + line);
+}
+
+MHD_Result CollectHeader(void* cls, enum MHD_ValueKind, const char* key, const char* value) {
+  static_cast<HeaderList*>(cls)->emplace_back(key ? key : "", value ? value : "");
+  return MHD_YES;
+}
+
+std::string AddressText(const struct sockaddr* address, uint16_t* port) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (!address) return "";
+  if (address->sa_family == AF_INET) {
+    const auto* in = reinterpret_cast<const struct sockaddr_in*>(address);
+    ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
+    *port = ntohs(in->sin_port);
+  } else if (address->sa_family == AF_INET6) {
+    const auto* in6 = reinterpret_cast<const struct sockaddr_in6*>(address);
+    ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
+    *port = ntohs(in6->sin6_port);
+  }
+  return text;
+}
+
+// "/a/b?x=1" into path and query; an absolute-form URI loses its scheme and authority.
+void SplitUri(std::string_view uri, std::string* path, std::string* query) {
+  for (std::string_view scheme : {"http://", "https://"}) {
+    if (uri.size() > scheme.size() &&
+        text::EqualsIgnoreCase(uri.substr(0, scheme.size()), scheme)) {
+      size_t slash = uri.find('/', scheme.size());
+      uri = slash == std::string_view::npos ? std::string_view("/") : uri.substr(slash);
+    }
+  }
+  size_t mark = uri.find('?');
+  *path = std::string(uri.substr(0, mark));
+  *query = mark == std::string_view::npos ? std::string() : std::string(uri.substr(mark + 1));
+  size_t hash = query->find('#');
+  if (hash != std::string::npos) query->resize(hash);
+}
+
+}  // namespace
+
+HttpServer::HttpServer(ServerSettings settings, const Site& site, PageRunner& pages, AccessLog& log)
+    : settings_(std::move(settings)), site_(site), pages_(pages), log_(log) {}
+
+HttpServer::~HttpServer() { Shutdown(std::chrono::seconds(5)); }
+
+void HttpServer::Start() {
+  struct sockaddr_storage address {};
+  socklen_t length = 0;
+  auto* in = reinterpret_cast<struct sockaddr_in*>(&address);
+  auto* in6 = reinterpret_cast<struct sockaddr_in6*>(&address);
+  unsigned flags =
+      MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+  if (::inet_pton(AF_INET, settings_.address.c_str(), &in->sin_addr) == 1) {
+    in->sin_family = AF_INET;
+    in->sin_port = htons(settings_.port);
+    length = sizeof(struct sockaddr_in);
+  } else if (::inet_pton(AF_INET6, settings_.address.c_str(), &in6->sin6_addr) == 1) {
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(settings_.port);
+    length = sizeof(struct sockaddr_in6);
+    flags |= MHD_USE_IPv6;
+  } else {
+    throw std::runtime_error("the listen address " + settings_.address +
+                             " is not an IPv4 or IPv6 address");
+  }
+  (void)length;
+  workers_ = std::make_unique<WorkerPool>(settings_.workers);
+  daemon_ = MHD_start_daemon(
+      flags, settings_.port, nullptr, nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
+      &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR, reinterpret_cast<struct sockaddr*>(&address),
+      MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
+      MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings_.io_threads),
+      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(30),
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(128 * 1024), MHD_OPTION_END);
+  if (!daemon_) {
+    workers_.reset();
+    throw std::runtime_error("cannot listen on " + settings_.address + ":" +
+                             std::to_string(settings_.port) + ": " + std::strerror(errno));
+  }
+  const union MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+  port_ = info ? info->port : settings_.port;
+}
+
+bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
+  if (!daemon_) return true;
+  MHD_socket listener = MHD_quiesce_daemon(daemon_);
+  if (listener != MHD_INVALID_SOCKET) ::close(listener);
+  auto deadline = std::chrono::steady_clock::now() + grace;
+  while ((in_flight_.load() > 0 || pages_running_.load() > 0) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  bool finished = in_flight_.load() == 0 && pages_running_.load() == 0;
+  // Pages still running must finish before the connections they hold can be closed.
+  while (pages_running_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  MHD_stop_daemon(daemon_);
+  daemon_ = nullptr;
+  workers_.reset();
+  return finished;
+}
+
+void* HttpServer::BeginRequest(const char* uri) {
+  auto* exchange = new Exchange;
+  exchange->raw_uri = uri ? uri : "";
+  ++in_flight_;
+  return exchange;
+}
+
+void HttpServer::EndRequest(Exchange* exchange) {
+  std::unique_ptr<Exchange> owned(exchange);
+  --in_flight_;
+  log_.Request(exchange->remote_address, exchange->method, exchange->raw_uri, exchange->protocol,
+               exchange->status, exchange->bytes,
+               std::chrono::steady_clock::now() - exchange->started);
+}
+
+int HttpServer::Queue(struct MHD_Connection* connection, Exchange& exchange, const Reply& reply) {
+  struct MHD_Response* response = MHD_create_response_from_buffer(
+      reply.body.size(), const_cast<char*>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
+  if (!response) return 0;
+  for (const auto& [name, value] : reply.headers) {
+    MHD_add_response_header(response, name.c_str(), value.c_str());
+  }
+  MHD_add_response_header(response, "Server", "Mirelda/1.0");
+  exchange.status = reply.status;
+  exchange.bytes = reply.body.size();
+  MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
+  MHD_destroy_response(response);
+  return queued == MHD_YES;
+}
+
+int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchange) {
+  int fd = ::open(exchange.target.file.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    return Queue(connection, exchange, StatusReply(404));
+  }
+  std::string last_modified = FormatHttpDate(st.st_mtim.tv_sec);
+  const char* since =
+      MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_MODIFIED_SINCE);
+  if (since) {
+    std::optional<int64_t> when = ParseHttpDate(since);
+    if (when && *when >= st.st_mtim.tv_sec) {
+      ::close(fd);
+      Reply reply;
+      reply.status = 304;
+      reply.AddHeader("Last-Modified", last_modified);
+      return Queue(connection, exchange, reply);
+    }
+  }
+  struct MHD_Response* response =
+      MHD_create_response_from_fd(static_cast<uint64_t>(st.st_size), fd);  // owns fd now
+  if (!response) {
+    ::close(fd);
+    return 0;
+  }
+  MHD_add_response_header(response, "Content-Type",
+                          Site::ContentType(exchange.target.file).c_str());
+  MHD_add_response_header(response, "Last-Modified", last_modified.c_str());
+  MHD_add_response_header(response, "Server", "Mirelda/1.0");
+  exchange.status = 200;
+  exchange.bytes = static_cast<size_t>(st.st_size);
+  MHD_Result queued = MHD_queue_response(connection, MHD_HTTP_OK, response);
+  MHD_destroy_response(response);
+  return queued == MHD_YES;
+}
+
+int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange) {
+  auto data = std::make_shared<RequestData>();
+  data->method = exchange.method;
+  data->path = exchange.target.url_path;
+  data->raw_query = exchange.query;
+  data->protocol = exchange.protocol;
+  data->body = std::make_shared<const std::vector<uint8_t>>(std::move(exchange.body));
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader, &data->headers);
+  data->remote_address = exchange.remote_address;
+  data->remote_port = exchange.remote_port;
+  const union MHD_ConnectionInfo* socket =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+  if (socket) {
+    struct sockaddr_storage local {};
+    socklen_t size = sizeof local;
+    if (::getsockname(socket->connect_fd, reinterpret_cast<struct sockaddr*>(&local), &size) == 0) {
+      data->local_address =
+          AddressText(reinterpret_cast<struct sockaddr*>(&local), &data->local_port);
+    }
+  }
+  exchange.dispatched = true;
+  ++pages_running_;
+  MHD_suspend_connection(connection);
+  Exchange* job_exchange = &exchange;
+  workers_->Submit([this, connection, job_exchange, data = std::move(data)]() mutable {
+    Reply reply;
+    try {
+      reply = pages_.Run(std::move(data), job_exchange->target);
+    } catch (const std::exception& e) {
+      log_.Line("page " + job_exchange->target.url_path + " failed: " + e.what());
+      reply = StatusReply(500);
+    } catch (...) {
+      // Whatever escaped a page must not take the worker, or the suspended connection, with it.
+      log_.Line("page " + job_exchange->target.url_path + " failed");
+      reply = StatusReply(500);
+    }
+    job_exchange->reply = std::make_unique<Reply>(std::move(reply));
+    MHD_resume_connection(connection);
+    --pages_running_;
+  });
+  return 1;
+}
+
+int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const char* method,
+                       const char* version, const char* upload_data, size_t* upload_data_size) {
+  if (!exchange.headers_seen) {
+    // The headers are in. Replies wait for the end of the request (a reply queued before the
+    // library has seen the whole request would close a keep-alive connection), except 413,
+    // which must not wait for a body it refuses.
+    exchange.headers_seen = true;
+    exchange.method = method ? method : "";
+    exchange.protocol = version ? version : "";
+    const union MHD_ConnectionInfo* client =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    exchange.remote_address =
+        AddressText(client ? client->client_addr : nullptr, &exchange.remote_port);
+    SplitUri(exchange.raw_uri, &exchange.path, &exchange.query);
+    const char* length =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (length) {
+      char* end = nullptr;
+      errno = 0;
+      unsigned long long declared = std::strtoull(length, &end, 10);
+      if (errno != 0 || declared > settings_.max_body) {
+        return Queue(connection, exchange,
+                     StatusReply(413, "The request body is larger than this server takes."));
+      }
+      // The body is held once, at its size, so that no regrowth doubles it on the way in; what a
+      // client merely declares reserves no more than 8 MiB before its bytes arrive.
+      exchange.body.reserve(static_cast<size_t>(std::min<unsigned long long>(declared, 8u << 20)));
+    }
+    exchange.target = site_.Resolve(exchange.path);
+    switch (exchange.target.kind) {
+      case SiteTarget::Kind::kBadRequest:
+        exchange.reply = std::make_unique<Reply>(StatusReply(400));
+        break;
+      case SiteTarget::Kind::kNotFound:
+        exchange.reply = std::make_unique<Reply>(StatusReply(404));
+        break;
+      case SiteTarget::Kind::kFolder: {
+        exchange.reply = std::make_unique<Reply>(StatusReply(301));
+        std::string location = EscapeUrlForHeader(exchange.target.url_path);
+        if (!exchange.query.empty()) location += "?" + EscapeUrlForHeader(exchange.query);
+        exchange.reply->AddHeader("Location", location);
+        break;
+      }
+      case SiteTarget::Kind::kStaticFile:
+        if (exchange.method != "GET" && exchange.method != "HEAD") {
+          exchange.reply = std::make_unique<Reply>(StatusReply(405));
+          exchange.reply->AddHeader("Allow", "GET, HEAD");
+        }
+        break;
+      case SiteTarget::Kind::kPage:
+        if (exchange.method != "GET" && exchange.method != "HEAD" && exchange.method != "POST") {
+          exchange.reply = std::make_unique<Reply>(StatusReply(405));
+          exchange.reply->AddHeader("Allow", "GET, HEAD, POST");
+        }
+        break;
+    }
+    return 1;
+  }
+  if (*upload_data_size > 0) {
+    // A body without a declared length is measured as it arrives; past the limit the connection
+    // is closed, as no reply can be sent before the body has been read.
+    if (exchange.body.size() + *upload_data_size > settings_.max_body) return 0;
+    // Only pages read bodies; anything else sent to other targets is dropped as it comes.
+    if (exchange.target.kind == SiteTarget::Kind::kPage && !exchange.reply) {
+      exchange.body.insert(exchange.body.end(), upload_data, upload_data + *upload_data_size);
+    }
+    *upload_data_size = 0;
+    return 1;
+  }
+  if (exchange.reply) return Queue(connection, exchange, *exchange.reply);
+  if (exchange.target.kind == SiteTarget::Kind::kStaticFile)
+    return ServeStatic(connection, exchange);
+  if (exchange.dispatched) return 1;
+  return StartPage(connection, exchange);
+}
+
+}  // namespace mirelda::host

@@ -1,0 +1,71 @@
+// The HTTP side of the host on libmicrohttpd. A few I/O threads read requests and write replies
+// over keep-alive connections; a request for a page waits, its connection suspended, until a
+// worker of the page pool has run the page, so slow pages never hold up other connections.
+// Static files are sent by the I/O threads straight from the file.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host/http/access_log.h"
+#include "host/http/site.h"
+#include "host/http/worker_pool.h"
+#include "host/page/page_runner.h"
+
+struct MHD_Daemon;
+struct MHD_Connection;
+
+namespace mirelda::host {
+
+struct ServerSettings {
+  std::string address = "127.0.0.1";
+  uint16_t port = 8080;  // 0: any free port
+  uint64_t max_body = uint64_t{64} << 20;
+  unsigned io_threads = 2;
+  unsigned workers = 8;
+};
+
+class HttpServer {
+ public:
+  HttpServer(ServerSettings settings, const Site& site, PageRunner& pages, AccessLog& log);
+  // Stops as Shutdown does.
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Starts listening; throws std::runtime_error when the address cannot be used.
+  void Start();
+  // The port it listens on (the chosen one when settings asked for 0).
+  uint16_t port() const { return port_; }
+
+  // Stops taking connections, waits up to grace for the requests in flight to be answered, then
+  // closes every connection. Returns false when requests were still running at the end of grace.
+  bool Shutdown(std::chrono::milliseconds grace);
+
+  // Internals used by the server library's callbacks.
+  struct Exchange;
+  void* BeginRequest(const char* uri);
+  int Handle(::MHD_Connection* connection, Exchange& exchange, const char* method,
+             const char* version, const char* upload_data, size_t* upload_data_size);
+  void EndRequest(Exchange* exchange);
+
+ private:
+  int Queue(::MHD_Connection* connection, Exchange& exchange, const Reply& reply);
+  int ServeStatic(::MHD_Connection* connection, Exchange& exchange);
+  int StartPage(::MHD_Connection* connection, Exchange& exchange);
+
+  ServerSettings settings_;
+  const Site& site_;
+  PageRunner& pages_;
+  AccessLog& log_;
+  std::unique_ptr<WorkerPool> workers_;
+  MHD_Daemon* daemon_ = nullptr;
+  uint16_t port_ = 0;
+  std::atomic<long> in_flight_{0};      // requests begun and not yet answered
+  std::atomic<long> pages_running_{0};  // page requests handed to the workers
+};
+
+}  // namespace mirelda::host

@@ -1,0 +1,127 @@
+#include "host/http/site.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cstring>
+#include <fstream>
+
+#include "host/objects/url_encoding.h"
+#include "mirelda/text.h"
+
+namespace mirelda::host {
+namespace {
+
+constexpr std::array<const char*, 4> kDefaultDocuments = {"default.asp", "index.asp", "index.html",
+                                                          "index.htm"};
+
+// Page sources and includes, and database files, by extension.
+constexpr std::array<const char*, 13> kNeverServed = {
+    ".asa", ".inc",    ".mdb",     ".ldb",  ".accdb",      ".laccdb", ".db",
+    ".db3", ".sqlite", ".sqlite3", ".s3db", ".db-journal", ".db-wal"};
+
+std::string Extension(const std::filesystem::path& file) {
+  return text::ToLowerAscii(file.extension().string());
+}
+
+// A SQLite database keeps its format name in its first 16 bytes, whatever the file is called.
+bool IsSqliteFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char header[16] = {};
+  in.read(header, sizeof header);
+  return in.gcount() == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
+}
+
+bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& root) {
+  auto rel = path.lexically_relative(root);
+  return !rel.empty() && *rel.begin() != "..";
+}
+
+}  // namespace
+
+Site::Site(const std::filesystem::path& root) : root_(std::filesystem::canonical(root)) {}
+
+SiteTarget Site::Resolve(std::string_view raw_path) const {
+  SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}};
+  if (raw_path.empty() || raw_path[0] != '/' || HasBadPercentEncoding(raw_path)) return bad;
+  std::string decoded = PercentDecode(raw_path, false);
+  if (decoded.find('\\') != std::string::npos || decoded.find('\0') != std::string::npos) {
+    return bad;
+  }
+  std::filesystem::path file = root_;
+  std::string url_path;
+  bool hidden = false;
+  for (const std::string& part : text::Split(decoded, "/")) {
+    if (part.empty() || part == ".") continue;
+    if (part == "..") return bad;
+    if (part[0] == '.') hidden = true;
+    file /= part;
+    url_path += "/" + part;
+  }
+  if (hidden) return {SiteTarget::Kind::kNotFound, url_path, {}};
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return {SiteTarget::Kind::kNotFound, url_path, {}};
+  if (S_ISDIR(st.st_mode)) {
+    if (decoded.back() != '/') return {SiteTarget::Kind::kFolder, url_path + "/", {}};
+    for (const char* name : kDefaultDocuments) {
+      std::filesystem::path candidate = file / name;
+      if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        return ResolveFile(url_path + "/" + name, candidate);
+      }
+    }
+    return {SiteTarget::Kind::kNotFound, url_path + "/", {}};
+  }
+  return ResolveFile(url_path, file);
+}
+
+SiteTarget Site::ResolveFile(const std::string& url_path, const std::filesystem::path& file) const {
+  SiteTarget not_found{SiteTarget::Kind::kNotFound, url_path, {}};
+  std::error_code ec;
+  // A link inside the site that points outside it serves nothing.
+  std::filesystem::path real = std::filesystem::canonical(file, ec);
+  if (ec || !IsUnder(real, root_) || !std::filesystem::is_regular_file(real, ec)) return not_found;
+  std::string ext = Extension(file);
+  if (ext == ".asp") return {SiteTarget::Kind::kPage, url_path, file};
+  for (const char* refused : kNeverServed) {
+    if (ext == refused) return not_found;
+  }
+  if (IsSqliteFile(real)) return not_found;
+  return {SiteTarget::Kind::kStaticFile, url_path, real};
+}
+
+std::string Site::ContentType(const std::filesystem::path& file) {
+  static const std::pair<const char*, const char*> kTypes[] = {
+      {".html", "text/html"},
+      {".htm", "text/html"},
+      {".css", "text/css; charset=utf-8"},
+      {".js", "text/javascript; charset=utf-8"},
+      {".mjs", "text/javascript; charset=utf-8"},
+      {".json", "application/json"},
+      {".txt", "text/plain; charset=utf-8"},
+      {".xml", "application/xml"},
+      {".svg", "image/svg+xml"},
+      {".png", "image/png"},
+      {".jpg", "image/jpeg"},
+      {".jpeg", "image/jpeg"},
+      {".gif", "image/gif"},
+      {".webp", "image/webp"},
+      {".ico", "image/x-icon"},
+      {".bmp", "image/bmp"},
+      {".pdf", "application/pdf"},
+      {".zip", "application/zip"},
+      {".woff", "font/woff"},
+      {".woff2", "font/woff2"},
+      {".ttf", "font/ttf"},
+      {".wasm", "application/wasm"},
+      {".mp3", "audio/mpeg"},
+      {".mp4", "video/mp4"},
+      {".csv", "text/csv; charset=utf-8"},
+  };
+  std::string ext = Extension(file);
+  for (const auto& [e, type] : kTypes) {
+    if (ext == e) return type;
+  }
+  return "application/octet-stream";
+}
+
+}  // namespace mirelda::host

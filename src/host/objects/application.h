@@ -1,0 +1,31 @@
+// The Application object of the HTTP host: one page's handle to the ApplicationState of the
+// process. Belongs to the page's thread; the locks it holds are given back when the page ends.
+#pragma once
+
+#include <thread>
+
+#include "host/state/application_state.h"
+#include "mirelda/host.h"
+
+namespace mirelda::host {
+
+class HttpApplication final : public ApplicationObject {
+ public:
+  explicit HttpApplication(ApplicationState& state) : state_(state) {}
+  // Releases the locks the page still holds.
+  ~HttpApplication() override;
+
+  Variant Value(const std::string& name) override { return state_.Get(name); }
+  void SetValue(const std::string& name, const Variant& value) override;
+  void Lock() override;
+  void Unlock() override;
+  // Gives back every lock the page still holds; the page has ended.
+  void ReleaseLocks();
+
+ private:
+  ApplicationState& state_;
+  std::thread::id page_ = std::this_thread::get_id();
+  int held_ = 0;
+};
+
+}  // namespace mirelda::host

@@ -1,0 +1,37 @@
+#include "host/objects/http_context.h"
+
+#include "mirelda/path_map.h"
+
+namespace mirelda::host {
+
+std::shared_ptr<HttpContext> HttpContext::Make(std::shared_ptr<const RequestData> request,
+                                               const PageLocation& page, PageServices& services) {
+  std::shared_ptr<HttpContext> context(new HttpContext());
+  HttpContext* self = context.get();
+  self->code_page_ = services.session_defaults.code_page;
+  auto code_page = [self] { return self->code_page_; };
+  self->session_ = std::make_shared<HttpSession>(
+      services.sessions, HttpRequest::RawCookie(*request, kSessionCookieName),
+      services.session_defaults, self->code_page_);
+  std::string application_path = paths::ToPagePath(page.site_root);
+  if (application_path.empty() || application_path.back() != '\\') application_path += '\\';
+  self->request_ =
+      std::make_shared<HttpRequest>(std::move(request), page.script_name,
+                                    paths::ToPagePath(page.file), application_path, code_page);
+  self->response_ = std::make_shared<HttpResponse>(code_page);
+  self->server_ = std::make_shared<HttpServerObject>(
+      context, page.site_root, page.script_name, self->code_page_, services.script_timeout_seconds);
+  self->application_ = std::make_shared<HttpApplication>(services.application);
+  return context;
+}
+
+std::optional<std::string> HttpContext::FinishPage() {
+  if (finished_) return std::nullopt;
+  finished_ = true;
+  server_->EndPage();
+  std::optional<std::string> cookie = session_->FinishPage();
+  application_->ReleaseLocks();
+  return cookie;
+}
+
+}  // namespace mirelda::host

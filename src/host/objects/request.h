@@ -1,0 +1,89 @@
+// The Request object of the HTTP host: the query string, form post, cookies, server variables
+// and raw body of one HTTP request. Values are kept as the bytes the browser sent and decoded with
+// the page's code page when a page reads them, so a page that switches Session.CodePage before
+// reading the form reads it in the new code page. Belongs to the page's thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/objects/name_map.h"
+#include "mirelda/host.h"
+
+namespace mirelda::host {
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+// What arrived over HTTP, as the server library hands it over.
+struct RequestData {
+  std::string method;     // "GET"
+  std::string path;       // the decoded URL path: "/app/page.asp"
+  std::string raw_query;  // after "?", as sent
+  std::string protocol;   // "HTTP/1.1"
+  HeaderList headers;     // names as sent
+  // The raw body, shared with the byte arrays that BinaryRead hands out rather than copied.
+  std::shared_ptr<const std::vector<uint8_t>> body = std::make_shared<const std::vector<uint8_t>>();
+
+  std::string_view BodyText() const {
+    return {reinterpret_cast<const char*>(body->data()), body->size()};
+  }
+  std::string remote_address;
+  uint16_t remote_port = 0;
+  std::string local_address;
+  uint16_t local_port = 0;
+
+  // The first header of that name (any letter case), or "".
+  std::string Header(std::string_view name) const;
+};
+
+// The session cookie's name; pages never see it among Request.Cookies.
+inline constexpr const char kSessionCookieName[] = "MIRELDA_SESSION";
+
+class HttpRequest final : public RequestObject {
+ public:
+  // script_name is the page's URL path, physical_path the page's file and application_path the
+  // site folder, both in page form. code_page tells the page's current code page.
+  HttpRequest(std::shared_ptr<const RequestData> data, std::string script_name,
+              std::string physical_path, std::string application_path,
+              std::function<int32_t()> code_page);
+
+  Variant ServerVariables(const std::string& name) override;
+  Variant Item(const std::string& name) override;
+  Variant QueryString(const Variant& name) override;
+  Variant Form(const Variant& name) override;
+  Variant Cookies(const Variant& name) override;
+  int32_t TotalBytes() override;
+  Variant BinaryRead(int32_t count) override;
+
+  // The value of a cookie as sent (percent-decoded bytes), or nullopt.
+  static std::optional<std::string> RawCookie(const RequestData& data, std::string_view name);
+
+ private:
+  using RawPairs = std::vector<std::pair<std::string, std::string>>;
+  // Decoded collections, rebuilt when the code page changes. Repeated names join with ", ".
+  struct Decoded {
+    int32_t code_page = 0;
+    NameMap values;
+  };
+  const NameMap& DecodedOf(const RawPairs& raw, Decoded& cache);
+  static Variant Find(const NameMap& map, const std::string& name);
+
+  std::shared_ptr<const RequestData> data_;
+  std::string script_name_;
+  std::string physical_path_;
+  std::string application_path_;
+  std::function<int32_t()> code_page_;
+  RawPairs query_;
+  RawPairs form_;
+  RawPairs cookies_;
+  Decoded query_decoded_;
+  Decoded form_decoded_;
+  Decoded cookies_decoded_;
+  size_t body_read_ = 0;
+};
+
+}  // namespace mirelda::host

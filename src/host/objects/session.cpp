@@ -1,0 +1,123 @@
+#include "host/objects/session.h"
+
+#include "host/objects/code_page.h"
+#include "host/objects/request.h"
+#include "mirelda/error.h"
+
+namespace mirelda::host {
+namespace {
+
+// Session values outlive the page and may be read by another thread, so they hold data only.
+void RequireStorable(const Variant& value) {
+  if (value.is_object()) {
+    throw Error(errc::kInvalidProcedureCall, "A session value cannot hold an object");
+  }
+  if (value.is_array()) {
+    for (const Variant& item : value.AsArray().items()) RequireStorable(item);
+  }
+}
+
+}  // namespace
+
+HttpSession::HttpSession(SessionStore& store, std::optional<std::string> incoming_id,
+                         SessionState defaults, int32_t& code_page)
+    : store_(store), defaults_(std::move(defaults)), code_page_(code_page) {
+  if (incoming_id) {
+    int32_t stored_code_page = 0;
+    if (store_.Update(*incoming_id, [&](SessionState& s) { stored_code_page = s.code_page; })) {
+      id_ = std::move(incoming_id);
+      code_page_ = stored_code_page;
+    }
+  }
+}
+
+const std::string& HttpSession::Ensure() {
+  if (!id_) {
+    SessionState fresh = defaults_;
+    fresh.code_page = code_page_;
+    id_ = store_.Create(std::move(fresh));
+    cookie_changed_ = true;
+  }
+  return *id_;
+}
+
+bool HttpSession::Access(const std::function<void(SessionState&)>& change) {
+  if (!id_) return false;
+  if (store_.Update(*id_, change)) return true;
+  id_.reset();  // expired while the page ran
+  return false;
+}
+
+Variant HttpSession::Value(const std::string& name) {
+  Variant value;
+  Access([&](SessionState& s) {
+    auto it = s.values.find(name);
+    if (it != s.values.end()) value = it->second;
+  });
+  return value;
+}
+
+void HttpSession::SetValue(const std::string& name, const Variant& value) {
+  RequireStorable(value);
+  auto set = [&](SessionState& s) { s.values[name] = value; };
+  Ensure();
+  if (!Access(set)) {
+    Ensure();
+    Access(set);
+  }
+}
+
+void HttpSession::Remove(const std::string& name) {
+  Access([&](SessionState& s) { s.values.erase(name); });
+}
+
+std::string HttpSession::SessionID() { return Ensure(); }
+
+int32_t HttpSession::Timeout() {
+  std::chrono::seconds timeout = defaults_.timeout;
+  Access([&](SessionState& s) { timeout = s.timeout; });
+  return static_cast<int32_t>((timeout.count() + 59) / 60);
+}
+
+void HttpSession::SetTimeout(int32_t minutes) {
+  if (minutes < 1 || minutes > 525600) {
+    throw Error(errc::kInvalidProcedureCall, "Session.Timeout takes 1 to 525600 minutes");
+  }
+  Ensure();
+  Access([&](SessionState& s) { s.timeout = std::chrono::minutes(minutes); });
+}
+
+void HttpSession::Abandon() { abandoned_ = true; }
+
+void HttpSession::Renew() {
+  if (!id_) return;
+  if (std::optional<std::string> fresh = store_.Renew(*id_)) {
+    id_ = std::move(fresh);
+    cookie_changed_ = true;
+  } else {
+    id_.reset();
+  }
+}
+
+void HttpSession::SetCodePage(int32_t code_page) {
+  if (!IsSupportedCodePage(code_page)) {
+    throw Error(errc::kInvalidProcedureCall,
+                "The code page " + std::to_string(code_page) + " is not supported");
+  }
+  code_page_ = code_page;
+  Ensure();
+  Access([&](SessionState& s) { s.code_page = code_page; });
+}
+
+std::optional<std::string> HttpSession::FinishPage() {
+  std::string attributes = "; Path=/; HttpOnly; SameSite=Lax";
+  if (abandoned_) {
+    if (id_) store_.Remove(*id_);
+    id_.reset();
+    return std::string(kSessionCookieName) + "=; Max-Age=0" + attributes;
+  }
+  if (cookie_changed_ && id_) return std::string(kSessionCookieName) + "=" + *id_ + attributes;
+  return std::nullopt;
+}
+
+}  // namespace mirelda::host

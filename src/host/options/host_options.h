@@ -1,0 +1,40 @@
+// The settings of mirelda-host, from its command line and an optional config file.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace mirelda::host {
+
+struct HostOptions {
+  std::filesystem::path site;
+  std::string listen_address = "127.0.0.1";
+  uint16_t listen_port = 8080;
+  std::filesystem::path data = "var";
+  std::vector<std::pair<char, std::filesystem::path>> drives;  // in the order given
+  char site_drive = 'S';
+  int32_t code_page = 936;
+  std::string default_language = "JavaScript";  // as pages name languages
+  std::optional<std::filesystem::path> registry;
+  std::chrono::seconds session_timeout{20 * 60};
+  std::chrono::seconds script_timeout{90};
+  uint64_t max_body = uint64_t{64} << 20;
+  unsigned workers = 0;     // 0: chosen from the processor count
+  unsigned io_threads = 2;  // threads that read and write connections
+  bool help = false;
+};
+
+// The text of --help.
+std::string HostUsage();
+
+// Reads the command line (argv[1..]) and the config file that --config names. Options on the
+// command line win over the file's; drives from both are kept. Throws std::invalid_argument with
+// a message for the user.
+HostOptions ParseHostOptions(int argc, const char* const* argv);
+
+}  // namespace mirelda::host

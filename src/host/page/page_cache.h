@@ -1,0 +1,42 @@
+// Compiled pages by URL path: parsed and compiled on first use, and again when the page or one of
+// its includes changes. Safe to use from any thread.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "host/page/page_parser.h"
+#include "host/page/script_engine.h"
+
+namespace mirelda::host {
+
+// A page ready to run: its source and what its language's engine made of it.
+struct CompiledPage {
+  std::shared_ptr<const PageSource> source;
+  const ScriptEngine* engine = nullptr;
+  std::shared_ptr<const CompiledScript> script;
+};
+
+class PageCache {
+ public:
+  // engines must outlive the cache. default_language is a canonical engine name.
+  PageCache(std::filesystem::path site_root, const EngineRegistry& engines,
+            std::string default_language, int32_t fallback_code_page);
+
+  // The current compilation of the page at url_path. Throws PageError.
+  std::shared_ptr<const CompiledPage> Get(const std::string& url_path);
+
+ private:
+  std::shared_ptr<const CompiledPage> Compile(const std::string& url_path) const;
+
+  std::filesystem::path site_root_;
+  const EngineRegistry& engines_;
+  PageParseOptions parse_options_;
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::shared_ptr<const CompiledPage>> pages_;
+};
+
+}  // namespace mirelda::host

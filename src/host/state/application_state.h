@@ -1,0 +1,36 @@
+// Values shared by every page of the site for the life of the process. Lock gives one page the
+// right to change them until it calls Unlock or ends; other pages that write meanwhile wait.
+// Shared by all threads.
+#pragma once
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "host/objects/name_map.h"
+#include "mirelda/variant.h"
+
+namespace mirelda::host {
+
+class ApplicationState {
+ public:
+  Variant Get(const std::string& name);
+  // Waits while another page holds the lock.
+  void Set(const std::string& name, const Variant& value, std::thread::id page);
+  void Lock(std::thread::id page);
+  void Unlock(std::thread::id page);
+
+ private:
+  // Callers hold mutex_.
+  void WaitForTurn(std::unique_lock<std::mutex>& lock, std::thread::id page);
+
+  std::mutex mutex_;
+  std::condition_variable released_;
+  std::map<std::string, Variant, LessIgnoreCase> values_;
+  std::thread::id owner_;
+  int depth_ = 0;
+};
+
+}  // namespace mirelda::host

@@ -1,0 +1,13 @@
+#include "script/engines.h"
+
+#include "script/javascript/javascript_engine.h"
+
+namespace mirelda::script {
+
+host::EngineRegistry StandardEngines() {
+  host::EngineRegistry engines;
+  engines.Add(javascript::MakeJavaScriptEngine(), {"JavaScript", "JScript", "ECMAScript"});
+  return engines;
+}
+
+}  // namespace mirelda::script

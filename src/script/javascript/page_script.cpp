@@ -1,0 +1,88 @@
+#include "script/javascript/page_script.h"
+
+namespace mirelda::script::javascript {
+namespace {
+
+// Appends JavaScript while keeping, for each line it makes, the source line it came from.
+class Emitter {
+ public:
+  explicit Emitter(PageScript& page) : page_(page) {
+    page_.script = kPageFunctionHeader;
+    page_.lines.emplace_back(0, 1);
+  }
+
+  // Starts a new line of script that belongs to the given source line.
+  void NewLine(uint32_t file, uint32_t line) {
+    page_.script += '\n';
+    page_.lines.emplace_back(file, line);
+  }
+  void Append(std::string_view js) { page_.script += js; }
+  // Source code as it is; its line breaks advance *line.
+  void Code(std::string_view code, uint32_t file, uint32_t* line) {
+    for (char c : code) {
+      if (c == '\n') {
+        NewLine(file, ++*line);
+      } else {
+        page_.script += c;
+      }
+    }
+  }
+  // The end of the function: the call of an event function when one was asked for and the
+  // page defines it (the name is one the host chose, never page text).
+  void Close() {
+    NewLine(0, 1);
+    page_.script +=
+        "if (__mireldaCall) { var __mireldaEvent = eval('typeof ' + __mireldaCall + "
+        "\" === 'function' ? \" + __mireldaCall + \" : null\"); "
+        "if (__mireldaEvent) __mireldaEvent(); }";
+    NewLine(0, 1);
+    page_.script += '}';
+  }
+
+ private:
+  PageScript& page_;
+};
+
+}  // namespace
+
+host::SourceLocation PageScript::Locate(int script_line) const {
+  if (script_line < 1 || static_cast<size_t>(script_line) > lines.size()) {
+    return {files.empty() ? url_path : files[0], 1, 0};
+  }
+  auto [file, line] = lines[static_cast<size_t>(script_line) - 1];
+  return {files[file], static_cast<int>(line), 0};
+}
+
+std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source) {
+  auto page = std::make_shared<PageScript>();
+  page->url_path = source.url_path;
+  page->generation = source.generation;
+  page->files = source.files;
+  Emitter emitter(*page);
+  for (const host::Segment& segment : source.segments) {
+    uint32_t line = segment.line;
+    switch (segment.kind) {
+      case host::SegmentKind::kLiteral:
+        emitter.NewLine(segment.file, line);
+        emitter.Append("__mireldaLiteral(" + std::to_string(page->literals.size()) + ");");
+        page->literals.push_back(segment.text);
+        break;
+      case host::SegmentKind::kExpression:
+        emitter.NewLine(segment.file, line);
+        emitter.Append("__mireldaWrite(");
+        emitter.Code(segment.text, segment.file, &line);
+        // On a line of its own, so that a comment at the end of the expression ends there.
+        emitter.NewLine(segment.file, line);
+        emitter.Append(");");
+        break;
+      case host::SegmentKind::kCode:
+        emitter.NewLine(segment.file, line);
+        emitter.Code(segment.text, segment.file, &line);
+        break;
+    }
+  }
+  emitter.Close();
+  return page;
+}
+
+}  // namespace mirelda::script::javascript
