@@ -18,6 +18,7 @@ var conn = OpenSiteDatabase();
 <li><a href="/mainface/index.asp">我的主页</a>：当前登录的人员和他的登录日志。</li>
 <li><a href="/upload.asp">上传文件</a>：表单字段和文件一起上传到数据盘。</li>
 </ol>
+<p>同样的组件也能在 VBScript 页面里使用：<a href="/vbs/">数据字典列表</a>和<a href="/vbs/install.asp">安装报告</a>是用 VBScript 写成的。</p>
 <%
 if (conn) {
   var news = ReadRows(conn, "select top 5 newsTitle,newsAuthor,newsTime from news order by newsID desc");
