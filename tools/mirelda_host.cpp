@@ -75,6 +75,7 @@ int Serve(const HostOptions& options) {
   page_settings.code_page = options.code_page;
   page_settings.session_timeout = options.session_timeout;
   page_settings.script_timeout = options.script_timeout;
+  page_settings.script_memory = static_cast<size_t>(options.script_memory);
   page_settings.default_language = default_language;
   PageRunner pages(site, engines, page_settings, sessions, log);
 

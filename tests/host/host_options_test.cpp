@@ -25,9 +25,11 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.data, "var");
   EXPECT_EQ(o.code_page, 936);
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(20));
+  EXPECT_EQ(o.default_language, "VBScript");
+  EXPECT_EQ(o.script_memory, 512u << 20);
   o = Parse({"--site=www", "--listen", "[::1]:0", "--drive", "d:=/srv/d", "--drive=E:=/e",
              "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
-             "r", "--site-drive", "w"});
+             "r", "--site-drive", "w", "--script-memory", "64k"});
   EXPECT_EQ(o.listen_address, "::1");
   EXPECT_EQ(o.listen_port, 0);
   ASSERT_EQ(o.drives.size(), 2u);
@@ -36,6 +38,7 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.code_page, 65001);
   EXPECT_EQ(o.session_timeout, std::chrono::seconds(90));
   EXPECT_EQ(o.max_body, 2u << 20);
+  EXPECT_EQ(o.script_memory, 64u << 10);
   EXPECT_EQ(o.site_drive, 'W');
   EXPECT_TRUE(Parse({"--help"}).help);
 }
@@ -47,13 +50,15 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
                                       "listen 0.0.0.0:8081\r\n"
                                       "drive = C:=/srv/c\n"
                                       "\n"
-                                      "session-timeout = 5\n";
+                                      "session-timeout = 5\n"
+                                      "default-language = JavaScript\n";
   HostOptions o = Parse({"--config", (dir / "host.conf").string(), "--listen", "127.0.0.1:9"});
   EXPECT_EQ(o.site, "/srv/site");
   EXPECT_EQ(o.listen_address, "127.0.0.1");
   EXPECT_EQ(o.listen_port, 9);
   ASSERT_EQ(o.drives.size(), 1u);
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(5));
+  EXPECT_EQ(o.default_language, "JavaScript");
 }
 
 TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
@@ -68,6 +73,8 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
            {"--site", "x", "--drive", "CD:=/x"},
            {"--site", "x", "--session-timeout", "0"},
            {"--site", "x", "--max-body", "12Q"},
+           {"--site", "x", "--script-memory", "100"},
+           {"--site", "x", "--default-language", ""},
            {"--site", "x", "--frobnicate", "1"},
            {"--config", (dir / "bad.conf").string()},
            {"--config", (dir / "missing.conf").string()},

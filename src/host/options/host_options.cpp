@@ -115,6 +115,9 @@ void Apply(const Setting& s, HostOptions& o) {
     uint64_t n = ParseUnsigned(name, value, 86400);
     if (n == 0) throw std::invalid_argument("--script-timeout must be more than 0");
     o.script_timeout = std::chrono::seconds(n);
+  } else if (name == "script-memory") {
+    o.script_memory = ParseBytes(name, value);
+    if (o.script_memory < 4096) throw std::invalid_argument("--script-memory must be at least 4k");
   } else if (name == "max-body") {
     o.max_body = ParseBytes(name, value);
   } else if (name == "workers") {
@@ -173,12 +176,14 @@ std::string HostUsage() {
          "  --site-drive X          the drive that stands for the site folder in page paths (S)\n"
          "  --codepage N            code page of requests and responses: 936 (GBK, default) or\n"
          "                          65001 (UTF-8)\n"
-         "  --default-language L    language of pages that name none: JavaScript (default)\n"
-         "                          or VBScript\n"
+         "  --default-language L    language of pages that name none: VBScript (default)\n"
+         "                          or JavaScript (also JScript)\n"
          "  --registry FILE         registration store (default $MIRELDA_REGISTRY, else\n"
          "                          DATA/registry)\n"
          "  --session-timeout MIN   idle minutes until a session ends (20); \"90s\" for seconds\n"
          "  --script-timeout SEC    seconds a page may run (90)\n"
+         "  --script-memory BYTES   the most one page's script values may hold (512M; k, M and\n"
+         "                          G suffixes); a page that needs more fails with Out of memory\n"
          "  --max-body BYTES        largest request body (64M; k, M and G suffixes); larger ones\n"
          "                          are answered 413 before the page runs\n"
          "  --workers N             threads that run pages (default: 4 per processor, at least 8)\n"

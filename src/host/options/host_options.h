@@ -19,11 +19,12 @@ struct HostOptions {
   std::vector<std::pair<char, std::filesystem::path>> drives;  // in the order given
   char site_drive = 'S';
   int32_t code_page = 936;
-  std::string default_language = "JavaScript";  // as pages name languages
+  std::string default_language = "VBScript";  // as pages name languages
   std::optional<std::filesystem::path> registry;
   std::chrono::seconds session_timeout{20 * 60};
   std::chrono::seconds script_timeout{90};
   uint64_t max_body = uint64_t{64} << 20;
+  uint64_t script_memory = uint64_t{512} << 20;  // the most one page's script values may hold
   unsigned workers = 0;     // 0: chosen from the processor count
   unsigned io_threads = 2;  // threads that read and write connections
   bool help = false;
