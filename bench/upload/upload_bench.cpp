@@ -88,6 +88,7 @@ class BodyRequest final : public mirelda::RequestObject {
     read_ += n;
     return Variant(bytes);
   }
+  mirelda::RequestCollection::Entries Entries(mirelda::RequestPart) override { return {}; }
   void Rewind() { read_ = 0; }
 
  private:

@@ -42,6 +42,37 @@ class MIRELDA_API ScriptingContext : public Dispatch {
   std::string ClassName() const override { return "ScriptingContext"; }
 };
 
+// The parts of a request that a page reaches as collections.
+enum class RequestPart : uint8_t { kQueryString, kForm, kCookies, kServerVariables };
+
+// A collection of the request (Request.Form, Request.QueryString, Request.Cookies,
+// Request.ServerVariables) as a page reaches it without a name: values by name (any letter case)
+// or by 1-based position, names by position, and as a whole the text it came from. Names that
+// came more than once hold their values joined with ", ", at the place of their first coming.
+class MIRELDA_API RequestCollection : public Dispatch {
+ public:
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  RequestCollection(std::string name, Entries entries, std::string whole);
+
+  // Item(): the whole text; Item(n) with a number the n-th value (Subscript out of range (9)
+  // outside 1..Count); Item(name) the value of that name, Empty when there is none.
+  Variant Item(const Variant& key);
+  int32_t Count() { return static_cast<int32_t>(entries_.size()); }
+  // The name at 1-based position n; 9 outside 1..Count.
+  std::string Key(const Variant& index);
+
+  const Entries& entries() const { return entries_; }
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return name_; }
+
+ private:
+  size_t Position(const Variant& index) const;
+
+  std::string name_;
+  Entries entries_;
+  std::string whole_;
+};
+
 class MIRELDA_API RequestObject : public Dispatch {
  public:
   // The text of a server variable ("SCRIPT_NAME", "APPL_PHYSICAL_PATH", "HTTP_USER_AGENT", ...);
@@ -59,6 +90,19 @@ class MIRELDA_API RequestObject : public Dispatch {
   virtual int32_t TotalBytes() = 0;
   // Up to count further bytes of the body, as a byte array.
   virtual Variant BinaryRead(int32_t count) = 0;
+  // The decoded names and values of a part, in the order the browser sent them, repeated names
+  // joined as the lookups join them.
+  virtual RequestCollection::Entries Entries(RequestPart part) = 0;
+
+  // What the member table's QueryString, Form, Cookies and ServerVariables do: no argument gives
+  // the collection object, a number the value at that 1-based position, a name its value.
+  Variant CollectionItem(RequestPart part, const Variant& key);
+  Variant QueryStringItem(const Variant& key) { return CollectionItem(RequestPart::kQueryString, key); }
+  Variant FormItem(const Variant& key) { return CollectionItem(RequestPart::kForm, key); }
+  Variant CookiesItem(const Variant& key) { return CollectionItem(RequestPart::kCookies, key); }
+  Variant ServerVariablesItem(const Variant& key) {
+    return CollectionItem(RequestPart::kServerVariables, key);
+  }
 
   const MemberTable& Members() const override;
   std::string ClassName() const override { return "Request"; }
@@ -127,6 +171,18 @@ class MIRELDA_API ResponseObject : public Dispatch {
   virtual void SetStatus(const std::string& status) = 0;
   virtual bool Buffer() = 0;
   virtual void SetBuffer(bool buffer) = 0;
+  // A header of the page's own. Header text may not carry line breaks (5); after Flush has sent
+  // the headers, any change to them is refused with a "Header Error".
+  virtual void AddHeader(const std::string& name, const std::string& value) = 0;
+  // Sends what is written so far; the headers can no longer change.
+  virtual void Flush() = 0;
+  // Minutes until browsers and caches should consider the page stale (Expires header); 0 is now.
+  virtual Variant Expires() = 0;
+  virtual void SetExpires(int32_t minutes) = 0;
+  virtual Variant ExpiresAbsolute() = 0;
+  virtual void SetExpiresAbsolute(Date when) = 0;
+  virtual std::string CacheControl() = 0;
+  virtual void SetCacheControl(const std::string& value) = 0;
 
   const MemberTable& Members() const override;
   std::string ClassName() const override { return "Response"; }

@@ -22,10 +22,10 @@ const MemberTable& RequestObject::Members() const {
       MemberTableBuilder<RequestObject>("IRequest")
           .Get<&RequestObject::Item>("Item", {Arg("name")})
           .Default()
-          .Get<&RequestObject::ServerVariables>("ServerVariables", {Arg("name")})
-          .Get<&RequestObject::QueryString>("QueryString", {Arg("name").Optional()})
-          .Get<&RequestObject::Form>("Form", {Arg("name").Optional()})
-          .Get<&RequestObject::Cookies>("Cookies", {Arg("name").Optional()})
+          .Get<&RequestObject::ServerVariablesItem>("ServerVariables", {Arg("name").Optional()})
+          .Get<&RequestObject::QueryStringItem>("QueryString", {Arg("name").Optional()})
+          .Get<&RequestObject::FormItem>("Form", {Arg("name").Optional()})
+          .Get<&RequestObject::CookiesItem>("Cookies", {Arg("name").Optional()})
           .Get<&RequestObject::TotalBytes>("TotalBytes")
           .Method<&RequestObject::BinaryRead>("BinaryRead", {Arg("count").ByRef()})
           .Build();
@@ -99,6 +99,14 @@ const MemberTable& ResponseObject::Members() const {
           .Let<&ResponseObject::SetStatus>("Status", {Arg("value")})
           .Get<&ResponseObject::Buffer>("Buffer")
           .Let<&ResponseObject::SetBuffer>("Buffer", {Arg("value")})
+          .Method<&ResponseObject::AddHeader>("AddHeader", {Arg("name"), Arg("value")})
+          .Method<&ResponseObject::Flush>("Flush")
+          .Get<&ResponseObject::Expires>("Expires")
+          .Let<&ResponseObject::SetExpires>("Expires", {Arg("minutes")})
+          .Get<&ResponseObject::ExpiresAbsolute>("ExpiresAbsolute")
+          .Let<&ResponseObject::SetExpiresAbsolute>("ExpiresAbsolute", {Arg("date")})
+          .Get<&ResponseObject::CacheControl>("CacheControl")
+          .Let<&ResponseObject::SetCacheControl>("CacheControl", {Arg("value")})
           .Build();
   return table;
 }

@@ -25,7 +25,7 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.data, "var");
   EXPECT_EQ(o.code_page, 936);
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(20));
-  EXPECT_EQ(o.default_language, "VBScript");
+  EXPECT_EQ(o.default_language, "JavaScript");
   EXPECT_EQ(o.script_memory, 512u << 20);
   o = Parse({"--site=www", "--listen", "[::1]:0", "--drive", "d:=/srv/d", "--drive=E:=/e",
              "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
@@ -51,14 +51,14 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
                                       "drive = C:=/srv/c\n"
                                       "\n"
                                       "session-timeout = 5\n"
-                                      "default-language = JavaScript\n";
+                                      "default-language = VBScript\n";
   HostOptions o = Parse({"--config", (dir / "host.conf").string(), "--listen", "127.0.0.1:9"});
   EXPECT_EQ(o.site, "/srv/site");
   EXPECT_EQ(o.listen_address, "127.0.0.1");
   EXPECT_EQ(o.listen_port, 9);
   ASSERT_EQ(o.drives.size(), 1u);
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(5));
-  EXPECT_EQ(o.default_language, "JavaScript");
+  EXPECT_EQ(o.default_language, "VBScript");
 }
 
 TEST(HostOptions, BadValuesAreRefusedWithTheirName) {

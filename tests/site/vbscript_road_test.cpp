@@ -23,7 +23,7 @@ struct StepPages {
 
 const StepPages kSteps[] = {
     {"create.asp",
-     R"(<!-- #include file="settings.inc" -->
+     R"asp(<!-- #include file="settings.inc" -->
 <%
 Set db = Server.CreateObject("Mirelda.Database")
 Set fso = Server.CreateObject("Scripting.FileSystemObject")
@@ -33,8 +33,8 @@ Response.Write "exists=" & db.AccessDbExists(FOLDER & "road.mdb") & vbLf
 Response.Write "create=" & db.CreateAccessDbFile("road.mdb", 1, FOLDER) & vbLf
 Response.Write "again=" & db.CreateAccessDbFile("road.mdb", 1, FOLDER) & vbLf
 Response.Write "exists=" & db.AccessDbExists(FOLDER & "road.mdb") & vbLf
-%>)",
-     R"(<%@ LANGUAGE="JavaScript" %><!-- #include file="settings.inc" -->
+%>)asp",
+     R"asp(<%@ LANGUAGE="JavaScript" %><!-- #include file="settings.inc" -->
 <%
 var db = Server.CreateObject("Mirelda.Database");
 var fso = Server.CreateObject("Scripting.FileSystemObject");
@@ -44,9 +44,9 @@ Response.Write("exists=" + db.AccessDbExists(FOLDER + "road.mdb") + "\n");
 Response.Write("create=" + db.CreateAccessDbFile("road.mdb", 1, FOLDER) + "\n");
 Response.Write("again=" + db.CreateAccessDbFile("road.mdb", 1, FOLDER) + "\n");
 Response.Write("exists=" + db.AccessDbExists(FOLDER + "road.mdb") + "\n");
-%>)"},
+%>)asp"},
     {"dictionary.asp",
-     R"(<!-- #include file="connect.inc" -->
+     R"asp(<!-- #include file="connect.inc" -->
 <%
 Response.Write db.CreateTableReference(1) & vbLf
 Response.Write db.CreateFieldReference(1) & vbLf
@@ -56,8 +56,8 @@ Response.Write db.CreateAdministrator(1) & vbLf
 Response.Write db.CreateAdminMenu(1) & vbLf
 db.closeDB
 conn.Close
-%>)",
-     R"(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
+%>)asp",
+     R"asp(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
 <%
 Response.Write(db.CreateTableReference(1) + "\n");
 Response.Write(db.CreateFieldReference(1) + "\n");
@@ -67,9 +67,9 @@ Response.Write(db.CreateAdministrator(1) + "\n");
 Response.Write(db.CreateAdminMenu(1) + "\n");
 db.closeDB();
 conn.Close();
-%>)"},
+%>)asp"},
     {"table.asp",
-     R"(<!-- #include file="connect.inc" -->
+     R"asp(<!-- #include file="connect.inc" -->
 <%
 names = Array("personID", "personAlias", "personPwd", "personName", "personCount", _
               "personLastIP", "personLastTime")
@@ -109,8 +109,8 @@ Err.Clear
 Response.Write "cleared=" & Err.Number & vbLf
 On Error GoTo 0
 conn.Close
-%>)",
-     R"(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
+%>)asp",
+     R"asp(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
 <%
 var names = ["personID", "personAlias", "personPwd", "personName", "personCount",
              "personLastIP", "personLastTime"];
@@ -141,57 +141,57 @@ for (var k = 0; k < labels.length; k++) {
 try { conn.Execute("select * from nosuch"); } catch (e) { Response.Write("error=" + e.number + "\n"); }
 Response.Write("cleared=0\n");
 conn.Close();
-%>)"},
+%>)asp"},
     {"addpage.asp",
-     R"(<!-- #include file="connect.inc" -->
+     R"asp(<!-- #include file="connect.inc" -->
 <%
 Set wp = Server.CreateObject("Mirelda.WebPage")
 Set wp.setConnection = conn
 wp.AddPage "person", "save.asp", ""
 conn.Close
-%>)",
-     R"(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
+%>)asp",
+     R"asp(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
 <%
 var wp = Server.CreateObject("Mirelda.WebPage");
 wp.setConnection = conn;
 wp.AddPage("person", "save.asp", "");
 conn.Close();
-%>)"},
+%>)asp"},
     {"logon.asp",
-     R"(<!-- #include file="connect.inc" -->
+     R"asp(<!-- #include file="connect.inc" -->
 <%
 Set wp = Server.CreateObject("Mirelda.WebPage")
 Set wp.setConnection = conn
 wp.Logon Request.Form("name"), Request.Form("pwd"), Request.ServerVariables("REMOTE_ADDR"), "home.asp"
 Response.Write "refused"
-%>)",
-     R"(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
+%>)asp",
+     R"asp(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
 <%
 var wp = Server.CreateObject("Mirelda.WebPage");
 wp.setConnection = conn;
 wp.Logon(Request.Form("name"), Request.Form("pwd"), Request.ServerVariables("REMOTE_ADDR"), "home.asp");
 Response.Write("refused");
-%>)"},
+%>)asp"},
     {"admin.asp",
-     R"(<!-- #include file="connect.inc" -->
+     R"asp(<!-- #include file="connect.inc" -->
 <%
 Set wp = Server.CreateObject("Mirelda.WebPage")
 Set wp.setConnection = conn
 wp.AdminLogon Request.Form("name"), Request.Form("pwd"), "127.0.0.1", "menu.asp", "other.asp"
 Response.Write "admin=" & Session("adminName")
-%>)",
-     R"(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
+%>)asp",
+     R"asp(<%@ LANGUAGE="JavaScript" %><!-- #include file="connect.inc" -->
 <%
 var wp = Server.CreateObject("Mirelda.WebPage");
 wp.setConnection = conn;
 wp.AdminLogon(Request.Form("name"), Request.Form("pwd"), "127.0.0.1", "menu.asp", "other.asp");
 Response.Write("admin=" + (Session("adminName") === undefined ? "" : Session("adminName")));
-%>)"},
-    {"who.asp", R"(<%= "person=" & Session("personID") & ",admin=" & Session("adminName") %>)",
-     R"(<%@ LANGUAGE="JavaScript" %><%= "person=" + (Session("personID") || "") + ",admin=" +
-         (Session("adminName") || "") %>)"},
+%>)asp"},
+    {"who.asp", R"asp(<%= "person=" & Session("personID") & ",admin=" & Session("adminName") %>)asp",
+     R"asp(<%@ LANGUAGE="JavaScript" %><%= "person=" + (Session("personID") || "") + ",admin=" +
+         (Session("adminName") || "") %>)asp"},
     {"upload.asp",
-     R"(<!-- #include file="settings.inc" -->
+     R"asp(<!-- #include file="settings.inc" -->
 <%
 Set fso = Server.CreateObject("Scripting.FileSystemObject")
 If Not fso.FolderExists(FOLDER & "up\") Then fso.CreateFolder FOLDER & "up\"
@@ -199,8 +199,8 @@ Set up = Server.CreateObject("Mirelda.FileSystem")
 Response.Write up.Upload(1000, FOLDER & "up\", 1) & vbLf
 Response.Write up.count & "|" & up.Form("title") & "|" & up.FileName("file1") & "|" & _
                up.Size("file1") & "|" & up.Size("big") & vbLf
-%>)",
-     R"(<%@ LANGUAGE="JavaScript" %><!-- #include file="settings.inc" -->
+%>)asp",
+     R"asp(<%@ LANGUAGE="JavaScript" %><!-- #include file="settings.inc" -->
 <%
 var fso = Server.CreateObject("Scripting.FileSystemObject");
 if (!fso.FolderExists(FOLDER + "up\\")) fso.CreateFolder(FOLDER + "up\\");
@@ -208,25 +208,25 @@ var up = Server.CreateObject("Mirelda.FileSystem");
 Response.Write(up.Upload(1000, FOLDER + "up\\", 1) + "\n");
 Response.Write(up.count + "|" + up.Form("title") + "|" + up.FileName("file1") + "|" +
                up.Size("file1") + "|" + up.Size("big") + "\n");
-%>)"},
+%>)asp"},
 };
 
 const char kVbSettings[] = "<% Const FOLDER = \"C:\\road\\vbs\\\" %>";
 const char kJsSettings[] = "<% var FOLDER = \"C:\\\\road\\\\js\\\\\"; %>";
-const char kVbConnect[] = R"(<!-- #include file="settings.inc" -->
+const char kVbConnect[] = R"asp(<!-- #include file="settings.inc" -->
 <%
 Set db = Server.CreateObject("Mirelda.Database")
 Set conn = Server.CreateObject("ADODB.Connection")
 conn.Open db.CreateAccessConnection(FOLDER, "road.mdb", 2)
 Set db.setConnection = conn
-%>)";
-const char kJsConnect[] = R"(<!-- #include file="settings.inc" -->
+%>)asp";
+const char kJsConnect[] = R"asp(<!-- #include file="settings.inc" -->
 <%
 var db = Server.CreateObject("Mirelda.Database");
 var conn = Server.CreateObject("ADODB.Connection");
 conn.Open(db.CreateAccessConnection(FOLDER, "road.mdb", 2));
 db.setConnection = conn;
-%>)";
+%>)asp";
 
 // The site: /vbs/ in VBScript, the host's default language, and /js/ in JavaScript.
 std::filesystem::path WriteRoadSite(const std::filesystem::path& root) {
@@ -297,7 +297,7 @@ class VBScriptRoad : public ::testing::Test {
     return vb;
   }
 
-  std::filesystem::path File(const char* language) const {
+  std::filesystem::path JetFile(const char* language) const {
     return host_.drive_c() / "road" / language / "road.mdb";
   }
 
@@ -347,8 +347,8 @@ TEST_F(VBScriptRoad, BothLanguagesInstallLogOnAndUploadAlike) {
   EXPECT_EQ(FileContentOf(host_.drive_c() / "road" / "js" / "up" / "a.txt"), "hello");
 
   // What the pages stored, table by table.
-  EXPECT_EQ(TablesOf(File("vbs")), TablesOf(File("js")));
-  EXPECT_EQ(JetRows(File("vbs"), "select personAlias,personCount from person"),
+  EXPECT_EQ(TablesOf(JetFile("vbs")), TablesOf(JetFile("js")));
+  EXPECT_EQ(JetRows(JetFile("vbs"), "select personAlias,personCount from person"),
             (Rows{{"ann", "1"}}));
 }
 

@@ -175,6 +175,40 @@ Variant HttpRequest::Cookies(const Variant& name) {
   return Find(DecodedOf(cookies_, cookies_decoded_), name.ToString());
 }
 
+RequestCollection::Entries HttpRequest::Entries(RequestPart part) {
+  if (part == RequestPart::kServerVariables) {
+    RequestCollection::Entries entries;
+    std::vector<std::string> names = {
+        "APPL_PHYSICAL_PATH", "CONTENT_LENGTH", "CONTENT_TYPE", "HTTPS", "LOCAL_ADDR",
+        "PATH_INFO", "PATH_TRANSLATED", "QUERY_STRING", "REMOTE_ADDR", "REMOTE_HOST",
+        "REMOTE_PORT", "REQUEST_METHOD", "SCRIPT_NAME", "SERVER_NAME", "SERVER_PORT",
+        "SERVER_PROTOCOL", "SERVER_SOFTWARE", "URL"};
+    for (const auto& header : data_->headers) {
+      std::string name = ServerVariableName(header.first);
+      if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    for (const std::string& name : names) entries.emplace_back(name, ServerVariables(name).ToText());
+    return entries;
+  }
+  const RawPairs& raw = part == RequestPart::kQueryString ? query_
+                        : part == RequestPart::kForm      ? form_
+                                                          : cookies_;
+  int32_t code_page = code_page_();
+  RequestCollection::Entries entries;
+  for (const auto& [name, value] : raw) {
+    std::string key = DecodeFromCodePage(name, code_page);
+    std::string decoded = DecodeFromCodePage(value, code_page);
+    auto same = std::find_if(entries.begin(), entries.end(),
+                             [&](const auto& e) { return text::EqualsIgnoreCase(e.first, key); });
+    if (same == entries.end()) {
+      entries.emplace_back(std::move(key), std::move(decoded));
+    } else {
+      same->second += ", " + decoded;
+    }
+  }
+  return entries;
+}
+
 int32_t HttpRequest::TotalBytes() {
   return static_cast<int32_t>(std::min<size_t>(data_->body->size(), INT32_MAX));
 }

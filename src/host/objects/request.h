@@ -58,6 +58,7 @@ class HttpRequest final : public RequestObject {
   Variant Cookies(const Variant& name) override;
   int32_t TotalBytes() override;
   Variant BinaryRead(int32_t count) override;
+  RequestCollection::Entries Entries(RequestPart part) override;
 
   // The value of a cookie as sent (percent-decoded bytes), or nullopt.
   static std::optional<std::string> RawCookie(const RequestData& data, std::string_view name);

@@ -1,5 +1,7 @@
 #include "host/objects/response.h"
 
+#include <ctime>
+
 #include "host/http/http_date.h"
 #include "host/objects/code_page.h"
 #include "host/objects/url_encoding.h"
@@ -60,22 +62,85 @@ std::string SetCookieValue(const ResponseCookie& cookie, int32_t code_page) {
 
 HttpResponse::HttpResponse(std::function<int32_t()> code_page) : code_page_(std::move(code_page)) {}
 
-void HttpResponse::Write(const Variant& text) {
-  body_ += EncodeToCodePage(text.ToText(), code_page_());
+void HttpResponse::RequireHeadersOpen(const char* what) const {
+  if (!headers_sent_) return;
+  throw Error(errc::kUnspecified,
+              std::string("Header Error: ") + what +
+                  " after the HTTP headers were written to the browser. Any header change "
+                  "must be made before page content is flushed.",
+              "Response object");
 }
 
-void HttpResponse::BinaryWrite(const Variant& bytes) { body_.append(bytes.AsBytes().view()); }
+void HttpResponse::Write(const Variant& text) {
+  body_ += EncodeToCodePage(text.ToText(), code_page_());
+  if (!buffer_) headers_sent_ = true;
+}
+
+void HttpResponse::BinaryWrite(const Variant& bytes) {
+  body_.append(bytes.AsBytes().view());
+  if (!buffer_) headers_sent_ = true;
+}
+
+void HttpResponse::SetBuffer(bool buffer) {
+  if (buffer != buffer_) RequireHeadersOpen("Response.Buffer changed");
+  buffer_ = buffer;
+}
+
+void HttpResponse::Flush() { headers_sent_ = true; }
+
+void HttpResponse::AddHeader(const std::string& name, const std::string& value) {
+  RequireHeadersOpen("Response.AddHeader");
+  bool token = !name.empty();
+  for (unsigned char c : name) {
+    token = token && c > 32 && c < 127 && c != ':' && c != '(' && c != ')' && c != '"' &&
+            c != '/' && c != '[' && c != ']' && c != '{' && c != '}' && c != ',' && c != ';' &&
+            c != '=' && c != '\\' && c != '?' && c != '@' && c != '<' && c != '>';
+  }
+  if (!token) {
+    throw Error(errc::kInvalidProcedureCall, "\"" + name + "\" is no header name");
+  }
+  RequireHeaderSafe(value, "Response.AddHeader");
+  headers_.emplace_back(name, EncodeToCodePage(value, code_page_(), Unmappable::kQuestionMark));
+}
+
+Variant HttpResponse::Expires() {
+  return expires_minutes_ ? Variant(*expires_minutes_) : Variant();
+}
+
+void HttpResponse::SetExpires(int32_t minutes) {
+  RequireHeadersOpen("Response.Expires");
+  expires_minutes_ = minutes;
+  expires_at_ = static_cast<int64_t>(std::time(nullptr)) + int64_t{minutes} * 60;
+}
+
+Variant HttpResponse::ExpiresAbsolute() {
+  return expires_at_ ? Variant(Date::FromUnixTime(*expires_at_)) : Variant();
+}
+
+void HttpResponse::SetExpiresAbsolute(Date when) {
+  RequireHeadersOpen("Response.ExpiresAbsolute");
+  expires_minutes_.reset();
+  expires_at_ = when.ToUnixTime();
+}
+
+void HttpResponse::SetCacheControl(const std::string& value) {
+  RequireHeadersOpen("Response.CacheControl");
+  RequireHeaderSafe(value, "Response.CacheControl");
+  cache_control_ = value;
+}
 
 std::shared_ptr<ResponseCookie> HttpResponse::Cookies(const std::string& name) {
   if (name.empty()) throw Error(errc::kInvalidProcedureCall, "A cookie needs a name");
   for (const auto& c : cookies_) {
     if (text::EqualsIgnoreCase(c->name(), name)) return c;
   }
+  RequireHeadersOpen("Response.Cookies");
   cookies_.push_back(std::make_shared<ResponseCookie>(name));
   return cookies_.back();
 }
 
 void HttpResponse::Redirect(const std::string& url) {
+  RequireHeadersOpen("Response.Redirect");
   // The script goes on (a page that must stop calls End); what it wrote before is dropped, as the
   // browser shows the page it is sent to instead.
   location_ = EscapeUrlForHeader(EncodeToCodePage(url, code_page_(), Unmappable::kQuestionMark));
@@ -85,9 +150,16 @@ void HttpResponse::Redirect(const std::string& url) {
 
 void HttpResponse::End() { throw EndOfPage{}; }
 
-void HttpResponse::Clear() { body_.clear(); }
+void HttpResponse::Clear() {
+  if (headers_sent_) {
+    throw Error(errc::kUnspecified, "Response.Clear after output was flushed to the browser",
+                "Response object");
+  }
+  body_.clear();
+}
 
 void HttpResponse::SetContentType(const std::string& type) {
+  RequireHeadersOpen("Response.ContentType");
   RequireHeaderSafe(type, "Response.ContentType");
   content_type_ = type;
 }
@@ -97,11 +169,13 @@ std::string HttpResponse::Charset() {
 }
 
 void HttpResponse::SetCharset(const std::string& charset) {
+  RequireHeadersOpen("Response.Charset");
   RequireHeaderSafe(charset, "Response.Charset");
   charset_ = charset;
 }
 
 void HttpResponse::SetStatus(const std::string& status) {
+  RequireHeadersOpen("Response.Status");
   RequireHeaderSafe(status, "Response.Status");
   bool valid = status.size() >= 3 && status[0] >= '1' && status[0] <= '5';
   for (size_t i = 0; valid && i < 3; ++i) valid = status[i] >= '0' && status[i] <= '9';
@@ -134,6 +208,9 @@ Reply HttpResponse::Finish() {
           *location_ + "\">here</a>.</body>\n";
     }
   }
+  if (expires_at_) reply.AddHeader("Expires", FormatHttpDate(*expires_at_));
+  if (!cache_control_.empty()) reply.AddHeader("Cache-Control", cache_control_);
+  for (const auto& [name, value] : headers_) reply.AddHeader(name, value);
   AddCookieHeaders(reply);
   reply.body = std::move(body_);
   body_.clear();

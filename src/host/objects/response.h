@@ -32,7 +32,15 @@ class HttpResponse final : public ResponseObject {
   std::string Status() override { return status_; }
   void SetStatus(const std::string& status) override;
   bool Buffer() override { return buffer_; }
-  void SetBuffer(bool buffer) override { buffer_ = buffer; }
+  void SetBuffer(bool buffer) override;
+  void AddHeader(const std::string& name, const std::string& value) override;
+  void Flush() override;
+  Variant Expires() override;
+  void SetExpires(int32_t minutes) override;
+  Variant ExpiresAbsolute() override;
+  void SetExpiresAbsolute(Date when) override;
+  std::string CacheControl() override { return cache_control_; }
+  void SetCacheControl(const std::string& value) override;
 
   // The reply for the page as it stands: status, Content-Type with charset, Location, one
   // Set-Cookie per cookie, and the body, which moves into the reply.
@@ -50,6 +58,15 @@ class HttpResponse final : public ResponseObject {
   std::string charset_;  // empty: named after the code page
   std::string status_ = "200 OK";
   bool buffer_ = true;
+  // Set by Flush, and by the first Write while buffering is off: from then on the headers
+  // count as sent, and changing them is a Header Error.
+  bool headers_sent_ = false;
+  std::vector<std::pair<std::string, std::string>> headers_;  // AddHeader's, in call order
+  std::optional<int64_t> expires_at_;  // Unix time of the Expires header
+  std::optional<int32_t> expires_minutes_;
+  std::string cache_control_;
+  // Throws the Header Error once the headers count as sent.
+  void RequireHeadersOpen(const char* what) const;
 };
 
 // The Set-Cookie header value of a cookie; its value and keys are encoded in the code page and

@@ -47,6 +47,14 @@ Variant TestRequest::QueryString(const Variant& name) { return LookupOrAll(query
 Variant TestRequest::Form(const Variant& name) { return LookupOrAll(form, name); }
 Variant TestRequest::Cookies(const Variant& name) { return LookupOrAll(cookies, name); }
 
+RequestCollection::Entries TestRequest::Entries(RequestPart part) {
+  const NameMap& map = part == RequestPart::kQueryString ? query
+                       : part == RequestPart::kForm      ? form
+                       : part == RequestPart::kCookies   ? cookies
+                                                         : server_variables;
+  return RequestCollection::Entries(map.begin(), map.end());
+}
+
 int32_t TestRequest::TotalBytes() { return static_cast<int32_t>(body.size()); }
 
 Variant TestRequest::BinaryRead(int32_t count) {

@@ -28,6 +28,7 @@ class TestRequest final : public RequestObject {
   Variant Cookies(const Variant& name) override;
   int32_t TotalBytes() override;
   Variant BinaryRead(int32_t count) override;
+  RequestCollection::Entries Entries(RequestPart part) override;
 
   NameMap server_variables;
   NameMap query;
@@ -53,6 +54,16 @@ class TestResponse final : public ResponseObject {
   void SetStatus(const std::string& value) override { status = value; }
   bool Buffer() override { return buffer; }
   void SetBuffer(bool value) override { buffer = value; }
+  void AddHeader(const std::string& name, const std::string& value) override {
+    headers.emplace_back(name, value);
+  }
+  void Flush() override { ++flushes; }
+  Variant Expires() override { return expires ? Variant(*expires) : Variant(); }
+  void SetExpires(int32_t minutes) override { expires = minutes; }
+  Variant ExpiresAbsolute() override { return expires_absolute ? Variant(*expires_absolute) : Variant(); }
+  void SetExpiresAbsolute(Date when) override { expires_absolute = when; }
+  std::string CacheControl() override { return cache_control; }
+  void SetCacheControl(const std::string& value) override { cache_control = value; }
 
   // Everything written, concatenated.
   std::string Output() const;
@@ -66,6 +77,11 @@ class TestResponse final : public ResponseObject {
   std::string content_type = "text/html";
   std::string charset;
   std::string status = "200 OK";
+  std::vector<std::pair<std::string, std::string>> headers;  // AddHeader's, in call order
+  int flushes = 0;
+  std::optional<int32_t> expires;
+  std::optional<Date> expires_absolute;
+  std::string cache_control;
   bool buffer = true;
 };
 
