@@ -81,6 +81,7 @@ class VbsSite {
   }
 
   host::TestHost& host() { return host_; }
+  const std::filesystem::path& root() const { return dir_.path(); }
 
  private:
   mirelda::testing::TempDir dir_;
