@@ -66,7 +66,7 @@ TEST(VbsProcedures, ErrorsTravelToTheCallersHandler) {
       {"on error resume next clears err",
        "On Error Resume Next\nx = 1 / 0\nOn Error Resume Next\nResponse.Write Err.Number", "0"},
       {"err number is the default member",
-       "On Error Resume Next\nErr.Raise 6\nResponse.Write Err", "6"},
+       "On Error Resume Next\nErr.Raise 6\nn = Err\nResponse.Write n", "6"},
   });
 }
 
