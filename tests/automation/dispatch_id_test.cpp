@@ -13,11 +13,12 @@ namespace {
 class Counter : public Dispatch {
  public:
   // Every by-reference shape a component takes: a Variant, text and a number.
-  void Bump(Variant& value, std::string& text, int32_t& number, int32_t by_value) {
+  void Bump(Variant& value, std::string& text, int32_t& number,
+            [[maybe_unused]] int32_t by_value) {
     value = Variant(value.ToLong() + 1);
     text += "!";
     number *= 2;
-    by_value = 0;
+    by_value = 0;  // a by-value copy: the caller's argument must not change
   }
   int32_t Swap(Variant& a, Variant& b) {
     std::swap(a, b);

@@ -1,5 +1,6 @@
 // The Byte, Single, Currency and Error subtypes, the VarType numbers and type names, and the
 // standard error descriptions.
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <functional>
