@@ -28,34 +28,31 @@ size_t Find(std::string_view haystack, std::string_view needle, size_t from, Com
 Variant Len(BuiltinCall& call) {
   Variant v = PlainValue(call.args[0]);
   if (v.is_null()) return Variant::Null();
-  return Variant(static_cast<int32_t>(CharCount(v.ToText())));
+  return Variant(static_cast<int32_t>(UnitCount(v.ToText())));
 }
 
 Variant Left(BuiltinCall& call) {
   if (NullArg(call.args[0])) return Variant::Null();
   std::string text = TextArg(call.args[0]);
-  int32_t n = CountArg(call.args[1]);
-  return Variant(text.substr(0, ByteOffset(text, static_cast<size_t>(n))));
+  auto n = static_cast<size_t>(CountArg(call.args[1]));
+  return Variant(UnitSlice(text, 0, n));
 }
 
 Variant Right(BuiltinCall& call) {
   if (NullArg(call.args[0])) return Variant::Null();
   std::string text = TextArg(call.args[0]);
   size_t n = static_cast<size_t>(CountArg(call.args[1]));
-  size_t chars = CharCount(text);
-  if (n >= chars) return Variant(text);
-  return Variant(text.substr(ByteOffset(text, chars - n)));
+  size_t units = UnitCount(text);
+  if (n >= units) return Variant(text);
+  return Variant(UnitSlice(text, units - n, n));
 }
 
 Variant Mid(BuiltinCall& call) {
   if (NullArg(call.args[0])) return Variant::Null();
   std::string text = TextArg(call.args[0]);
   size_t start = static_cast<size_t>(CountArg(call.args[1], 1)) - 1;
-  size_t from = ByteOffset(text, start);
-  if (!call.has(2)) return Variant(text.substr(from));
-  size_t length = static_cast<size_t>(CountArg(call.args[2]));
-  std::string_view rest = std::string_view(text).substr(from);
-  return Variant(std::string(rest.substr(0, ByteOffset(rest, length))));
+  size_t length = call.has(2) ? static_cast<size_t>(CountArg(call.args[2])) : SIZE_MAX;
+  return Variant(UnitSlice(text, start, length));
 }
 
 // InStr([start,] text, search[, compare]): the position (from 1) of search in text, 0 when absent.
@@ -71,12 +68,12 @@ Variant InStr(BuiltinCall& call) {
   if (NullArg(call.args[first]) || NullArg(call.args[first + 1])) return Variant::Null();
   std::string text = TextArg(call.args[first]);
   std::string search = TextArg(call.args[first + 1]);
-  size_t chars = CharCount(text);
-  if (start > chars) return Variant(int32_t{0});
+  size_t units = UnitCount(text);
+  if (start > units) return Variant(int32_t{0});
   if (search.empty()) return Variant(static_cast<int32_t>(start));
   size_t at = Find(text, search, ByteOffset(text, start - 1), mode);
   if (at == std::string::npos) return Variant(int32_t{0});
-  return Variant(static_cast<int32_t>(CharIndex(text, at) + 1));
+  return Variant(static_cast<int32_t>(UnitIndex(text, at) + 1));
 }
 
 Variant InStrRev(BuiltinCall& call) {
@@ -86,15 +83,15 @@ Variant InStrRev(BuiltinCall& call) {
   int32_t start = call.has(2) ? LongArg(call.args[2]) : -1;
   if (start == 0 || start < -1) throw Error(errc::kInvalidProcedureCall);
   CompareMode mode = ModeArg(call, 3);
-  size_t chars = CharCount(text);
-  size_t limit = start == -1 ? chars : static_cast<size_t>(start);
-  if (limit > chars) return Variant(int32_t{0});
+  size_t units = UnitCount(text);
+  size_t limit = start == -1 ? units : static_cast<size_t>(start);
+  if (limit > units) return Variant(int32_t{0});
   if (search.empty()) return Variant(static_cast<int32_t>(limit));
   std::string_view head = std::string_view(text).substr(0, ByteOffset(text, limit));
   size_t at = mode == CompareMode::kBinary ? head.rfind(search)
                                            : FoldCase(head).rfind(FoldCase(search));
   if (at == std::string::npos) return Variant(int32_t{0});
-  return Variant(static_cast<int32_t>(CharIndex(text, at) + 1));
+  return Variant(static_cast<int32_t>(UnitIndex(text, at) + 1));
 }
 
 // Replace(text, find, with[, start[, count[, compare]]]): the text from start on, with up to count
@@ -207,12 +204,21 @@ Variant ChrW(BuiltinCall& call) {
   return Variant(EncodeCodePoint(static_cast<uint32_t>(code < 0 ? code + 65536 : code)));
 }
 
-Variant Asc(BuiltinCall& call) {
-  std::string text = TextArg(call.args[0]);
+uint32_t FirstUnitArg(const Variant& arg) {
+  std::string text = TextArg(arg);
   if (text.empty()) throw Error(errc::kInvalidProcedureCall);
-  uint32_t cp = FirstCodePoint(text);
-  if (cp <= 0x7FFF) return Variant(static_cast<int16_t>(cp));
-  return Variant(static_cast<int32_t>(cp));
+  return FirstUnit(text);
+}
+
+Variant Asc(BuiltinCall& call) {
+  uint32_t unit = FirstUnitArg(call.args[0]);
+  if (unit <= 0x7FFF) return Variant(static_cast<int16_t>(unit));
+  return Variant(static_cast<int32_t>(unit));
+}
+
+// AscW gives the unit as a signed 16-bit Integer, as the language's wide characters are.
+Variant AscW(BuiltinCall& call) {
+  return Variant(static_cast<int16_t>(static_cast<uint16_t>(FirstUnitArg(call.args[0]))));
 }
 
 Variant Space(BuiltinCall& call) {
@@ -223,16 +229,7 @@ Variant Space(BuiltinCall& call) {
 
 Variant StrReverse(BuiltinCall& call) {
   if (NullArg(call.args[0])) throw Error(errc::kInvalidUseOfNull);
-  std::string text = TextArg(call.args[0]);
-  std::string out;
-  out.reserve(text.size());
-  size_t end = text.size();
-  for (size_t chars = CharCount(text); chars > 0; --chars) {
-    size_t begin = ByteOffset(text, chars - 1);
-    out.append(text, begin, end - begin);
-    end = begin;
-  }
-  return Variant(std::move(out));
+  return Variant(ReverseCharacters(TextArg(call.args[0])));
 }
 
 Variant StrComp(BuiltinCall& call) {
@@ -261,7 +258,7 @@ constexpr Builtin kStrings[] = {
     {"Chr", 1, 1, Chr},
     {"ChrW", 1, 1, ChrW},
     {"Asc", 1, 1, Asc},
-    {"AscW", 1, 1, Asc},
+    {"AscW", 1, 1, AscW},
     {"Space", 1, 1, Space},
     {"StrReverse", 1, 1, StrReverse},
     {"StrComp", 2, 3, StrComp},
