@@ -9,6 +9,26 @@
 namespace mirelda::script::vbscript {
 namespace {
 
+// Execute, ExecuteGlobal and Eval text of a page's runs, parsed and compiled like the page.
+class PageCompiler final : public RuntimeCompiler {
+ public:
+  explicit PageCompiler(std::vector<std::string> files) : files_(std::move(files)) {}
+
+  std::shared_ptr<Chunk> CompileStatements(std::string_view code,
+                                           const RuntimeScope& scope) const override {
+    ast::Program tree = ParseCode(code, files_);
+    return CompileChunk(tree, scope);
+  }
+  std::shared_ptr<Chunk> CompileExpression(std::string_view code,
+                                           const RuntimeScope& scope) const override {
+    std::unique_ptr<ast::Expr> tree = ParseEval(code, files_);
+    return CompileEval(*tree, scope);
+  }
+
+ private:
+  std::vector<std::string> files_;
+};
+
 class CompiledPage final : public host::CompiledScript {
  public:
   explicit CompiledPage(std::shared_ptr<const Program> program) : program(std::move(program)) {}
@@ -63,9 +83,9 @@ class Engine final : public host::ScriptEngine {
       pieces.push_back(piece);
     }
     ast::Program tree = ParsePieces(pieces, source.files);
-    auto program =
-        std::make_shared<const Program>(vbscript::Compile(tree, source.files, std::move(literals)));
-    return std::make_shared<CompiledPage>(std::move(program));
+    Program program = vbscript::Compile(tree, source.files, std::move(literals));
+    program.compiler = std::make_shared<PageCompiler>(source.files);
+    return std::make_shared<CompiledPage>(std::make_shared<const Program>(std::move(program)));
   }
 
   std::unique_ptr<host::ScriptRunner> NewRunner() const override {

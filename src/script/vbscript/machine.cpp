@@ -199,7 +199,8 @@ void Machine::RunTerminates() {
       try {
         Call(*instance->def().terminate, instance, {});
       } catch (const Error&) {
-        // An error inside Class_Terminate ends that procedure only.
+        // An error inside Class_Terminate ends that procedure only, and is no page failure.
+        fail_where_.reset();
       }
     }
   }
@@ -225,6 +226,7 @@ void Machine::EndInstances() {
           Call(*instance->def().terminate, instance, {});
         } catch (const Error&) {
           // As above: the error ends Class_Terminate only.
+          fail_where_.reset();
         }
       }
       std::vector<Variant> fields = std::move(instance->fields());

@@ -109,6 +109,8 @@ class Machine : public std::enable_shared_from_this<Machine> {
   void Execute(const Variant& code, Frame& frame, bool global);
   Variant EvalText(const Variant& code, Frame& frame);
   GlobalTable& RuntimeGlobals();
+  RuntimeScope ScopeOf(const Frame& frame, bool global);
+  void Adopt(const std::shared_ptr<Chunk>& chunk, const RuntimeScope& scope);
 
   void Fail(const Where& where);
 

@@ -1,8 +1,6 @@
 // Code the page compiles while it runs: Execute (in the running procedure's scope),
 // ExecuteGlobal (at the top level) and Eval (an expression in the running scope).
-#include "script/vbscript/compiler.h"
 #include "script/vbscript/machine.h"
-#include "script/vbscript/parser.h"
 
 namespace mirelda::script::vbscript {
 
@@ -12,31 +10,28 @@ GlobalTable& Machine::RuntimeGlobals() {
   return *runtime_globals_;
 }
 
-namespace {
-
-RuntimeScope ScopeOf(GlobalTable& globals, const Frame& frame, bool global, uint32_t cache_base,
-                     bool option_explicit) {
+RuntimeScope Machine::ScopeOf(const Frame& frame, bool global) {
+  if (!program_->compiler) throw Error(errc::kInvalidProcedureCall, {}, kRuntimeErrorSource);
   RuntimeScope scope;
-  scope.globals = &globals;
+  scope.globals = &RuntimeGlobals();
   scope.procedure = global ? nullptr : frame.procedure;
   scope.owner = global || !frame.me ? nullptr : &frame.me->def();
-  scope.cache_base = cache_base;
-  scope.option_explicit = option_explicit;
+  scope.cache_base = static_cast<uint32_t>(caches_.size());
+  scope.option_explicit = program_->main.option_explicit;
   return scope;
 }
 
-}  // namespace
+void Machine::Adopt(const std::shared_ptr<Chunk>& chunk, const RuntimeScope& scope) {
+  chunks_.push_back(chunk);
+  globals_.resize(scope.globals->variable_names.size());
+  caches_.resize(scope.cache_base + chunk->cache_count);
+}
 
 void Machine::Execute(const Variant& code, Frame& frame, bool global) {
   EnterCall();
-  ast::Program tree = ParseCode(code.ToString(), program_->files);
-  GlobalTable& globals = RuntimeGlobals();
-  auto cache_base = static_cast<uint32_t>(caches_.size());
-  std::shared_ptr<Chunk> chunk = CompileChunk(
-      tree, ScopeOf(globals, frame, global, cache_base, program_->main.option_explicit));
-  chunks_.push_back(chunk);
-  globals_.resize(globals.variable_names.size());
-  caches_.resize(cache_base + chunk->cache_count);
+  RuntimeScope scope = ScopeOf(frame, global);
+  std::shared_ptr<Chunk> chunk = program_->compiler->CompileStatements(code.ToString(), scope);
+  Adopt(chunk, scope);
   ++depth_;
   struct Depth {
     uint32_t& depth;
@@ -52,14 +47,9 @@ void Machine::Execute(const Variant& code, Frame& frame, bool global) {
 
 Variant Machine::EvalText(const Variant& code, Frame& frame) {
   EnterCall();
-  std::unique_ptr<ast::Expr> tree = ParseEval(code.ToString(), program_->files);
-  GlobalTable& globals = RuntimeGlobals();
-  auto cache_base = static_cast<uint32_t>(caches_.size());
-  std::shared_ptr<Chunk> chunk = CompileEval(
-      *tree, ScopeOf(globals, frame, false, cache_base, program_->main.option_explicit));
-  chunks_.push_back(chunk);
-  globals_.resize(globals.variable_names.size());
-  caches_.resize(cache_base + chunk->cache_count);
+  RuntimeScope scope = ScopeOf(frame, false);
+  std::shared_ptr<Chunk> chunk = program_->compiler->CompileExpression(code.ToString(), scope);
+  Adopt(chunk, scope);
   return Eval(chunk->expression, frame);
 }
 

@@ -220,8 +220,10 @@ Flow Machine::RunSelect(const Stmt& stmt, Frame& frame) {
                                CompareMode::kBinary, item.literal));
           break;
         case CaseItem::Kind::kRange:
-          hit = IsTrue(Compare(subject, EvalValue(item.first, frame), CompareOp::kGe)) &&
-                IsTrue(Compare(subject, EvalValue(item.last, frame), CompareOp::kLe));
+          hit = IsTrue(Compare(subject, EvalValue(item.first, frame), CompareOp::kGe,
+                               CompareMode::kBinary, item.literal)) &&
+                IsTrue(Compare(subject, EvalValue(item.last, frame), CompareOp::kLe,
+                               CompareMode::kBinary, item.literal));
           break;
         case CaseItem::Kind::kIs:
           hit = IsTrue(Compare(subject, EvalValue(item.first, frame), item.op,

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -209,11 +210,36 @@ struct Chunk {
   Expr expression;  // what Eval compiled
 };
 
+// What code compiled while the page runs (Execute, ExecuteGlobal, Eval) is compiled against.
+struct RuntimeScope {
+  GlobalTable* globals = nullptr;        // the run's table: new variables take the next slot
+                                         // (variable_names grows), new procedures and classes
+                                         // enter it
+  const Procedure* procedure = nullptr;  // the running procedure (locals, constants); null at
+                                         // the top level and for ExecuteGlobal
+  const ClassDef* owner = nullptr;       // the running class, or null
+  uint32_t cache_base = 0;               // first MemberCache index of the chunk's call sites
+  bool option_explicit = false;
+};
+
+// Compiles the text of Execute and ExecuteGlobal (statements) or of Eval (an expression, put in
+// Chunk::expression). Compile errors are thrown as the language's errors. The engine provides
+// it, so the machine depends on no parser.
+class RuntimeCompiler {
+ public:
+  virtual ~RuntimeCompiler() = default;
+  virtual std::shared_ptr<Chunk> CompileStatements(std::string_view code,
+                                                   const RuntimeScope& scope) const = 0;
+  virtual std::shared_ptr<Chunk> CompileExpression(std::string_view code,
+                                                   const RuntimeScope& scope) const = 0;
+};
+
 struct Program {
   Chunk main;
   GlobalTable globals;
   std::vector<std::string> literals;  // the page's literal texts
   std::vector<std::string> files;     // URL paths; Where::file indexes it
+  std::shared_ptr<const RuntimeCompiler> compiler;  // for Execute and Eval; null: none allowed
 };
 
 }  // namespace mirelda::script::vbscript
