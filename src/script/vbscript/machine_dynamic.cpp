@@ -37,11 +37,17 @@ void Machine::Execute(const Variant& code, Frame& frame, bool global) {
     uint32_t& depth;
     ~Depth() { --depth; }
   } depth{depth_};
-  if (global) {
-    Frame top;
-    RunBlock(chunk->body, top);
-  } else {
-    RunBlock(chunk->body, frame);
+  try {
+    if (global) {
+      Frame top;
+      RunBlock(chunk->body, top);
+    } else {
+      RunBlock(chunk->body, frame);
+    }
+  } catch (const Error&) {
+    // The executed text has no place in the page's files: the failure is the Execute's own.
+    fail_where_.reset();
+    throw;
   }
 }
 

@@ -95,8 +95,12 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
       Variant a = EvalValue(expr.children[0], frame);
       Variant b = EvalValue(expr.children[1], frame);
       auto op = static_cast<Binary>(expr.op);
-      if (op == Binary::kConcat) {
-        Variant joined = Concat(a, b);
+      if (op == Binary::kConcat || op == Binary::kAdd) {
+        // Both join texts, and the result is held to the page's memory limit.
+        if (a.is_string() && b.is_string()) {
+          CheckTextSize(a.MutableText()->size() + b.MutableText()->size(), input_.memory_limit);
+        }
+        Variant joined = ApplyBinary(op, a, b);
         if (joined.is_string()) CheckTextSize(joined.MutableText()->size(), input_.memory_limit);
         return joined;
       }
@@ -117,8 +121,16 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
       return EvalIndex(expr, frame);
     case ExprKind::kMember:
       return EvalMember(expr, frame, false);
-    case ExprKind::kNew:
-      return Variant(std::static_pointer_cast<Dispatch>(NewInstance(*expr.class_def)));
+    case ExprKind::kNew: {
+      const ClassDef* def = expr.class_def;
+      if (!def) {
+        // A class the page did not define, which ExecuteGlobal may have made since.
+        const GlobalEntry* entry = FindDynamic(expr.name);
+        if (!entry || entry->kind != GlobalEntry::Kind::kClass) Raise(errc::kClassNotDefined);
+        def = entry->class_def;
+      }
+      return Variant(std::static_pointer_cast<Dispatch>(NewInstance(*def)));
+    }
     case ExprKind::kEval:
       return EvalText(EvalValue(expr.children[0], frame), frame);
   }

@@ -1,6 +1,7 @@
 // The engine as the host uses it: literal text and <%= %> in page order, blocks around HTML,
 // the page objects with their default members, named objects, compile errors, RunProcedure,
 // and code compiled while the page runs (Execute, ExecuteGlobal, Eval).
+#include "script/vbscript/objects/err_object.h"
 #include "script/vbscript/page_run.h"
 
 namespace mirelda::script::vbscript::testing {
