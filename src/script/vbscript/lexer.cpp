@@ -113,6 +113,9 @@ class Lexer {
   // An expression piece ("<%= %>") is one expression, so its line ends are only white space.
   bool expression = false;
 
+  // Where the piece's text ends.
+  ast::Location end() const { return ast::Location{piece_.file, line_, column_}; }
+
   void Run() {
     const std::string_view text = piece_.text;
     while (pos_ < text.size()) {
@@ -417,20 +420,15 @@ std::vector<Token> Tokenize(std::span<const Piece> pieces, const std::vector<std
         mark(TokenKind::kNewline, piece);
         break;
       case Piece::kExpression:
+      case Piece::kCode: {
         mark(TokenKind::kNewline, piece);
-        mark(TokenKind::kWrite, piece);
-        {
-          Lexer lexer(piece, files, tokens);
-          lexer.expression = true;
-          lexer.Run();
-        }
-        mark(TokenKind::kNewline, piece);
+        if (piece.kind == Piece::kExpression) mark(TokenKind::kWrite, piece);
+        Lexer lexer(piece, files, tokens);
+        lexer.expression = piece.kind == Piece::kExpression;
+        lexer.Run();
+        mark(TokenKind::kNewline, piece)->where = lexer.end();
         break;
-      case Piece::kCode:
-        mark(TokenKind::kNewline, piece);
-        Lexer(piece, files, tokens).Run();
-        mark(TokenKind::kNewline, piece);
-        break;
+      }
     }
   }
   Token end;
