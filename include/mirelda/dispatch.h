@@ -2,9 +2,12 @@
 // and declares a member table. The table is the type information (names, kinds, parameters, by-ref
 // flags, optional defaults); Invoke finds a member without regard to case, checks the argument
 // count, fills omitted optionals and coerces each argument to the declared C++ type before calling
-// the typed member. C++ callers call the typed members directly.
+// the typed member. A typed member that takes a parameter as T& takes it by reference: through
+// InvokeById the value it leaves there comes back to the caller's argument. C++ callers call the
+// typed members directly.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -12,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -55,6 +59,11 @@ struct Param {
   Variant default_value;
 };
 
+// A member's name resolved once in its table: the same for every kind of the name. 0 is the
+// default member when the table has one.
+using DispId = int32_t;
+inline constexpr DispId kDispIdUnknown = -1;
+
 class Dispatch;
 using Invoker = std::function<Variant(Dispatch& self, std::vector<Variant>& args)>;
 
@@ -85,10 +94,23 @@ class MIRELDA_API MemberTable {
   // True when some member has this name, of any kind.
   bool Has(std::string_view name) const;
 
+  // The id of a name (any letter case), found in constant time; "" gives the default member's
+  // id 0. kDispIdUnknown when no member has the name.
+  DispId IdOf(std::string_view name) const;
+  // The member of an id and kind, by the same rules as Find; null when there is none.
+  const Member* FindById(DispId id, MemberKind kind) const;
+
  private:
+  static constexpr int32_t kNoMember = -1;
+  // For each id, the index in members_ that each kind resolves to (kNoMember when none).
+  using Resolved = std::array<int32_t, 4>;
+  void BuildIndex();
+
   std::string interface_name_;
   std::optional<Guid> interface_id_;
   std::vector<Member> members_;
+  std::unordered_map<std::string, DispId> ids_;  // lower-case name -> id
+  std::vector<Resolved> resolved_;               // indexed by id
 };
 
 class MIRELDA_API Dispatch : public std::enable_shared_from_this<Dispatch> {
@@ -105,6 +127,13 @@ class MIRELDA_API Dispatch : public std::enable_shared_from_this<Dispatch> {
   // for a wrong argument count, 449 when a required argument is missing, and the conversion
   // errors (13, 6, 94, 424) of the coercion to the declared types.
   Variant Invoke(std::string_view name, MemberKind kind, std::vector<Variant> args = {});
+  // Calls a member by id with the same checks; afterwards args[i] holds what the member left in
+  // its by-reference parameter i. 438 for an id this object's table does not have.
+  Variant InvokeById(DispId id, MemberKind kind, std::vector<Variant>& args);
+
+  // The items of a collection, in order, for For Each and Enumerator. Object not a collection
+  // (451) unless the class is one.
+  virtual std::vector<Variant> Enumerate();
 
   // Conveniences over Invoke.
   template <class... A>
@@ -121,6 +150,9 @@ class MIRELDA_API Dispatch : public std::enable_shared_from_this<Dispatch> {
   void Set(std::string_view name, std::shared_ptr<Dispatch> object) {
     Invoke(name, MemberKind::kSet, {Variant(std::move(object))});
   }
+
+ private:
+  Variant CallMember(const Member& member, std::vector<Variant>& args);
 };
 
 // An argument of a member as the table declares it; its type comes from the C++ signature.
@@ -214,16 +246,37 @@ struct Traits<std::shared_ptr<D>> {
   }
 };
 
+// A parameter taken as a non-const T& is by reference: its value goes back to the argument.
+template <class A>
+inline constexpr bool kByRef =
+    std::is_lvalue_reference_v<A> && !std::is_const_v<std::remove_reference_t<A>>;
+
 template <class F>
 struct Fn;
 template <class R, class C, class... A>
 struct Fn<R (C::*)(A...)> {
   using Result = R;
   using Args = std::tuple<Plain<A>...>;
+  using Declared = std::tuple<A...>;
   static constexpr size_t kArity = sizeof...(A);
 };
 template <class R, class C, class... A>
 struct Fn<R (C::*)(A...) const> : Fn<R (C::*)(A...)> {};
+
+// The converted argument as the member takes it: an lvalue for a reference, moved otherwise.
+template <class A, class V>
+decltype(auto) Pass(V& value) {
+  if constexpr (std::is_lvalue_reference_v<A>) {
+    return static_cast<V&>(value);
+  } else {
+    return static_cast<V&&>(value);
+  }
+}
+
+template <class A, class V>
+void WriteBack(V& value, Variant& arg) {
+  if constexpr (kByRef<A>) arg = Traits<V>::To(value);
+}
 
 template <class T, auto F, size_t... I>
 Variant CallTyped(Dispatch& self, std::vector<Variant>& args, std::index_sequence<I...>) {
@@ -232,13 +285,16 @@ Variant CallTyped(Dispatch& self, std::vector<Variant>& args, std::index_sequenc
   typename Info::Args converted{
       Traits<std::tuple_element_t<I, typename Info::Args>>::From(args[I])...};
   T& object = static_cast<T&>(self);
+  Variant result;
   if constexpr (std::is_void_v<typename Info::Result>) {
-    (object.*F)(std::move(std::get<I>(converted))...);
-    return Variant();
+    (object.*F)(Pass<std::tuple_element_t<I, typename Info::Declared>>(std::get<I>(converted))...);
   } else {
-    return Traits<Plain<typename Info::Result>>::To(
-        (object.*F)(std::move(std::get<I>(converted))...));
+    result = Traits<Plain<typename Info::Result>>::To((object.*F)(
+        Pass<std::tuple_element_t<I, typename Info::Declared>>(std::get<I>(converted))...));
   }
+  (WriteBack<std::tuple_element_t<I, typename Info::Declared>>(std::get<I>(converted), args[I]),
+   ...);
+  return result;
 }
 
 template <class R>
@@ -253,6 +309,11 @@ constexpr ParamType ResultType() {
 template <class Tuple, size_t... I>
 std::vector<ParamType> ParamTypes(std::index_sequence<I...>) {
   return {Traits<std::tuple_element_t<I, Tuple>>::kType...};
+}
+
+template <class Tuple, size_t... I>
+std::vector<bool> ByRefParams(std::index_sequence<I...>) {
+  return {kByRef<std::tuple_element_t<I, Tuple>>...};
 }
 
 }  // namespace dispatch_detail
@@ -304,6 +365,8 @@ class MemberTableBuilder {
     }
     auto types =
         dispatch_detail::ParamTypes<typename Info::Args>(std::make_index_sequence<arity>{});
+    auto by_ref =
+        dispatch_detail::ByRefParams<typename Info::Declared>(std::make_index_sequence<arity>{});
     Member member;
     member.name = std::move(name);
     member.kind = kind;
@@ -313,7 +376,8 @@ class MemberTableBuilder {
       p.name = std::move(args[i].name);
       p.type = types[i];
       p.optional = args[i].optional;
-      p.by_ref = args[i].by_ref;
+      // A T& parameter is by reference whatever the table says: its value comes back.
+      p.by_ref = args[i].by_ref || by_ref[i];
       p.default_value =
           args[i].default_value ? std::move(*args[i].default_value) : DefaultFor(p.type);
       member.params.push_back(std::move(p));

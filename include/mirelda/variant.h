@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -23,14 +24,36 @@ enum class VarType : uint8_t {
   kNull,     // no valid data
   kMissing,  // an optional argument the caller left out
   kBoolean,
+  kByte,     // 8-bit unsigned
   kInteger,  // 16-bit signed
   kLong,     // 32-bit signed
+  kSingle,   // 32-bit floating point
   kDouble,
+  kCurrency,  // fixed point, four decimals
   kDate,
   kString,  // UTF-8 text
-  kArray,   // one dimension, any lower bound
+  kArray,   // any number of dimensions, any bounds
   kBytes,   // byte array (file contents, request bodies)
   kObject,  // a dispatch object, or Nothing
+  kError,   // an error number as a value (CVErr)
+};
+
+// A fixed-point amount: the value times 10000 in 64 bits, so that sums of money do not drift.
+struct MIRELDA_API Currency {
+  int64_t scaled = 0;
+
+  // Rounds half to even to four decimals; Overflow (6) outside the range of 64 bits.
+  static Currency FromDouble(double value);
+  double ToDouble() const { return static_cast<double>(scaled) / 10000.0; }
+
+  friend bool operator==(const Currency&, const Currency&) = default;
+};
+
+// The Error subtype: an error number carried as a value.
+struct ErrorValue {
+  int32_t code = 0;
+
+  friend bool operator==(const ErrorValue&, const ErrorValue&) = default;
 };
 
 // A point in local time as the page language counts it: days since 1899-12-30, the fraction being
@@ -78,36 +101,84 @@ class MIRELDA_API ByteArray {
   size_t size_ = 0;
 };
 
-// A one-dimensional array of Variants with any lower bound.
+// The bounds of one dimension of an array; upper is lower - 1 for an empty dimension.
+struct ArrayBound {
+  int32_t lower = 0;
+  int32_t upper = -1;
+
+  friend bool operator==(const ArrayBound&, const ArrayBound&) = default;
+};
+
+// An array of Variants with any number of dimensions and any bounds. Elements are stored
+// column-major (the first index varies fastest), the order items() and For Each give them.
+// Copies share their storage until one of them changes, so copying an array by value (as the
+// page language does on every assignment) costs nothing until it is written.
 class MIRELDA_API VariantArray {
  public:
-  VariantArray() = default;
+  // An empty array of one dimension, as Array() makes it.
+  VariantArray();
+  // One dimension holding items, the first at lower_bound.
   explicit VariantArray(std::vector<Variant> items, int32_t lower_bound = 0);
 
-  int32_t lower_bound() const { return lower_; }
-  // One below the lower bound when the array is empty.
-  int32_t upper_bound() const;
+  // An array of Empty elements with these bounds; no bounds at all gives a dynamic array not yet
+  // dimensioned (rank 0). Subscript out of range (9) for more than 60 dimensions or a dimension
+  // whose upper bound is below lower - 1; Out of memory (7) when the total is too large. A fixed
+  // array refuses Redim and Erase keeps its shape.
+  static VariantArray WithBounds(std::vector<ArrayBound> bounds, bool fixed = false);
+
+  size_t rank() const;
+  bool fixed() const { return fixed_; }
+  // Bounds of dimension dim (1 for the first); Subscript out of range (9) when dim is 0 or above
+  // the rank.
+  int32_t lower_bound(size_t dim = 1) const;
+  int32_t upper_bound(size_t dim = 1) const;
+  std::vector<ArrayBound> bounds() const;
+  // Number of elements over all dimensions.
   size_t size() const;
-  // Element at a page-language index; Subscript out of range (9) outside the bounds.
+
+  // Element of a one-dimensional array at a page-language index; Subscript out of range (9)
+  // outside the bounds or when the array has another rank.
   const Variant& at(int64_t index) const;
   Variant& at(int64_t index);
-  const std::vector<Variant>& items() const { return items_; }
+  // Element at one index per dimension; Subscript out of range (9) for a wrong number of indices
+  // or an index outside its dimension.
+  const Variant& at(std::span<const int64_t> indices) const;
+  Variant& at(std::span<const int64_t> indices);
+  const std::vector<Variant>& items() const;
+
+  // ReDim: new bounds, the elements Empty, or with preserve the elements kept where they still
+  // fit (only the last dimension's upper bound may change then, else 9). This array is fixed or
+  // temporarily locked (10) for a fixed array.
+  void Redim(std::vector<ArrayBound> bounds, bool preserve);
+  // Erase: a fixed array keeps its shape with every element Empty again; a dynamic one goes back
+  // to rank 0.
+  void Erase();
 
   friend MIRELDA_API bool operator==(const VariantArray& a, const VariantArray& b);
 
  private:
-  int32_t lower_ = 0;
-  std::vector<Variant> items_;
+  friend class Variant;
+  struct Storage;
+  // Makes the storage this array's own before a write.
+  Storage& Own();
+  size_t Offset(std::span<const int64_t> indices) const;
+
+  std::shared_ptr<Storage> storage_;
+  bool fixed_ = false;
 };
 
 class MIRELDA_API Variant {
  public:
   Variant() = default;  // Empty
   Variant(bool value) : value_(value) {}
+  Variant(uint8_t value) : value_(value) {}
   Variant(int16_t value) : value_(value) {}
   Variant(int32_t value) : value_(value) {}
+  Variant(float value) : value_(value) {}
   Variant(double value) : value_(value) {}
+  Variant(Currency value) : value_(value) {}
   Variant(Date value) : value_(value) {}
+  Variant(ErrorValue value) : value_(value) {}
   Variant(std::string value) : value_(std::move(value)) {}
   Variant(std::string_view value) : value_(std::string(value)) {}
   Variant(const char* value) : value_(std::string(value)) {}
@@ -132,15 +203,18 @@ class MIRELDA_API Variant {
   bool is_array() const { return type() == VarType::kArray; }
   bool is_bytes() const { return type() == VarType::kBytes; }
   bool is_object() const { return type() == VarType::kObject; }
-  // Boolean, Integer, Long, Double or Date.
+  // Boolean, Byte, Integer, Long, Single, Double, Currency or Date.
   bool is_numeric() const;
 
   // Conversions of the page language. Each raises Error: Type mismatch (13) for a value with no
   // such form, Overflow (6) out of range, Invalid use of Null (94) for Null.
   std::string ToString() const;  // CStr
+  uint8_t ToByte() const;        // CByte, rounding half to even
   int16_t ToInteger() const;     // CInt, rounding half to even
   int32_t ToLong() const;        // CLng, rounding half to even
+  float ToSingle() const;        // CSng
   double ToDouble() const;       // CDbl
+  Currency ToCurrency() const;   // CCur, rounding half to even to four decimals
   bool ToBool() const;           // CBool
   Date ToDate() const;           // CDate
   // The object reference (possibly Nothing); Object required (424) for anything else.
@@ -150,6 +224,11 @@ class MIRELDA_API Variant {
 
   // Text as the concatenation operator makes it: Empty and Null give "".
   std::string ToText() const;
+
+  // The array or the text held in place, for changes that must not copy it (a(i) = v,
+  // s = s & "x"); the array's storage becomes this variant's own. Null for other values.
+  VariantArray* MutableArray();
+  std::string* MutableText();
 
   // The page language's "=": Null and Missing never equal anything; two texts compare
   // case-sensitively; numbers (and Boolean, Date) compare by value; Empty counts as "" beside text
@@ -166,9 +245,11 @@ class MIRELDA_API Variant {
   struct MissingTag {
     friend bool operator==(MissingTag, MissingTag) { return true; }
   };
+  // The alternatives in the order of VarType.
   using Storage =
-      std::variant<std::monostate, NullTag, MissingTag, bool, int16_t, int32_t, double, Date,
-                   std::string, VariantArray, ByteArray, std::shared_ptr<Dispatch>>;
+      std::variant<std::monostate, NullTag, MissingTag, bool, uint8_t, int16_t, int32_t, float,
+                   double, Currency, Date, std::string, VariantArray, ByteArray,
+                   std::shared_ptr<Dispatch>, ErrorValue>;
   explicit Variant(Storage value) : value_(std::move(value)) {}
 
   Storage value_;
@@ -183,5 +264,15 @@ MIRELDA_API std::string FormatDateTime(Date date);
 MIRELDA_API bool ParseDate(std::string_view text, Date* out);
 // Text of a Double as the page language writes it (up to 15 significant digits).
 MIRELDA_API std::string FormatDouble(double value);
+// Text of a Single (up to 7 significant digits) and of a Currency (up to 4 decimals).
+MIRELDA_API std::string FormatSingle(float value);
+MIRELDA_API std::string FormatCurrency(Currency value);
+
+// The page language's VarType number of a value: Empty 0, Null 1, Integer 2, Long 3, Single 4,
+// Double 5, Currency 6, Date 7, String 8, Object 9 (Nothing too), Error 10 (a missing argument
+// too), Boolean 11, Byte 17, an array of Variants 8204, a byte array 8209.
+MIRELDA_API int32_t VarTypeNumber(const Variant& value);
+// TypeName: "Integer", "String", "Variant()", "Byte()", "Nothing", an object's class name...
+MIRELDA_API std::string TypeName(const Variant& value);
 
 }  // namespace mirelda

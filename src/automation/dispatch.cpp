@@ -54,7 +54,60 @@ MemberTable::MemberTable(std::string interface_name, std::optional<Guid> interfa
                          std::vector<Member> members)
     : interface_name_(std::move(interface_name)),
       interface_id_(interface_id),
-      members_(std::move(members)) {}
+      members_(std::move(members)) {
+  BuildIndex();
+}
+
+namespace {
+std::string LowerName(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+}  // namespace
+
+void MemberTable::BuildIndex() {
+  // The default member's name takes id 0 so that obj() and obj.Item() meet at one id.
+  std::vector<std::string> names;
+  bool has_default = false;
+  for (const Member& m : members_) {
+    if (m.is_default) {
+      ids_.emplace(LowerName(m.name), 0);
+      names.push_back(m.name);
+      has_default = true;
+      break;
+    }
+  }
+  if (!has_default) names.emplace_back();  // id 0 stays unused
+  for (const Member& m : members_) {
+    if (ids_.emplace(LowerName(m.name), static_cast<DispId>(names.size())).second) {
+      names.push_back(m.name);
+    }
+  }
+  resolved_.resize(names.size());
+  for (size_t id = 0; id < names.size(); ++id) {
+    for (size_t k = 0; k < resolved_[id].size(); ++k) {
+      auto kind = static_cast<MemberKind>(k);
+      const Member* found = nullptr;
+      if (id == 0 && has_default) found = Find(std::string_view(), kind);
+      if (!found && !names[id].empty()) found = Find(names[id], kind);
+      resolved_[id][k] = found ? static_cast<int32_t>(found - members_.data()) : kNoMember;
+    }
+  }
+}
+
+DispId MemberTable::IdOf(std::string_view name) const {
+  if (name.empty()) {
+    for (int32_t index : resolved_[0]) {
+      if (index != kNoMember) return 0;
+    }
+    return kDispIdUnknown;
+  }
+  auto it = ids_.find(LowerName(name));
+  return it == ids_.end() ? kDispIdUnknown : it->second;
+}
 
 const Member* MemberTable::Find(std::string_view name, MemberKind kind) const {
   auto matches = [&](const Member& m) {
@@ -88,31 +141,57 @@ bool MemberTable::Has(std::string_view name) const {
   return false;
 }
 
+const Member* MemberTable::FindById(DispId id, MemberKind kind) const {
+  if (id < 0 || static_cast<size_t>(id) >= resolved_.size()) return nullptr;
+  int32_t index = resolved_[static_cast<size_t>(id)][static_cast<size_t>(kind)];
+  return index == kNoMember ? nullptr : &members_[static_cast<size_t>(index)];
+}
+
 Dispatch::~Dispatch() = default;
 
 std::string Dispatch::ClassName() const { return Members().interface_name(); }
 
 std::optional<Guid> Dispatch::ClassId() const { return std::nullopt; }
 
-Variant Dispatch::Invoke(std::string_view name, MemberKind kind, std::vector<Variant> args) {
-  const Member* member = Members().Find(name, kind);
-  if (!member) {
-    throw Error(errc::kMemberNotFound,
-                StandardDescription(errc::kMemberNotFound) + ": '" +
-                    (name.empty() ? std::string("(default)") : std::string(name)) + "'");
-  }
-  const std::vector<Param>& params = member->params;
+namespace {
+[[noreturn]] void NoSuchMember(std::string_view name) {
+  throw Error(errc::kMemberNotFound,
+              StandardDescription(errc::kMemberNotFound) + ": '" +
+                  (name.empty() ? std::string("(default)") : std::string(name)) + "'");
+}
+}  // namespace
+
+Variant Dispatch::CallMember(const Member& member, std::vector<Variant>& args) {
+  const std::vector<Param>& params = member.params;
   if (args.size() > params.size()) throw Error(errc::kWrongArgumentCount);
+  size_t given = args.size();
   for (size_t i = 0; i < params.size(); ++i) {
     bool omitted = i >= args.size() || args[i].is_missing();
     if (!omitted) continue;
     if (!params[i].optional) {
-      throw Error(i >= args.size() ? errc::kWrongArgumentCount : errc::kArgumentNotOptional);
+      throw Error(i >= given ? errc::kWrongArgumentCount : errc::kArgumentNotOptional);
     }
     if (i >= args.size()) args.resize(i + 1);
     args[i] = params[i].default_value;
   }
-  return member->invoke(*this, args);
+  Variant result = member.invoke(*this, args);
+  // The caller sees its own arguments back, not the defaults filled in after them.
+  args.resize(given);
+  return result;
 }
+
+Variant Dispatch::Invoke(std::string_view name, MemberKind kind, std::vector<Variant> args) {
+  const Member* member = Members().Find(name, kind);
+  if (!member) NoSuchMember(name);
+  return CallMember(*member, args);
+}
+
+Variant Dispatch::InvokeById(DispId id, MemberKind kind, std::vector<Variant>& args) {
+  const Member* member = Members().FindById(id, kind);
+  if (!member) throw Error(errc::kMemberNotFound);
+  return CallMember(*member, args);
+}
+
+std::vector<Variant> Dispatch::Enumerate() { throw Error(errc::kObjectNotCollection); }
 
 }  // namespace mirelda

@@ -109,32 +109,6 @@ ByteArray ByteArray::Slice(size_t offset, size_t size) const {
   return ByteArray(storage_, offset_ + offset, size);
 }
 
-VariantArray::VariantArray(std::vector<Variant> items, int32_t lower_bound)
-    : lower_(lower_bound), items_(std::move(items)) {}
-
-int32_t VariantArray::upper_bound() const {
-  return static_cast<int32_t>(static_cast<int64_t>(lower_) + static_cast<int64_t>(items_.size()) -
-                              1);
-}
-
-size_t VariantArray::size() const { return items_.size(); }
-
-const Variant& VariantArray::at(int64_t index) const {
-  int64_t offset = index - lower_;
-  if (offset < 0 || offset >= static_cast<int64_t>(items_.size())) {
-    throw Error(errc::kSubscriptOutOfRange);
-  }
-  return items_[static_cast<size_t>(offset)];
-}
-
-Variant& VariantArray::at(int64_t index) {
-  return const_cast<Variant&>(std::as_const(*this).at(index));
-}
-
-bool operator==(const VariantArray& a, const VariantArray& b) {
-  return a.lower_ == b.lower_ && a.items_ == b.items_;
-}
-
 Variant Variant::Null() { return Variant(Storage(NullTag{})); }
 Variant Variant::Missing() { return Variant(Storage(MissingTag{})); }
 
@@ -151,23 +125,17 @@ VarType Variant::type() const { return static_cast<VarType>(value_.index()); }
 bool Variant::is_numeric() const {
   switch (type()) {
     case VarType::kBoolean:
+    case VarType::kByte:
     case VarType::kInteger:
     case VarType::kLong:
+    case VarType::kSingle:
     case VarType::kDouble:
+    case VarType::kCurrency:
     case VarType::kDate:
       return true;
     default:
       return false;
   }
-}
-
-std::string FormatDouble(double v) {
-  if (std::isnan(v)) return "NaN";
-  if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
-  if (v == 0) return "0";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15G", v);
-  return buf;
 }
 
 std::string Variant::ToString() const {
@@ -177,14 +145,18 @@ std::string Variant::ToString() const {
           [](NullTag) -> std::string { InvalidUseOfNull(); },
           [](MissingTag) -> std::string { TypeMismatch(); },
           [](bool b) -> std::string { return b ? "True" : "False"; },
+          [](uint8_t i) { return std::to_string(i); },
           [](int16_t i) { return std::to_string(i); },
           [](int32_t i) { return std::to_string(i); },
+          [](float f) { return FormatSingle(f); },
           [](double d) { return FormatDouble(d); },
+          [](Currency c) { return FormatCurrency(c); },
           [](Date d) { return FormatDate(d); },
           [](const std::string& s) { return s; },
           [](const VariantArray&) -> std::string { TypeMismatch(); },
           [](const ByteArray&) -> std::string { TypeMismatch(); },
           [](const std::shared_ptr<Dispatch>& o) { return DefaultValueOf(o).ToString(); },
+          [](ErrorValue) -> std::string { TypeMismatch(); },
       },
       value_);
 }
@@ -194,6 +166,14 @@ std::string Variant::ToText() const {
   return ToString();
 }
 
+VariantArray* Variant::MutableArray() {
+  auto* array = std::get_if<VariantArray>(&value_);
+  if (array) array->Own();
+  return array;
+}
+
+std::string* Variant::MutableText() { return std::get_if<std::string>(&value_); }
+
 double Variant::ToDouble() const {
   return std::visit(
       Overloaded{
@@ -201,9 +181,12 @@ double Variant::ToDouble() const {
           [](NullTag) -> double { InvalidUseOfNull(); },
           [](MissingTag) -> double { TypeMismatch(); },
           [](bool b) { return b ? -1.0 : 0.0; },
+          [](uint8_t i) { return static_cast<double>(i); },
           [](int16_t i) { return static_cast<double>(i); },
           [](int32_t i) { return static_cast<double>(i); },
+          [](float f) { return static_cast<double>(f); },
           [](double d) { return d; },
+          [](Currency c) { return c.ToDouble(); },
           [](Date d) { return d.serial; },
           [](const std::string& s) {
             double v = 0;
@@ -215,23 +198,70 @@ double Variant::ToDouble() const {
           [](const VariantArray&) -> double { TypeMismatch(); },
           [](const ByteArray&) -> double { TypeMismatch(); },
           [](const std::shared_ptr<Dispatch>& o) { return DefaultValueOf(o).ToDouble(); },
+          [](ErrorValue) -> double { TypeMismatch(); },
       },
       value_);
 }
 
+namespace {
+
+// The whole number nearest a Currency, halves to even, computed exactly.
+int64_t RoundCurrency(Currency c) {
+  int64_t q = c.scaled / 10000, r = c.scaled % 10000;
+  int64_t twice = 2 * (r < 0 ? -r : r);
+  if (twice > 10000 || (twice == 10000 && q % 2 != 0)) q += r < 0 ? -1 : 1;
+  return q;
+}
+
+// The value rounded half to even as a whole number in [low, high], else Overflow.
+int64_t RoundedInRange(const Variant& v, int64_t low, int64_t high) {
+  if (v.type() == VarType::kCurrency) {
+    int64_t r = RoundCurrency(v.ToCurrency());
+    if (r < low || r > high) Overflow();
+    return r;
+  }
+  double r = RoundHalfEven(v.ToDouble());
+  if (!(r >= static_cast<double>(low) && r <= static_cast<double>(high))) Overflow();
+  return static_cast<int64_t>(r);
+}
+
+}  // namespace
+
+uint8_t Variant::ToByte() const {
+  if (auto* i = std::get_if<uint8_t>(&value_)) return *i;
+  return static_cast<uint8_t>(RoundedInRange(*this, 0, 255));
+}
+
 int16_t Variant::ToInteger() const {
   if (auto* i = std::get_if<int16_t>(&value_)) return *i;
-  double r = RoundHalfEven(ToDouble());
-  if (!(r >= -32768.0 && r <= 32767.0)) Overflow();
-  return static_cast<int16_t>(r);
+  if (auto* i = std::get_if<uint8_t>(&value_)) return *i;
+  return static_cast<int16_t>(RoundedInRange(*this, -32768, 32767));
 }
 
 int32_t Variant::ToLong() const {
   if (auto* i = std::get_if<int32_t>(&value_)) return *i;
   if (auto* i = std::get_if<int16_t>(&value_)) return *i;
-  double r = RoundHalfEven(ToDouble());
-  if (!(r >= -2147483648.0 && r <= 2147483647.0)) Overflow();
-  return static_cast<int32_t>(r);
+  if (auto* i = std::get_if<uint8_t>(&value_)) return *i;
+  return static_cast<int32_t>(RoundedInRange(*this, std::numeric_limits<int32_t>::min(),
+                                             std::numeric_limits<int32_t>::max()));
+}
+
+float Variant::ToSingle() const {
+  if (auto* f = std::get_if<float>(&value_)) return *f;
+  double d = ToDouble();
+  if (std::isfinite(d) && std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) {
+    Overflow();
+  }
+  return static_cast<float>(d);
+}
+
+Currency Variant::ToCurrency() const {
+  if (auto* c = std::get_if<Currency>(&value_)) return *c;
+  if (auto* b = std::get_if<bool>(&value_)) return Currency{*b ? -10000 : 0};
+  if (auto* i = std::get_if<uint8_t>(&value_)) return Currency{int64_t{*i} * 10000};
+  if (auto* i = std::get_if<int16_t>(&value_)) return Currency{int64_t{*i} * 10000};
+  if (auto* i = std::get_if<int32_t>(&value_)) return Currency{int64_t{*i} * 10000};
+  return Currency::FromDouble(ToDouble());
 }
 
 bool Variant::ToBool() const {
@@ -244,6 +274,7 @@ bool Variant::ToBool() const {
     if (!ParseNumber(t, &v)) TypeMismatch();
     return v != 0;
   }
+  if (auto* c = std::get_if<Currency>(&value_)) return c->scaled != 0;
   return ToDouble() != 0;
 }
 

@@ -24,9 +24,12 @@ std::string BareNumber(const Variant& value) {
                                           "' is not a number and cannot stand bare in a statement");
   };
   switch (value.type()) {
+    case VarType::kByte:
     case VarType::kInteger:
     case VarType::kLong:
+    case VarType::kCurrency:
       return value.ToString();
+    case VarType::kSingle:
     case VarType::kDouble:
       if (!std::isfinite(value.ToDouble())) throw mismatch();
       return value.ToString();

@@ -16,7 +16,7 @@ using namespace mirelda;
 
 const Guid kProbeClass = *ParseGuid("{6D1E2F30-8A4B-4C5D-9E6F-7A8B9C0D1E2F}");
 
-std::string TypeName(const Variant& v) {
+std::string Describe(const Variant& v) {
   switch (v.type()) {
     case VarType::kEmpty:
       return "Empty";
@@ -26,6 +26,14 @@ std::string TypeName(const Variant& v) {
       return "Missing";
     case VarType::kBoolean:
       return "Boolean";
+    case VarType::kByte:
+      return "Byte";
+    case VarType::kSingle:
+      return "Single";
+    case VarType::kCurrency:
+      return "Currency";
+    case VarType::kError:
+      return "Error";
     case VarType::kInteger:
       return "Integer";
     case VarType::kLong:
@@ -56,11 +64,11 @@ class Probe final : public Dispatch {
   Variant Echo(Variant v) { return v; }
   // "Long", "Array(0..2:Long,String,Double)", "Bytes(3)"...
   std::string TypeOf(Variant v) {
-    std::string name = TypeName(v);
+    std::string name = Describe(v);
     if (v.is_array()) {
       const VariantArray& a = v.AsArray();
       name += "(" + std::to_string(a.lower_bound()) + ".." + std::to_string(a.upper_bound()) + ":";
-      for (size_t i = 0; i < a.size(); ++i) name += (i ? "," : "") + TypeName(a.items()[i]);
+      for (size_t i = 0; i < a.size(); ++i) name += (i ? "," : "") + Describe(a.items()[i]);
       name += ")";
     } else if (v.is_bytes()) {
       name += "(" + std::to_string(v.AsBytes().size()) + ")";
@@ -68,7 +76,7 @@ class Probe final : public Dispatch {
     return name;
   }
   std::string Optional(std::string first, Variant second, int32_t third) {
-    return first + "|" + TypeName(second) + "|" + std::to_string(third);
+    return first + "|" + Describe(second) + "|" + std::to_string(third);
   }
   Variant Numbers(int32_t count) {
     std::vector<Variant> items;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "mirelda/error.h"
 #include "mirelda/variant.h"
@@ -9,9 +10,7 @@
 namespace mirelda {
 
 inline void PrintTo(const Variant& v, std::ostream* os) {
-  static const char* kNames[] = {"Empty",  "Null", "Missing", "Boolean", "Integer", "Long",
-                                 "Double", "Date", "String",  "Array",   "Bytes",   "Object"};
-  *os << kNames[static_cast<int>(v.type())];
+  *os << (v.is_missing() ? std::string("Missing") : TypeName(v));
   try {
     if (!v.is_null() && !v.is_missing() && !v.is_array() && !v.is_bytes()) {
       *os << "(" << v.ToText() << ")";

@@ -19,7 +19,7 @@ struct HostOptions {
   std::vector<std::pair<char, std::filesystem::path>> drives;  // in the order given
   char site_drive = 'S';
   int32_t code_page = 936;
-  std::string default_language = "JavaScript";  // as pages name languages
+  std::string default_language = "VBScript";  // as pages name languages
   std::optional<std::filesystem::path> registry;
   std::chrono::seconds session_timeout{20 * 60};
   std::chrono::seconds script_timeout{90};

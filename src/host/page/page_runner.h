@@ -24,7 +24,7 @@ struct PageSettings {
   int32_t code_page = 936;
   std::chrono::seconds session_timeout{20 * 60};
   std::chrono::seconds script_timeout{90};
-  std::string default_language = "javascript";  // canonical engine name
+  std::string default_language = "vbscript";  // canonical engine name
   size_t script_memory = size_t{512} << 20;
 };
 

@@ -136,6 +136,7 @@ void PushVariant(duk_context* ctx, const Variant& v) {
   switch (v.type()) {
     case VarType::kEmpty:
     case VarType::kMissing:
+    case VarType::kError:
       duk_push_undefined(ctx);
       return;
     case VarType::kNull:
@@ -144,9 +145,12 @@ void PushVariant(duk_context* ctx, const Variant& v) {
     case VarType::kBoolean:
       duk_push_boolean(ctx, v.ToBool());
       return;
+    case VarType::kByte:
     case VarType::kInteger:
     case VarType::kLong:
+    case VarType::kSingle:
     case VarType::kDouble:
+    case VarType::kCurrency:
       duk_push_number(ctx, v.ToDouble());
       return;
     case VarType::kDate:

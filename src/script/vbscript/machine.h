@@ -1,0 +1,137 @@
+// The machine: runs compiled chunks for one page run. It walks the resolved tree (program.h);
+// values are Variants, operators are the runtime's (variant_ops.h), member access is late binding
+// (late_binding.h). Errors are mirelda::Error exceptions: a statement under On Error Resume Next
+// records them in the pending error (Err); otherwise they leave the procedure to its caller.
+// Response.End (EndOfPage) and the time limit (TimeLimitReached) are no Error, so no handler
+// stops them.
+//
+// A Machine lives for one run; a page that runs another page (Server.Execute) gets a machine of
+// its own on the same thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/page/script_engine.h"
+#include "mirelda/late_binding.h"
+#include "script/vbscript/objects/class_object.h"
+#include "script/vbscript/objects/err_object.h"
+#include "script/vbscript/program.h"
+
+namespace mirelda::script::vbscript {
+
+// Thrown when the page's deadline passes; the run fails with the time-limit message.
+struct TimeLimitReached {};
+
+// One procedure activation (or the top level, procedure null).
+struct Frame {
+  const Procedure* procedure = nullptr;
+  std::shared_ptr<ClassInstance> me;
+  std::vector<Variant> values;
+  std::vector<Variant*> refs;  // slot -> storage: values[i], or the caller's for a ByRef argument
+  Variant result;
+  bool resume_next = false;
+  std::vector<Variant> with;  // With targets, innermost last
+
+  Variant& local(uint32_t slot) { return *refs[slot]; }
+};
+
+enum class Flow : uint8_t { kNext, kExitDo, kExitFor, kExitProcedure };
+
+class Machine : public std::enable_shared_from_this<Machine> {
+ public:
+  Machine(std::shared_ptr<const Program> program, const host::PageRunInput& input);
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  // Runs the page's top level, then (when procedure is not empty) the procedure of that name.
+  host::PageRun Run(std::string_view procedure);
+
+  // A method or property of a class instance called through its member table; by-reference
+  // parameters are bound to args, so the caller sees what the method left there.
+  Variant CallMethod(const Procedure& procedure, std::shared_ptr<ClassInstance> me,
+                     std::vector<Variant>& args);
+
+ private:
+  // machine.cpp: calls, limits, instances.
+  Variant Call(const Procedure& procedure, std::shared_ptr<ClassInstance> me,
+               std::span<Variant* const> args);
+  void CheckDeadline();
+  void EnterCall();
+  std::shared_ptr<ClassInstance> NewInstance(const ClassDef& def);
+  void RunTerminates();
+  void EndInstances();
+  std::shared_ptr<const void> OwnerOf(const ClassDef& def) const;
+  Variant& Global(uint32_t slot);
+  Variant Intrinsic(uint32_t slot);
+  const GlobalEntry* FindDynamic(const std::string& folded);
+  Variant NamedObject(const std::string& folded);
+
+  // machine_statements.cpp
+  Flow RunBlock(const Block& block, Frame& frame);
+  Flow RunStatement(const Stmt& stmt, Frame& frame);
+  Flow RunFor(const Stmt& stmt, Frame& frame);
+  Flow RunForEach(const Stmt& stmt, Frame& frame);
+  Flow RunDo(const Stmt& stmt, Frame& frame);
+  Flow RunSelect(const Stmt& stmt, Frame& frame);
+  void RunDim(const Stmt& stmt, Frame& frame);
+  void Write(const Variant& value);
+
+  // machine_expressions.cpp
+  Variant Eval(const Expr& expr, Frame& frame);
+  Variant EvalValue(const Expr& expr, Frame& frame);  // objects taken as their default value
+  Variant EvalCall(const Expr& expr, Frame& frame);
+  Variant EvalBuiltin(const Expr& expr, Frame& frame);
+  Variant EvalIndex(const Expr& expr, Frame& frame);
+  Variant EvalMember(const Expr& expr, Frame& frame, bool statement);
+  Variant EvalDynamic(const Expr& expr, Frame& frame);
+  std::shared_ptr<Dispatch> ObjectOf(const Variant& value);
+  void EvalArgs(const Expr& expr, size_t first, Frame& frame, std::vector<Variant>& args);
+
+  // machine_assign.cpp: places values are stored to.
+  Variant* VariableOf(const Expr& expr, Frame& frame);  // null unless a plain variable
+  void Assign(const Expr& target, Variant value, bool set, Frame& frame);
+  void Append(const Expr& target, const Expr& tail, Frame& frame);
+  Variant CallWithArgs(const Expr& call, const Procedure& procedure,
+                       std::shared_ptr<ClassInstance> me, size_t first, Frame& frame);
+  Variant LateWithArgs(const Expr& expr, Dispatch& object, size_t first, bool statement,
+                       Frame& frame);
+
+  // machine_dynamic.cpp: code compiled while the page runs.
+  void Execute(const Variant& code, Frame& frame, bool global);
+  Variant EvalText(const Variant& code, Frame& frame);
+  GlobalTable& RuntimeGlobals();
+  RuntimeScope ScopeOf(const Frame& frame, bool global);
+  void Adopt(const std::shared_ptr<Chunk>& chunk, const RuntimeScope& scope);
+
+  void Fail(const Where& where);
+
+  std::shared_ptr<const Program> program_;
+  const host::PageRunInput& input_;
+  std::deque<Variant> globals_;
+  std::deque<MemberCache> caches_;
+  Variant intrinsics_[kIntrinsicCount];
+  std::shared_ptr<ErrObject> err_;
+  std::shared_ptr<ResponseObject> response_;
+  std::vector<std::shared_ptr<Chunk>> chunks_;   // compiled by Execute, ExecuteGlobal and Eval
+  std::optional<GlobalTable> runtime_globals_;  // the page's names and those Execute added
+  std::unordered_map<std::string, const host::NamedObject*> named_;  // folded name -> object
+  std::unordered_map<std::string, Variant> named_made_;
+  std::unordered_map<uint32_t, std::string> lazy_globals_;  // undeclared global -> named object
+  std::shared_ptr<TerminateQueue> terminates_;
+  std::vector<std::weak_ptr<ClassInstance>> instances_;
+  std::optional<Where> fail_where_;
+  uint32_t depth_ = 0;
+  const char* stack_limit_ = nullptr;
+  uint32_t ticks_ = 0;
+};
+
+}  // namespace mirelda::script::vbscript

@@ -1,0 +1,221 @@
+// Expressions: values, operators, calls, indexing and member access.
+#include <array>
+
+#include "script/vbscript/machine.h"
+
+namespace mirelda::script::vbscript {
+namespace {
+
+[[noreturn]] void Raise(int32_t number) { throw Error(number, {}, kRuntimeErrorSource); }
+
+Variant ApplyBinary(Binary op, const Variant& a, const Variant& b) {
+  switch (op) {
+    case Binary::kAdd:
+      return Add(a, b);
+    case Binary::kSubtract:
+      return Subtract(a, b);
+    case Binary::kMultiply:
+      return Multiply(a, b);
+    case Binary::kDivide:
+      return Divide(a, b);
+    case Binary::kIntDivide:
+      return IntDivide(a, b);
+    case Binary::kModulo:
+      return Modulo(a, b);
+    case Binary::kPower:
+      return Power(a, b);
+    case Binary::kConcat:
+      return Concat(a, b);
+    case Binary::kAnd:
+      return And(a, b);
+    case Binary::kOr:
+      return Or(a, b);
+    case Binary::kXor:
+      return Xor(a, b);
+    case Binary::kEqv:
+      return Eqv(a, b);
+    case Binary::kImp:
+      return Imp(a, b);
+  }
+  Raise(51);
+}
+
+}  // namespace
+
+Variant Machine::EvalValue(const Expr& expr, Frame& frame) {
+  Variant value = Eval(expr, frame);
+  if (value.is_object()) return ValueOf(value);
+  return value;
+}
+
+std::shared_ptr<Dispatch> Machine::ObjectOf(const Variant& value) {
+  if (!value.is_object()) Raise(errc::kObjectRequired);
+  std::shared_ptr<Dispatch> object = value.ToObject();
+  if (!object) Raise(errc::kObjectVariableNotSet);
+  return object;
+}
+
+Variant Machine::Eval(const Expr& expr, Frame& frame) {
+  switch (expr.kind) {
+    case ExprKind::kConstant:
+      return expr.value;
+    case ExprKind::kMissing:
+      return Variant::Missing();
+    case ExprKind::kLocal:
+      return frame.local(expr.slot);
+    case ExprKind::kGlobal:
+      return Global(expr.slot);
+    case ExprKind::kField:
+      return frame.me->fields()[expr.slot];
+    case ExprKind::kResult:
+      return frame.result;
+    case ExprKind::kIntrinsic:
+      return Intrinsic(expr.slot);
+    case ExprKind::kDynamic:
+      return EvalDynamic(expr, frame);
+    case ExprKind::kMe:
+      if (!frame.me) Raise(errc::kObjectRequired);
+      return Variant(std::static_pointer_cast<Dispatch>(frame.me));
+    case ExprKind::kWithTarget:
+      if (frame.with.empty()) Raise(errc::kObjectRequired);
+      return frame.with.back();
+    case ExprKind::kUnary: {
+      Variant a = EvalValue(expr.children[0], frame);
+      switch (static_cast<Unary>(expr.op)) {
+        case Unary::kNegate:
+          return Negate(a);
+        case Unary::kNot:
+          return Not(a);
+        case Unary::kPlus:
+          return a;
+      }
+      return a;
+    }
+    case ExprKind::kBinary: {
+      Variant a = EvalValue(expr.children[0], frame);
+      Variant b = EvalValue(expr.children[1], frame);
+      auto op = static_cast<Binary>(expr.op);
+      if (op == Binary::kConcat || op == Binary::kAdd) {
+        // Both join texts, and the result is held to the page's memory limit.
+        if (a.is_string() && b.is_string()) {
+          CheckTextSize(a.MutableText()->size() + b.MutableText()->size(), input_.memory_limit);
+        }
+        Variant joined = ApplyBinary(op, a, b);
+        if (joined.is_string()) CheckTextSize(joined.MutableText()->size(), input_.memory_limit);
+        return joined;
+      }
+      return ApplyBinary(op, a, b);
+    }
+    case ExprKind::kCompare:
+      return Compare(EvalValue(expr.children[0], frame), EvalValue(expr.children[1], frame),
+                     static_cast<CompareOp>(expr.op), CompareMode::kBinary, expr.literal);
+    case ExprKind::kIs:
+      return Variant(Is(Eval(expr.children[0], frame), Eval(expr.children[1], frame)));
+    case ExprKind::kCall:
+      return CallWithArgs(expr, *expr.procedure, nullptr, 0, frame);
+    case ExprKind::kMeCall:
+      return CallWithArgs(expr, *expr.procedure, frame.me, 0, frame);
+    case ExprKind::kBuiltin:
+      return EvalBuiltin(expr, frame);
+    case ExprKind::kIndex:
+      return EvalIndex(expr, frame);
+    case ExprKind::kMember:
+      return EvalMember(expr, frame, false);
+    case ExprKind::kNew: {
+      const ClassDef* def = expr.class_def;
+      if (!def) {
+        // A class the page did not define, which ExecuteGlobal may have made since.
+        const GlobalEntry* entry = FindDynamic(expr.name);
+        if (!entry || entry->kind != GlobalEntry::Kind::kClass) Raise(errc::kClassNotDefined);
+        def = entry->class_def;
+      }
+      return Variant(std::static_pointer_cast<Dispatch>(NewInstance(*def)));
+    }
+    case ExprKind::kEval:
+      return EvalText(EvalValue(expr.children[0], frame), frame);
+  }
+  Raise(51);
+}
+
+void Machine::EvalArgs(const Expr& expr, size_t first, Frame& frame, std::vector<Variant>& args) {
+  args.reserve(expr.children.size() - first);
+  for (size_t i = first; i < expr.children.size(); ++i) args.push_back(Eval(expr.children[i], frame));
+}
+
+Variant Machine::EvalBuiltin(const Expr& expr, Frame& frame) {
+  const Builtin& builtin = *expr.builtin;
+  size_t count = expr.children.size();
+  if (count < builtin.min_args || count > builtin.max_args) Raise(errc::kWrongArgumentCount);
+  std::vector<Variant> args;
+  EvalArgs(expr, 0, frame, args);
+  BuiltinCall call{args, input_.memory_limit};
+  try {
+    return builtin.function(call);
+  } catch (const Error& e) {
+    if (!e.source().empty()) throw;
+    throw Error(e.number(), e.description(), kRuntimeErrorSource);
+  }
+}
+
+Variant Machine::EvalIndex(const Expr& expr, Frame& frame) {
+  size_t count = expr.children.size() - 1;
+  const Expr& base = expr.children[0];
+  bool variable = base.kind == ExprKind::kLocal || base.kind == ExprKind::kGlobal ||
+                  base.kind == ExprKind::kField || base.kind == ExprKind::kResult;
+  constexpr size_t kInline = 4;
+  if (variable && count > 0 && count <= kInline) {
+    // An element of an array variable is read where it lies, without copying the array.
+    std::array<Variant, kInline> values;
+    for (size_t i = 0; i < count; ++i) values[i] = Eval(expr.children[i + 1], frame);
+    Variant* array = VariableOf(base, frame);
+    if (array && array->is_array()) {
+      std::array<int64_t, kInline> indices{};
+      for (size_t i = 0; i < count; ++i) {
+        indices[i] = (values[i].is_object() ? ValueOf(values[i]) : values[i]).ToLong();
+      }
+      return array->AsArray().at(std::span<const int64_t>(indices.data(), count));
+    }
+    std::vector<Variant> args(std::make_move_iterator(values.begin()),
+                              std::make_move_iterator(values.begin() + static_cast<ptrdiff_t>(count)));
+    return LateIndex(array ? *array : Variant(), args);
+  }
+  Variant value = Eval(base, frame);
+  std::vector<Variant> args;
+  EvalArgs(expr, 1, frame, args);
+  return LateIndex(value, args);
+}
+
+Variant Machine::EvalMember(const Expr& expr, Frame& frame, bool statement) {
+  std::shared_ptr<Dispatch> object = ObjectOf(Eval(expr.children[0], frame));
+  return LateWithArgs(expr, *object, 1, statement, frame);
+}
+
+Variant Machine::EvalDynamic(const Expr& expr, Frame& frame) {
+  if (const GlobalEntry* entry = FindDynamic(expr.name)) {
+    switch (entry->kind) {
+      case GlobalEntry::Kind::kProcedure:
+        return CallWithArgs(expr, *entry->procedure, nullptr, 0, frame);
+      case GlobalEntry::Kind::kConstant:
+        return entry->value;
+      case GlobalEntry::Kind::kIntrinsic:
+      case GlobalEntry::Kind::kVariable:
+      case GlobalEntry::Kind::kClass:
+        break;
+    }
+  }
+  Variant* variable = VariableOf(expr, frame);
+  Variant value;
+  if (variable) {
+    value = *variable;
+  } else if (named_.count(expr.name)) {
+    value = NamedObject(expr.name);
+  } else {
+    Raise(errc::kVariableUndefined);
+  }
+  if (expr.children.empty()) return value;
+  std::vector<Variant> args;
+  EvalArgs(expr, 0, frame, args);
+  return LateIndex(value, args);
+}
+
+}  // namespace mirelda::script::vbscript
