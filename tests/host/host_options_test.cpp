@@ -25,7 +25,7 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.data, "var");
   EXPECT_EQ(o.code_page, 936);
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(20));
-  EXPECT_EQ(o.default_language, "JavaScript");
+  EXPECT_EQ(o.default_language, "VBScript");
   EXPECT_EQ(o.script_memory, 512u << 20);
   o = Parse({"--site=www", "--listen", "[::1]:0", "--drive", "d:=/srv/d", "--drive=E:=/e",
              "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
