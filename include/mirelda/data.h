@@ -106,6 +106,8 @@ class MIRELDA_API Fields : public Dispatch {
   virtual int32_t Count() = 0;
   // By zero-based index or by name without regard to case; raises Error kItemNotFound otherwise.
   virtual std::shared_ptr<Field> Item(const Variant& index) = 0;
+  // For Each over the collection: the fields in column order.
+  std::vector<Variant> Enumerate() override;
 
   const MemberTable& Members() const override;
   std::string ClassName() const override { return "Fields"; }

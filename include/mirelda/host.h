@@ -62,6 +62,8 @@ class MIRELDA_API RequestCollection : public Dispatch {
   std::string Key(const Variant& index);
 
   const Entries& entries() const { return entries_; }
+  // For Each over the collection: its names, in the order they came.
+  std::vector<Variant> Enumerate() override;
   const MemberTable& Members() const override;
   std::string ClassName() const override { return name_; }
 

@@ -73,6 +73,13 @@ const MemberTable& RecordSet::Members() const {
   return table;
 }
 
+std::vector<Variant> Fields::Enumerate() {
+  std::vector<Variant> fields;
+  int32_t count = Count();
+  for (int32_t i = 0; i < count; ++i) fields.emplace_back(Item(Variant(i)));
+  return fields;
+}
+
 const MemberTable& Fields::Members() const {
   static const MemberTable table = MemberTableBuilder<Fields>("Fields")
                                        .Get<&Fields::Item>("Item", {Arg("Index")})

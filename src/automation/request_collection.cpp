@@ -33,6 +33,13 @@ Variant RequestCollection::Item(const Variant& key) {
 
 std::string RequestCollection::Key(const Variant& index) { return entries_[Position(index)].first; }
 
+std::vector<Variant> RequestCollection::Enumerate() {
+  std::vector<Variant> names;
+  names.reserve(entries_.size());
+  for (const auto& entry : entries_) names.emplace_back(entry.first);
+  return names;
+}
+
 const MemberTable& RequestCollection::Members() const {
   static const MemberTable table =
       MemberTableBuilder<RequestCollection>("IRequestDictionary")

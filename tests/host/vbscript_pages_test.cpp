@@ -70,6 +70,10 @@ class VBScriptPagesTest : public ::testing::Test {
              "</html>\n"},
             {"inc/head.inc", "<h1>Title</h1><%= 6 * 7 %>"},
             {"named.asp", "<%@ LANGUAGE=\"VBScript\" %><%= TypeName(1.5) %>"},
+            {"each.asp",
+             "<% For Each k In Request.QueryString %><%= k %>=<%= Request.QueryString(k) %>;"
+             "<% Next %>|<% For Each k In Request.Form %><%= k %>;<% Next %>"
+             "<%= Request.Form.Count & Request.Form(2) & Request.Form.Key(1) %>"},
             {"js.asp", "<%@ LANGUAGE=\"JavaScript\" %><%= [1, 2].join(\"+\") %>"},
             {"jscript.asp", "<%@ language=jscript %><%= [1, 2].concat([3]).length %>"},
             {"block.asp",
@@ -133,6 +137,12 @@ TEST_F(VBScriptPagesTest, PagesWithoutALanguageAreVBScriptAndBlocksMayEncloseTex
   ASSERT_EQ(r.status, 200) << r.body;
   EXPECT_NE(r.body.find("42"), std::string::npos) << r.body;
   EXPECT_EQ(r.body.find("Function"), std::string::npos) << r.body;
+}
+
+TEST_F(VBScriptPagesTest, ForEachWalksTheRequestCollectionsByName) {
+  HttpReply r = host_->Post("/each.asp?b=2&a=1&b=3", "x=7&y=8",
+                            "application/x-www-form-urlencoded");
+  EXPECT_EQ(r.body, "b=2, 3;a=1;|x;y;28x") << r.body;
 }
 
 TEST_F(VBScriptPagesTest, ComponentsAreReachedByNameWithTheLanguagesValues) {
