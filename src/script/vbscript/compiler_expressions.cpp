@@ -21,37 +21,20 @@ bool IsNumber(const Variant& value) {
 }  // namespace
 
 Expr Compiler::Variable(const Resolved& resolved, const ast::Expr& tree) {
+  ExprKind kind = ExprKind::kMissing;
   switch (resolved.kind) {
-    case Resolved::Kind::kLocal: {
-      Expr expr = Node(ExprKind::kLocal, tree);
-      expr.slot = resolved.slot;
-      return expr;
-    }
-    case Resolved::Kind::kGlobal: {
-      Expr expr = Node(ExprKind::kGlobal, tree);
-      expr.slot = resolved.slot;
-      return expr;
-    }
-    case Resolved::Kind::kField: {
-      Expr expr = Node(ExprKind::kField, tree);
-      expr.slot = resolved.slot;
-      return expr;
-    }
-    case Resolved::Kind::kResult:
-      return Node(ExprKind::kResult, tree);
-    case Resolved::Kind::kIntrinsic: {
-      Expr expr = Node(ExprKind::kIntrinsic, tree);
-      expr.slot = resolved.slot;
-      return expr;
-    }
-    case Resolved::Kind::kConstant: {
-      Expr expr = Node(ExprKind::kConstant, tree);
-      expr.value = resolved.value;
-      return expr;
-    }
-    default:
-      return Node(ExprKind::kMissing, tree);
+    case Resolved::Kind::kLocal: kind = ExprKind::kLocal; break;
+    case Resolved::Kind::kGlobal: kind = ExprKind::kGlobal; break;
+    case Resolved::Kind::kField: kind = ExprKind::kField; break;
+    case Resolved::Kind::kResult: kind = ExprKind::kResult; break;
+    case Resolved::Kind::kIntrinsic: kind = ExprKind::kIntrinsic; break;
+    case Resolved::Kind::kConstant: kind = ExprKind::kConstant; break;
+    default: break;
   }
+  Expr expr = Node(kind, tree);
+  expr.slot = resolved.slot;
+  if (kind == ExprKind::kConstant) expr.value = resolved.value;
+  return expr;
 }
 
 Expr Compiler::CompileExpr(const ast::Expr& tree) {
