@@ -114,15 +114,6 @@ class PagesTest : public ::testing::Test {
 };
 RunningHost* PagesTest::host_ = nullptr;
 
-// The value of a "key=value" line.
-std::string Field(const std::string& body, const std::string& key) {
-  std::string text = "\n" + body;
-  size_t at = text.find("\n" + key + "=");
-  if (at == std::string::npos) return "<absent>";
-  size_t start = at + key.size() + 2;
-  return text.substr(start, text.find('\n', start) - start);
-}
-
 TEST_F(PagesTest, LiteralTextIncludesAndExpressions) {
   HttpReply r = host_->Get("/?who=Ann");
   EXPECT_EQ(r.status, 200);

@@ -69,4 +69,13 @@ inline std::string SessionCookie(const HttpReply& reply) {
   return "";
 }
 
+// The value of a "key=value" line of a page's reply, "<absent>" when it has none.
+inline std::string Field(const std::string& body, const std::string& key) {
+  std::string text = "\n" + body;
+  size_t at = text.find("\n" + key + "=");
+  if (at == std::string::npos) return "<absent>";
+  size_t start = at + key.size() + 2;
+  return text.substr(start, text.find('\n', start) - start);
+}
+
 }  // namespace mirelda::testing

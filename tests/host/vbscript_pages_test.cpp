@@ -112,15 +112,6 @@ class VBScriptPagesTest : public ::testing::Test {
 };
 RunningHost* VBScriptPagesTest::host_ = nullptr;
 
-// The value of a "key=value" line.
-std::string Field(const std::string& body, const std::string& key) {
-  std::string text = "\n" + body;
-  size_t at = text.find("\n" + key + "=");
-  if (at == std::string::npos) return "<absent>";
-  size_t start = at + key.size() + 2;
-  return text.substr(start, text.find('\n', start) - start);
-}
-
 TEST_F(VBScriptPagesTest, PagesWithoutALanguageAreVBScriptAndBlocksMayEncloseText) {
   HttpReply r = host_->Get("/?who=Ann");
   ASSERT_EQ(r.status, 200) << r.body << host_->process().Log();
