@@ -190,6 +190,40 @@ class MIRELDA_API ResponseObject : public Dispatch {
   std::string ClassName() const override { return "Response"; }
 };
 
+// What Server.GetLastError reports: the last error a page of this request raised and no script
+// handled, with the place it was raised. Number 0 and empty texts when there was none.
+struct AspErrorInfo {
+  int32_t number = 0;
+  std::string description;
+  std::string source;  // "Microsoft VBScript runtime error", a component's source, ...
+  std::string file;    // URL path of the file: "/inc/menu.inc"
+  int32_t line = 0;
+  int32_t column = 0;
+  std::string category;  // "Microsoft VBScript compilation", "ASP", the source, ...
+};
+
+class MIRELDA_API AspError : public Dispatch {
+ public:
+  explicit AspError(AspErrorInfo info) : info_(std::move(info)) {}
+
+  int32_t Number() { return info_.number; }
+  std::string Description() { return info_.description; }
+  std::string Source() { return info_.source; }
+  std::string File() { return info_.file; }
+  int32_t Line() { return info_.line; }
+  int32_t Column() { return info_.column; }
+  std::string Category() { return info_.category; }
+  // The host's own code and text for errors of the host rather than of a script: empty here.
+  std::string ASPCode() { return {}; }
+  std::string ASPDescription() { return {}; }
+
+  const MemberTable& Members() const override;
+  std::string ClassName() const override { return "ASPError"; }
+
+ private:
+  AspErrorInfo info_;
+};
+
 class MIRELDA_API ServerObject : public Dispatch {
  public:
   // Creates an object by ProgID through the automation runtime. When the object has OnStartPage,
@@ -202,6 +236,16 @@ class MIRELDA_API ServerObject : public Dispatch {
   // Percent-encodes text in the host's code page, blanks as "+".
   virtual std::string URLEncode(const std::string& text) = 0;
   virtual int32_t ScriptTimeout() { return 90; }
+  // Runs another page of the site (path as MapPath takes it) as part of this one: it shares the
+  // request, the response, the session and the application, and writes where this page writes.
+  // Its Response.End ends this page too; an error it does not handle is raised here. A host that
+  // runs no pages refuses (5).
+  virtual void Execute(const std::string& path);
+  // Execute, then this page ends as with Response.End.
+  virtual void Transfer(const std::string& path);
+  // The last error of this request that no script handled (an executed page's, or the failed
+  // page's on the site's error page).
+  virtual std::shared_ptr<AspError> GetLastError();
 
   const MemberTable& Members() const override;
   std::string ClassName() const override { return "Server"; }

@@ -113,6 +113,31 @@ const MemberTable& ResponseObject::Members() const {
 
 std::string ServerObject::HTMLEncode(const std::string& text) { return text::EscapeHtml(text); }
 
+void ServerObject::Execute(const std::string& path) {
+  throw Error(errc::kInvalidProcedureCall, "This host runs no other page (\"" + path + "\")");
+}
+
+void ServerObject::Transfer(const std::string& path) { Execute(path); }
+
+std::shared_ptr<AspError> ServerObject::GetLastError() {
+  return std::make_shared<AspError>(AspErrorInfo{});
+}
+
+const MemberTable& AspError::Members() const {
+  static const MemberTable table = MemberTableBuilder<AspError>("IASPError")
+                                       .Get<&AspError::Number>("Number")
+                                       .Get<&AspError::Description>("Description")
+                                       .Get<&AspError::Source>("Source")
+                                       .Get<&AspError::File>("File")
+                                       .Get<&AspError::Line>("Line")
+                                       .Get<&AspError::Column>("Column")
+                                       .Get<&AspError::Category>("Category")
+                                       .Get<&AspError::ASPCode>("ASPCode")
+                                       .Get<&AspError::ASPDescription>("ASPDescription")
+                                       .Build();
+  return table;
+}
+
 const MemberTable& ServerObject::Members() const {
   static const MemberTable table =
       MemberTableBuilder<ServerObject>("IServer")
@@ -121,6 +146,9 @@ const MemberTable& ServerObject::Members() const {
           .Method<&ServerObject::HTMLEncode>("HTMLEncode", {Arg("text")})
           .Method<&ServerObject::URLEncode>("URLEncode", {Arg("text")})
           .Get<&ServerObject::ScriptTimeout>("ScriptTimeout")
+          .Method<&ServerObject::Execute>("Execute", {Arg("path")})
+          .Method<&ServerObject::Transfer>("Transfer", {Arg("path")})
+          .Method<&ServerObject::GetLastError>("GetLastError")
           .Build();
   return table;
 }

@@ -44,8 +44,13 @@ Site::Site(const std::filesystem::path& root) : root_(std::filesystem::canonical
 SiteTarget Site::Resolve(std::string_view raw_path) const {
   SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}};
   if (raw_path.empty() || raw_path[0] != '/' || HasBadPercentEncoding(raw_path)) return bad;
-  std::string decoded = PercentDecode(raw_path, false);
-  if (decoded.find('\\') != std::string::npos || decoded.find('\0') != std::string::npos) {
+  return ResolveDecoded(PercentDecode(raw_path, false));
+}
+
+SiteTarget Site::ResolveDecoded(std::string_view decoded) const {
+  SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}};
+  if (decoded.empty() || decoded[0] != '/' || decoded.find('\\') != std::string::npos ||
+      decoded.find('\0') != std::string::npos) {
     return bad;
   }
   std::filesystem::path file = root_;

@@ -32,6 +32,8 @@ class Site {
   // What the raw (still percent-encoded) path of a request URL names. A folder's default
   // document is default.asp, index.asp, index.html or index.htm, the first that exists.
   SiteTarget Resolve(std::string_view raw_path) const;
+  // The same for a path already decoded ("/app/page.asp"), as pages name other pages.
+  SiteTarget ResolveDecoded(std::string_view decoded) const;
 
   // The Content-Type of a static file by its extension.
   static std::string ContentType(const std::filesystem::path& file);

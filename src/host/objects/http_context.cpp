@@ -20,8 +20,25 @@ std::shared_ptr<HttpContext> HttpContext::Make(std::shared_ptr<const RequestData
                                     paths::ToPagePath(page.file), application_path, code_page);
   self->response_ = std::make_shared<HttpResponse>(code_page);
   self->server_ = std::make_shared<HttpServerObject>(
-      context, page.site_root, page.script_name, self->code_page_, services.script_timeout_seconds);
+      context, page.site_root, page.script_name, self->code_page_, services.script_timeout_seconds,
+      services.executor);
   self->application_ = std::make_shared<HttpApplication>(services.application);
+  return context;
+}
+
+std::shared_ptr<HttpContext> HttpContext::MakeNested(HttpContext& parent, const PageLocation& page,
+                                                     PageServices& services) {
+  std::shared_ptr<HttpContext> context(new HttpContext());
+  HttpContext* self = context.get();
+  self->nested_ = true;
+  self->code_page_ = parent.code_page_;
+  self->session_ = parent.session_;
+  self->request_ = parent.request_;
+  self->response_ = parent.response_;
+  self->application_ = parent.application_;
+  self->server_ = std::make_shared<HttpServerObject>(
+      context, page.site_root, page.script_name, parent.code_page_, services.script_timeout_seconds,
+      services.executor);
   return context;
 }
 
@@ -29,6 +46,7 @@ std::optional<std::string> HttpContext::FinishPage() {
   if (finished_) return std::nullopt;
   finished_ = true;
   server_->EndPage();
+  if (nested_) return std::nullopt;
   std::optional<std::string> cookie = session_->FinishPage();
   application_->ReleaseLocks();
   return cookie;

@@ -29,6 +29,7 @@ struct PageServices {
   ApplicationState& application;
   SessionState session_defaults;  // timeout and code page of new sessions
   int32_t script_timeout_seconds = 90;
+  PageExecutor* executor = nullptr;  // runs the pages this one executes; null for none
 };
 
 class HttpContext final : public ScriptingContext {
@@ -36,6 +37,10 @@ class HttpContext final : public ScriptingContext {
   // The context and its objects; the session is looked up from the request's cookie.
   static std::shared_ptr<HttpContext> Make(std::shared_ptr<const RequestData> request,
                                            const PageLocation& page, PageServices& services);
+  // The context of a page that parent runs with Server.Execute: the parent's request, response,
+  // session and application, and a Server object of its own for the page at page.
+  static std::shared_ptr<HttpContext> MakeNested(HttpContext& parent, const PageLocation& page,
+                                                 PageServices& services);
 
   std::shared_ptr<ApplicationObject> Application() override { return application_; }
   std::shared_ptr<RequestObject> Request() override { return request_; }
@@ -52,7 +57,8 @@ class HttpContext final : public ScriptingContext {
   void SetCodePage(int32_t code_page) { code_page_ = code_page; }
 
   // Ends the page: OnEndPage for its components, the session cookie, the Application locks.
-  // Returns the session's Set-Cookie header value, if any. Runs once.
+  // Returns the session's Set-Cookie header value, if any. Runs once. A nested page's context
+  // only ends its own components.
   std::optional<std::string> FinishPage();
 
  private:
@@ -65,6 +71,7 @@ class HttpContext final : public ScriptingContext {
   std::shared_ptr<HttpServerObject> server_;
   std::shared_ptr<HttpSession> session_;
   bool finished_ = false;
+  bool nested_ = false;
 };
 
 }  // namespace mirelda::host

@@ -37,6 +37,8 @@ class PageRunner {
   Reply Run(std::shared_ptr<const RequestData> request, const SiteTarget& page);
 
  private:
+  class RequestRun;
+
   const Site& site_;
   const EngineRegistry& engines_;
   PageSettings settings_;
