@@ -67,6 +67,33 @@ TEST(SessionStore, AFullStoreMakesRoomFromTheSessionsIdleLongest) {
   EXPECT_TRUE(store.Update(ids[19], [](SessionState&) {}));
 }
 
+TEST(SessionStore, TheEndHandlerHearsOfEverySessionThatEndsWithItsLastValues) {
+  MemorySessionStore store;
+  std::vector<std::pair<std::string, Variant>> ended;
+  store.SetEndHandler([&](const std::string& id, SessionState state) {
+    ended.emplace_back(id, state.values["who"]);
+  });
+  SessionState state;
+  state.timeout = std::chrono::seconds(1);
+  state.values["who"] = Variant(std::string("idle"));
+  std::string idle = store.Create(state);
+  state.values["who"] = Variant(std::string("gone"));
+  std::string gone = store.Create(state);
+  std::optional<std::string> renewed = store.Renew(store.Create(state));
+  ASSERT_TRUE(renewed);
+  EXPECT_TRUE(ended.empty()) << "a renewal is no end";
+  store.Remove(gone);
+  store.Remove(gone);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0], std::make_pair(gone, Variant(std::string("gone"))));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  store.Sweep();
+  ASSERT_EQ(ended.size(), 3u);
+  EXPECT_EQ(store.size(), 0u);
+  std::set<std::string> swept{ended[1].first, ended[2].first};
+  EXPECT_EQ(swept, (std::set<std::string>{idle, *renewed}));
+}
+
 TEST(SessionStore, ConcurrentWritersLoseNoValue) {
   MemorySessionStore store;
   std::string id = store.Create({});

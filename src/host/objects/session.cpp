@@ -49,6 +49,7 @@ bool HttpSession::Access(const std::function<void(SessionState&)>& change) {
 }
 
 Variant HttpSession::Value(const std::string& name) {
+  RequireOn();
   Variant value;
   Access([&](SessionState& s) {
     auto it = s.values.find(name);
@@ -58,6 +59,7 @@ Variant HttpSession::Value(const std::string& name) {
 }
 
 void HttpSession::SetValue(const std::string& name, const Variant& value) {
+  RequireOn();
   RequireStorable(value);
   auto set = [&](SessionState& s) { s.values[name] = value; };
   Ensure();
@@ -68,18 +70,46 @@ void HttpSession::SetValue(const std::string& name, const Variant& value) {
 }
 
 void HttpSession::Remove(const std::string& name) {
+  RequireOn();
   Access([&](SessionState& s) { s.values.erase(name); });
 }
 
-std::string HttpSession::SessionID() { return Ensure(); }
+std::string HttpSession::SessionID() {
+  RequireOn();
+  return Ensure();
+}
+
+void HttpSession::RequireOn() const {
+  if (off_) {
+    throw Error(errc::kInvalidProcedureCall,
+                "This page runs without a session (ENABLESESSIONSTATE=False)");
+  }
+}
+
+std::shared_ptr<SharedObjects> HttpSession::Objects() {
+  RequireOn();
+  std::shared_ptr<SharedObjects> objects;
+  auto take = [&](SessionState& s) {
+    if (!s.objects) s.objects = std::make_shared<SharedObjects>();
+    objects = s.objects;
+  };
+  Ensure();
+  if (!Access(take)) {
+    Ensure();
+    Access(take);
+  }
+  return objects;
+}
 
 int32_t HttpSession::Timeout() {
+  RequireOn();
   std::chrono::seconds timeout = defaults_.timeout;
   Access([&](SessionState& s) { timeout = s.timeout; });
   return static_cast<int32_t>((timeout.count() + 59) / 60);
 }
 
 void HttpSession::SetTimeout(int32_t minutes) {
+  RequireOn();
   if (minutes < 1 || minutes > 525600) {
     throw Error(errc::kInvalidProcedureCall, "Session.Timeout takes 1 to 525600 minutes");
   }
@@ -87,9 +117,13 @@ void HttpSession::SetTimeout(int32_t minutes) {
   Access([&](SessionState& s) { s.timeout = std::chrono::minutes(minutes); });
 }
 
-void HttpSession::Abandon() { abandoned_ = true; }
+void HttpSession::Abandon() {
+  RequireOn();
+  abandoned_ = true;
+}
 
 void HttpSession::Renew() {
+  RequireOn();
   if (!id_) return;
   if (std::optional<std::string> fresh = store_.Renew(*id_)) {
     id_ = std::move(fresh);
@@ -100,6 +134,7 @@ void HttpSession::Renew() {
 }
 
 void HttpSession::SetCodePage(int32_t code_page) {
+  RequireOn();
   if (!IsSupportedCodePage(code_page)) {
     throw Error(errc::kInvalidProcedureCall,
                 "The code page " + std::to_string(code_page) + " is not supported");

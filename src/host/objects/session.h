@@ -37,7 +37,16 @@ class HttpSession final : public SessionObject {
   // page, or dropped by Abandon. Removes an abandoned session from the store.
   std::optional<std::string> FinishPage();
 
+  // True when there is a live session (the browser brought one, or this page made one).
+  bool live() const { return id_.has_value(); }
+  // The session's objects of global.asa's object tags, making the session when there is none.
+  std::shared_ptr<SharedObjects> Objects();
+  // For a page whose ENABLESESSIONSTATE is False: its script reaches no session.
+  void TurnOff() { off_ = true; }
+
  private:
+  // A page with its session turned off is refused every member.
+  void RequireOn() const;
   // The identifier of the live session, making one when there is none.
   const std::string& Ensure();
   // Runs change on the live session; false when there is none (any more).
@@ -49,6 +58,7 @@ class HttpSession final : public SessionObject {
   int32_t& code_page_;
   bool cookie_changed_ = false;
   bool abandoned_ = false;
+  bool off_ = false;
 };
 
 }  // namespace mirelda::host

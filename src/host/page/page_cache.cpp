@@ -1,5 +1,11 @@
 #include "host/page/page_cache.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "mirelda/text.h"
+
 namespace mirelda::host {
 
 PageCache::PageCache(std::filesystem::path site_root, const EngineRegistry& engines,
@@ -22,16 +28,61 @@ std::shared_ptr<const CompiledPage> PageCache::Get(const std::string& url_path) 
   // The files are checked outside the lock; two threads may then compile the same change, and
   // either result is right.
   if (cached && cached->source->IsCurrent()) return cached;
-  std::shared_ptr<const CompiledPage> fresh = Compile(url_path);
+  std::shared_ptr<const CompiledPage> fresh = Compile(url_path, false);
   std::lock_guard lock(mutex_);
   pages_[url_path] = fresh;
   return fresh;
 }
 
-std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_path) const {
+std::shared_ptr<const CompiledPage> PageCache::GetGlobal() {
+  std::shared_ptr<const CompiledPage> cached;
+  {
+    std::lock_guard lock(mutex_);
+    cached = global_;
+  }
+  if (cached && cached->source->IsCurrent()) return cached;
+  std::string url_path;
+  for (const char* name : {"global.asa", "Global.asa", "GLOBAL.ASA"}) {
+    struct stat st {};
+    if (::stat((site_root_ / name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      url_path = std::string("/") + name;
+      break;
+    }
+  }
+  std::shared_ptr<const CompiledPage> fresh;
+  if (!url_path.empty()) fresh = Compile(url_path, true);
+  std::lock_guard lock(mutex_);
+  global_ = fresh;
+  return fresh;
+}
+
+std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_path,
+                                                       bool global) const {
   auto page = std::make_shared<CompiledPage>();
-  page->source = ParsePage(site_root_, url_path, parse_options_);
+  std::shared_ptr<const PageSource> parsed = ParsePage(site_root_, url_path, parse_options_);
+  if (global) {
+    auto code = std::make_shared<PageSource>(*parsed);
+    std::erase_if(code->segments,
+                  [](const Segment& segment) { return segment.kind == SegmentKind::kLiteral; });
+    // global.asa is mostly one "<script runat=server>" block: its language is the file's.
+    if (!code->segments.empty() &&
+        std::all_of(code->segments.begin(), code->segments.end(), [&](const Segment& segment) {
+          return segment.language == code->segments.front().language;
+        })) {
+      code->directives.language = code->segments.front().language;
+    }
+    parsed = std::move(code);
+  }
+  page->source = std::move(parsed);
   const PageSource& source = *page->source;
+  if (global) {
+    // A mention in a comment only makes a session early; it never runs anything.
+    std::string code;
+    for (const Segment& segment : source.segments) code += text::ToLowerAscii(segment.text) + '\n';
+    page->has_application_start = code.find("application_onstart") != std::string::npos;
+    page->has_session_start = code.find("session_onstart") != std::string::npos;
+    page->has_session_end = code.find("session_onend") != std::string::npos;
+  }
   page->engine = engines_.Find(source.directives.language);
   for (const Segment& segment : source.segments) {
     if (segment.kind != SegmentKind::kLiteral && segment.language != source.directives.language) {

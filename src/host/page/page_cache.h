@@ -18,6 +18,10 @@ struct CompiledPage {
   std::shared_ptr<const PageSource> source;
   const ScriptEngine* engine = nullptr;
   std::shared_ptr<const CompiledScript> script;
+  // For global.asa: which of its event procedures it defines.
+  bool has_application_start = false;
+  bool has_session_start = false;
+  bool has_session_end = false;
 };
 
 class PageCache {
@@ -28,15 +32,20 @@ class PageCache {
 
   // The current compilation of the page at url_path. Throws PageError.
   std::shared_ptr<const CompiledPage> Get(const std::string& url_path);
+  // The site's global.asa (global.asa, Global.asa or GLOBAL.ASA in the site's folder), compiled
+  // without its literal text, which no visitor ever sees; null when the site has none. Throws
+  // PageError.
+  std::shared_ptr<const CompiledPage> GetGlobal();
 
  private:
-  std::shared_ptr<const CompiledPage> Compile(const std::string& url_path) const;
+  std::shared_ptr<const CompiledPage> Compile(const std::string& url_path, bool global) const;
 
   std::filesystem::path site_root_;
   const EngineRegistry& engines_;
   PageParseOptions parse_options_;
   std::mutex mutex_;
   std::unordered_map<std::string, std::shared_ptr<const CompiledPage>> pages_;
+  std::shared_ptr<const CompiledPage> global_;
 };
 
 }  // namespace mirelda::host

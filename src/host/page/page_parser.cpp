@@ -192,6 +192,43 @@ ServerScript FindServerScript(std::string_view s, size_t from) {
   return ServerScript();
 }
 
+// An "<object runat="server" ...>" tag found in literal text, with its "</object>" if one follows.
+struct ServerObject {
+  size_t begin = std::string_view::npos;  // of "<object"
+  size_t end = 0;                         // after the tag, or after "</object>"
+  std::vector<std::pair<std::string, std::string>> attributes;
+};
+
+ServerObject FindServerObject(std::string_view s, size_t from) {
+  for (size_t at = FindNoCase(s, "<object", from); at != std::string_view::npos;
+       at = FindNoCase(s, "<object", at + 7)) {
+    size_t i = at + 7;
+    if (i >= s.size() || !(IsBlank(s[i]) || s[i] == '>')) continue;
+    size_t close = s.find('>', i);
+    if (close == std::string_view::npos) break;
+    std::string_view inside = s.substr(i, close - i);
+    bool self_closing = !inside.empty() && inside.back() == '/';
+    if (self_closing) inside.remove_suffix(1);
+    ServerObject found;
+    found.attributes = ReadAttributes(inside);
+    bool server = false;
+    for (const auto& [name, value] : found.attributes) {
+      if (name == "runat") server = text::EqualsIgnoreCase(value, "server");
+    }
+    if (!server) continue;
+    found.begin = at;
+    found.end = close + 1;
+    size_t end_tag = self_closing ? std::string_view::npos : FindNoCase(s, "</object", found.end);
+    size_t next_open = FindNoCase(s, "<object", found.end);
+    if (end_tag != std::string_view::npos && end_tag < next_open) {
+      size_t end = s.find('>', end_tag);
+      if (end != std::string_view::npos) found.end = end + 1;
+    }
+    return found;
+  }
+  return ServerObject();
+}
+
 // The first directive of a page's raw bytes, read before the page is decoded because it may name
 // the code page the page is written in. Directives are ASCII in every code page pages use.
 std::string_view FirstDirective(std::string_view raw) {
@@ -260,18 +297,27 @@ class Parser {
 
     size_t pos = 0;
     ServerScript script;
-    bool script_known = false;
+    ServerObject object;
+    bool tags_known = false;
     while (pos < s.size()) {
       size_t open = s.find("<%", pos);
       Include include = FindInclude(s, pos, open);
-      // The next server script block stays valid until the scan passes it.
-      if (!script_known || (script.begin != std::string_view::npos && script.begin < pos)) {
+      // The next server script block and object tag stay valid until the scan passes them.
+      if (!tags_known || (script.begin != std::string_view::npos && script.begin < pos)) {
         script = FindServerScript(s, pos);
-        script_known = true;
       }
-      size_t next = std::min({open, include.begin, script.begin});
+      if (!tags_known || (object.begin != std::string_view::npos && object.begin < pos)) {
+        object = FindServerObject(s, pos);
+      }
+      tags_known = true;
+      size_t next = std::min({open, include.begin, script.begin, object.begin});
       add(SegmentKind::kLiteral, "", pos, next == std::string_view::npos ? s.size() : next, false);
       if (next == std::string_view::npos) break;
+      if (next == object.begin) {
+        AddObject(object, here(object.begin));
+        pos = object.end;
+        continue;
+      }
       if (next == include.begin) {
         SourceLocation at = here(include.begin);
         ParseFile(ResolveInclude(url_path, include, at), depth + 1, at);
@@ -304,6 +350,40 @@ class Parser {
       }
       pos = close + 2;
     }
+  }
+
+  void AddObject(const ServerObject& object, const SourceLocation& at) {
+    ObjectTag tag;
+    tag.where = at;
+    std::string scope = "page";
+    for (const auto& [name, value] : object.attributes) {
+      if (name == "id") tag.id = value;
+      if (name == "progid") tag.prog_id = value;
+      if (name == "scope") scope = text::ToLowerAscii(value);
+      if (name == "classid") {
+        Fail("A server object tag names its class by progid here, not by classid", at);
+      }
+    }
+    if (tag.id.empty() || tag.prog_id.empty()) {
+      Fail("A server object tag needs an id and a progid", at);
+    }
+    bool global = text::EqualsIgnoreCase(at.file, "/global.asa");
+    if (scope == "session" && global) {
+      tag.scope = ObjectTag::Scope::kSession;
+    } else if (scope == "application" && global) {
+      tag.scope = ObjectTag::Scope::kApplication;
+    } else if (scope != "page") {
+      Fail("The scope of a server object tag is Page" +
+               std::string(global ? ", Session or Application" : " outside global.asa") +
+               ", not \"" + scope + "\"",
+           at);
+    }
+    for (const ObjectTag& known : page_.objects) {
+      if (text::EqualsIgnoreCase(known.id, tag.id)) {
+        Fail("The server object \"" + tag.id + "\" is declared twice", at);
+      }
+    }
+    page_.objects.push_back(std::move(tag));
   }
 
   // Code pieces that name no language are in the page's primary language.

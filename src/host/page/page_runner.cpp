@@ -1,12 +1,14 @@
 #include "host/page/page_runner.h"
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "host/objects/code_page.h"
 #include "host/objects/http_context.h"
+#include "mirelda/registry.h"
 #include "mirelda/text.h"
 
 namespace mirelda::host {
@@ -75,15 +77,17 @@ AspErrorInfo InfoOf(const PageRun& run) {
 }  // namespace
 
 // The pages of one request: the page the browser asked for and those it runs with
-// Server.Execute, each on the thread's runner of its depth.
+// Server.Execute, each on the thread's runner of its depth, and the procedures of global.asa the
+// request runs. The shared objects its pages use are held until the request ends.
 class PageRunner::RequestRun final : public PageExecutor {
  public:
-  RequestRun(PageRunner& runner, PageServices& services, PageRunInput input)
-      : runner_(runner), services_(services), input_(std::move(input)) {}
+  RequestRun(PageRunner& runner, PageServices& services, PageRunInput input,
+             std::shared_ptr<const CompiledPage> global)
+      : runner_(runner), services_(services), input_(std::move(input)), global_(std::move(global)) {}
 
   PageRun RunTop(const CompiledPage& page, HttpContext& context) {
     current_ = &context;
-    PageRun run = RunOn(page, context);
+    PageRun run = RunOn(page, context, "");
     // An executed page's error that went on up unhandled is reported where it was raised.
     if (run.outcome == PageRun::Outcome::kFailed && raised_ && raised_->number == run.number &&
         raised_->description == run.description) {
@@ -92,6 +96,12 @@ class PageRunner::RequestRun final : public PageExecutor {
     }
     if (run.outcome == PageRun::Outcome::kFailed) last_error_ = InfoOf(run);
     return run;
+  }
+
+  // One of global.asa's event procedures, in context.
+  PageRun RunEvent(HttpContext& context, std::string_view procedure) {
+    current_ = &context;
+    return RunOn(*global_, context, procedure);
   }
 
   void ExecutePage(const std::string& url_path) override {
@@ -122,7 +132,7 @@ class PageRunner::RequestRun final : public PageExecutor {
         run.current_ = caller;
       }
     } restore{*this, caller};
-    PageRun run = RunOn(*compiled, *context);
+    PageRun run = RunOn(*compiled, *context, "");
     context->FinishPage();
     if (run.outcome == PageRun::Outcome::kEnded) throw EndOfPage{};
     if (run.outcome == PageRun::Outcome::kFailed) Raise(run);
@@ -131,10 +141,44 @@ class PageRunner::RequestRun final : public PageExecutor {
   AspErrorInfo LastError() override { return last_error_; }
 
  private:
-  PageRun RunOn(const CompiledPage& page, HttpContext& context) {
+  PageRun RunOn(const CompiledPage& page, HttpContext& context, std::string_view procedure) {
     PageRunInput input = input_;
     input.context = &context;
-    return ThreadRunner(*page.engine, depth_).Run(*page.script, input);
+    // The page's own objects are made for this run; the page's tags come before global.asa's.
+    std::map<std::string, std::shared_ptr<Dispatch>, LessIgnoreCase> made;
+    auto add = [&](const ObjectTag& tag) {
+      for (const NamedObject& known : input.objects) {
+        if (text::EqualsIgnoreCase(known.name, tag.id)) return;
+      }
+      input.objects.push_back({tag.id, [this, &tag, &made, &context] {
+                                 return Get(tag, made, context);
+                               }});
+    };
+    for (const ObjectTag& tag : page.source->objects) add(tag);
+    if (global_ && global_.get() != &page) {
+      for (const ObjectTag& tag : global_->source->objects) add(tag);
+    }
+    ScriptRunner& runner = ThreadRunner(*page.engine, depth_);
+    return procedure.empty() ? runner.Run(*page.script, input)
+                             : runner.RunProcedure(*page.script, procedure, input);
+  }
+
+  std::shared_ptr<Dispatch> Get(const ObjectTag& tag,
+                                std::map<std::string, std::shared_ptr<Dispatch>, LessIgnoreCase>& made,
+                                HttpContext& context) {
+    auto make = [&tag] { return mirelda::CreateObject(tag.prog_id); };
+    switch (tag.scope) {
+      case ObjectTag::Scope::kPage: {
+        std::shared_ptr<Dispatch>& object = made[tag.id];
+        if (!object) object = context.Server()->CreateObject(tag.prog_id);
+        return object;
+      }
+      case ObjectTag::Scope::kSession:
+        return context.session().Objects()->Use(tag.id, make, input_.deadline, held_);
+      case ObjectTag::Scope::kApplication:
+        return runner_.application_objects_->Use(tag.id, make, input_.deadline, held_);
+    }
+    return nullptr;
   }
 
   [[noreturn]] void Raise(const PageRun& run) {
@@ -146,10 +190,12 @@ class PageRunner::RequestRun final : public PageExecutor {
   PageRunner& runner_;
   PageServices& services_;
   PageRunInput input_;
+  std::shared_ptr<const CompiledPage> global_;
   HttpContext* current_ = nullptr;
   int depth_ = 0;
   std::optional<PageRun> raised_;  // the last failure of an executed page
   AspErrorInfo last_error_;
+  HeldObjects held_;
 };
 
 PageRunner::PageRunner(const Site& site, const EngineRegistry& engines, PageSettings settings,
@@ -159,7 +205,93 @@ PageRunner::PageRunner(const Site& site, const EngineRegistry& engines, PageSett
       settings_(std::move(settings)),
       sessions_(sessions),
       log_(log),
-      cache_(site.root(), engines, settings_.default_language, settings_.code_page) {}
+      cache_(site.root(), engines, settings_.default_language, settings_.code_page),
+      ends_(sessions, [this](const std::string& id, SessionState state) {
+        EndSession(id, std::move(state));
+      }, std::chrono::seconds(30)) {
+  sessions_.SetEndHandler([this](const std::string& id, SessionState state) {
+    ends_.Push(id, std::move(state));
+  });
+}
+
+PageRunner::~PageRunner() { sessions_.SetEndHandler(nullptr); }
+
+PageRunInput PageRunner::NewInput() const {
+  PageRunInput input;
+  input.time_limit =
+      std::chrono::duration_cast<std::chrono::milliseconds>(settings_.script_timeout);
+  input.deadline = std::chrono::steady_clock::now() + input.time_limit;
+  input.memory_limit = settings_.script_memory;
+  return input;
+}
+
+void PageRunner::LogFailure(const PageRun& run) {
+  std::string where = run.where.file + " line " + std::to_string(run.where.line);
+  if (run.where.column > 0) where += " column " + std::to_string(run.where.column);
+  log_.Line("page error in " + where + ": " + std::to_string(run.number) + " " + run.description);
+}
+
+std::optional<PageRun> PageRunner::StartApplication(
+    const std::shared_ptr<const CompiledPage>& global) {
+  if (started_.load(std::memory_order_acquire)) return std::nullopt;
+  // Every other first page waits here until the application has started.
+  std::lock_guard lock(start_mutex_);
+  if (started_.load(std::memory_order_relaxed)) return std::nullopt;
+  // It runs once even when it fails: a second run would repeat what the first did before it
+  // failed.
+  started_.store(true, std::memory_order_release);
+  if (!global->has_application_start) return std::nullopt;
+  PageRun run = RunDetached(global, "Application_OnStart", "", std::nullopt);
+  if (run.outcome != PageRun::Outcome::kFailed) return std::nullopt;
+  return run;
+}
+
+void PageRunner::EndSession(const std::string& id, SessionState state) {
+  std::shared_ptr<const CompiledPage> global;
+  try {
+    global = cache_.GetGlobal();
+  } catch (const PageError& e) {
+    LogFailure(Failed(e));
+    return;
+  }
+  if (!global || !global->has_session_end) return;
+  PageRun run = RunDetached(global, "Session_OnEnd", id, std::move(state));
+  if (run.outcome == PageRun::Outcome::kFailed) LogFailure(run);
+}
+
+PageRun PageRunner::RunDetached(std::shared_ptr<const CompiledPage> global,
+                                std::string_view procedure,
+                                const std::string& session_id,
+                                std::optional<SessionState> session) {
+  MemorySessionStore scratch(1);
+  auto request = std::make_shared<RequestData>();
+  request->method = "GET";
+  request->path = global->source->url_path;
+  request->protocol = "HTTP/1.1";
+  if (session) {
+    scratch.Adopt(session_id, std::move(*session));
+    request->headers.emplace_back("Cookie", std::string(kSessionCookieName) + "=" + session_id);
+  }
+  SessionState defaults;
+  defaults.timeout = settings_.session_timeout;
+  defaults.code_page = settings_.code_page;
+  PageServices services{scratch, application_, defaults,
+                        static_cast<int32_t>(settings_.script_timeout.count())};
+  PageLocation location{global->source->url_path,
+                        site_.root() / global->source->url_path.substr(1), site_.root()};
+  RequestRun pages(*this, services, NewInput(), std::move(global));
+  services.executor = &pages;
+  std::shared_ptr<HttpContext> context = HttpContext::Make(std::move(request), location, services);
+  PageRun run = pages.RunEvent(*context, procedure);
+  try {
+    context->FinishPage();
+  } catch (const std::exception& e) {
+    log_.Line("end of " + std::string(procedure) + " failed: " + e.what());
+  } catch (const EndOfPage&) {
+    // Response.End from a component's OnEndPage: the run has ended already.
+  }
+  return run;
+}
 
 Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarget& page) {
   PageLocation location{page.url_path, page.file, site_.root()};
@@ -168,24 +300,36 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
   defaults.code_page = settings_.code_page;
   PageServices services{sessions_, application_, defaults,
                         static_cast<int32_t>(settings_.script_timeout.count())};
-  PageRunInput input;
-  input.time_limit =
-      std::chrono::duration_cast<std::chrono::milliseconds>(settings_.script_timeout);
-  input.deadline = std::chrono::steady_clock::now() + input.time_limit;
-  input.memory_limit = settings_.script_memory;
-  RequestRun pages(*this, services, input);
+  PageRun run;
+  std::shared_ptr<const CompiledPage> global;
+  try {
+    global = cache_.GetGlobal();
+  } catch (const PageError& e) {
+    run = Failed(e);
+  }
+  RequestRun pages(*this, services, NewInput(), global);
   services.executor = &pages;
   std::shared_ptr<HttpContext> context = HttpContext::Make(std::move(request), location, services);
 
-  PageRun run;
-  try {
-    std::shared_ptr<const CompiledPage> compiled = cache_.Get(page.url_path);
-    if (compiled->source->directives.code_page) {
-      context->SetCodePage(*compiled->source->directives.code_page);
+  if (run.outcome != PageRun::Outcome::kFailed) {
+    try {
+      std::shared_ptr<const CompiledPage> compiled = cache_.Get(page.url_path);
+      if (compiled->source->directives.code_page) {
+        context->SetCodePage(*compiled->source->directives.code_page);
+      }
+      std::optional<PageRun> before;
+      if (global) before = StartApplication(global);
+      if (!compiled->source->directives.session_state) {
+        context->session().TurnOff();
+      } else if (!before && global && global->has_session_start && !context->session().live()) {
+        context->session().SessionID();
+        PageRun start = pages.RunEvent(*context, "Session_OnStart");
+        if (start.outcome != PageRun::Outcome::kCompleted) before = start;
+      }
+      run = before ? *before : pages.RunTop(*compiled, *context);
+    } catch (const PageError& e) {
+      run = Failed(e);
     }
-    run = pages.RunTop(*compiled, *context);
-  } catch (const PageError& e) {
-    run = Failed(e);
   }
   std::optional<std::string> session_cookie;
   try {
@@ -198,9 +342,7 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
 
   Reply reply;
   if (run.outcome == PageRun::Outcome::kFailed) {
-    std::string where = run.where.file + " line " + std::to_string(run.where.line);
-    if (run.where.column > 0) where += " column " + std::to_string(run.where.column);
-    log_.Line("page error in " + where + ": " + std::to_string(run.number) + " " + run.description);
+    LogFailure(run);
     reply = ErrorReply(run, context->code_page());
     context->response().AddCookieHeaders(reply);
   } else {

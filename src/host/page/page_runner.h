@@ -3,10 +3,18 @@
 // script handled becomes status 500 with a page naming the error number, description, file and
 // line; cookies the page set before the error are still sent. Safe to call from several threads
 // at once.
+//
+// A site's global.asa takes part: Application_OnStart runs once, before the first page;
+// Session_OnStart runs on the first page of each new session, before that page; Session_OnEnd
+// runs on a thread of the runner once a session has ended; and the objects its object tags
+// declare are reached by name from every page.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "host/http/access_log.h"
@@ -14,9 +22,11 @@
 #include "host/http/site.h"
 #include "host/objects/request.h"
 #include "host/page/page_cache.h"
+#include "host/page/session_ends.h"
 #include "host/page/script_engine.h"
 #include "host/state/application_state.h"
 #include "host/state/session_store.h"
+#include "host/state/shared_objects.h"
 
 namespace mirelda::host {
 
@@ -33,11 +43,24 @@ class PageRunner {
   // engines must outlive the runner.
   PageRunner(const Site& site, const EngineRegistry& engines, PageSettings settings,
              SessionStore& sessions, AccessLog& log);
+  ~PageRunner();
+  PageRunner(const PageRunner&) = delete;
+  PageRunner& operator=(const PageRunner&) = delete;
 
   Reply Run(std::shared_ptr<const RequestData> request, const SiteTarget& page);
 
  private:
   class RequestRun;
+
+  PageRunInput NewInput() const;
+  // Application_OnStart, when it has not run yet; the failure when it fails now.
+  std::optional<PageRun> StartApplication(const std::shared_ptr<const CompiledPage>& global);
+  void EndSession(const std::string& id, SessionState state);
+  // Runs a procedure of global.asa outside any request, on a scratch session store that holds
+  // the one session given (or none); what it writes goes nowhere.
+  PageRun RunDetached(std::shared_ptr<const CompiledPage> global, std::string_view procedure,
+                      const std::string& session_id, std::optional<SessionState> session);
+  void LogFailure(const PageRun& run);
 
   const Site& site_;
   const EngineRegistry& engines_;
@@ -46,6 +69,11 @@ class PageRunner {
   AccessLog& log_;
   ApplicationState application_;
   PageCache cache_;
+  // The application objects of global.asa's object tags.
+  std::shared_ptr<SharedObjects> application_objects_ = std::make_shared<SharedObjects>();
+  std::mutex start_mutex_;
+  std::atomic<bool> started_{false};
+  SessionEnds ends_;  // last: its thread uses everything above
 };
 
 }  // namespace mirelda::host

@@ -40,6 +40,17 @@ struct Segment {
   bool script_block = false;  // code from a "<script runat="server">" block
 };
 
+// An object that "<object runat="server" id="..." progid="..." scope="...">" declares: made on
+// its first use by name. Pages declare page objects; global.asa also session and application
+// objects.
+struct ObjectTag {
+  enum class Scope : uint8_t { kPage, kSession, kApplication };
+  Scope scope = Scope::kPage;
+  std::string id;
+  std::string prog_id;
+  SourceLocation where;
+};
+
 // The page's "<%@ ... %>" directives, as given or as the host's defaults fill them in.
 struct PageDirectives {
   std::string language;              // canonical name of the page's primary language
@@ -58,6 +69,7 @@ struct PageSource {
   std::string url_path;            // of the page: "/app/page.asp"
   std::vector<std::string> files;  // URL paths; files[0] is the page
   std::vector<Segment> segments;   // in page order, includes expanded in place
+  std::vector<ObjectTag> objects;  // in page order; their tags are not in the literal text
   PageDirectives directives;
   std::vector<FileStamp> dependencies;  // the page and every included file
   uint64_t generation = 0;              // unique per parse in this process

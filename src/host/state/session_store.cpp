@@ -34,19 +34,22 @@ std::string NewSessionId() {
 
 std::string MemorySessionStore::Create(SessionState state) {
   std::string id = NewSessionId();
-  std::lock_guard lock(mutex_);
-  Clock::time_point now = Clock::now();
-  SweepLocked(now);
-  if (sessions_.size() >= max_sessions_) {
-    last_sweep_ = Clock::time_point();
-    SweepLocked(now);
-    if (sessions_.size() >= max_sessions_) EvictLocked();
+  Ended ended;
+  {
+    std::lock_guard lock(mutex_);
+    Clock::time_point now = Clock::now();
+    SweepLocked(now, ended);
+    if (sessions_.size() >= max_sessions_) {
+      SweepLocked(now, ended, true);
+      if (sessions_.size() >= max_sessions_) EvictLocked(ended);
+    }
+    sessions_[id] = Entry{std::move(state), now};
   }
-  sessions_[id] = Entry{std::move(state), now};
+  Tell(ended);
   return id;
 }
 
-void MemorySessionStore::EvictLocked() {
+void MemorySessionStore::EvictLocked(Ended& ended) {
   std::vector<std::pair<Clock::time_point, const std::string*>> by_age;
   by_age.reserve(sessions_.size());
   for (const auto& [id, entry] : sessions_) by_age.emplace_back(entry.last_access, &id);
@@ -55,44 +58,82 @@ void MemorySessionStore::EvictLocked() {
                    by_age.end());
   std::vector<std::string> doomed;
   for (size_t i = 0; i < evict; ++i) doomed.push_back(*by_age[i].second);
-  for (const std::string& id : doomed) sessions_.erase(id);
+  for (const std::string& id : doomed) {
+    auto it = sessions_.find(id);
+    ended.emplace_back(id, std::move(it->second.state));
+    sessions_.erase(it);
+  }
 }
 
 bool MemorySessionStore::Update(const std::string& id,
                                 const std::function<void(SessionState&)>& change) {
-  std::lock_guard lock(mutex_);
-  auto it = sessions_.find(id);
-  if (it == sessions_.end()) return false;
-  Clock::time_point now = Clock::now();
-  if (now - it->second.last_access >= it->second.state.timeout) {
-    sessions_.erase(it);
-    return false;
+  Ended ended;
+  bool live = false;
+  {
+    std::lock_guard lock(mutex_);
+    Clock::time_point now = Clock::now();
+    SweepLocked(now, ended);
+    auto it = sessions_.find(id);
+    if (it != sessions_.end() && now - it->second.last_access >= it->second.state.timeout) {
+      ended.emplace_back(id, std::move(it->second.state));
+      sessions_.erase(it);
+    } else if (it != sessions_.end()) {
+      it->second.last_access = now;
+      change(it->second.state);
+      live = true;
+    }
   }
-  it->second.last_access = now;
-  change(it->second.state);
-  return true;
+  Tell(ended);
+  return live;
 }
 
 std::optional<std::string> MemorySessionStore::Renew(const std::string& id) {
   std::string fresh = NewSessionId();
-  std::lock_guard lock(mutex_);
-  auto it = sessions_.find(id);
-  if (it == sessions_.end()) return std::nullopt;
-  Clock::time_point now = Clock::now();
-  if (now - it->second.last_access >= it->second.state.timeout) {
-    sessions_.erase(it);
-    return std::nullopt;
+  Ended ended;
+  std::optional<std::string> renewed;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(id);
+    Clock::time_point now = Clock::now();
+    if (it != sessions_.end() && now - it->second.last_access >= it->second.state.timeout) {
+      ended.emplace_back(id, std::move(it->second.state));
+      sessions_.erase(it);
+    } else if (it != sessions_.end()) {
+      Entry entry = std::move(it->second);
+      sessions_.erase(it);
+      entry.last_access = now;
+      sessions_[fresh] = std::move(entry);
+      renewed = fresh;
+    }
   }
-  Entry entry = std::move(it->second);
-  sessions_.erase(it);
-  entry.last_access = now;
-  sessions_[fresh] = std::move(entry);
-  return fresh;
+  Tell(ended);
+  return renewed;
 }
 
 void MemorySessionStore::Remove(const std::string& id) {
+  Ended ended;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end()) return;
+    ended.emplace_back(id, std::move(it->second.state));
+    sessions_.erase(it);
+  }
+  Tell(ended);
+}
+
+void MemorySessionStore::Sweep() {
+  Ended ended;
+  {
+    std::lock_guard lock(mutex_);
+    SweepLocked(Clock::now(), ended, true);
+  }
+  Tell(ended);
+}
+
+void MemorySessionStore::Adopt(const std::string& id, SessionState state) {
   std::lock_guard lock(mutex_);
-  sessions_.erase(id);
+  sessions_[id] = Entry{std::move(state), Clock::now()};
 }
 
 size_t MemorySessionStore::size() const {
@@ -100,12 +141,22 @@ size_t MemorySessionStore::size() const {
   return sessions_.size();
 }
 
-void MemorySessionStore::SweepLocked(Clock::time_point now) {
-  if (now - last_sweep_ < std::chrono::seconds(30)) return;
+void MemorySessionStore::SweepLocked(Clock::time_point now, Ended& ended, bool forced) {
+  if (!forced && now - last_sweep_ < std::chrono::seconds(30)) return;
   last_sweep_ = now;
-  std::erase_if(sessions_, [now](const auto& item) {
-    return now - item.second.last_access >= item.second.state.timeout;
-  });
+  for (auto it = sessions_.begin(); it != sessions_.end();) {
+    if (now - it->second.last_access >= it->second.state.timeout) {
+      ended.emplace_back(it->first, std::move(it->second.state));
+      it = sessions_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void MemorySessionStore::Tell(Ended& ended) {
+  if (!on_end_) return;
+  for (auto& [id, state] : ended) on_end_(id, std::move(state));
 }
 
 }  // namespace mirelda::host

@@ -12,8 +12,10 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "host/objects/name_map.h"
+#include "host/state/shared_objects.h"
 #include "mirelda/variant.h"
 
 namespace mirelda::host {
@@ -22,7 +24,14 @@ struct SessionState {
   std::map<std::string, Variant, LessIgnoreCase> values;
   std::chrono::seconds timeout{20 * 60};  // idle time after which the session is gone
   int32_t code_page = 936;
+  // The session objects of global.asa's object tags, made on first use; they live in this
+  // process only and end with the session.
+  std::shared_ptr<SharedObjects> objects;
 };
+
+// Told of each session that ends (idle past its timeout, pushed out, or removed), with its last
+// state, after the store has let go of it.
+using SessionEndHandler = std::function<void(const std::string& id, SessionState state)>;
 
 // 32 lower-case hex digits from the system's random source.
 std::string NewSessionId();
@@ -40,6 +49,10 @@ class SessionStore {
   // nothing afterwards. nullopt when there is no live session of id.
   virtual std::optional<std::string> Renew(const std::string& id) = 0;
   virtual void Remove(const std::string& id) = 0;
+  // Drops the sessions idle past their timeout now.
+  virtual void Sweep() = 0;
+  // Set once, before the store is used.
+  virtual void SetEndHandler(SessionEndHandler handler) = 0;
 };
 
 class MemorySessionStore final : public SessionStore {
@@ -52,6 +65,10 @@ class MemorySessionStore final : public SessionStore {
   bool Update(const std::string& id, const std::function<void(SessionState&)>& change) override;
   std::optional<std::string> Renew(const std::string& id) override;
   void Remove(const std::string& id) override;
+  void Sweep() override;
+  void SetEndHandler(SessionEndHandler handler) override { on_end_ = std::move(handler); }
+  // Stores state under a known identifier (a session that has ended, as its last page sees it).
+  void Adopt(const std::string& id, SessionState state);
 
   // Live sessions, expired ones not yet swept included.
   size_t size() const;
@@ -62,16 +79,20 @@ class MemorySessionStore final : public SessionStore {
     SessionState state;
     Clock::time_point last_access;
   };
-  // Drops expired sessions now and then, so that visitors who never come back do not stay in
-  // memory. Callers hold mutex_.
-  void SweepLocked(Clock::time_point now);
+  using Ended = std::vector<std::pair<std::string, SessionState>>;
+  // Drops expired sessions now and then (always when forced), so that visitors who never come
+  // back do not stay in memory. Callers hold mutex_.
+  void SweepLocked(Clock::time_point now, Ended& ended, bool forced = false);
   // Drops the tenth of the sessions idle longest. Callers hold mutex_.
-  void EvictLocked();
+  void EvictLocked(Ended& ended);
+  // Tells the end handler of the sessions dropped; called without mutex_.
+  void Tell(Ended& ended);
 
   size_t max_sessions_;
   mutable std::mutex mutex_;
   std::unordered_map<std::string, Entry> sessions_;
   Clock::time_point last_sweep_ = Clock::now();
+  SessionEndHandler on_end_;
 };
 
 }  // namespace mirelda::host

@@ -167,6 +167,39 @@ duk_ret_t RemovePageGlobals(duk_context* ctx, void*) {
   return 0;
 }
 
+// The getter of a named object: made on the page's first use of the name.
+duk_ret_t GetNamedObject(duk_context* ctx) {
+  return Guarded(ctx, [&] {
+    ScriptHeap& heap = ScriptHeap::Of(ctx);
+    auto index = static_cast<size_t>(duk_get_current_magic(ctx));
+    if (!heap.named || index >= heap.named->size()) {
+      duk_push_undefined(ctx);
+      return 1;
+    }
+    PushObject(ctx, (*heap.named)[index].get());
+    return 1;
+  });
+}
+
+// Named objects are accessors of the global object for the run; RemovePageGlobals takes them
+// away again. A name the global object already has (a built-in) keeps its meaning.
+void DefineNamedObjects(duk_context* ctx) {
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  if (!heap.named) return;
+  duk_push_global_object(ctx);
+  for (size_t i = 0; i < heap.named->size() && i < 0x7fff; ++i) {
+    const std::string& name = (*heap.named)[i].name;
+    if (duk_has_prop_lstring(ctx, -1, name.data(), name.size())) continue;
+    duk_push_lstring(ctx, name.data(), name.size());
+    duk_push_c_function(ctx, GetNamedObject, 0);
+    duk_set_magic(ctx, -1, static_cast<duk_int_t>(i));
+    duk_def_prop(ctx, -3,
+                 DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_SET_CONFIGURABLE |
+                     DUK_DEFPROP_SET_ENUMERABLE);
+  }
+  duk_pop(ctx);
+}
+
 struct RunState {
   std::unordered_map<std::string, uint64_t>* compiled;
   const PageScript* page;
@@ -189,6 +222,7 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
     duk_put_prop_lstring(ctx, pages, page.url_path.data(), page.url_path.size());
     (*state->compiled)[page.url_path] = page.generation;
   }
+  DefineNamedObjects(ctx);
   duk_get_prop_lstring(ctx, pages, page.url_path.data(), page.url_path.size());
   ScriptingContext& context = *state->context;
   PushObject(ctx, context.Request());
@@ -320,6 +354,7 @@ host::PageRun JavaScriptRunner::RunPage(const host::CompiledScript& script,
   heap.end_requested = false;
   heap.timed_out = false;
   heap.deadline = input.deadline;
+  heap.named = &input.objects;
   heap.running = true;
   ClearPendingError();
 
@@ -351,6 +386,7 @@ host::PageRun JavaScriptRunner::RunPage(const host::CompiledScript& script,
   duk_safe_call(ctx, RemovePageGlobals, nullptr, 0, 1);
   duk_set_top(ctx, 0);
   heap.objects.clear();
+  heap.named = nullptr;
   heap.page = nullptr;
   heap.response = nullptr;
   ClearPendingError();

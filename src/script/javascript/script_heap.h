@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "duktape.h"
+#include "host/page/script_engine.h"
 #include "mirelda/host.h"
 #include "script/javascript/page_script.h"
 
@@ -25,6 +27,8 @@ struct ScriptHeap {
   bool end_requested = false;  // Response.End or Redirect: stop without an error
   bool timed_out = false;
   std::chrono::steady_clock::time_point deadline;
+  // The objects the page reaches by name (global.asa's object tags), while it runs.
+  const std::vector<host::NamedObject>* named = nullptr;
 
   // Dispatch objects that script values stand for, by the number their wrapper carries. Cleared
   // when the page ends, so no component outlives its page because a wrapper awaits collection.

@@ -311,6 +311,12 @@ Compiler::Resolved Compiler::Resolve(const std::string& folded, Use use, bool wi
     }
   }
   auto global = globals_.names.find(folded);
+  // A global that the top-level code only used, never declared, is not yet there when a
+  // procedure runs: the procedure's own use makes a local of it.
+  if (global != globals_.names.end() && procedure &&
+      global->second.kind == GlobalEntry::Kind::kVariable && !global->second.declared) {
+    global = globals_.names.end();
+  }
   if (global != globals_.names.end()) {
     const GlobalEntry& entry = global->second;
     switch (entry.kind) {
@@ -349,12 +355,18 @@ Compiler::Resolved Compiler::Resolve(const std::string& folded, Use use, bool wi
   return r;
 }
 
+bool Compiler::IsUndeclaredLocal(const std::string& folded) const {
+  const Procedure* procedure = context_.procedure ? context_.procedure : context_.running;
+  return procedure && procedure->undeclared.count(folded) > 0;
+}
+
 Compiler::Resolved Compiler::MakeVariable(const std::string& name) {
   Resolved r;
   if (context_.procedure) {
     r.kind = Resolved::Kind::kLocal;
     r.slot = context_.procedure->local_count++;
     context_.procedure->locals.emplace(FoldCase(name), r.slot);
+    context_.procedure->undeclared.insert(FoldCase(name));
     return r;
   }
   GlobalEntry entry;

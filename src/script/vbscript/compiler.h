@@ -83,6 +83,8 @@ class Compiler {
   Expr CompileTarget(const ast::Expr& tree, Use use);
   void CompileArgs(const ast::Expr& tree, size_t first, Expr& into);
   Expr Variable(const Resolved& resolved, const ast::Expr& tree);
+  // True for a local of the current procedure that was made by use, not declared.
+  bool IsUndeclaredLocal(const std::string& folded) const;
 
   // compiler_statements.cpp
   Block CompileBlock(const ast::Block& block);

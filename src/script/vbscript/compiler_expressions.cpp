@@ -124,6 +124,14 @@ Expr Compiler::CompileName(const ast::Expr& tree, Use use, bool statement) {
     case Resolved::Kind::kNone:
     case Resolved::Kind::kClass:
       break;
+    case Resolved::Kind::kLocal:
+      if (IsUndeclaredLocal(folded)) {
+        Expr expr = Node(ExprKind::kDynamic, tree);
+        expr.name = folded;
+        expr.slot = r.slot;
+        return expr;
+      }
+      return Variable(r, tree);
     default:
       return Variable(r, tree);
   }
@@ -132,9 +140,10 @@ Expr Compiler::CompileName(const ast::Expr& tree, Use use, bool statement) {
   expr.name = folded;
   if (r.kind == Resolved::Kind::kNone && !option_explicit_) {
     Resolved made = MakeVariable(tree.name);
-    // A name used as a statement may be a procedure that ExecuteGlobal makes later, so it is
-    // looked up when it runs; elsewhere it is simply the variable made by use.
-    if (!statement) return Variable(made, tree);
+    // A name used as a statement may be a procedure that ExecuteGlobal makes later, and a name
+    // a procedure uses may be a global or a named object, so they are looked up when they run;
+    // a global made by use simply is that variable (named objects bind to it on first use).
+    if (!statement && made.kind == Resolved::Kind::kGlobal) return Variable(made, tree);
     expr.slot = made.slot;
     expr.op = made.kind == Resolved::Kind::kGlobal ? 1 : 0;
   }

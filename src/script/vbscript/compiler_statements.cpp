@@ -12,6 +12,9 @@ bool IsPlainVariable(const Expr& expr) {
 }
 
 bool SameVariable(const Expr& a, const Expr& b) {
+  if (a.kind == ExprKind::kDynamic && b.kind == ExprKind::kDynamic) {
+    return a.name == b.name && a.children.empty() && b.children.empty() && !b.parenthesised;
+  }
   return IsPlainVariable(a) && a.kind == b.kind && a.slot == b.slot && !b.parenthesised;
 }
 
@@ -137,7 +140,10 @@ void Compiler::CompileDim(const ast::Stmt& stmt, Block& out) {
     if (s.kind == StmtKind::kDim && decl.bounds.empty() && !decl.dynamic) continue;
     std::string folded = FoldCase(decl.name);
     Resolved r = Resolve(folded, Use::kLet, false);
-    if (r.kind == Resolved::Kind::kNone) r = MakeVariable(decl.name);
+    if (r.kind == Resolved::Kind::kNone) {
+      r = MakeVariable(decl.name);
+      if (context_.procedure) context_.procedure->undeclared.erase(FoldCase(decl.name));
+    }
     if (r.kind != Resolved::Kind::kLocal && r.kind != Resolved::Kind::kGlobal &&
         r.kind != Resolved::Kind::kField) {
       Fail(1041, decl.where);

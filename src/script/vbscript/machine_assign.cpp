@@ -42,8 +42,17 @@ Variant* Machine::VariableOf(const Expr& expr, Frame& frame) {
       return &frame.result;
     case ExprKind::kDynamic: {
       const GlobalEntry* entry = FindDynamic(expr.name);
-      if (entry && entry->kind == GlobalEntry::Kind::kVariable) return &Global(entry->slot);
-      if (entry || named_.count(expr.name) || expr.slot == kNoSlot) return nullptr;
+      // A procedure's undeclared name is the global of that name once the global is there:
+      // declared, or given a value by the code that used it without declaring it.
+      bool local = expr.op == 0 && expr.slot != kNoSlot;
+      if (entry && entry->kind == GlobalEntry::Kind::kVariable &&
+          (entry->declared || !local || !Global(entry->slot).is_empty())) {
+        return &Global(entry->slot);
+      }
+      if (named_.count(expr.name) || expr.slot == kNoSlot ||
+          (entry && entry->kind != GlobalEntry::Kind::kVariable)) {
+        return nullptr;
+      }
       // op 1: the name falls back to a global slot, 0: to a local of the procedure.
       return expr.op == 1 ? &Global(expr.slot) : &frame.local(expr.slot);
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "mirelda/dispatch.h"
@@ -155,6 +156,9 @@ struct Procedure {
   // this procedure runs.
   std::unordered_map<std::string, uint32_t> locals;
   std::unordered_map<std::string, Variant> constants;
+  // Locals made by use rather than declared (folded): such a name may be a global made later, or
+  // an object the host names, so it is looked up when it runs.
+  std::unordered_set<std::string> undeclared;
   const ClassDef* owner = nullptr;  // for methods and properties
   Where where;
   Block body;

@@ -31,6 +31,13 @@ TEST(VbsProcedures, ArgumentsByReferenceAndByValue) {
        "Function G\n G = 1\n Exit Function\n G = 2\nEnd Function\nResponse.Write G", "1"},
       {"procedure defined after use", "Response.Write Later(3)\nFunction Later(x)\n Later = x + 1\n"
        "End Function", "4"},
+      {"an undeclared name in a procedure is its own local",
+       "Sub S\n t = t & \"a\"\n t = t & \"b\"\n Response.Write t\nEnd Sub\nS : S : "
+       "Response.Write \"|\" & IsEmpty(t)", "abab|True"},
+      {"an undeclared name in a procedure is a global the page gave a value before",
+       "x = 5\nSub S\n Response.Write x\n x = x + 1\nEnd Sub\nS\nResponse.Write x", "56"},
+      {"an undeclared name in a procedure is a global declared further down",
+       "Sub S\n g = g + 1\nEnd Sub\nDim g\nS : S\nResponse.Write g", "2"},
   };
   VbsSite site;
   for (const OutputCase& c : cases) {
