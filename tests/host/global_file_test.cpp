@@ -128,5 +128,22 @@ TEST_F(GlobalFileTest, APageWithoutSessionStateNeitherStartsNorReachesOne) {
   EXPECT_TRUE(SessionCookie(after).empty());
 }
 
+TEST(GlobalFile, AFailedStartShowsOnceAndIsTriedAgainWhenTheFileChanges) {
+  auto global = [](const std::string& body) {
+    return "<script language=\"JScript\" runat=\"server\">\nfunction Application_OnStart() {\n" +
+           body + "\n}\n</script>\n";
+  };
+  RunningHost host({{"global.asa", global("Application.Contents['tries'] = 1;\nnull.x;")},
+                    {"page.asp", "tries=<%= Application(\"tries\") %>"}});
+  HttpReply r = host.Get("/page.asp");
+  EXPECT_EQ(r.status, 500);
+  EXPECT_NE(r.body.find("/global.asa, line 4"), std::string::npos) << r.body;
+  EXPECT_EQ(host.Get("/page.asp").body, "tries=1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  WriteFile(host.site() / "global.asa", global("Application.Contents['tries'] += 10;"));
+  EXPECT_EQ(host.Get("/page.asp").body, "tries=11");
+  EXPECT_EQ(host.Get("/page.asp").body, "tries=11");
+}
+
 }  // namespace
 }  // namespace mirelda::testing

@@ -214,7 +214,11 @@ PageRunner::PageRunner(const Site& site, const EngineRegistry& engines, PageSett
   });
 }
 
-PageRunner::~PageRunner() { sessions_.SetEndHandler(nullptr); }
+PageRunner::~PageRunner() {
+  // The thread sweeps the store, which calls the handler: it stops before the handler goes.
+  ends_.Stop();
+  sessions_.SetEndHandler(nullptr);
+}
 
 PageRunInput PageRunner::NewInput() const {
   PageRunInput input;
@@ -237,12 +241,18 @@ std::optional<PageRun> PageRunner::StartApplication(
   // Every other first page waits here until the application has started.
   std::lock_guard lock(start_mutex_);
   if (started_.load(std::memory_order_relaxed)) return std::nullopt;
-  // It runs once even when it fails: a second run would repeat what the first did before it
-  // failed.
-  started_.store(true, std::memory_order_release);
-  if (!global->has_application_start) return std::nullopt;
-  PageRun run = RunDetached(global, "Application_OnStart", "", std::nullopt);
-  if (run.outcome != PageRun::Outcome::kFailed) return std::nullopt;
+  // A failed start is not repeated for the same global.asa (a second run would redo what the
+  // first did before it failed); a changed global.asa gets its own try.
+  if (failed_generation_ == global->source->generation) return std::nullopt;
+  PageRun run;
+  if (global->has_application_start) {
+    run = RunDetached(global, "Application_OnStart", "", std::nullopt);
+  }
+  if (run.outcome != PageRun::Outcome::kFailed) {
+    started_.store(true, std::memory_order_release);
+    return std::nullopt;
+  }
+  failed_generation_ = global->source->generation;
   return run;
 }
 

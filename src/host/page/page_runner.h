@@ -73,6 +73,7 @@ class PageRunner {
   std::shared_ptr<SharedObjects> application_objects_ = std::make_shared<SharedObjects>();
   std::mutex start_mutex_;
   std::atomic<bool> started_{false};
+  uint64_t failed_generation_ = 0;  // of the global.asa whose start failed; under start_mutex_
   SessionEnds ends_;  // last: its thread uses everything above
 };
 

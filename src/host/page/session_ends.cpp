@@ -8,13 +8,15 @@ SessionEnds::SessionEnds(SessionStore& store, EndSession end, std::chrono::secon
       sweep_every_(sweep_every),
       thread_([this] { Work(); }) {}
 
-SessionEnds::~SessionEnds() {
+SessionEnds::~SessionEnds() { Stop(); }
+
+void SessionEnds::Stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
   wake_.notify_one();
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
 }
 
 void SessionEnds::Push(const std::string& id, SessionState state) {

@@ -28,8 +28,10 @@ class SessionEnds {
   SessionEnds(const SessionEnds&) = delete;
   SessionEnds& operator=(const SessionEnds&) = delete;
 
-  // From any thread.
+  // From any thread; ignored once stopped.
   void Push(const std::string& id, SessionState state);
+  // Waits for the end procedure that runs now, if any, and ends the thread. Runs once.
+  void Stop();
 
  private:
   void Work();
