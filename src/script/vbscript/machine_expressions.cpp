@@ -2,6 +2,7 @@
 #include <array>
 
 #include "script/vbscript/machine.h"
+#include "script/vbscript/objects/regexp_object.h"
 
 namespace mirelda::script::vbscript {
 namespace {
@@ -126,7 +127,13 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
       if (!def) {
         // A class the page did not define, which ExecuteGlobal may have made since.
         const GlobalEntry* entry = FindDynamic(expr.name);
-        if (!entry || entry->kind != GlobalEntry::Kind::kClass) Raise(errc::kClassNotDefined);
+        if (!entry || entry->kind != GlobalEntry::Kind::kClass) {
+          // The language's own RegExp, unless the page defines a class of that name.
+          if (expr.name == "regexp") {
+            return Variant(std::shared_ptr<Dispatch>(std::make_shared<RegExpObject>()));
+          }
+          Raise(errc::kClassNotDefined);
+        }
         def = entry->class_def;
       }
       return Variant(std::static_pointer_cast<Dispatch>(NewInstance(*def)));
