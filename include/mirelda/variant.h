@@ -195,7 +195,7 @@ class MIRELDA_API Variant {
   // The page language keeps integral numbers that fit in 32 bits as Long, others as Double.
   static Variant FromInt64(int64_t value);
 
-  VarType type() const;
+  VarType type() const { return static_cast<VarType>(value_.index()); }
   bool is_empty() const { return type() == VarType::kEmpty; }
   bool is_null() const { return type() == VarType::kNull; }
   bool is_missing() const { return type() == VarType::kMissing; }
@@ -221,6 +221,12 @@ class MIRELDA_API Variant {
   std::shared_ptr<Dispatch> ToObject() const;
   const VariantArray& AsArray() const;  // Type mismatch unless an array
   const ByteArray& AsBytes() const;     // Type mismatch unless a byte array
+
+  // The number of an Integer, a Long or a Double as it is held, or null for any other subtype:
+  // for operators that take these common cases before the general rules.
+  const int16_t* IntegerIf() const { return std::get_if<int16_t>(&value_); }
+  const int32_t* LongIf() const { return std::get_if<int32_t>(&value_); }
+  const double* DoubleIf() const { return std::get_if<double>(&value_); }
 
   // Text as the concatenation operator makes it: Empty and Null give "".
   std::string ToText() const;

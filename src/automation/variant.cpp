@@ -120,8 +120,6 @@ Variant Variant::FromInt64(int64_t value) {
   return Variant(static_cast<double>(value));
 }
 
-VarType Variant::type() const { return static_cast<VarType>(value_.index()); }
-
 bool Variant::is_numeric() const {
   switch (type()) {
     case VarType::kBoolean:

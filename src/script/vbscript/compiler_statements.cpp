@@ -18,6 +18,48 @@ bool SameVariable(const Expr& a, const Expr& b) {
   return IsPlainVariable(a) && a.kind == b.kind && a.slot == b.slot && !b.parenthesised;
 }
 
+// True when evaluating expr runs no code of the page, so nothing it does can change a variable.
+bool RunsNoCode(const Expr& expr) {
+  switch (expr.kind) {
+    case ExprKind::kConstant:
+    case ExprKind::kLocal:
+    case ExprKind::kGlobal:
+    case ExprKind::kField:
+    case ExprKind::kResult:
+      return true;
+    case ExprKind::kUnary:
+    case ExprKind::kBinary:
+    case ExprKind::kCompare:
+    case ExprKind::kBuiltin:
+      for (const Expr& child : expr.children) {
+        if (!RunsNoCode(child)) return false;
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The pieces of "target & p1 & p2 ...", last first, when the chain starts with the target itself.
+// With more than one piece each must run no code, so that appending them one by one cannot see
+// a change the later pieces would have made before the whole was joined.
+bool AppendPieces(const Expr& target, Expr& value, std::vector<Expr*>& pieces) {
+  Expr* node = &value;
+  while (node->kind == ExprKind::kBinary && static_cast<Binary>(node->op) == Binary::kConcat &&
+         !node->parenthesised) {
+    pieces.push_back(&node->children[1]);
+    if (SameVariable(target, node->children[0])) {
+      if (pieces.size() == 1) return true;
+      for (const Expr* piece : pieces) {
+        if (!RunsNoCode(*piece)) return false;
+      }
+      return true;
+    }
+    node = &node->children[0];
+  }
+  return false;
+}
+
 }  // namespace
 
 Block Compiler::CompileBlock(const ast::Block& block) {
@@ -79,12 +121,12 @@ void Compiler::CompileStatement(const ast::Stmt& stmt, Block& out) {
       }
       Expr target = CompileTarget(stmt.exprs[0], Use::kLet);
       Expr value = CompileExpr(stmt.exprs[1]);
-      // "s = s & more" appends to the text where it lies instead of copying it.
-      if (value.kind == ExprKind::kBinary && static_cast<Binary>(value.op) == Binary::kConcat &&
-          !value.parenthesised && SameVariable(target, value.children[0])) {
+      // "s = s & a & b" appends a, then b, to the text where it lies instead of copying it.
+      std::vector<Expr*> pieces;
+      if (AppendPieces(target, value, pieces)) {
         s.kind = StmtKind::kAppend;
         s.exprs.push_back(std::move(target));
-        s.exprs.push_back(std::move(value.children[1]));
+        for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) s.exprs.push_back(std::move(**it));
       } else {
         s.kind = StmtKind::kAssign;
         s.exprs.push_back(std::move(target));

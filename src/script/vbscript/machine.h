@@ -90,6 +90,7 @@ class Machine : public std::enable_shared_from_this<Machine> {
   // machine_expressions.cpp
   Variant Eval(const Expr& expr, Frame& frame);
   Variant EvalValue(const Expr& expr, Frame& frame);  // objects taken as their default value
+  const Variant* Peek(const Expr& expr, Frame& frame);
   Variant EvalCall(const Expr& expr, Frame& frame);
   Variant EvalBuiltin(const Expr& expr, Frame& frame);
   Variant EvalIndex(const Expr& expr, Frame& frame);

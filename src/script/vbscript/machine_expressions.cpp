@@ -1,6 +1,7 @@
 // Expressions: values, operators, calls, indexing and member access.
 #include <array>
 
+#include "script/vbscript/fast_operators.h"
 #include "script/vbscript/machine.h"
 #include "script/vbscript/objects/regexp_object.h"
 
@@ -42,6 +43,21 @@ Variant ApplyBinary(Binary op, const Variant& a, const Variant& b) {
 }
 
 }  // namespace
+
+// Both operands of an operator are read in place when neither can run code (a constant or a
+// plain variable), so no value is copied and no call can change the other before it is used.
+const Variant* Machine::Peek(const Expr& expr, Frame& frame) {
+  switch (expr.kind) {
+    case ExprKind::kConstant:
+      return &expr.value;
+    case ExprKind::kLocal:
+      return &frame.local(expr.slot);
+    case ExprKind::kGlobal:
+      return &Global(expr.slot);
+    default:
+      return nullptr;
+  }
+}
 
 Variant Machine::EvalValue(const Expr& expr, Frame& frame) {
   Variant value = Eval(expr, frame);
@@ -93,9 +109,16 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
       return a;
     }
     case ExprKind::kBinary: {
+      auto op = static_cast<Binary>(expr.op);
+      Variant result;
+      if (const Variant* x = Peek(expr.children[0], frame)) {
+        if (const Variant* y = Peek(expr.children[1], frame)) {
+          if (FastBinary(op, *x, *y, &result)) return result;
+        }
+      }
       Variant a = EvalValue(expr.children[0], frame);
       Variant b = EvalValue(expr.children[1], frame);
-      auto op = static_cast<Binary>(expr.op);
+      if (FastBinary(op, a, b, &result)) return result;
       if (op == Binary::kConcat || op == Binary::kAdd) {
         // Both join texts, and the result is held to the page's memory limit.
         if (a.is_string() && b.is_string()) {
@@ -107,9 +130,19 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
       }
       return ApplyBinary(op, a, b);
     }
-    case ExprKind::kCompare:
-      return Compare(EvalValue(expr.children[0], frame), EvalValue(expr.children[1], frame),
-                     static_cast<CompareOp>(expr.op), CompareMode::kBinary, expr.literal);
+    case ExprKind::kCompare: {
+      auto op = static_cast<CompareOp>(expr.op);
+      int order = 0;
+      if (const Variant* x = Peek(expr.children[0], frame)) {
+        if (const Variant* y = Peek(expr.children[1], frame)) {
+          if (FastOrder(*x, *y, &order)) return Variant(Holds(op, order));
+        }
+      }
+      Variant a = EvalValue(expr.children[0], frame);
+      Variant b = EvalValue(expr.children[1], frame);
+      if (FastOrder(a, b, &order)) return Variant(Holds(op, order));
+      return Compare(a, b, op, CompareMode::kBinary, expr.literal);
+    }
     case ExprKind::kIs:
       return Variant(Is(Eval(expr.children[0], frame), Eval(expr.children[1], frame)));
     case ExprKind::kCall:

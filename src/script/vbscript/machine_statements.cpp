@@ -2,6 +2,7 @@
 #include <array>
 
 #include "mirelda/host.h"
+#include "script/vbscript/fast_operators.h"
 #include "script/vbscript/machine.h"
 
 namespace mirelda::script::vbscript {
@@ -73,7 +74,7 @@ Flow Machine::RunStatement(const Stmt& stmt, Frame& frame) {
       return Flow::kNext;
     }
     case StmtKind::kAppend:
-      Append(stmt.exprs[0], stmt.exprs[1], frame);
+      for (size_t i = 1; i < stmt.exprs.size(); ++i) Append(stmt.exprs[0], stmt.exprs[i], frame);
       return Flow::kNext;
     case StmtKind::kIf:
       for (size_t i = 0; i < stmt.exprs.size(); ++i) {
@@ -160,13 +161,18 @@ Flow Machine::RunFor(const Stmt& stmt, Frame& frame) {
   for (;;) {
     Variant current = Eval(counter, frame);
     int order = 0;
-    if (!CompareOrder(current, end, &order)) throw Error(errc::kTypeMismatch, {}, kRuntimeErrorSource);
+    if (!FastOrder(current, end, &order) && !CompareOrder(current, end, &order)) {
+      throw Error(errc::kTypeMismatch, {}, kRuntimeErrorSource);
+    }
     if (down ? order < 0 : order > 0) break;
     Flow flow = RunBlock(stmt.blocks[0], frame);
     if (flow == Flow::kExitFor) break;
     if (flow != Flow::kNext) return flow;
     CheckDeadline();
-    Assign(counter, Add(LoopNumber(Eval(counter, frame)), step), false, frame);
+    Variant next;
+    current = Eval(counter, frame);
+    if (!FastBinary(Binary::kAdd, current, step, &next)) next = Add(LoopNumber(current), step);
+    Assign(counter, std::move(next), false, frame);
   }
   return Flow::kNext;
 }

@@ -87,7 +87,8 @@ enum class StmtKind : uint8_t {
   kCall,            // exprs[0] as a statement (its value dropped)
   kAssign,          // exprs[0] = exprs[1]
   kSet,             // Set exprs[0] = exprs[1]
-  kAppend,          // exprs[0] = exprs[0] & exprs[1], with exprs[0] a variable: appended in place
+  kAppend,          // exprs[0] = exprs[0] & exprs[1] & ..., with exprs[0] a variable: each
+                    // piece appended in place in turn
   kIf,              // exprs[i] Then blocks[i]; blocks.size() > exprs.size(): Else
   kSelect,          // Select Case exprs[0]; cases
   kFor,             // For exprs[0] = exprs[1] To exprs[2] [Step exprs[3]]; blocks[0]

@@ -114,6 +114,12 @@ TEST(VbsLibrary, TextExtras) {
       {"escape", "Response.Write Escape(\"a b&\xC3\xBC\xE2\x82\xAC@*_+-./\")", "a%20b%26%FC%u20AC@*_+-./"},
       {"unescape", "Response.Write Unescape(\"%41%u20AC%zz%4\")", "A\xE2\x82\xAC%zz%4"},
       {"escape round trip", "s = \"x \xF0\x9F\x98\x80 y\"\nResponse.Write (Unescape(Escape(s)) = s)", "True"},
+      {"chained appends", "s = \"a\"\ns = s & 1 & \"b\" & Null & 2.5\nt = Null\nt = t & \"x\" & \"y\"\n"
+                          "Response.Write s & \"|\" & t",
+       "a1b2.5|xy"},
+      {"a chain that changes its own target",
+       "Function F()\ns = \"zz\"\nF = \"!\"\nEnd Function\ns = \"a\"\ns = s & \"x\" & F()\nResponse.Write s",
+       "ax!"},
       {"mid statement", "s = \"abcdef\"\nMid(s, 2, 3) = \"XYZW\"\nt = \"abcdef\"\nMid(t, 5) = \"123\"\n"
                         "Response.Write s & \" \" & t",
        "aXYZef abcd12"},
