@@ -95,7 +95,8 @@ const Files kCleanPages = {
      "For i = 1 To Len(\"ab\")\n  box.Put Twice(i)\nNext\n"
      "Response.Write AppDb Is Nothing & Conn Is Nothing & IsObject(ObjectContext)\n"
      "Set box = Server.CreateObject(\"Scripting.FileSystemObject\")\n"
-     "Class Holder\n  Private items\n  Sub Put(n)\n    items = items & n\n  End Sub\nEnd Class\n%>"},
+     "Class Holder\n  Private items\n  Sub Put(n)\n    items = items & n\n  End Sub\nEnd "
+     "Class\n%>"},
     {"loose.asp",
      "<%\nparts = Split(\"a,b\", \",\")\nResponse.Write parts(0)\nReDim more(2)\n"
      "more(1) = 3\ncounter = counter + 1\n%>"},
@@ -103,7 +104,8 @@ const Files kCleanPages = {
      "<%\nOption Explicit\nExecuteGlobal \"Function Later(n) : Later = n : End Function\"\n"
      "Response.Write Later(1) & made\n%>"},
     {"js/clean.asp",
-     "<%@ LANGUAGE=\"JavaScript\" %>\n<%\nvar fso = Server.CreateObject('Scripting.FileSystemObject');\n"
+     "<%@ LANGUAGE=\"JavaScript\" %>\n<%\nvar fso = "
+     "Server.CreateObject('Scripting.FileSystemObject');\n"
      "Response.Write(AppDb ? 'yes' : 'no');\n%>"},
 };
 
@@ -119,7 +121,8 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
       {"inc/menu.inc", "<%\nSub Menu\n  Response.Write \"<ul>\" &\nEnd Sub\n%>"},
       {"menu.asp", "<!-- #include file=\"inc/menu.inc\" -->\n<% Menu %>"},
       {"admin/menu.asp", "<!-- #include virtual=\"/inc/menu.inc\" -->\n<% Menu %>"},
-      {"explicit.asp", "<%\nOption Explicit\nDim shown\nshown = 1\nResponse.Write shown + count\n%>"},
+      {"explicit.asp",
+       "<%\nOption Explicit\nDim shown\nshown = 1\nResponse.Write shown + count\n%>"},
       {"progid.asp",
        "<object runat=\"server\" id=\"Thing\" progid=\"Nowhere.Tag\"></object>\n"
        "<%\nSet x = Server.CreateObject(\"Nowhere.Thing\")\n%>"},
@@ -140,10 +143,12 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
        "11 pages checked, 7 problems\n",
        1},
       {"a global.asa that does not compile",
-       {{"global.asa", "<script language=\"VBScript\" runat=\"server\">\nSub Application_OnStart\n"
-                       "</script>"},
+       {{"global.asa",
+         "<script language=\"VBScript\" runat=\"server\">\nSub Application_OnStart\n"
+         "</script>"},
         {"page.asp", "<% Response.Write 1 %>"}},
-       "/global.asa:3:1: error 1014: Expected 'End'\n2 pages checked, 1 problem\n", 1},
+       "/global.asa:3:1: error 1014: Expected 'End'\n2 pages checked, 1 problem\n",
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

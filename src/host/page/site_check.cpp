@@ -84,8 +84,8 @@ PageFinding CannotCreate(const std::string& prog_id, SourceLocation where) {
 }
 
 // The findings of one page, in the order of their places.
-std::vector<PageFinding> CheckPage(const PageCache& cache, const std::string& url_path,
-                                   bool global, const std::vector<std::string>& global_objects,
+std::vector<PageFinding> CheckPage(const PageCache& cache, const std::string& url_path, bool global,
+                                   const std::vector<std::string>& global_objects,
                                    const Creatable& creatable) {
   std::vector<PageFinding> findings;
   try {
@@ -126,7 +126,8 @@ std::vector<std::string> SitePages(const fs::path& root) {
       it.disable_recursion_pending();
       continue;
     }
-    if (!it->is_regular_file() || !text::EqualsIgnoreCase(it->path().extension().string(), ".asp")) {
+    if (!it->is_regular_file() ||
+        !text::EqualsIgnoreCase(it->path().extension().string(), ".asp")) {
       continue;
     }
     pages.push_back("/" + it->path().lexically_relative(root).generic_string());
@@ -139,8 +140,8 @@ std::string Line(const PageFinding& finding) {
   std::string description = finding.description;
   std::replace(description.begin(), description.end(), '\n', ' ');
   return finding.where.file + ":" + std::to_string(finding.where.line) + ":" +
-         std::to_string(finding.where.column) + ": error " + std::to_string(finding.number) +
-         ": " + description;
+         std::to_string(finding.where.column) + ": error " + std::to_string(finding.number) + ": " +
+         description;
 }
 
 }  // namespace

@@ -347,10 +347,9 @@ class JavaScriptRunner final : public host::ScriptRunner {
     Description description;
     duk_safe_call(ctx, Describe, &description, 1, 1);
     duk_set_top(ctx, 0);
-    throw host::PageError(
-        Error(description.has_number ? description.number : errc::kUnspecified,
-              description.text, "Microsoft JScript compilation error"),
-        page.Locate(description.line));
+    throw host::PageError(Error(description.has_number ? description.number : errc::kUnspecified,
+                                description.text, "Microsoft JScript compilation error"),
+                          page.Locate(description.line));
   }
 
  private:
