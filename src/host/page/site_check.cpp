@@ -104,6 +104,10 @@ std::vector<PageFinding> CheckPage(const PageCache& cache, const std::string& ur
     findings.insert(findings.end(), found.begin(), found.end());
   } catch (const PageError& e) {
     findings.push_back(PageFinding{e.number(), e.description(), e.where()});
+  } catch (const Error& e) {
+    // An engine that could not take the page at all (no memory for its heap, ...) has no place
+    // in it to point at.
+    findings.push_back(PageFinding{e.number(), e.description(), SourceLocation{url_path, 0, 0}});
   }
   for (PageFinding& finding : findings) {
     if (finding.where.file.empty()) finding.where.file = url_path;
