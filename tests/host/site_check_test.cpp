@@ -128,6 +128,8 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
        "<%\nSet x = Server.CreateObject(\"Nowhere.Thing\")\n%>"},
       {"unknown.asp", "<%\nx = 2\nResponse.Write Frobnicate(x)\nTally 1, 2\n%>"},
       {"js/broken.asp", "<%@ LANGUAGE=\"JavaScript\" %>\n<%\nvar a = ;\n%>"},
+      {"js/progid.asp",
+       "<%@ LANGUAGE=\"JavaScript\" %>\n<%\nvar o = Server.CreateObject( 'Nowhere.Js' );\n%>"},
   });
   const Case cases[] = {
       {"clean pages", kCleanPages, "5 pages checked, 0 problems\n", 0},
@@ -136,11 +138,12 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
        "/inc/menu.inc:3:26: error 1023: Expected expression\n"
        "/explicit.asp:5:24: error 500: Variable is undefined: 'count'\n"
        "/js/broken.asp:3:0: error -2147467259: SyntaxError: empty expression not allowed\n"
+       "/js/progid.asp:3:30: error 429: ActiveX component can't create object: 'Nowhere.Js'\n"
        "/progid.asp:1:1: error 429: ActiveX component can't create object: 'Nowhere.Tag'\n"
        "/progid.asp:3:29: error 429: ActiveX component can't create object: 'Nowhere.Thing'\n"
        "/unknown.asp:3:16: error 13: Type mismatch: 'Frobnicate'\n"
        "/unknown.asp:4:1: error 13: Type mismatch: 'Tally'\n"
-       "11 pages checked, 7 problems\n",
+       "12 pages checked, 8 problems\n",
        1},
       {"a global.asa that does not compile",
        {{"global.asa",
