@@ -122,7 +122,8 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
       {"menu.asp", "<!-- #include file=\"inc/menu.inc\" -->\n<% Menu %>"},
       {"admin/menu.asp", "<!-- #include virtual=\"/inc/menu.inc\" -->\n<% Menu %>"},
       {"explicit.asp",
-       "<%\nOption Explicit\nDim shown\nshown = 1\nResponse.Write shown + count\n%>"},
+       "<%\nOption Explicit\nDim shown\nshown = 1\nResponse.Write shown + count\n"
+       "Function Later()\n  Later = count + missed\nEnd Function\n%>"},
       {"progid.asp",
        "<object runat=\"server\" id=\"Thing\" progid=\"Nowhere.Tag\"></object>\n"
        "<%\nSet x = Server.CreateObject(\"Nowhere.Thing\")\n%>"},
@@ -137,13 +138,14 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
       {"a fault of each kind", faulty,
        "/inc/menu.inc:3:26: error 1023: Expected expression\n"
        "/explicit.asp:5:24: error 500: Variable is undefined: 'count'\n"
+       "/explicit.asp:7:19: error 500: Variable is undefined: 'missed'\n"
        "/js/broken.asp:3:0: error -2147467259: SyntaxError: empty expression not allowed\n"
        "/js/progid.asp:3:30: error 429: ActiveX component can't create object: 'Nowhere.Js'\n"
        "/progid.asp:1:1: error 429: ActiveX component can't create object: 'Nowhere.Tag'\n"
        "/progid.asp:3:29: error 429: ActiveX component can't create object: 'Nowhere.Thing'\n"
        "/unknown.asp:3:16: error 13: Type mismatch: 'Frobnicate'\n"
        "/unknown.asp:4:1: error 13: Type mismatch: 'Tally'\n"
-       "12 pages checked, 8 problems\n",
+       "12 pages checked, 9 problems\n",
        1},
       {"a global.asa that does not compile",
        {{"global.asa",
