@@ -13,6 +13,7 @@
 #include "host/objects/code_page.h"
 #include "host/options/host_options.h"
 #include "host/page/page_runner.h"
+#include "host/page/site_check.h"
 #include "host/state/session_store.h"
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
@@ -21,9 +22,49 @@
 namespace {
 
 using namespace mirelda::host;
+namespace fs = std::filesystem;
+
+// Creation by ProgID reads the store that --registry names, else MIRELDA_REGISTRY, else the one
+// in the data folder.
+void UseRegistry(const HostOptions& options, const fs::path& data) {
+  if (options.registry) {
+    ::setenv("MIRELDA_REGISTRY", fs::absolute(*options.registry).c_str(), 1);
+  } else if (!std::getenv("MIRELDA_REGISTRY")) {
+    ::setenv("MIRELDA_REGISTRY", (data / "registry").c_str(), 1);
+  }
+}
+
+// The engine name of the language of pages that name none; empty (after saying so) when no
+// engine runs that language.
+std::string DefaultLanguage(const EngineRegistry& engines, const HostOptions& options) {
+  std::string language = engines.Canonical(options.default_language);
+  if (language.empty()) {
+    std::cerr << "mirelda-host: this host runs no script language named \""
+              << options.default_language << "\"\n";
+  }
+  return language;
+}
+
+int Check(const HostOptions& options) {
+  if (!fs::is_directory(*options.check)) {
+    std::cerr << "mirelda-host: the site folder " << *options.check << " does not exist\n";
+    return 2;
+  }
+  if (!IsSupportedCodePage(options.code_page)) {
+    std::cerr << "mirelda-host: the code page " << options.code_page << " is not supported\n";
+    return 2;
+  }
+  // Checking writes nothing, so the data folder need not exist.
+  UseRegistry(options, fs::absolute(options.data));
+  EngineRegistry engines = mirelda::script::StandardEngines();
+  SiteCheckSettings settings;
+  settings.default_language = DefaultLanguage(engines, options);
+  if (settings.default_language.empty()) return 2;
+  settings.fallback_code_page = options.code_page;
+  return CheckSite(fs::canonical(*options.check), engines, settings, std::cout) == 0 ? 0 : 1;
+}
 
 int Serve(const HostOptions& options) {
-  namespace fs = std::filesystem;
   if (!fs::is_directory(options.site)) {
     std::cerr << "mirelda-host: the site folder " << options.site << " does not exist\n";
     return 2;
@@ -34,19 +75,11 @@ int Serve(const HostOptions& options) {
   }
   fs::create_directories(options.data);
   fs::path data = fs::canonical(options.data);
-  if (options.registry) {
-    ::setenv("MIRELDA_REGISTRY", fs::absolute(*options.registry).c_str(), 1);
-  } else if (!std::getenv("MIRELDA_REGISTRY")) {
-    ::setenv("MIRELDA_REGISTRY", (data / "registry").c_str(), 1);
-  }
+  UseRegistry(options, data);
 
-  mirelda::host::EngineRegistry engines = mirelda::script::StandardEngines();
-  std::string default_language = engines.Canonical(options.default_language);
-  if (default_language.empty()) {
-    std::cerr << "mirelda-host: this host runs no script language named \""
-              << options.default_language << "\"\n";
-    return 2;
-  }
+  EngineRegistry engines = mirelda::script::StandardEngines();
+  std::string default_language = DefaultLanguage(engines, options);
+  if (default_language.empty()) return 2;
 
   Site site(options.site);
   bool c_given = false;
@@ -119,7 +152,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    return Serve(options);
+    return options.check ? Check(options) : Serve(options);
   } catch (const mirelda::Error& e) {
     std::cerr << "mirelda-host: " << e.description() << "\n";
   } catch (const std::exception& e) {

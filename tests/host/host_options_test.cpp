@@ -41,6 +41,11 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.script_memory, 64u << 10);
   EXPECT_EQ(o.site_drive, 'W');
   EXPECT_TRUE(Parse({"--help"}).help);
+  // --check needs no --site: it names the site itself.
+  o = Parse({"--check", "www", "--registry", "r"});
+  EXPECT_EQ(o.check, std::filesystem::path("www"));
+  EXPECT_EQ(o.registry, std::filesystem::path("r"));
+  EXPECT_FALSE(Parse({"--site", "www"}).check);
 }
 
 TEST(HostOptions, ConfigFileUnderTheCommandLine) {
@@ -64,6 +69,8 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
 TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
   mirelda::testing::TempDir dir;
   std::ofstream(dir / "bad.conf") << "site = x\nnonsense\n";
+  // Checking is something the command line asks for, not a setting of a site.
+  std::ofstream(dir / "check.conf") << "check = x\n";
   for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
            {},
            {"--site"},
@@ -78,6 +85,9 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
            {"--site", "x", "--frobnicate", "1"},
            {"--config", (dir / "bad.conf").string()},
            {"--config", (dir / "missing.conf").string()},
+           {"--config", (dir / "check.conf").string()},
+           {"--check"},
+           {"--check", ""},
        }) {
     EXPECT_THROW(Parse(args), std::invalid_argument);
   }

@@ -89,6 +89,9 @@ void Apply(const Setting& s, HostOptions& o) {
   const std::string& value = s.second;
   if (name == "site") {
     o.site = value;
+  } else if (name == "check") {
+    if (value.empty()) throw std::invalid_argument("--check needs a site folder");
+    o.check = value;
   } else if (name == "listen") {
     ParseListen(value, o);
   } else if (name == "data") {
@@ -152,7 +155,7 @@ std::vector<Setting> ReadConfigFile(const std::filesystem::path& file) {
     std::string name = text::Trim(trimmed.substr(0, split));
     std::string rest = text::Trim(trimmed.substr(split));
     if (!rest.empty() && rest[0] == '=') rest = text::Trim(rest.substr(1));
-    if (name == "config" || name == "help") {
+    if (name == "config" || name == "help" || name == "check") {
       throw std::invalid_argument(file.string() + ":" + std::to_string(number) + ": " + name +
                                   " has no place in a config file");
     }
@@ -165,11 +168,18 @@ std::vector<Setting> ReadConfigFile(const std::filesystem::path& file) {
 
 std::string HostUsage() {
   return "usage: mirelda-host --site DIR [options]\n"
+         "       mirelda-host --check DIR [options]\n"
          "Serves the site folder DIR: .asp files are script pages (VBScript or JavaScript), other\n"
          "files are sent as they are, except page sources, includes, database files and hidden\n"
          "files.\n"
          "\n"
-         "  --site DIR              the site folder (required)\n"
+         "  --site DIR              the site folder (required unless --check is given)\n"
+         "  --check DIR             serves nothing: compiles global.asa and every .asp file under\n"
+         "                          DIR and prints each fault as \"FILE:LINE:COL: error NUMBER:\n"
+         "                          DESCRIPTION\" (syntax errors, names Option Explicit refuses,\n"
+         "                          calls of functions nothing defines, ProgIDs this host cannot\n"
+         "                          create), then \"N pages checked, M problems\"; exits 1 when\n"
+         "                          it found any, 0 when none, 2 when DIR is not a folder\n"
          "  --listen ADDR:PORT      where to listen (127.0.0.1:8080; port 0 picks a free port)\n"
          "  --data DIR              data folder (./var); drive C: is DIR/c unless --drive sets it\n"
          "  --drive X:=FOLDER       maps drive X: of page paths to FOLDER (repeatable)\n"
@@ -228,7 +238,9 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
     for (const Setting& s : ReadConfigFile(*config)) Apply(s, options);
   }
   for (const Setting& s : command_line) Apply(s, options);
-  if (options.site.empty()) throw std::invalid_argument("--site DIR is required");
+  if (options.site.empty() && !options.check) {
+    throw std::invalid_argument("--site DIR is required");
+  }
   return options;
 }
 

@@ -28,6 +28,8 @@ struct HostOptions {
   unsigned workers = 0;     // 0: chosen from the processor count
   unsigned io_threads = 2;  // threads that read and write connections
   bool help = false;
+  // --check DIR: compile the pages of DIR and report their faults instead of serving a site.
+  std::optional<std::filesystem::path> check;
 };
 
 // The text of --help.

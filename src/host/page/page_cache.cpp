@@ -41,14 +41,7 @@ std::shared_ptr<const CompiledPage> PageCache::GetGlobal() {
     cached = global_;
   }
   if (cached && cached->source->IsCurrent()) return cached;
-  std::string url_path;
-  for (const char* name : {"global.asa", "Global.asa", "GLOBAL.ASA"}) {
-    struct stat st {};
-    if (::stat((site_root_ / name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-      url_path = std::string("/") + name;
-      break;
-    }
-  }
+  std::string url_path = GlobalUrlPath();
   std::shared_ptr<const CompiledPage> fresh;
   if (!url_path.empty()) fresh = Compile(url_path, true);
   std::lock_guard lock(mutex_);
@@ -56,8 +49,24 @@ std::shared_ptr<const CompiledPage> PageCache::GetGlobal() {
   return fresh;
 }
 
+std::string PageCache::GlobalUrlPath() const {
+  for (const char* name : {"global.asa", "Global.asa", "GLOBAL.ASA"}) {
+    struct stat st {};
+    if (::stat((site_root_ / name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      return std::string("/") + name;
+    }
+  }
+  return {};
+}
+
 std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_path,
                                                        bool global) const {
+  std::shared_ptr<CompiledPage> page = Read(url_path, global);
+  page->script = page->engine->Compile(*page->source);
+  return page;
+}
+
+std::shared_ptr<CompiledPage> PageCache::Read(const std::string& url_path, bool global) const {
   auto page = std::make_shared<CompiledPage>();
   std::shared_ptr<const PageSource> parsed = ParsePage(site_root_, url_path, parse_options_);
   if (global) {
@@ -94,7 +103,6 @@ std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_pa
           source.Locate(segment));
     }
   }
-  page->script = page->engine->Compile(source);
   return page;
 }
 

@@ -37,6 +37,12 @@ class PageCache {
   // PageError.
   std::shared_ptr<const CompiledPage> GetGlobal();
 
+  // The URL path of the site's global.asa as it is now; empty when the site has none.
+  std::string GlobalUrlPath() const;
+  // The page (global: as global.asa) parsed and given its engine, as Get and GetGlobal compile
+  // it, but not compiled (script is null) and not kept. Throws PageError.
+  std::shared_ptr<CompiledPage> Read(const std::string& url_path, bool global) const;
+
  private:
   std::shared_ptr<const CompiledPage> Compile(const std::string& url_path, bool global) const;
 

@@ -12,6 +12,12 @@ void EngineRegistry::Add(std::shared_ptr<const ScriptEngine> engine,
   engines_.push_back(std::move(engine));
 }
 
+std::vector<PageFinding> ScriptEngine::Check(const PageSource& source,
+                                            const std::vector<std::string>&) const {
+  Compile(source);
+  return {};
+}
+
 const ScriptEngine* EngineRegistry::Find(std::string_view language) const {
   for (const auto& [name, engine] : names_) {
     if (text::EqualsIgnoreCase(name, language)) return engine;

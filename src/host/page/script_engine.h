@@ -37,6 +37,14 @@ class PageError : public Error {
   SourceLocation where_;
 };
 
+// A fault that a check of a page finds without running it: the number and description the
+// language would raise, and where.
+struct PageFinding {
+  int32_t number = 0;
+  std::string description;
+  SourceLocation where;
+};
+
 // An object the page reaches by name besides the five of the context, as global.asa's object
 // tags declare them. get makes (or finds) it on first use; a page that never names it never
 // makes it.
@@ -103,6 +111,12 @@ class ScriptEngine {
   // Compiles the literal text of the page and the code pieces in this engine's language. Throws
   // PageError for a syntax error (with file, line and column). Safe to call from any thread.
   virtual std::shared_ptr<const CompiledScript> Compile(const PageSource& source) const = 0;
+  // Compiles the page as Compile does and returns what else its code shows to be wrong before
+  // it runs, such as names that nothing defines. known: names the host defines when the page
+  // runs (its objects, the object tags of the page and of global.asa), in any letter case.
+  // Throws PageError as Compile does. This default only compiles.
+  virtual std::vector<PageFinding> Check(const PageSource& source,
+                                         const std::vector<std::string>& known) const;
   // A runner for the calling thread.
   virtual std::unique_ptr<ScriptRunner> NewRunner() const = 0;
 };

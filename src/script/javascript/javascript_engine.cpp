@@ -241,6 +241,14 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
   return 0;
 }
 
+duk_ret_t CompilePageFunction(duk_context* ctx, void* udata) {
+  const auto& page = *static_cast<const PageScript*>(udata);
+  duk_push_lstring(ctx, page.script.data(), page.script.size());
+  duk_push_lstring(ctx, page.url_path.data(), page.url_path.size());
+  duk_compile(ctx, DUK_COMPILE_FUNCTION);
+  return 0;
+}
+
 struct Description {
   bool has_number = false;
   int32_t number = 0;
@@ -327,6 +335,23 @@ class JavaScriptRunner final : public host::ScriptRunner {
   host::PageRun RunProcedure(const host::CompiledScript& script, std::string_view procedure,
                              const host::PageRunInput& input) override;
 
+  // Compiles the page's function, as its first run would, without running it. Throws
+  // host::PageError with what that run would report for a syntax error.
+  void CompileOnly(const PageScript& page) {
+    duk_context* ctx = heap_.ctx;
+    if (duk_safe_call(ctx, CompilePageFunction, const_cast<PageScript*>(&page), 0, 1) ==
+        DUK_EXEC_SUCCESS) {
+      duk_set_top(ctx, 0);
+      return;
+    }
+    Description description;
+    duk_safe_call(ctx, Describe, &description, 1, 1);
+    duk_set_top(ctx, 0);
+    throw host::PageError(Error(description.has_number ? description.number : errc::kUnspecified,
+                                description.text, "Microsoft JScript compilation error"),
+                          page.Locate(description.line));
+  }
+
  private:
   host::PageRun RunPage(const host::CompiledScript& script, std::string_view procedure,
                         const host::PageRunInput& input);
@@ -405,6 +430,14 @@ class JavaScriptEngine final : public host::ScriptEngine {
   std::shared_ptr<const host::CompiledScript> Compile(
       const host::PageSource& source) const override {
     return BuildPageScript(source);
+  }
+  // Duktape compiles a page on its first run, in that thread's heap; a check compiles it in a
+  // heap of its own.
+  std::vector<host::PageFinding> Check(const host::PageSource& source,
+                                       const std::vector<std::string>&) const override {
+    std::shared_ptr<const PageScript> page = BuildPageScript(source);
+    JavaScriptRunner(size_t{512} << 20).CompileOnly(*page);
+    return {};
   }
   std::unique_ptr<host::ScriptRunner> NewRunner() const override {
     return std::make_unique<JavaScriptRunner>(size_t{512} << 20);

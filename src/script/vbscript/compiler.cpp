@@ -360,6 +360,19 @@ bool Compiler::IsUndeclaredLocal(const std::string& folded) const {
   return procedure && procedure->undeclared.count(folded) > 0;
 }
 
+bool Compiler::MadeByUse(const std::string& folded, const Resolved& resolved) const {
+  if (resolved.kind == Resolved::Kind::kLocal) return IsUndeclaredLocal(folded);
+  if (resolved.kind != Resolved::Kind::kGlobal) return false;
+  auto it = globals_.names.find(folded);
+  return it != globals_.names.end() && !it->second.declared;
+}
+
+void Compiler::NoteUnresolved(const ast::Expr& tree, NameUse::Form form) {
+  // Code compiled while the page runs is never checked.
+  if (runtime_) return;
+  chunk_.unresolved.push_back(NameUse{tree.name, WhereOf(tree.where), form});
+}
+
 Compiler::Resolved Compiler::MakeVariable(const std::string& name) {
   Resolved r;
   if (context_.procedure) {

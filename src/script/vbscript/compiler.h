@@ -86,6 +86,10 @@ class Compiler {
   Expr Variable(const Resolved& resolved, const ast::Expr& tree);
   // True for a local of the current procedure that was made by use, not declared.
   bool IsUndeclaredLocal(const std::string& folded) const;
+  // True when the variable a name resolved to was made by use (a local or a page variable).
+  bool MadeByUse(const std::string& folded, const Resolved& resolved) const;
+  // Keeps a use of a name nothing declares in the chunk, for a check of the page.
+  void NoteUnresolved(const ast::Expr& tree, NameUse::Form form);
 
   // compiler_statements.cpp
   Block CompileBlock(const ast::Block& block);

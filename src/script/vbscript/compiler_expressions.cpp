@@ -136,6 +136,9 @@ Expr Compiler::CompileName(const ast::Expr& tree, Use use, bool statement) {
       return Variable(r, tree);
   }
   if (folded == "eval" && r.kind == Resolved::Kind::kNone) Fail(1002, tree.where);
+  if (r.kind == Resolved::Kind::kNone) {
+    NoteUnresolved(tree, statement ? NameUse::Form::kStatement : NameUse::Form::kValue);
+  }
   Expr expr = Node(ExprKind::kDynamic, tree);
   expr.name = folded;
   if (r.kind == Resolved::Kind::kNone && !option_explicit_) {
@@ -173,6 +176,7 @@ Expr Compiler::CompileCall(const ast::Expr& tree, Use use) {
           expr = Node(folded == "eval" ? ExprKind::kEval : ExprKind::kGetRef, tree);
           break;
         }
+        NoteUnresolved(callee, NameUse::Form::kCall);
         [[fallthrough]];
       case Resolved::Kind::kClass: {
         expr = Node(ExprKind::kDynamic, tree);
@@ -185,6 +189,8 @@ Expr Compiler::CompileCall(const ast::Expr& tree, Use use) {
         break;
       }
       default:
+        // A variable made by an earlier use holds Empty: indexing or calling it fails.
+        if (MadeByUse(folded, r)) NoteUnresolved(callee, NameUse::Form::kCall);
         expr = Node(ExprKind::kIndex, tree);
         expr.children.push_back(Variable(r, callee));
         break;
@@ -217,6 +223,7 @@ Expr Compiler::CompileMember(const ast::Expr& tree) {
 Expr Compiler::CompileTarget(const ast::Expr& tree, Use use) {
   switch (tree.kind) {
     case ast::ExprKind::kName:
+      if (!runtime_ && use != Use::kRead) chunk_.assigned.insert(FoldCase(tree.name));
       return CompileName(tree, use, false);
     case ast::ExprKind::kCall:
       return CompileCall(tree, use);

@@ -210,6 +210,7 @@ void Compiler::CompileDim(const ast::Stmt& stmt, Block& out) {
   for (const ast::Decl& decl : stmt.decls) {
     if (s.kind == StmtKind::kDim && decl.bounds.empty() && !decl.dynamic) continue;
     std::string folded = FoldCase(decl.name);
+    if (!runtime_ && s.kind == StmtKind::kReDim) chunk_.assigned.insert(folded);
     Resolved r = Resolve(folded, Use::kLet, false);
     if (r.kind == Resolved::Kind::kNone) {
       r = MakeVariable(decl.name);
@@ -240,6 +241,7 @@ void Compiler::CompileCallStatement(const ast::Stmt& stmt, Block& out) {
     if ((folded == "execute" || folded == "executeglobal") &&
         Resolve(folded, Use::kRead, true).kind == Resolved::Kind::kNone) {
       if (call.children.size() != 2) Fail(1002, call.where);
+      chunk_.compiles_code = true;
       s.kind = folded == "execute" ? StmtKind::kExecute : StmtKind::kExecuteGlobal;
       s.exprs.push_back(CompileExpr(call.children[1]));
       out.push_back(std::move(s));

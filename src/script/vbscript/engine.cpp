@@ -4,6 +4,7 @@
 
 #include "script/vbscript/compiler.h"
 #include "script/vbscript/machine.h"
+#include "script/vbscript/page_check.h"
 #include "script/vbscript/parser.h"
 
 namespace mirelda::script::vbscript {
@@ -62,6 +63,20 @@ class Engine final : public host::ScriptEngine {
 
   std::shared_ptr<const host::CompiledScript> Compile(
       const host::PageSource& source) const override {
+    return std::make_shared<CompiledPage>(std::make_shared<const Program>(Build(source)));
+  }
+
+  std::vector<host::PageFinding> Check(const host::PageSource& source,
+                                       const std::vector<std::string>& known) const override {
+    return FindUndefinedNames(Build(source), known);
+  }
+
+  std::unique_ptr<host::ScriptRunner> NewRunner() const override {
+    return std::make_unique<Runner>();
+  }
+
+ private:
+  Program Build(const host::PageSource& source) const {
     std::vector<std::string> literals;
     std::vector<Piece> pieces;
     for (const host::Segment& segment : source.segments) {
@@ -85,11 +100,7 @@ class Engine final : public host::ScriptEngine {
     ast::Program tree = ParsePieces(pieces, source.files);
     Program program = vbscript::Compile(tree, source.files, std::move(literals));
     program.compiler = std::make_shared<PageCompiler>(source.files);
-    return std::make_shared<CompiledPage>(std::make_shared<const Program>(std::move(program)));
-  }
-
-  std::unique_ptr<host::ScriptRunner> NewRunner() const override {
-    return std::make_unique<Runner>();
+    return program;
   }
 };
 

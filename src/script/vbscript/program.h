@@ -206,6 +206,20 @@ struct GlobalTable {
 };
 
 // A unit of compiled code: a page, or the text an Execute, ExecuteGlobal or Eval compiled.
+// A use of a name that nothing declared where it was compiled: under Option Explicit any such
+// name, otherwise the calls of a name nothing had defined yet. A page check reads these; a run
+// never does.
+struct NameUse {
+  enum class Form : uint8_t {
+    kValue,      // read or assigned: "x", "x = 1"
+    kStatement,  // a statement of its own without arguments: "f"
+    kCall,       // called with arguments: "f(1)", "f 1"
+  };
+  std::string name;  // as written
+  Where where;
+  Form form = Form::kValue;
+};
+
 struct Chunk {
   Block body;
   std::vector<std::unique_ptr<Procedure>> procedures;
@@ -214,6 +228,9 @@ struct Chunk {
   uint32_t cache_base = 0;   // index of the first one in the run's table
   bool option_explicit = false;
   Expr expression;  // what Eval compiled
+  std::vector<NameUse> unresolved;
+  std::unordered_set<std::string> assigned;  // folded names a Let, Set, For or ReDim writes
+  bool compiles_code = false;                // uses Execute or ExecuteGlobal
 };
 
 // What code compiled while the page runs (Execute, ExecuteGlobal, Eval) is compiled against.
