@@ -83,18 +83,41 @@ std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_pa
     page->has_session_start = code.find("session_onstart") != std::string::npos;
     page->has_session_end = code.find("session_onend") != std::string::npos;
   }
-  page->engine = engines_.Find(source.directives.language);
+  const std::string& primary = source.directives.language;
+  page->engine = engines_.Find(primary);
+  std::vector<std::string> others;
   for (const Segment& segment : source.segments) {
-    if (segment.kind != SegmentKind::kLiteral && segment.language != source.directives.language) {
-      throw PageError(
-          Error(errc::kUnspecified,
-                "This block is " + segment.language + " in a " + source.directives.language +
-                    " page; a page runs in one script language here",
-                "Active Server Pages"),
-          source.Locate(segment));
+    if (segment.kind != SegmentKind::kLiteral && segment.language != primary &&
+        std::find(others.begin(), others.end(), segment.language) == others.end()) {
+      if (!engines_.Find(segment.language)) {
+        throw PageError(Error(errc::kUnspecified,
+                              "No script engine runs " + segment.language + " here",
+                              "Active Server Pages"),
+                        source.Locate(segment));
+      }
+      others.push_back(segment.language);
     }
   }
-  page->script = page->engine->Compile(source);
+  if (others.empty()) {
+    page->script = page->engine->Compile(source);
+    return page;
+  }
+  // Each engine sees only its own code; literal text and "<% %>" belong to the primary language.
+  auto only = [&](auto keep) {
+    PageSource part = source;
+    std::erase_if(part.segments, [&](const Segment& segment) { return !keep(segment); });
+    return part;
+  };
+  page->script = page->engine->Compile(only([&](const Segment& segment) {
+    return segment.kind == SegmentKind::kLiteral || segment.language == primary;
+  }));
+  for (const std::string& language : others) {
+    const ScriptEngine* engine = engines_.Find(language);
+    page->secondaries.push_back({engine, engine->CompileSecondary(only([&](const Segment& segment) {
+                                   return segment.kind != SegmentKind::kLiteral &&
+                                          segment.language == language;
+                                 }))});
+  }
   return page;
 }
 

@@ -158,6 +158,18 @@ class PageRunner::RequestRun final : public PageExecutor {
     if (global_ && global_.get() != &page) {
       for (const ObjectTag& tag : global_->source->objects) add(tag);
     }
+    // The other languages' code runs first and stays alive for the whole page, so that the
+    // primary language reaches its functions and variables; those runs end after the page.
+    const PageRunInput secondary_input = input;
+    std::vector<std::unique_ptr<ScriptSession>> sessions;
+    for (const CompiledPage::Secondary& secondary : page.secondaries) {
+      sessions.push_back(
+          ThreadRunner(*secondary.engine, depth_).Begin(*secondary.script, secondary_input));
+      if (sessions.back()->outcome().outcome != PageRun::Outcome::kCompleted) {
+        return sessions.back()->outcome();
+      }
+      input.peers.push_back(&sessions.back()->globals());
+    }
     ScriptRunner& runner = ThreadRunner(*page.engine, depth_);
     return procedure.empty() ? runner.Run(*page.script, input)
                              : runner.RunProcedure(*page.script, procedure, input);
