@@ -22,6 +22,8 @@ function bump() { counter = counter + 1; return counter; }
 function refuse(n) { var e = new Error("js says no"); e.number = n; throw e; }
 function stop() { Response.Write("stopped"); Response.End(); }
 function spin() { for (;;) {} }
+function describe() { return Twice(4) + ":" + title; }
+function retitle() { title = "changed"; }
 </script>
 )";
 
@@ -32,6 +34,8 @@ End Sub
 Function Twice(x)
   Twice = add(x, x)
 End Function
+Dim title
+title = "mixed"
 Out "number", add(2, 3) & ":" & TypeName(add(2, 3))
 Out "double", add(1.25, 1) & ":" & TypeName(add(1.25, 1))
 Out "text", add("a", "b")
@@ -44,6 +48,9 @@ Out "variable", greeting
 counter = 41
 Out "written", bump() & ":" & counter
 Out "procedure", Twice(21)
+Out "reverse", describe()
+retitle
+Out "retitled", title
 On Error Resume Next
 refuse 5000
 Out "error", Err.Number & "|" & Err.Description
@@ -124,6 +131,8 @@ TEST_F(MixedPagesTest, VBScriptCallsJScriptFunctionsAndUsesItsVariables) {
       {"variable", "hello"},
       {"written", "42:42"},
       {"procedure", "42"},
+      {"reverse", "8:mixed"},
+      {"retitled", "changed"},
       {"error", "5000|Error: js says no"},
   };
   for (const auto& e : expected) EXPECT_EQ(Field(r.body, e.key), e.value) << e.key << "\n" << r.body;

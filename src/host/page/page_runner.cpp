@@ -169,6 +169,7 @@ class PageRunner::RequestRun final : public PageExecutor {
         return sessions.back()->outcome();
       }
       input.peers.push_back(&sessions.back()->globals());
+      input.sessions.push_back(sessions.back().get());
     }
     ScriptRunner& runner = ThreadRunner(*page.engine, depth_);
     return procedure.empty() ? runner.Run(*page.script, input)

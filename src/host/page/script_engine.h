@@ -68,6 +68,8 @@ class PageGlobals {
   virtual Variant Call(std::string_view name, std::vector<Variant>& args) = 0;
 };
 
+class ScriptSession;
+
 // What a run is given besides the compiled script.
 struct PageRunInput {
   ScriptingContext* context = nullptr;
@@ -82,6 +84,8 @@ struct PageRunInput {
   // The globals of the page's code in its other languages, whose top-level code has run; empty
   // for a page in one language.
   std::vector<PageGlobals*> peers;
+  // The runs of those languages, which a run whose globals others can reach hands them to.
+  std::vector<ScriptSession*> sessions;
 };
 
 struct PageRun {
@@ -112,6 +116,9 @@ class ScriptSession {
   // How the top-level code went; the page goes on only after kCompleted.
   virtual const PageRun& outcome() const = 0;
   virtual PageGlobals& globals() = 0;
+  // The globals of the page's primary language, which the session's code reaches where it
+  // defines no name itself, while the primary run lasts; null when it ends.
+  virtual void Reach(PageGlobals* primary) = 0;
 };
 
 // One thread's instance of an engine: the state a run needs (a script heap, a value stack).

@@ -184,6 +184,11 @@ duk_ret_t RemovePageGlobals(duk_context* ctx, void*) {
   return 0;
 }
 
+duk_ret_t DefinePeers(duk_context* ctx, void* udata) {
+  DefinePeerGlobals(ctx, *static_cast<std::vector<host::PageGlobals*>*>(udata));
+  return 0;
+}
+
 // The names of the globals a secondary run's code made, for the page's other languages: not the
 // objects the host put there.
 duk_ret_t CollectPageGlobalNames(duk_context* ctx, void* udata) {
@@ -381,6 +386,17 @@ class JavaScriptRunner::Session final : public host::ScriptSession {
 
   const host::PageRun& outcome() const override { return outcome_; }
   host::PageGlobals& globals() override { return *globals_; }
+  void Reach(host::PageGlobals* primary) override {
+    ScriptHeap& heap = runner_.heap_;
+    if (!primary) {
+      // The functions and accessors stay until the session ends, reaching nothing.
+      for (auto& peer : heap.peer_names) peer.first = nullptr;
+      return;
+    }
+    std::vector<host::PageGlobals*> peers{primary};
+    duk_safe_call(heap.ctx, DefinePeers, &peers, 0, 1);
+    duk_set_top(heap.ctx, 0);
+  }
 
  private:
   JavaScriptRunner& runner_;

@@ -48,6 +48,7 @@ class Session final : public host::ScriptSession, public host::PageGlobals {
 
   const host::PageRun& outcome() const override { return outcome_; }
   host::PageGlobals& globals() override { return *this; }
+  void Reach(host::PageGlobals* primary) override { machine_->Reach(primary); }
 
   Kind Find(std::string_view name) override { return machine_->FindOwn(name); }
   std::vector<std::pair<std::string, Kind>> Names() override { return machine_->OwnNames(); }

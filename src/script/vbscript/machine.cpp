@@ -66,8 +66,10 @@ host::PageRun Machine::Run(std::string_view procedure) {
   // A page run inside another (Server.Execute) must leave the caller's Err as it was.
   ErrorInfo saved = PendingError();
   ClearPendingError();
+  if (!input_.sessions.empty()) ExposeGlobals(true);
   host::PageRun run = RunGuarded(procedure);
   EndInstances();
+  if (!input_.sessions.empty()) ExposeGlobals(false);
   PendingError() = saved;
   return run;
 }

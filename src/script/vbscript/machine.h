@@ -64,6 +64,8 @@ class Machine : public std::enable_shared_from_this<Machine> {
   // machine_peers.cpp: the run's own globals as the page's other languages reach them (names
   // without regard to case). Call and Get raise the procedure's Error, EndOfPage or
   // TimeLimitReached.
+  // The primary language's globals, for a run begun as a secondary one; null withdraws them.
+  void Reach(host::PageGlobals* primary) { primary_ = primary; }
   host::PageGlobals::Kind FindOwn(std::string_view name);
   std::vector<std::pair<std::string, host::PageGlobals::Kind>> OwnNames();
   Variant GetOwn(std::string_view name);
@@ -82,6 +84,10 @@ class Machine : public std::enable_shared_from_this<Machine> {
 
   // machine_peers.cpp: names this run does not define, looked up in the page's other languages.
   // The peer that has the name, or null.
+  bool HasPeers() const { return !input_.peers.empty() || primary_; }
+  // Hands the sessions of the page's other languages this run's globals, or (null) withdraws
+  // them.
+  void ExposeGlobals(bool exposed);
   host::PageGlobals* PeerOf(const std::string& folded, host::PageGlobals::Kind* kind);
   void BindPeerGlobals();
   // The value of a late-bound name (with its arguments) when a peer defines it and this run
@@ -171,6 +177,8 @@ class Machine : public std::enable_shared_from_this<Machine> {
     std::string folded;
   };
   std::unordered_map<uint32_t, PeerGlobal> peer_globals_;
+  host::PageGlobals* primary_ = nullptr;              // see Reach
+  std::unique_ptr<host::PageGlobals> exposed_;        // this run's globals, for the sessions
   std::shared_ptr<TerminateQueue> terminates_;
   std::vector<std::weak_ptr<ClassInstance>> instances_;
   std::optional<Where> fail_where_;

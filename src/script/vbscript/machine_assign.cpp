@@ -69,7 +69,7 @@ void Machine::Assign(const Expr& target, Variant value, bool set, Frame& frame) 
     case ExprKind::kResult:
     case ExprKind::kDynamic: {
       if (target.kind == ExprKind::kDynamic && !target.children.empty()) break;
-      if (!input_.peers.empty() && AssignPeer(target, value, set)) return;
+      if (HasPeers() && AssignPeer(target, value, set)) return;
       Variant* variable = VariableOf(target, frame);
       if (!variable) {
         Raise(FindDynamic(target.name) || named_.count(target.name) ? errc::kIllegalAssignment
@@ -121,7 +121,7 @@ void Machine::Append(const Expr& target, const Expr& tail, Frame& frame) {
   Variant add = EvalValue(tail, frame);
   Variant* variable = VariableOf(target, frame);
   // A peer's variable is only a copy here: the joined text goes back through Assign.
-  if (variable && variable->is_string() && !add.is_array() && input_.peers.empty()) {
+  if (variable && variable->is_string() && !add.is_array() && !HasPeers()) {
     std::string* text = variable->MutableText();
     std::string more = add.ToText();
     CheckTextSize(text->size() + more.size(), input_.memory_limit);

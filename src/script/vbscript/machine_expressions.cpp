@@ -205,7 +205,7 @@ Variant Machine::EvalMember(const Expr& expr, Frame& frame, bool statement) {
 }
 
 Variant Machine::EvalDynamic(const Expr& expr, Frame& frame) {
-  if (!input_.peers.empty()) {
+  if (HasPeers()) {
     if (std::optional<Variant> value = EvalPeer(expr, frame)) return std::move(*value);
   }
   if (const GlobalEntry* entry = FindDynamic(expr.name)) {

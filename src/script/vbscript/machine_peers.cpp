@@ -15,10 +15,43 @@ bool DefinedHere(const GlobalEntry* entry) {
 
 }  // namespace
 
+namespace {
+
+// The run's globals as the page's other languages reach them.
+class Exposed final : public host::PageGlobals {
+ public:
+  explicit Exposed(Machine& machine) : machine_(machine) {}
+  Kind Find(std::string_view name) override { return machine_.FindOwn(name); }
+  std::vector<std::pair<std::string, Kind>> Names() override { return machine_.OwnNames(); }
+  Variant Get(std::string_view name) override { return machine_.GetOwn(name); }
+  void Put(std::string_view name, const Variant& value) override {
+    machine_.PutOwn(name, value);
+  }
+  Variant Call(std::string_view name, std::vector<Variant>& args) override {
+    return machine_.CallOwn(name, args);
+  }
+
+ private:
+  Machine& machine_;
+};
+
+}  // namespace
+
+void Machine::ExposeGlobals(bool exposed) {
+  if (exposed && !exposed_) exposed_ = std::make_unique<Exposed>(*this);
+  for (host::ScriptSession* session : input_.sessions) {
+    session->Reach(exposed ? exposed_.get() : nullptr);
+  }
+}
+
 host::PageGlobals* Machine::PeerOf(const std::string& folded, Kind* kind) {
   for (host::PageGlobals* peer : input_.peers) {
     *kind = peer->Find(folded);
     if (*kind != Kind::kNone) return peer;
+  }
+  if (primary_) {
+    *kind = primary_->Find(folded);
+    if (*kind != Kind::kNone) return primary_;
   }
   return nullptr;
 }
@@ -80,7 +113,9 @@ Kind Machine::FindOwn(std::string_view name) {
   if (!entry) return Kind::kNone;
   switch (entry->kind) {
     case GlobalEntry::Kind::kVariable:
-      // A name the code only used is there once the code has given it a value.
+      // A name the code only used is there once the code has given it a value, unless it is
+      // the other language's.
+      if (peer_globals_.count(entry->slot)) return Kind::kNone;
       return entry->declared || !globals_[entry->slot].is_empty() ? Kind::kVariable : Kind::kNone;
     case GlobalEntry::Kind::kConstant:
       return Kind::kVariable;
