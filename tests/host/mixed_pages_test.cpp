@@ -144,7 +144,8 @@ TEST_F(MixedPagesTest, VBScriptCallsJScriptFunctionsAndUsesItsVariables) {
       {"retitled", "changed"},
       {"error", "5000|Error: js says no"},
   };
-  for (const auto& e : expected) EXPECT_EQ(Field(r.body, e.key), e.value) << e.key << "\n" << r.body;
+  for (const auto& e : expected)
+    EXPECT_EQ(Field(r.body, e.key), e.value) << e.key << "\n" << r.body;
   // What the script block declared went with the page: the thread's next page does not see it.
   EXPECT_EQ(host_->Get("/js_globals.asp").body, "undefined:undefined");
 }
@@ -156,14 +157,11 @@ TEST_F(MixedPagesTest, JScriptCallsVBScriptProceduresAndUsesItsVariables) {
     const char* key;
     const char* value;
   } expected[] = {
-      {"read", "5"},
-      {"written", "11"},
-      {"function", "21"},
-      {"text", "ABC:String"},
-      {"constant", "3"},
-      {"error", "5001|vb says no"},
+      {"read", "5"},          {"written", "11"}, {"function", "21"},
+      {"text", "ABC:String"}, {"constant", "3"}, {"error", "5001|vb says no"},
   };
-  for (const auto& e : expected) EXPECT_EQ(Field(r.body, e.key), e.value) << e.key << "\n" << r.body;
+  for (const auto& e : expected)
+    EXPECT_EQ(Field(r.body, e.key), e.value) << e.key << "\n" << r.body;
 }
 
 TEST_F(MixedPagesTest, ResponseEndAndTheTimeLimitInTheOtherLanguageEndTheWholePage) {

@@ -90,10 +90,10 @@ std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_pa
     if (segment.kind != SegmentKind::kLiteral && segment.language != primary &&
         std::find(others.begin(), others.end(), segment.language) == others.end()) {
       if (!engines_.Find(segment.language)) {
-        throw PageError(Error(errc::kUnspecified,
-                              "No script engine runs " + segment.language + " here",
-                              "Active Server Pages"),
-                        source.Locate(segment));
+        throw PageError(
+            Error(errc::kUnspecified, "No script engine runs " + segment.language + " here",
+                  "Active Server Pages"),
+            source.Locate(segment));
       }
       others.push_back(segment.language);
     }

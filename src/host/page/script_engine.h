@@ -21,8 +21,8 @@
 
 #include "host/page/page_source.h"
 #include "mirelda/error.h"
-#include "mirelda/variant.h"
 #include "mirelda/host.h"
+#include "mirelda/variant.h"
 
 namespace mirelda::host {
 
@@ -154,7 +154,8 @@ class ScriptEngine {
   virtual std::shared_ptr<const CompiledScript> Compile(const PageSource& source) const = 0;
   // Compiles the code of a page in this engine's language when the page's primary language is
   // another (source holds only this language's code), for ScriptRunner::Begin.
-  virtual std::shared_ptr<const CompiledScript> CompileSecondary(const PageSource& source) const = 0;
+  virtual std::shared_ptr<const CompiledScript> CompileSecondary(
+      const PageSource& source) const = 0;
   // A runner for the calling thread.
   virtual std::unique_ptr<ScriptRunner> NewRunner() const = 0;
 };

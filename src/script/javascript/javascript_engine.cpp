@@ -279,9 +279,8 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
   if (!state->peers->empty()) DefinePeerGlobals(ctx, *state->peers);
   ScriptingContext& context = *state->context;
   if (page.secondary) {
-    std::shared_ptr<Dispatch> objects[] = {context.Request(), context.Response(),
-                                           context.Server(), context.Session(),
-                                           context.Application()};
+    std::shared_ptr<Dispatch> objects[] = {context.Request(), context.Response(), context.Server(),
+                                           context.Session(), context.Application()};
     duk_push_global_object(ctx);
     for (size_t i = 0; i < std::size(objects); ++i) {
       PushObject(ctx, std::move(objects[i]));

@@ -29,9 +29,8 @@ auto Crossing(duk_context* ctx, Body&& body) {
 std::pair<host::PageGlobals*, std::string>* PeerName(duk_context* ctx) {
   ScriptHeap& heap = ScriptHeap::Of(ctx);
   auto index = static_cast<size_t>(duk_get_current_magic(ctx));
-  return index < heap.peer_names.size() && heap.peer_names[index].first
-             ? &heap.peer_names[index]
-             : nullptr;
+  return index < heap.peer_names.size() && heap.peer_names[index].first ? &heap.peer_names[index]
+                                                                        : nullptr;
 }
 
 duk_ret_t CallPeer(duk_context* ctx) {

@@ -44,8 +44,7 @@ duk_ret_t Describe(duk_context* ctx, void* udata) {
     // The engine's own "(line N)" counts lines of the compiled script, not of the page.
     size_t at = message.rfind(" (line ");
     if (at != std::string::npos && message.back() == ')') message.resize(at);
-    out->description =
-        name.empty() ? message : message.empty() ? name : name + ": " + message;
+    out->description = name.empty() ? message : message.empty() ? name : name + ": " + message;
   }
   duk_get_prop_string(ctx, thrown, kScriptErrorLineKey);
   out->line = duk_get_int_default(ctx, -1, 0);

@@ -53,9 +53,7 @@ class Session final : public host::ScriptSession, public host::PageGlobals {
   Kind Find(std::string_view name) override { return machine_->FindOwn(name); }
   std::vector<std::pair<std::string, Kind>> Names() override { return machine_->OwnNames(); }
   Variant Get(std::string_view name) override { return machine_->GetOwn(name); }
-  void Put(std::string_view name, const Variant& value) override {
-    machine_->PutOwn(name, value);
-  }
+  void Put(std::string_view name, const Variant& value) override { machine_->PutOwn(name, value); }
   Variant Call(std::string_view name, std::vector<Variant>& args) override {
     return machine_->CallOwn(name, args);
   }

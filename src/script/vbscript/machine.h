@@ -177,8 +177,8 @@ class Machine : public std::enable_shared_from_this<Machine> {
     std::string folded;
   };
   std::unordered_map<uint32_t, PeerGlobal> peer_globals_;
-  host::PageGlobals* primary_ = nullptr;              // see Reach
-  std::unique_ptr<host::PageGlobals> exposed_;        // this run's globals, for the sessions
+  host::PageGlobals* primary_ = nullptr;        // see Reach
+  std::unique_ptr<host::PageGlobals> exposed_;  // this run's globals, for the sessions
   std::shared_ptr<TerminateQueue> terminates_;
   std::vector<std::weak_ptr<ClassInstance>> instances_;
   std::optional<Where> fail_where_;
