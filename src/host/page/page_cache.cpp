@@ -89,12 +89,7 @@ std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_pa
   for (const Segment& segment : source.segments) {
     if (segment.kind != SegmentKind::kLiteral && segment.language != primary &&
         std::find(others.begin(), others.end(), segment.language) == others.end()) {
-      if (!engines_.Find(segment.language)) {
-        throw PageError(
-            Error(errc::kUnspecified, "No script engine runs " + segment.language + " here",
-                  "Active Server Pages"),
-            source.Locate(segment));
-      }
+      // The parser has refused languages that no engine runs.
       others.push_back(segment.language);
     }
   }
