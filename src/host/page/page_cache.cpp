@@ -62,8 +62,42 @@ std::string PageCache::GlobalUrlPath() const {
 std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_path,
                                                        bool global) const {
   std::shared_ptr<CompiledPage> page = Read(url_path, global);
-  page->script = page->engine->Compile(*page->source);
+  const PageSource& source = *page->source;
+  const std::string& primary = source.directives.language;
+  std::vector<std::string> others = OtherLanguages(source);
+  if (others.empty()) {
+    page->script = page->engine->Compile(source);
+    return page;
+  }
+  // Each engine sees only its own code; literal text and "<% %>" belong to the primary language.
+  auto only = [&](auto keep) {
+    PageSource part = source;
+    std::erase_if(part.segments, [&](const Segment& segment) { return !keep(segment); });
+    return part;
+  };
+  page->script = page->engine->Compile(only([&](const Segment& segment) {
+    return segment.kind == SegmentKind::kLiteral || segment.language == primary;
+  }));
+  for (const std::string& language : others) {
+    const ScriptEngine* engine = engines_.Find(language);
+    page->secondaries.push_back({engine, engine->CompileSecondary(only([&](const Segment& segment) {
+                                   return segment.kind != SegmentKind::kLiteral &&
+                                          segment.language == language;
+                                 }))});
+  }
   return page;
+}
+
+std::vector<std::string> OtherLanguages(const PageSource& source) {
+  std::vector<std::string> others;
+  for (const Segment& segment : source.segments) {
+    if (segment.kind != SegmentKind::kLiteral && segment.language != source.directives.language &&
+        std::find(others.begin(), others.end(), segment.language) == others.end()) {
+      // The parser has refused languages that no engine runs.
+      others.push_back(segment.language);
+    }
+  }
+  return others;
 }
 
 std::shared_ptr<CompiledPage> PageCache::Read(const std::string& url_path, bool global) const {
@@ -93,16 +127,6 @@ std::shared_ptr<CompiledPage> PageCache::Read(const std::string& url_path, bool 
     page->has_session_end = code.find("session_onend") != std::string::npos;
   }
   page->engine = engines_.Find(source.directives.language);
-  for (const Segment& segment : source.segments) {
-    if (segment.kind != SegmentKind::kLiteral && segment.language != source.directives.language) {
-      throw PageError(
-          Error(errc::kUnspecified,
-                "This block is " + segment.language + " in a " + source.directives.language +
-                    " page; a page runs in one script language here",
-                "Active Server Pages"),
-          source.Locate(segment));
-    }
-  }
   return page;
 }
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "host/page/page_parser.h"
 #include "host/page/script_engine.h"
@@ -18,6 +19,13 @@ struct CompiledPage {
   std::shared_ptr<const PageSource> source;
   const ScriptEngine* engine = nullptr;
   std::shared_ptr<const CompiledScript> script;
+  // The page's code in each of its other languages, in the order they first appear; their
+  // top-level code runs before the page. Empty for a page in one language.
+  struct Secondary {
+    const ScriptEngine* engine = nullptr;
+    std::shared_ptr<const CompiledScript> script;
+  };
+  std::vector<Secondary> secondaries;
   // For global.asa: which of its event procedures it defines.
   bool has_application_start = false;
   bool has_session_start = false;
@@ -53,5 +61,8 @@ class PageCache {
   std::unordered_map<std::string, std::shared_ptr<const CompiledPage>> pages_;
   std::shared_ptr<const CompiledPage> global_;
 };
+
+// The languages of a page's code other than its primary one, in the order they first appear.
+std::vector<std::string> OtherLanguages(const PageSource& source);
 
 }  // namespace mirelda::host

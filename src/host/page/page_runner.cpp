@@ -62,6 +62,32 @@ PageRun Failed(const PageError& e) {
   return run;
 }
 
+// Calls an event procedure that the globals of one of a page's languages define.
+PageRun CallEvent(PageGlobals& globals, std::string_view procedure, const PageRunInput& input,
+                  const std::string& url_path) {
+  PageRun run;
+  try {
+    if (globals.Find(procedure) == PageGlobals::Kind::kFunction) {
+      std::vector<Variant> none;
+      globals.Call(procedure, none);
+    }
+  } catch (const EndOfPage&) {
+    run.outcome = PageRun::Outcome::kEnded;
+  } catch (const TimeLimitReached&) {
+    run.outcome = PageRun::Outcome::kFailed;
+    run.number = errc::kUnspecified;
+    run.description = "The page ran longer than its time limit of " +
+                      std::to_string(input.time_limit.count() / 1000) + " seconds";
+  } catch (const Error& e) {
+    run.outcome = PageRun::Outcome::kFailed;
+    run.number = e.number();
+    run.description = e.description();
+    run.source = e.source();
+  }
+  run.where.file = url_path;
+  return run;
+}
+
 AspErrorInfo InfoOf(const PageRun& run) {
   AspErrorInfo info;
   info.number = run.number;
@@ -158,9 +184,28 @@ class PageRunner::RequestRun final : public PageExecutor {
     if (global_ && global_.get() != &page) {
       for (const ObjectTag& tag : global_->source->objects) add(tag);
     }
+    // The other languages' code runs first and stays alive for the whole page, so that the
+    // primary language reaches its functions and variables; those runs end after the page.
+    const PageRunInput secondary_input = input;
+    std::vector<std::unique_ptr<ScriptSession>> sessions;
+    for (const CompiledPage::Secondary& secondary : page.secondaries) {
+      sessions.push_back(
+          ThreadRunner(*secondary.engine, depth_).Begin(*secondary.script, secondary_input));
+      if (sessions.back()->outcome().outcome != PageRun::Outcome::kCompleted) {
+        return sessions.back()->outcome();
+      }
+      input.peers.push_back(&sessions.back()->globals());
+      input.sessions.push_back(sessions.back().get());
+    }
     ScriptRunner& runner = ThreadRunner(*page.engine, depth_);
-    return procedure.empty() ? runner.Run(*page.script, input)
-                             : runner.RunProcedure(*page.script, procedure, input);
+    if (procedure.empty()) return runner.Run(*page.script, input);
+    PageRun run = runner.RunProcedure(*page.script, procedure, input);
+    // global.asa may define an event in one of its other languages.
+    for (const auto& session : sessions) {
+      if (run.outcome != PageRun::Outcome::kCompleted) break;
+      run = CallEvent(session->globals(), procedure, input, page.source->url_path);
+    }
+    return run;
   }
 
   std::shared_ptr<Dispatch> Get(const ObjectTag& tag,

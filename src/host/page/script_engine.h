@@ -16,11 +16,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/page/page_source.h"
 #include "mirelda/error.h"
 #include "mirelda/host.h"
+#include "mirelda/variant.h"
 
 namespace mirelda::host {
 
@@ -53,6 +55,29 @@ struct NamedObject {
   std::function<std::shared_ptr<Dispatch>()> get;
 };
 
+// Thrown across the seam when a call into another language's script passed the page's deadline:
+// the page fails with the time limit, and no handler in either language stops that.
+struct TimeLimitReached {};
+
+// The globals of a running script as the page's code in another language reaches them: a name
+// that code does not define itself is looked up here, without regard to case. Get, Put and Call
+// raise the callee's own Error (number, description), EndOfPage for Response.End and
+// TimeLimitReached for the time limit. Belongs to the thread that runs the page.
+class PageGlobals {
+ public:
+  enum class Kind : uint8_t { kNone, kVariable, kFunction };
+
+  virtual ~PageGlobals() = default;
+  virtual Kind Find(std::string_view name) = 0;
+  // The names the script defines, as it spells them.
+  virtual std::vector<std::pair<std::string, Kind>> Names() = 0;
+  virtual Variant Get(std::string_view name) = 0;
+  virtual void Put(std::string_view name, const Variant& value) = 0;
+  virtual Variant Call(std::string_view name, std::vector<Variant>& args) = 0;
+};
+
+class ScriptSession;
+
 // What a run is given besides the compiled script.
 struct PageRunInput {
   ScriptingContext* context = nullptr;
@@ -64,6 +89,11 @@ struct PageRunInput {
   // Out of memory (7).
   size_t memory_limit = size_t{512} << 20;
   std::vector<NamedObject> objects;
+  // The globals of the page's code in its other languages, whose top-level code has run; empty
+  // for a page in one language.
+  std::vector<PageGlobals*> peers;
+  // The runs of those languages, which a run whose globals others can reach hands them to.
+  std::vector<ScriptSession*> sessions;
 };
 
 struct PageRun {
@@ -86,6 +116,19 @@ class CompiledScript {
   virtual ~CompiledScript() = default;
 };
 
+// The code of a page in one of its other languages, begun for the whole page: its top-level code
+// has run and its globals stay alive until the session is destroyed, which ends the run.
+class ScriptSession {
+ public:
+  virtual ~ScriptSession() = default;
+  // How the top-level code went; the page goes on only after kCompleted.
+  virtual const PageRun& outcome() const = 0;
+  virtual PageGlobals& globals() = 0;
+  // The globals of the page's primary language, which the session's code reaches where it
+  // defines no name itself, while the primary run lasts; null when it ends.
+  virtual void Reach(PageGlobals* primary) = 0;
+};
+
 // One thread's instance of an engine: the state a run needs (a script heap, a value stack).
 class ScriptRunner {
  public:
@@ -100,6 +143,12 @@ class ScriptRunner {
   // such procedure completes without calling anything.
   virtual PageRun RunProcedure(const CompiledScript& script, std::string_view procedure,
                                const PageRunInput& input) = 0;
+
+  // Runs the top-level code of a page's other language and keeps its state for the page's
+  // primary language to reach. input must outlive the session; this runner runs nothing else
+  // until the session is destroyed.
+  virtual std::unique_ptr<ScriptSession> Begin(const CompiledScript& script,
+                                               const PageRunInput& input) = 0;
 };
 
 class ScriptEngine {
@@ -117,6 +166,10 @@ class ScriptEngine {
   // Throws PageError as Compile does. This default only compiles.
   virtual std::vector<PageFinding> Check(const PageSource& source,
                                          const std::vector<std::string>& known) const;
+  // Compiles the code of a page in this engine's language when the page's primary language is
+  // another (source holds only this language's code), for ScriptRunner::Begin.
+  virtual std::shared_ptr<const CompiledScript> CompileSecondary(
+      const PageSource& source) const = 0;
   // A runner for the calling thread.
   virtual std::unique_ptr<ScriptRunner> NewRunner() const = 0;
 };

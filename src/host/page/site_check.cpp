@@ -84,7 +84,8 @@ PageFinding CannotCreate(const std::string& prog_id, SourceLocation where) {
 }
 
 // The findings of one page, in the order of their places.
-std::vector<PageFinding> CheckPage(const PageCache& cache, const std::string& url_path, bool global,
+std::vector<PageFinding> CheckPage(const PageCache& cache, const EngineRegistry& engines,
+                                   const std::string& url_path, bool global,
                                    const std::vector<std::string>& global_objects,
                                    const Creatable& creatable) {
   std::vector<PageFinding> findings;
@@ -100,8 +101,16 @@ std::vector<PageFinding> CheckPage(const PageCache& cache, const std::string& ur
     for (const ProgIdUse& use : CreatedProgIds(source)) {
       if (!creatable.Has(use.prog_id)) findings.push_back(CannotCreate(use.prog_id, use.where));
     }
-    std::vector<PageFinding> found = page->engine->Check(source, known);
-    findings.insert(findings.end(), found.begin(), found.end());
+    std::vector<std::string> others = OtherLanguages(source);
+    if (others.empty()) {
+      std::vector<PageFinding> found = page->engine->Check(source, known);
+      findings.insert(findings.end(), found.begin(), found.end());
+    } else {
+      // A name may come from the page's other language, which no check lists: a page of two
+      // languages is checked for what each of them cannot compile, and its names are left alone.
+      page->engine->Check(source, known);
+      for (const std::string& language : others) engines.Find(language)->Check(source, known);
+    }
   } catch (const PageError& e) {
     findings.push_back(PageFinding{e.number(), e.description(), e.where()});
   } catch (const Error& e) {
@@ -172,7 +181,7 @@ size_t CheckSite(const fs::path& site_root, const EngineRegistry& engines,
   std::set<std::string> written;
   for (const auto& [url_path, is_global] : pages) {
     for (const PageFinding& finding :
-         CheckPage(cache, url_path, is_global, global_objects, creatable)) {
+         CheckPage(cache, engines, url_path, is_global, global_objects, creatable)) {
       std::string line = Line(finding);
       if (written.insert(line).second) out << line << '\n';
     }

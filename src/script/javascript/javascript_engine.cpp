@@ -2,14 +2,18 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
 #include "mirelda/error.h"
+#include "script/javascript/language_bridge.h"
 #include "script/javascript/page_script.h"
 #include "script/javascript/script_heap.h"
 #include "script/javascript/script_objects.h"
 #include "script/javascript/script_values.h"
+#include "script/javascript/thrown_value.h"
 
 // Asked by the engine's executor every so many instructions (see duktape_unit.cpp): true stops
 // the running script. Once true it stays true until the page has unwound.
@@ -31,6 +35,9 @@ constexpr const char kPagesKey[] = DUK_HIDDEN_SYMBOL("mireldaPages");
 constexpr const char kGlobalsKey[] = DUK_HIDDEN_SYMBOL("mireldaGlobals");
 constexpr const char kLiteralKey[] = DUK_HIDDEN_SYMBOL("mireldaLiteral");
 constexpr const char kWriteKey[] = DUK_HIDDEN_SYMBOL("mireldaWrite");
+// The page's objects, which a secondary run's code reaches as globals.
+constexpr const char* kIntrinsicNames[] = {"Request", "Response", "Server", "Session",
+                                           "Application"};
 
 // Every allocation carries its size in front, so the heap's total is known exactly.
 struct alignas(16) AllocationHeader {
@@ -137,9 +144,9 @@ duk_ret_t DeleteGlobal(duk_context* ctx, void*) {
   return 0;
 }
 
-// Removes the globals a page made (assignments to undeclared names), so the next page of this
-// thread does not see them.
-duk_ret_t RemovePageGlobals(duk_context* ctx, void*) {
+// Pushes an array of the global object's own keys that the heap did not start with: the globals
+// the running page made.
+void PushPageGlobalKeys(duk_context* ctx) {
   duk_push_global_stash(ctx);
   duk_get_prop_string(ctx, -1, kGlobalsKey);
   duk_idx_t known = duk_get_top_index(ctx);
@@ -158,10 +165,51 @@ duk_ret_t RemovePageGlobals(duk_context* ctx, void*) {
     }
   }
   duk_pop(ctx);
+  duk_replace(ctx, known - 1);
+  duk_set_top(ctx, known);
+}
+
+// Removes the globals a page made (assignments to undeclared names), so the next page of this
+// thread does not see them.
+duk_ret_t RemovePageGlobals(duk_context* ctx, void*) {
+  PushPageGlobalKeys(ctx);
+  duk_idx_t extra = duk_get_top_index(ctx);
+  auto count = static_cast<duk_uarridx_t>(duk_get_length(ctx, extra));
   for (duk_uarridx_t i = 0; i < count; ++i) {
     duk_get_prop_index(ctx, extra, i);
     // One at a time: a global the page made undeletable must not keep the others.
     duk_safe_call(ctx, DeleteGlobal, nullptr, 1, 1);
+    duk_pop(ctx);
+  }
+  return 0;
+}
+
+duk_ret_t DefinePeers(duk_context* ctx, void* udata) {
+  DefinePeerGlobals(ctx, *static_cast<std::vector<host::PageGlobals*>*>(udata));
+  return 0;
+}
+
+// The names of the globals a secondary run's code made, for the page's other languages: not the
+// objects the host put there.
+duk_ret_t CollectPageGlobalNames(duk_context* ctx, void* udata) {
+  auto* names = static_cast<std::vector<std::string>*>(udata);
+  const ScriptHeap& heap = ScriptHeap::Of(ctx);
+  PushPageGlobalKeys(ctx);
+  duk_idx_t extra = duk_get_top_index(ctx);
+  auto count = static_cast<duk_uarridx_t>(duk_get_length(ctx, extra));
+  for (duk_uarridx_t i = 0; i < count; ++i) {
+    duk_get_prop_index(ctx, extra, i);
+    if (duk_is_string(ctx, -1) && !duk_is_symbol(ctx, -1)) {
+      duk_size_t size = 0;
+      const char* s = duk_get_lstring(ctx, -1, &size);
+      std::string name(s, size);
+      bool host_object = false;
+      for (const char* intrinsic : kIntrinsicNames) host_object |= name == intrinsic;
+      if (heap.named) {
+        for (const host::NamedObject& object : *heap.named) host_object |= name == object.name;
+      }
+      if (!host_object) names->push_back(std::move(name));
+    }
     duk_pop(ctx);
   }
   return 0;
@@ -205,6 +253,7 @@ struct RunState {
   const PageScript* page;
   ScriptingContext* context;
   std::string_view procedure;  // called after the page's code; empty for none
+  const std::vector<host::PageGlobals*>* peers;
 };
 
 duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
@@ -214,17 +263,35 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
   duk_idx_t stash = duk_get_top_index(ctx);
   duk_get_prop_string(ctx, stash, kPagesKey);
   duk_idx_t pages = duk_get_top_index(ctx);
-  auto it = state->compiled->find(page.url_path);
+  // URL paths begin with "/": a key with a space before it cannot be a page's own.
+  std::string key = page.secondary ? " " + page.url_path : page.url_path;
+  auto it = state->compiled->find(key);
   if (it == state->compiled->end() || it->second != page.generation) {
     duk_push_lstring(ctx, page.script.data(), page.script.size());
     duk_push_lstring(ctx, page.url_path.data(), page.url_path.size());
-    if (duk_pcompile(ctx, DUK_COMPILE_FUNCTION) != 0) return duk_throw(ctx);
-    duk_put_prop_lstring(ctx, pages, page.url_path.data(), page.url_path.size());
-    (*state->compiled)[page.url_path] = page.generation;
+    if (duk_pcompile(ctx, page.secondary ? DUK_COMPILE_EVAL : DUK_COMPILE_FUNCTION) != 0) {
+      return duk_throw(ctx);
+    }
+    duk_put_prop_lstring(ctx, pages, key.data(), key.size());
+    (*state->compiled)[key] = page.generation;
   }
   DefineNamedObjects(ctx);
-  duk_get_prop_lstring(ctx, pages, page.url_path.data(), page.url_path.size());
+  if (!state->peers->empty()) DefinePeerGlobals(ctx, *state->peers);
   ScriptingContext& context = *state->context;
+  if (page.secondary) {
+    std::shared_ptr<Dispatch> objects[] = {context.Request(), context.Response(), context.Server(),
+                                           context.Session(), context.Application()};
+    duk_push_global_object(ctx);
+    for (size_t i = 0; i < std::size(objects); ++i) {
+      PushObject(ctx, std::move(objects[i]));
+      duk_put_prop_string(ctx, -2, kIntrinsicNames[i]);
+    }
+    duk_pop(ctx);
+    duk_get_prop_lstring(ctx, pages, key.data(), key.size());
+    duk_call(ctx, 0);
+    return 0;
+  }
+  duk_get_prop_lstring(ctx, pages, key.data(), key.size());
   PushObject(ctx, context.Request());
   PushObject(ctx, context.Response());
   PushObject(ctx, context.Server());
@@ -246,62 +313,6 @@ duk_ret_t CompilePageFunction(duk_context* ctx, void* udata) {
   duk_push_lstring(ctx, page.script.data(), page.script.size());
   duk_push_lstring(ctx, page.url_path.data(), page.url_path.size());
   duk_compile(ctx, DUK_COMPILE_FUNCTION);
-  return 0;
-}
-
-struct Description {
-  bool has_number = false;
-  int32_t number = 0;
-  std::string text;
-  int line = 0;
-};
-
-std::string StringProperty(duk_context* ctx, duk_idx_t idx, const char* key) {
-  duk_get_prop_string(ctx, idx, key);
-  std::string value;
-  if (duk_is_string(ctx, -1)) {
-    duk_size_t size = 0;
-    const char* s = duk_get_lstring(ctx, -1, &size);
-    value = ScriptStringToUtf8(std::string_view(s, size));
-  }
-  duk_pop(ctx);
-  return value;
-}
-
-// Reads what a page threw (the value at the top of the stack); getters of a thrown object may run,
-// hence the protected call.
-duk_ret_t Describe(duk_context* ctx, void* udata) {
-  auto* out = static_cast<Description*>(udata);
-  duk_idx_t thrown = duk_get_top_index(ctx);
-  if (!duk_is_object(ctx, thrown)) {
-    duk_size_t size = 0;
-    const char* s = duk_safe_to_lstring(ctx, thrown, &size);
-    out->text = ScriptStringToUtf8(std::string_view(s, size));
-    return 0;
-  }
-  duk_get_prop_string(ctx, thrown, "number");
-  if (duk_is_number(ctx, -1)) {
-    out->has_number = true;
-    out->number = static_cast<int32_t>(duk_get_int(ctx, -1));
-  }
-  duk_pop(ctx);
-  out->text = StringProperty(ctx, thrown, "description");
-  if (out->text.empty()) {
-    std::string name = StringProperty(ctx, thrown, "name");
-    std::string message = StringProperty(ctx, thrown, "message");
-    // The engine's own "(line N)" counts lines of the compiled script, not of the page.
-    size_t at = message.rfind(" (line ");
-    if (at != std::string::npos && message.back() == ')') message.resize(at);
-    out->text = name.empty() ? message : message.empty() ? name : name + ": " + message;
-  }
-  duk_get_prop_string(ctx, thrown, kScriptErrorLineKey);
-  out->line = duk_get_int_default(ctx, -1, 0);
-  duk_pop(ctx);
-  if (out->line <= 0) {
-    duk_get_prop_string(ctx, thrown, "lineNumber");
-    out->line = duk_get_int_default(ctx, -1, 0);
-    duk_pop(ctx);
-  }
   return 0;
 }
 
@@ -331,9 +342,15 @@ class JavaScriptRunner final : public host::ScriptRunner {
   JavaScriptRunner(const JavaScriptRunner&) = delete;
   JavaScriptRunner& operator=(const JavaScriptRunner&) = delete;
 
-  host::PageRun Run(const host::CompiledScript& script, const host::PageRunInput& input) override;
+  host::PageRun Run(const host::CompiledScript& script, const host::PageRunInput& input) override {
+    return RunPage(script, "", input);
+  }
   host::PageRun RunProcedure(const host::CompiledScript& script, std::string_view procedure,
-                             const host::PageRunInput& input) override;
+                             const host::PageRunInput& input) override {
+    return RunPage(script, procedure, input);
+  }
+  std::unique_ptr<host::ScriptSession> Begin(const host::CompiledScript& script,
+                                             const host::PageRunInput& input) override;
 
   // Compiles the page's function, as its first run would, without running it. Throws
   // host::PageError with what that run would report for a syntax error.
@@ -344,46 +361,106 @@ class JavaScriptRunner final : public host::ScriptRunner {
       duk_set_top(ctx, 0);
       return;
     }
-    Description description;
-    duk_safe_call(ctx, Describe, &description, 1, 1);
+    ThrownValue thrown = TakeThrownValue(ctx);
     duk_set_top(ctx, 0);
-    throw host::PageError(Error(description.has_number ? description.number : errc::kUnspecified,
-                                description.text, "Microsoft JScript compilation error"),
-                          page.Locate(description.line));
+    throw host::PageError(Error(thrown.has_number ? thrown.number : errc::kUnspecified,
+                                thrown.description, "Microsoft JScript compilation error"),
+                          page.Locate(thrown.line));
   }
 
  private:
+  class Session;
+
   host::PageRun RunPage(const host::CompiledScript& script, std::string_view procedure,
                         const host::PageRunInput& input);
+  // The heap takes on the page: its limits, its objects and a clear interrupt.
+  void Enter(const PageScript& page, const host::PageRunInput& input);
+  // Runs the page's code (and then the procedure, unless empty) and says how it went.
+  host::PageRun Execute(const PageScript& page, std::string_view procedure,
+                        const host::PageRunInput& input);
+  // The page leaves the heap, with the globals it made.
+  void Leave();
 
   ScriptHeap heap_;
+  std::shared_ptr<ResponseObject> response_;
   std::unordered_map<std::string, uint64_t> compiled_;  // page -> generation in the stash
 };
 
-host::PageRun JavaScriptRunner::Run(const host::CompiledScript& script,
-                                    const host::PageRunInput& input) {
-  return RunPage(script, "", input);
+// The page's JavaScript when another language runs the page: the heap keeps the page and the
+// globals its code made until the session ends.
+class JavaScriptRunner::Session final : public host::ScriptSession {
+ public:
+  Session(JavaScriptRunner& runner, const PageScript& page, const host::PageRunInput& input)
+      : runner_(runner) {
+    runner_.Enter(page, input);
+    outcome_ = runner_.Execute(page, "", input);
+    std::vector<std::string> names;
+    if (outcome_.outcome == host::PageRun::Outcome::kCompleted) {
+      duk_safe_call(runner_.heap_.ctx, CollectPageGlobalNames, &names, 0, 1);
+      duk_set_top(runner_.heap_.ctx, 0);
+    }
+    globals_.emplace(runner_.heap_, names);
+    // Calls from the other language run under the page's deadline.
+    runner_.heap_.running = true;
+  }
+  ~Session() override { runner_.Leave(); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  const host::PageRun& outcome() const override { return outcome_; }
+  host::PageGlobals& globals() override { return *globals_; }
+  void Reach(host::PageGlobals* primary) override {
+    ScriptHeap& heap = runner_.heap_;
+    if (!primary) {
+      // The functions and accessors stay until the session ends, reaching nothing.
+      for (auto& peer : heap.peer_names) peer.first = nullptr;
+      return;
+    }
+    std::vector<host::PageGlobals*> peers{primary};
+    duk_safe_call(heap.ctx, DefinePeers, &peers, 0, 1);
+    duk_set_top(heap.ctx, 0);
+  }
+
+ private:
+  JavaScriptRunner& runner_;
+  host::PageRun outcome_;
+  std::optional<ScriptGlobals> globals_;
+};
+
+std::unique_ptr<host::ScriptSession> JavaScriptRunner::Begin(const host::CompiledScript& script,
+                                                             const host::PageRunInput& input) {
+  return std::make_unique<Session>(*this, static_cast<const PageScript&>(script), input);
 }
 
 host::PageRun JavaScriptRunner::RunPage(const host::CompiledScript& script,
                                         std::string_view procedure,
                                         const host::PageRunInput& input) {
   const auto& page = static_cast<const PageScript&>(script);
-  ScriptingContext& context = *input.context;
+  Enter(page, input);
+  host::PageRun run = Execute(page, procedure, input);
+  Leave();
+  return run;
+}
+
+void JavaScriptRunner::Enter(const PageScript& page, const host::PageRunInput& input) {
   ScriptHeap& heap = heap_;
-  duk_context* ctx = heap.ctx;
-  std::shared_ptr<ResponseObject> response = context.Response();
+  response_ = input.context->Response();
   heap.page = &page;
-  heap.response = response.get();
+  heap.response = response_.get();
   heap.memory_limit = input.memory_limit;
   heap.end_requested = false;
   heap.timed_out = false;
   heap.deadline = input.deadline;
   heap.named = &input.objects;
-  heap.running = true;
   ClearPendingError();
+}
 
-  RunState state{&compiled_, &page, &context, procedure};
+host::PageRun JavaScriptRunner::Execute(const PageScript& page, std::string_view procedure,
+                                        const host::PageRunInput& input) {
+  ScriptHeap& heap = heap_;
+  duk_context* ctx = heap.ctx;
+  heap.running = true;
+  RunState state{&compiled_, &page, input.context, procedure, &input.peers};
   duk_int_t rc = duk_safe_call(ctx, CallPageFunction, &state, 0, 1);
   heap.running = false;
   bool ended = heap.end_requested;
@@ -395,12 +472,11 @@ host::PageRun JavaScriptRunner::RunPage(const host::CompiledScript& script,
   if (ended) {
     run.outcome = host::PageRun::Outcome::kEnded;
   } else if (rc != DUK_EXEC_SUCCESS) {
-    Description description;
-    duk_safe_call(ctx, Describe, &description, 1, 1);
+    ThrownValue thrown = TakeThrownValue(ctx);
     run.outcome = host::PageRun::Outcome::kFailed;
-    run.number = description.has_number ? description.number : errc::kUnspecified;
-    run.description = description.text;
-    run.where = page.Locate(description.line);
+    run.number = thrown.has_number ? thrown.number : errc::kUnspecified;
+    run.description = thrown.description;
+    run.where = page.Locate(thrown.line);
     if (timed_out) {
       run.number = errc::kUnspecified;
       run.description = "The page ran longer than its time limit of " +
@@ -408,20 +484,25 @@ host::PageRun JavaScriptRunner::RunPage(const host::CompiledScript& script,
     }
   }
   duk_set_top(ctx, 0);
-  duk_safe_call(ctx, RemovePageGlobals, nullptr, 0, 1);
-  duk_set_top(ctx, 0);
-  heap.objects.clear();
-  heap.named = nullptr;
-  heap.page = nullptr;
-  heap.response = nullptr;
-  ClearPendingError();
   return run;
 }
 
-host::PageRun JavaScriptRunner::RunProcedure(const host::CompiledScript& script,
-                                             std::string_view procedure,
-                                             const host::PageRunInput& input) {
-  return RunPage(script, procedure, input);
+void JavaScriptRunner::Leave() {
+  ScriptHeap& heap = heap_;
+  duk_context* ctx = heap.ctx;
+  heap.running = false;
+  heap.end_requested = false;
+  heap.timed_out = false;
+  duk_set_top(ctx, 0);
+  duk_safe_call(ctx, RemovePageGlobals, nullptr, 0, 1);
+  duk_set_top(ctx, 0);
+  heap.objects.clear();
+  heap.peer_names.clear();
+  heap.named = nullptr;
+  heap.page = nullptr;
+  heap.response = nullptr;
+  response_.reset();
+  ClearPendingError();
 }
 
 class JavaScriptEngine final : public host::ScriptEngine {
@@ -438,6 +519,10 @@ class JavaScriptEngine final : public host::ScriptEngine {
     std::shared_ptr<const PageScript> page = BuildPageScript(source);
     JavaScriptRunner(size_t{512} << 20).CompileOnly(*page);
     return {};
+  }
+  std::shared_ptr<const host::CompiledScript> CompileSecondary(
+      const host::PageSource& source) const override {
+    return BuildSecondaryScript(source);
   }
   std::unique_ptr<host::ScriptRunner> NewRunner() const override {
     return std::make_unique<JavaScriptRunner>(size_t{512} << 20);

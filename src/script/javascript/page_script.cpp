@@ -6,8 +6,8 @@ namespace {
 // Appends JavaScript while keeping, for each line it makes, the source line it came from.
 class Emitter {
  public:
-  explicit Emitter(PageScript& page) : page_(page) {
-    page_.script = kPageFunctionHeader;
+  Emitter(PageScript& page, std::string_view header) : page_(page) {
+    page_.script = header;
     page_.lines.emplace_back(0, 1);
   }
 
@@ -58,7 +58,7 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
   page->url_path = source.url_path;
   page->generation = source.generation;
   page->files = source.files;
-  Emitter emitter(*page);
+  Emitter emitter(*page, kPageFunctionHeader);
   for (const host::Segment& segment : source.segments) {
     uint32_t line = segment.line;
     switch (segment.kind) {
@@ -82,6 +82,22 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
     }
   }
   emitter.Close();
+  return page;
+}
+
+std::shared_ptr<const PageScript> BuildSecondaryScript(const host::PageSource& source) {
+  auto page = std::make_shared<PageScript>();
+  page->url_path = source.url_path;
+  page->generation = source.generation;
+  page->files = source.files;
+  page->secondary = true;
+  Emitter emitter(*page, "");
+  for (const host::Segment& segment : source.segments) {
+    if (segment.kind != host::SegmentKind::kCode) continue;
+    uint32_t line = segment.line;
+    emitter.NewLine(segment.file, line);
+    emitter.Code(segment.text, segment.file, &line);
+  }
   return page;
 }
 

@@ -22,6 +22,9 @@ inline constexpr const char kPageFunctionHeader[] =
 
 struct PageScript final : host::CompiledScript {
   std::string url_path;     // of the page
+  // The page's JavaScript when another language runs the page: eval code (so that what it
+  // declares are globals the run's end can remove) rather than the page function.
+  bool secondary = false;
   uint64_t generation = 0;  // of the page source it was made from
   std::string script;       // "function (...) {" + body + "}"
   std::vector<std::string> literals;
@@ -33,8 +36,10 @@ struct PageScript final : host::CompiledScript {
   host::SourceLocation Locate(int script_line) const;
 };
 
-// The JavaScript function of a page. Throws PageError when the page holds code of another
-// language.
+// The JavaScript function of a page, from its literal text and code, whatever their language
+// (the page cache hands each engine its own code).
 std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source);
+// The code of a page whose primary language is another, in page order, as eval code.
+std::shared_ptr<const PageScript> BuildSecondaryScript(const host::PageSource& source);
 
 }  // namespace mirelda::script::javascript

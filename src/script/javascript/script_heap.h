@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "duktape.h"
@@ -29,6 +31,8 @@ struct ScriptHeap {
   std::chrono::steady_clock::time_point deadline;
   // The objects the page reaches by name (global.asa's object tags), while it runs.
   const std::vector<host::NamedObject>* named = nullptr;
+  // The names of the page's other languages that the run reaches as globals (language_bridge.h).
+  std::vector<std::pair<host::PageGlobals*, std::string>> peer_names;
 
   // Dispatch objects that script values stand for, by the number their wrapper carries. Cleared
   // when the page ends, so no component outlives its page because a wrapper awaits collection.

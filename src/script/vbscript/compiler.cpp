@@ -130,6 +130,7 @@ void Compiler::DeclareConst(const ast::Stmt& stmt, std::unordered_map<std::strin
     GlobalEntry entry;
     entry.kind = GlobalEntry::Kind::kConstant;
     entry.value = std::move(value);
+    entry.spelling = decl.name;
     DeclareGlobal(decl.name, std::move(entry), decl.where);
   }
 }

@@ -36,6 +36,34 @@ class CompiledPage final : public host::CompiledScript {
   std::shared_ptr<const Program> program;
 };
 
+// The page's VBScript when another language runs the page: one machine for the whole page,
+// whose globals the other language reaches.
+class Session final : public host::ScriptSession, public host::PageGlobals {
+ public:
+  Session(std::shared_ptr<const Program> program, const host::PageRunInput& input)
+      : machine_(std::make_shared<Machine>(std::move(program), input)),
+        outcome_(machine_->Begin()) {}
+  ~Session() override { machine_->End(); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  const host::PageRun& outcome() const override { return outcome_; }
+  host::PageGlobals& globals() override { return *this; }
+  void Reach(host::PageGlobals* primary) override { machine_->Reach(primary); }
+
+  Kind Find(std::string_view name) override { return machine_->FindOwn(name); }
+  std::vector<std::pair<std::string, Kind>> Names() override { return machine_->OwnNames(); }
+  Variant Get(std::string_view name) override { return machine_->GetOwn(name); }
+  void Put(std::string_view name, const Variant& value) override { machine_->PutOwn(name, value); }
+  Variant Call(std::string_view name, std::vector<Variant>& args) override {
+    return machine_->CallOwn(name, args);
+  }
+
+ private:
+  std::shared_ptr<Machine> machine_;
+  host::PageRun outcome_;
+};
+
 // Every run gets a machine of its own, so a page that runs another page on this runner
 // (Server.Execute) simply nests.
 class Runner final : public host::ScriptRunner {
@@ -46,6 +74,10 @@ class Runner final : public host::ScriptRunner {
   host::PageRun RunProcedure(const host::CompiledScript& script, std::string_view procedure,
                              const host::PageRunInput& input) override {
     return RunPage(script, procedure, input);
+  }
+  std::unique_ptr<host::ScriptSession> Begin(const host::CompiledScript& script,
+                                             const host::PageRunInput& input) override {
+    return std::make_unique<Session>(static_cast<const CompiledPage&>(script).program, input);
   }
 
  private:
@@ -69,6 +101,12 @@ class Engine final : public host::ScriptEngine {
   std::vector<host::PageFinding> Check(const host::PageSource& source,
                                        const std::vector<std::string>& known) const override {
     return FindUndefinedNames(Build(source), known);
+  }
+
+  // Without literal text, the page's VBScript is compiled as any page's is.
+  std::shared_ptr<const host::CompiledScript> CompileSecondary(
+      const host::PageSource& source) const override {
+    return Compile(source);
   }
 
   std::unique_ptr<host::ScriptRunner> NewRunner() const override {

@@ -64,10 +64,30 @@ Machine::Machine(std::shared_ptr<const Program> program, const host::PageRunInpu
 Machine::~Machine() { terminates_->Close(); }
 
 host::PageRun Machine::Run(std::string_view procedure) {
-  host::PageRun run;
   // A page run inside another (Server.Execute) must leave the caller's Err as it was.
   ErrorInfo saved = PendingError();
   ClearPendingError();
+  if (!input_.sessions.empty()) ExposeGlobals(true);
+  host::PageRun run = RunGuarded(procedure);
+  EndInstances();
+  if (!input_.sessions.empty()) ExposeGlobals(false);
+  PendingError() = saved;
+  return run;
+}
+
+host::PageRun Machine::Begin() {
+  ClearPendingError();
+  return RunGuarded("");
+}
+
+void Machine::End() {
+  fail_where_.reset();
+  EndInstances();
+  ClearPendingError();
+}
+
+host::PageRun Machine::RunGuarded(std::string_view procedure) {
+  host::PageRun run;
   stack_limit_ = StackLimit();
   auto fail = [&](int32_t number, std::string description, std::string source) {
     run.outcome = host::PageRun::Outcome::kFailed;
@@ -83,6 +103,7 @@ host::PageRun Machine::Run(std::string_view procedure) {
     }
   };
   try {
+    if (!input_.peers.empty()) BindPeerGlobals();
     Frame top;
     RunBlock(program_->main.body, top);
     RunTerminates();
@@ -107,8 +128,6 @@ host::PageRun Machine::Run(std::string_view procedure) {
   } catch (const std::exception& e) {
     fail(51, StandardDescription(51) + ": " + e.what(), kRuntimeErrorSource);
   }
-  EndInstances();
-  PendingError() = saved;
   return run;
 }
 
@@ -264,6 +283,13 @@ void Machine::EndInstances() {
 
 Variant& Machine::Global(uint32_t slot) {
   Variant& value = globals_[slot];
+  if (!peer_globals_.empty()) {
+    auto peer = peer_globals_.find(slot);
+    if (peer != peer_globals_.end()) {
+      std::vector<Variant> none;
+      value = PeerValue(*peer->second.peer, peer->second.kind, peer->second.folded, none);
+    }
+  }
   if (!lazy_globals_.empty() && value.is_empty()) {
     auto it = lazy_globals_.find(slot);
     if (it != lazy_globals_.end()) {

@@ -27,8 +27,9 @@
 
 namespace mirelda::script::vbscript {
 
-// Thrown when the page's deadline passes; the run fails with the time-limit message.
-struct TimeLimitReached {};
+// Thrown when the page's deadline passes; the run fails with the time-limit message. The same
+// signal crosses into and out of the page's other languages.
+using TimeLimitReached = host::TimeLimitReached;
 
 // One procedure activation (or the top level, procedure null).
 struct Frame {
@@ -55,12 +56,54 @@ class Machine : public std::enable_shared_from_this<Machine> {
   // Runs the page's top level, then (when procedure is not empty) the procedure of that name.
   host::PageRun Run(std::string_view procedure);
 
+  // For the code of a page whose primary language is another: runs the top level and keeps the
+  // run's state until End, so that the other language reaches its globals meanwhile.
+  host::PageRun Begin();
+  void End();
+
+  // machine_peers.cpp: the run's own globals as the page's other languages reach them (names
+  // without regard to case). Call and Get raise the procedure's Error, EndOfPage or
+  // TimeLimitReached.
+  // The primary language's globals, for a run begun as a secondary one; null withdraws them.
+  void Reach(host::PageGlobals* primary) { primary_ = primary; }
+  host::PageGlobals::Kind FindOwn(std::string_view name);
+  std::vector<std::pair<std::string, host::PageGlobals::Kind>> OwnNames();
+  Variant GetOwn(std::string_view name);
+  void PutOwn(std::string_view name, const Variant& value);
+  Variant CallOwn(std::string_view name, std::vector<Variant>& args);
+
   // A method or property of a class instance called through its member table; by-reference
   // parameters are bound to args, so the caller sees what the method left there.
   Variant CallMethod(const Procedure& procedure, std::shared_ptr<ClassInstance> me,
                      std::vector<Variant>& args);
 
  private:
+  // The top level (and then the procedure of that name, unless empty) with every failure turned
+  // into the run's result.
+  host::PageRun RunGuarded(std::string_view procedure);
+
+  // machine_peers.cpp: names this run does not define, looked up in the page's other languages.
+  // The peer that has the name, or null.
+  bool HasPeers() const { return !input_.peers.empty() || primary_; }
+  // Hands the sessions of the page's other languages this run's globals, or (null) withdraws
+  // them.
+  void ExposeGlobals(bool exposed);
+  host::PageGlobals* PeerOf(const std::string& folded, host::PageGlobals::Kind* kind);
+  void BindPeerGlobals();
+  // The value of a late-bound name (with its arguments) when a peer defines it and this run
+  // does not.
+  std::optional<Variant> EvalPeer(const Expr& expr, Frame& frame);
+  // The value of a name a peer has: a variable's value (indexed by args when there are any) or
+  // what its function returns.
+  bool IsPeerGlobal(const Expr& expr) const {
+    return !peer_globals_.empty() && expr.kind == ExprKind::kGlobal &&
+           peer_globals_.count(expr.slot) > 0;
+  }
+  Variant PeerValue(host::PageGlobals& peer, host::PageGlobals::Kind kind,
+                    const std::string& folded, std::vector<Variant>& args);
+  // Stores to a peer's variable when target names one; false when it names none.
+  bool AssignPeer(const Expr& target, Variant value, bool set);
+
   // machine.cpp: calls, limits, instances.
   Variant Call(const Procedure& procedure, std::shared_ptr<ClassInstance> me,
                std::span<Variant* const> args);
@@ -129,6 +172,16 @@ class Machine : public std::enable_shared_from_this<Machine> {
   std::unordered_map<std::string, const host::NamedObject*> named_;  // folded name -> object
   std::unordered_map<std::string, Variant> named_made_;
   std::unordered_map<uint32_t, std::string> lazy_globals_;  // undeclared global -> named object
+  // Undeclared globals that name a peer's variable or function: read from the peer (a function
+  // called without arguments), and a variable written to it.
+  struct PeerGlobal {
+    host::PageGlobals* peer = nullptr;
+    host::PageGlobals::Kind kind = host::PageGlobals::Kind::kNone;
+    std::string folded;
+  };
+  std::unordered_map<uint32_t, PeerGlobal> peer_globals_;
+  host::PageGlobals* primary_ = nullptr;        // see Reach
+  std::unique_ptr<host::PageGlobals> exposed_;  // this run's globals, for the sessions
   std::shared_ptr<TerminateQueue> terminates_;
   std::vector<std::weak_ptr<ClassInstance>> instances_;
   std::optional<Where> fail_where_;

@@ -69,6 +69,7 @@ void Machine::Assign(const Expr& target, Variant value, bool set, Frame& frame) 
     case ExprKind::kResult:
     case ExprKind::kDynamic: {
       if (target.kind == ExprKind::kDynamic && !target.children.empty()) break;
+      if (HasPeers() && AssignPeer(target, value, set)) return;
       Variant* variable = VariableOf(target, frame);
       if (!variable) {
         Raise(FindDynamic(target.name) || named_.count(target.name) ? errc::kIllegalAssignment
@@ -119,7 +120,8 @@ void Machine::Assign(const Expr& target, Variant value, bool set, Frame& frame) 
 void Machine::Append(const Expr& target, const Expr& tail, Frame& frame) {
   Variant add = EvalValue(tail, frame);
   Variant* variable = VariableOf(target, frame);
-  if (variable && variable->is_string() && !add.is_array() && !add.is_bytes()) {
+  // A peer's variable is only a copy here: the joined text goes back through Assign.
+  if (variable && variable->is_string() && !add.is_array() && !add.is_bytes() && !HasPeers()) {
     std::string* text = variable->MutableText();
     std::string more = add.ToText();
     CheckTextSize(text->size() + more.size(), input_.memory_limit);
@@ -152,7 +154,8 @@ Variant Machine::CallWithArgs(const Expr& call, const Procedure& procedure,
           refs[i] = variable;
           continue;
         }
-      } else if (arg.kind == ExprKind::kIndex && IsVariable(arg.children[0])) {
+      } else if (arg.kind == ExprKind::kIndex && IsVariable(arg.children[0]) &&
+                 !IsPeerGlobal(arg.children[0])) {
         std::vector<Variant> args;
         EvalArgs(arg, 1, frame, args);
         Variant* array = VariableOf(arg.children[0], frame);

@@ -202,6 +202,13 @@ Variant Machine::EvalBuiltin(const Expr& expr, Frame& frame) {
 Variant Machine::EvalIndex(const Expr& expr, Frame& frame) {
   size_t count = expr.children.size() - 1;
   const Expr& base = expr.children[0];
+  if (IsPeerGlobal(base)) {
+    // A name the top level used before is a global slot by now; a peer's function is called.
+    const PeerGlobal& peer = peer_globals_.at(base.slot);
+    std::vector<Variant> args;
+    EvalArgs(expr, 1, frame, args);
+    return PeerValue(*peer.peer, peer.kind, peer.folded, args);
+  }
   bool variable = base.kind == ExprKind::kLocal || base.kind == ExprKind::kGlobal ||
                   base.kind == ExprKind::kField || base.kind == ExprKind::kResult;
   constexpr size_t kInline = 4;
@@ -233,6 +240,9 @@ Variant Machine::EvalMember(const Expr& expr, Frame& frame, bool statement) {
 }
 
 Variant Machine::EvalDynamic(const Expr& expr, Frame& frame) {
+  if (HasPeers()) {
+    if (std::optional<Variant> value = EvalPeer(expr, frame)) return std::move(*value);
+  }
   if (const GlobalEntry* entry = FindDynamic(expr.name)) {
     switch (entry->kind) {
       case GlobalEntry::Kind::kProcedure:

@@ -192,6 +192,7 @@ struct GlobalEntry {
   uint32_t slot = 0;  // kVariable: global slot; kIntrinsic: object index
   bool declared = true;  // false for a variable the script used without declaring it
   Variant value;      // kConstant
+  std::string spelling;  // kConstant: the name as written, for the page's other languages
   const Procedure* procedure = nullptr;
   const ClassDef* class_def = nullptr;
 };
