@@ -1,6 +1,6 @@
 // The language's built-in functions and constants. Each family (conversions, strings, arrays,
-// info, dates) keeps its own table; adding a function is one entry there. The compiler looks a
-// name up once, so a call site holds the entry itself.
+// info, dates, creation) keeps its own table; adding a function is one entry there. The compiler
+// looks a name up once, so a call site holds the entry itself.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +41,7 @@ std::span<const Builtin> StringBuiltins();
 std::span<const Builtin> ArrayBuiltins();
 std::span<const Builtin> InfoBuiltins();
 std::span<const Builtin> DateBuiltins();
+std::span<const Builtin> CreationBuiltins();
 std::span<const BuiltinConstant> BuiltinConstants();
 
 // The built-in of that name (any letter case), or null.

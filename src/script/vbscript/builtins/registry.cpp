@@ -15,7 +15,7 @@ struct Index {
 
   Index() {
     for (auto family : {ConversionBuiltins(), StringBuiltins(), ArrayBuiltins(), InfoBuiltins(),
-                        DateBuiltins()}) {
+                        DateBuiltins(), CreationBuiltins()}) {
       for (const Builtin& builtin : family) functions.emplace(FoldCase(builtin.name), &builtin);
     }
     for (const BuiltinConstant& constant : BuiltinConstants()) {
