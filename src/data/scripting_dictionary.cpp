@@ -162,6 +162,8 @@ void ScriptingDictionary::Rename(const Variant& old_key, const Variant& new_key)
     return;
   }
   if (index_.contains(new_form)) throw Error(errc::kKeyAlreadyAssociated);
+  // Room first, so that adding the new key cannot rehash away the old key's position.
+  index_.reserve(index_.size() + 1);
   index_.emplace(std::move(new_form), entry);
   index_.erase(found);
   entry->key = new_key;

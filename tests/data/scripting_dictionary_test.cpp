@@ -227,6 +227,20 @@ TEST(ScriptingDictionary, IsCreatedByProgIdInAnyLetterCase) {
   EXPECT_TRUE(d->ClassId().has_value());
 }
 
+// Regression: renaming once added the new key before removing the old one through an iterator
+// that the growth of the index could invalidate. Every size meets the growth at some point.
+TEST(ScriptingDictionary, RenameAtEverySize) {
+  for (int32_t n = 1; n <= 300; ++n) {
+    ScriptingDictionary d;
+    for (int32_t i = 0; i < n; ++i) d.Add(Variant(i), Variant(i));
+    d.Rename(Variant(0), Variant("first"));
+    ASSERT_EQ(d.Count(), n);
+    ASSERT_FALSE(d.Exists(Variant(0)));
+    ASSERT_EQ(d.Item(Variant("first")), Variant(0));
+    ASSERT_EQ(d.Enumerate().front(), Variant("first"));
+  }
+}
+
 // A linear search per operation would take minutes here; the hash takes well under a second.
 TEST(ScriptingDictionary, AHundredThousandKeysStayFast) {
   constexpr int32_t kCount = 100000;
