@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Requests per second of mirelda-host against nginx, side by side in one run, with wrk on
-# loopback: a page that writes one line, a page that creates Mirelda.Database and calls a member,
-# and (for reference) mirelda-host's own static files, each against nginx serving a static file of
-# the same size as the page's reply body. Prints each rate and its ratio to nginx.
+# loopback: a page that writes one line (in JavaScript and in VBScript), a page that creates
+# Mirelda.Database and calls a member, and (for reference) mirelda-host's own static files, each
+# against nginx serving a static file of the same size as the page's reply body. Prints each rate and its ratio to nginx.
 #
 #   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections)
 set -euo pipefail
@@ -26,10 +26,13 @@ trap cleanup EXIT
 
 mkdir -p "$work/site" "$work/static"
 cat > "$work/site/line.asp" <<'PAGE'
-<% Response.Write("Hello from a Mirelda page.\n"); %>
+<%@ LANGUAGE="JavaScript" %><% Response.Write("Hello from a Mirelda page.\n"); %>
+PAGE
+cat > "$work/site/line_vbs.asp" <<'PAGE'
+<% Response.Write "Hello from a Mirelda page." & vbLf %>
 PAGE
 cat > "$work/site/database.asp" <<'PAGE'
-<% var db = Server.CreateObject("Mirelda.Database"); db.setConnection(null); Response.Write("Database member called.\n"); %>
+<%@ LANGUAGE="JavaScript" %><% var db = Server.CreateObject("Mirelda.Database"); db.setConnection(null); Response.Write("Database member called.\n"); %>
 PAGE
 printf 'Hello from a Mirelda page.\n' > "$work/static/line.txt"
 printf 'Database member called.\n' > "$work/static/database.txt"
@@ -76,6 +79,7 @@ for url in "http://127.0.0.1:$host_port/line.asp" "http://127.0.0.1:$nginx_port/
 done
 
 line=$(rate "http://127.0.0.1:$host_port/line.asp")
+line_vbs=$(rate "http://127.0.0.1:$host_port/line_vbs.asp")
 database=$(rate "http://127.0.0.1:$host_port/database.asp")
 host_static=$(rate "http://127.0.0.1:$host_port/line.txt")
 nginx_line=$(rate "http://127.0.0.1:$nginx_port/line.txt")
@@ -86,6 +90,9 @@ printf '%-44s %10s req/s\n' "nginx, static file of the line page's size" "$nginx
 printf '%-44s %10s req/s\n' "nginx, static file of the database page's size" "$nginx_database"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page writing one line" "$line" \
   "$(ratio "$line" "$nginx_line")"
+printf '%-44s %10s req/s  ratio %s (to the JavaScript page %s)\n' \
+  "mirelda-host, the same page in VBScript" "$line_vbs" "$(ratio "$line_vbs" "$nginx_line")" \
+  "$(ratio "$line_vbs" "$line")"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page calling Mirelda.Database" "$database" \
   "$(ratio "$database" "$nginx_database")"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file (reference)" "$host_static" \

@@ -32,7 +32,13 @@ MIRELDA_API Variant IntDivide(const Variant& a, const Variant& b);  // a \ b: op
 MIRELDA_API Variant Modulo(const Variant& a, const Variant& b);     // a Mod b: operands rounded
 MIRELDA_API Variant Power(const Variant& a, const Variant& b);      // a ^ b: Double
 MIRELDA_API Variant Negate(const Variant& a);                       // -a
-MIRELDA_API Variant Concat(const Variant& a, const Variant& b);     // a & b: Null & Null is Null
+// a & b: Null & Null is Null. Two byte strings (or one beside Empty or "") join as bytes, as
+// pages that take a request body apart build them; beside other text a byte string reads as text
+// (ByteText).
+MIRELDA_API Variant Concat(const Variant& a, const Variant& b);
+// The text a byte string stands for: each pair of bytes one UTF-16 unit, low byte first, a last
+// odd byte a unit of its own. This is how the language sees binary data as a string.
+MIRELDA_API std::string ByteText(const ByteArray& bytes);
 
 // Logical on Booleans, bitwise on numbers (Integer or Long results), with Null's three-valued
 // rules (Null And False is False, Null Or True is True, otherwise Null).

@@ -292,6 +292,18 @@ Variant Concat(const Variant& a, const Variant& b) {
   Variant x = operands::Plain(a);
   Variant y = operands::Plain(b);
   if (x.is_null() && y.is_null()) return Variant::Null();
+  if (x.is_bytes() || y.is_bytes()) {
+    auto blank = [](const Variant& v) {
+      return v.is_empty() || (v.is_string() && v.ToString().empty());
+    };
+    if ((x.is_bytes() || blank(x)) && (y.is_bytes() || blank(y))) {
+      std::string joined(x.is_bytes() ? x.AsBytes().view() : std::string_view());
+      if (y.is_bytes()) joined += y.AsBytes().view();
+      return Variant(ByteArray(std::string_view(joined)));
+    }
+    return Variant((x.is_bytes() ? ByteText(x.AsBytes()) : x.ToText()) +
+                   (y.is_bytes() ? ByteText(y.AsBytes()) : y.ToText()));
+  }
   return Variant(x.ToText() + y.ToText());
 }
 

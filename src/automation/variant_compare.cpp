@@ -43,6 +43,14 @@ bool CompareOrder(const Variant& a, const Variant& b, int* order, CompareMode mo
                   LiteralSide literal) {
   Variant x = operands::Plain(a);
   Variant y = operands::Plain(b);
+  if (x.is_bytes() && y.is_bytes()) {
+    // Byte strings compare byte for byte, whatever the mode: they hold no letters.
+    int c = x.AsBytes().view().compare(y.AsBytes().view());
+    *order = c < 0 ? -1 : c > 0 ? 1 : 0;
+    return true;
+  }
+  if (x.is_bytes()) x = Variant(ByteText(x.AsBytes()));
+  if (y.is_bytes()) y = Variant(ByteText(y.AsBytes()));
   Kind kx = operands::KindOf(x);
   Kind ky = operands::KindOf(y);
   if (kx == Kind::kNull || ky == Kind::kNull) return false;

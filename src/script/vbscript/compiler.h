@@ -81,6 +81,7 @@ class Compiler {
   Expr CompileCall(const ast::Expr& tree, Use use);
   Expr CompileMember(const ast::Expr& tree);
   Expr CompileTarget(const ast::Expr& tree, Use use);
+  bool IsMidStatement(const ast::Expr& target);
   void CompileArgs(const ast::Expr& tree, size_t first, Expr& into);
   Expr Variable(const Resolved& resolved, const ast::Expr& tree);
   // True for a local of the current procedure that was made by use, not declared.

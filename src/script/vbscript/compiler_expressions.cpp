@@ -168,9 +168,9 @@ Expr Compiler::CompileCall(const ast::Expr& tree, Use use) {
         expr.builtin = r.builtin;
         break;
       case Resolved::Kind::kNone:
-        if (folded == "eval") {
+        if (folded == "eval" || folded == "getref") {
           if (tree.children.size() != 2) Fail(1002, tree.where);
-          expr = Node(ExprKind::kEval, tree);
+          expr = Node(folded == "eval" ? ExprKind::kEval : ExprKind::kGetRef, tree);
           break;
         }
         [[fallthrough]];

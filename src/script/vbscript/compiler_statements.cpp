@@ -27,6 +27,16 @@ Block Compiler::CompileBlock(const ast::Block& block) {
   return out;
 }
 
+// "Mid(x, start[, length]) = text" with Mid the built-in (a page may name its own Mid).
+bool Compiler::IsMidStatement(const ast::Expr& target) {
+  if (target.kind != ast::ExprKind::kCall || target.children.size() < 3 ||
+      target.children.size() > 4 || target.children[0].kind != ast::ExprKind::kName ||
+      FoldCase(target.children[0].name) != "mid") {
+    return false;
+  }
+  return Resolve("mid", Use::kRead, true).kind == Resolved::Kind::kBuiltin;
+}
+
 void Compiler::CompileStatement(const ast::Stmt& stmt, Block& out) {
   Stmt s;
   s.where = WhereOf(stmt.where);
@@ -48,6 +58,25 @@ void Compiler::CompileStatement(const ast::Stmt& stmt, Block& out) {
       }
       break;
     case ast::StmtKind::kAssign: {
+      if (IsMidStatement(stmt.exprs[0])) {
+        // Mid(text, start[, length]) = replacement overwrites characters of text in place.
+        const ast::Expr& call = stmt.exprs[0];
+        Expr replace;
+        replace.kind = ExprKind::kBuiltin;
+        replace.where = WhereOf(call.where);
+        replace.builtin = &MidStatementBuiltin();
+        replace.children.push_back(CompileExpr(call.children[1]));
+        replace.children.push_back(CompileExpr(call.children[2]));
+        Expr length;
+        length.kind = ExprKind::kMissing;
+        replace.children.push_back(call.children.size() == 4 ? CompileExpr(call.children[3])
+                                                             : std::move(length));
+        replace.children.push_back(CompileExpr(stmt.exprs[1]));
+        s.kind = StmtKind::kAssign;
+        s.exprs.push_back(CompileTarget(call.children[1], Use::kLet));
+        s.exprs.push_back(std::move(replace));
+        break;
+      }
       Expr target = CompileTarget(stmt.exprs[0], Use::kLet);
       Expr value = CompileExpr(stmt.exprs[1]);
       // "s = s & more" appends to the text where it lies instead of copying it.

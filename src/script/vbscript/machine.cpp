@@ -7,6 +7,7 @@
 
 #include "mirelda/host.h"
 #include "script/vbscript/builtins/text_units.h"
+#include "script/vbscript/objects/procedure_ref.h"
 
 namespace mirelda::script::vbscript {
 namespace {
@@ -175,6 +176,25 @@ std::shared_ptr<const void> Machine::OwnerOf(const ClassDef& def) const {
     }
   }
   return program_;
+}
+
+std::shared_ptr<const void> Machine::OwnerOf(const Procedure& procedure) const {
+  for (const auto& chunk : chunks_) {
+    for (const auto& p : chunk->procedures) {
+      if (p.get() == &procedure) return chunk;
+    }
+  }
+  return program_;
+}
+
+// GetRef takes the page's Subs and Functions, not methods of classes nor built-ins.
+Variant Machine::ReferenceTo(const Variant& name) {
+  const GlobalEntry* entry = FindDynamic(FoldCase(name.ToText()));
+  if (!entry || entry->kind != GlobalEntry::Kind::kProcedure) {
+    throw Error(errc::kInvalidProcedureCall);
+  }
+  return Variant(std::shared_ptr<Dispatch>(std::make_shared<ProcedureRef>(
+      *entry->procedure, OwnerOf(*entry->procedure), weak_from_this())));
 }
 
 std::shared_ptr<ClassInstance> Machine::NewInstance(const ClassDef& def) {

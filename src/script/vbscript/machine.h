@@ -70,6 +70,8 @@ class Machine : public std::enable_shared_from_this<Machine> {
   void RunTerminates();
   void EndInstances();
   std::shared_ptr<const void> OwnerOf(const ClassDef& def) const;
+  std::shared_ptr<const void> OwnerOf(const Procedure& procedure) const;
+  Variant ReferenceTo(const Variant& name);
   Variant& Global(uint32_t slot);
   Variant Intrinsic(uint32_t slot);
   const GlobalEntry* FindDynamic(const std::string& folded);

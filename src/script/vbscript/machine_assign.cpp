@@ -119,7 +119,7 @@ void Machine::Assign(const Expr& target, Variant value, bool set, Frame& frame) 
 void Machine::Append(const Expr& target, const Expr& tail, Frame& frame) {
   Variant add = EvalValue(tail, frame);
   Variant* variable = VariableOf(target, frame);
-  if (variable && variable->is_string() && !add.is_array()) {
+  if (variable && variable->is_string() && !add.is_array() && !add.is_bytes()) {
     std::string* text = variable->MutableText();
     std::string more = add.ToText();
     CheckTextSize(text->size() + more.size(), input_.memory_limit);

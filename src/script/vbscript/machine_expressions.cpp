@@ -140,6 +140,8 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
     }
     case ExprKind::kEval:
       return EvalText(EvalValue(expr.children[0], frame), frame);
+    case ExprKind::kGetRef:
+      return ReferenceTo(EvalValue(expr.children[0], frame));
   }
   Raise(51);
 }

@@ -53,6 +53,7 @@ enum class ExprKind : uint8_t {
   kMember,      // children[0].name(children[1...]); slot: call-site cache index
   kNew,         // New class_def
   kEval,        // Eval(children[0])
+  kGetRef,      // GetRef(children[0]): the named Sub or Function as an object
 };
 
 enum class Unary : uint8_t { kNegate, kPlus, kNot };

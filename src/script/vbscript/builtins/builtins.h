@@ -1,6 +1,6 @@
 // The language's built-in functions and constants. Each family (conversions, strings, arrays,
-// info, dates, creation) keeps its own table; adding a function is one entry there. The compiler
-// looks a name up once, so a call site holds the entry itself.
+// info, dates, formats, math, bytes, ...) keeps its own table; adding a function is one entry there. The compiler looks a
+// name up once, so a call site holds the entry itself.
 #pragma once
 
 #include <cstddef>
@@ -41,8 +41,17 @@ std::span<const Builtin> StringBuiltins();
 std::span<const Builtin> ArrayBuiltins();
 std::span<const Builtin> InfoBuiltins();
 std::span<const Builtin> DateBuiltins();
-std::span<const Builtin> CreationBuiltins();
+std::span<const Builtin> DateArithmeticBuiltins();
+std::span<const Builtin> FormatBuiltins();
+std::span<const Builtin> MathBuiltins();
+std::span<const Builtin> RuntimeBuiltins();
+std::span<const Builtin> EscapeBuiltins();
+std::span<const Builtin> ByteBuiltins();
 std::span<const BuiltinConstant> BuiltinConstants();
+
+// The Mid statement's work, reached by no name: (text, start, length or Missing, replacement) ->
+// text with the characters from start overwritten by those of replacement, its length kept.
+const Builtin& MidStatementBuiltin();
 
 // The built-in of that name (any letter case), or null.
 const Builtin* FindBuiltin(std::string_view name);

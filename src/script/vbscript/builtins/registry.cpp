@@ -15,7 +15,8 @@ struct Index {
 
   Index() {
     for (auto family : {ConversionBuiltins(), StringBuiltins(), ArrayBuiltins(), InfoBuiltins(),
-                        DateBuiltins(), CreationBuiltins()}) {
+                        DateBuiltins(), DateArithmeticBuiltins(), FormatBuiltins(),
+                        MathBuiltins(), RuntimeBuiltins(), EscapeBuiltins(), ByteBuiltins()}) {
       for (const Builtin& builtin : family) functions.emplace(FoldCase(builtin.name), &builtin);
     }
     for (const BuiltinConstant& constant : BuiltinConstants()) {

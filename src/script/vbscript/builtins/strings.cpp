@@ -232,6 +232,60 @@ Variant StrReverse(BuiltinCall& call) {
   return Variant(ReverseCharacters(TextArg(call.args[0])));
 }
 
+Variant MidReplace(BuiltinCall& call) {
+  if (NullArg(call.args[0]) || NullArg(call.args[3])) throw Error(errc::kInvalidUseOfNull);
+  std::vector<uint16_t> text = Utf16Units(TextArg(call.args[0]));
+  std::vector<uint16_t> replacement = Utf16Units(TextArg(call.args[3]));
+  auto start = static_cast<size_t>(CountArg(call.args[1], 1));
+  if (start > text.size()) throw Error(errc::kInvalidProcedureCall);
+  size_t n = std::min(replacement.size(), text.size() - (start - 1));
+  if (call.has(2)) n = std::min(n, static_cast<size_t>(CountArg(call.args[2])));
+  std::copy_n(replacement.begin(), n, text.begin() + static_cast<ptrdiff_t>(start - 1));
+  return Variant(FromUtf16Units(text));
+}
+
+// String(count, character): character is a code (as Chr takes it) or a text whose first
+// character is repeated.
+Variant StringOf(BuiltinCall& call) {
+  Variant pattern = PlainValue(call.args[1]);
+  if (NullArg(call.args[0]) || pattern.is_null()) return Variant::Null();
+  auto n = static_cast<size_t>(CountArg(call.args[0]));
+  std::string one;
+  if (pattern.is_string()) {
+    std::string text = pattern.ToString();
+    if (text.empty()) throw Error(errc::kInvalidProcedureCall);
+    one = UnitSlice(text, 0, 1);
+  } else {
+    int32_t code = pattern.ToLong();
+    if (code < 0) throw Error(errc::kInvalidProcedureCall);
+    one = EncodeCodePoint(static_cast<uint32_t>(code % 256));
+  }
+  CheckTextSize(n * one.size(), call.memory_limit);
+  std::string out;
+  out.reserve(n * one.size());
+  for (size_t i = 0; i < n; ++i) out += one;
+  return Variant(std::move(out));
+}
+
+// Filter(list, match[, include[, compare]]): the items of a one-dimensional list that hold match
+// (or, with include False, that do not), as a new array from 0.
+Variant Filter(BuiltinCall& call) {
+  Variant list = PlainValue(call.args[0]);
+  if (list.is_null()) throw Error(errc::kInvalidUseOfNull);
+  if (!list.is_array() || list.AsArray().rank() != 1) throw Error(errc::kTypeMismatch);
+  if (NullArg(call.args[1])) throw Error(errc::kInvalidUseOfNull);
+  std::string match = TextArg(call.args[1]);
+  bool include = !call.has(2) || PlainValue(call.args[2]).ToBool();
+  CompareMode mode = ModeArg(call, 3);
+  std::vector<Variant> kept;
+  for (const Variant& item : list.AsArray().items()) {
+    std::string text = TextArg(item);
+    bool found = Find(text, match, 0, mode) != std::string::npos;
+    if (found == include) kept.emplace_back(std::move(text));
+  }
+  return Variant(VariantArray(std::move(kept)));
+}
+
 Variant StrComp(BuiltinCall& call) {
   Variant a = PlainValue(call.args[0]);
   Variant b = PlainValue(call.args[1]);
@@ -262,10 +316,17 @@ constexpr Builtin kStrings[] = {
     {"Space", 1, 1, Space},
     {"StrReverse", 1, 1, StrReverse},
     {"StrComp", 2, 3, StrComp},
+    {"String", 2, 2, StringOf},
+    {"Filter", 2, 4, Filter},
 };
 
 }  // namespace
 
 std::span<const Builtin> StringBuiltins() { return kStrings; }
+
+const Builtin& MidStatementBuiltin() {
+  static constexpr Builtin kMidStatement{"Mid", 4, 4, MidReplace};
+  return kMidStatement;
+}
 
 }  // namespace mirelda::script::vbscript

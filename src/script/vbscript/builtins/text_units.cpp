@@ -132,4 +132,39 @@ uint32_t FirstUnit(std::string_view text) {
   return cp;
 }
 
+std::vector<uint16_t> Utf16Units(std::string_view text) {
+  std::vector<uint16_t> units;
+  units.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    size_t length = SequenceLength(text, i);
+    std::string_view piece = text.substr(i, length);
+    uint32_t first = FirstUnit(piece);
+    units.push_back(static_cast<uint16_t>(first));
+    if (first >= 0xD800 && first < 0xDC00 && length == 4) {
+      uint32_t cp = (static_cast<unsigned char>(piece[0]) & 0x07u) << 18 |
+                    (static_cast<unsigned char>(piece[1]) & 0x3Fu) << 12 |
+                    (static_cast<unsigned char>(piece[2]) & 0x3Fu) << 6 |
+                    (static_cast<unsigned char>(piece[3]) & 0x3Fu);
+      units.push_back(static_cast<uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    }
+    i += length;
+  }
+  return units;
+}
+
+std::string FromUtf16Units(const std::vector<uint16_t>& units) {
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    uint32_t u = units[i];
+    if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      out += EncodeCodePoint(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
+      ++i;
+    } else {
+      out += EncodeCodePoint(u);
+    }
+  }
+  return out;
+}
+
 }  // namespace mirelda::script::vbscript

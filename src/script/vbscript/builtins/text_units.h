@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mirelda::script::vbscript {
 
@@ -29,5 +30,9 @@ std::string EncodeCodePoint(uint32_t code_point);
 // The first UTF-16 unit of text (a lead surrogate for a character beyond the plane), or the
 // first byte when it starts no valid sequence. Text must not be empty.
 uint32_t FirstUnit(std::string_view text);
+// The UTF-16 units of text (a byte that starts no valid sequence is a unit of its own).
+std::vector<uint16_t> Utf16Units(std::string_view text);
+// UTF-8 text of UTF-16 units; half of a pair on its own becomes U+FFFD.
+std::string FromUtf16Units(const std::vector<uint16_t>& units);
 
 }  // namespace mirelda::script::vbscript

@@ -91,25 +91,30 @@ RegExpObject::~RegExpObject() = default;
 void RegExpObject::SetPattern(std::string pattern) {
   pattern_ = std::move(pattern);
   compiled_.reset();
+  compiled_for_invalid_.reset();
 }
 
 void RegExpObject::SetIgnoreCase(bool on) {
   ignore_case_ = on;
   compiled_.reset();
+  compiled_for_invalid_.reset();
 }
 
 void RegExpObject::SetMultiLine(bool on) {
   multi_line_ = on;
   compiled_.reset();
+  compiled_for_invalid_.reset();
 }
 
-const RegExpObject::Compiled& RegExpObject::Code() {
-  if (compiled_) return *compiled_;
+const RegExpObject::Compiled& RegExpObject::Code(bool invalid_text) {
+  std::unique_ptr<Compiled>& slot = invalid_text ? compiled_for_invalid_ : compiled_;
+  if (slot) return *slot;
   // Text that is not valid UTF-8 still matches (a stray byte matches no pattern character); $
   // without MultiLine is the very end, as in JavaScript; \uhhhh and [] [^] read the JavaScript
   // way; CR and LF both end a line for ^ $ and the dot.
-  uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_NEVER_BACKSLASH_C |
-                     PCRE2_ALT_BSUX | PCRE2_ALLOW_EMPTY_CLASS | PCRE2_DOLLAR_ENDONLY;
+  uint32_t options = PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C | PCRE2_ALT_BSUX |
+                     PCRE2_ALLOW_EMPTY_CLASS | PCRE2_DOLLAR_ENDONLY;
+  if (invalid_text) options |= PCRE2_MATCH_INVALID_UTF;
   if (ignore_case_) options |= PCRE2_CASELESS;
   if (multi_line_) options |= PCRE2_MULTILINE;
   CompileContext compile;
@@ -133,19 +138,31 @@ const RegExpObject::Compiled& RegExpObject::Code() {
   pcre2_set_depth_limit(compiled->context, kDepthLimit);
   pcre2_set_heap_limit(compiled->context, kHeapLimitKiB);
   pcre2_pattern_info(compiled->code, PCRE2_INFO_CAPTURECOUNT, &compiled->groups);
-  compiled_ = std::move(compiled);
-  return *compiled_;
+  slot = std::move(compiled);
+  return *slot;
 }
 
 std::vector<RegExpObject::Found> RegExpObject::Find(const std::string& text, bool all) {
-  const Compiled& code = Code();
-  MatchData match{pcre2_match_data_create_from_pattern(code.code, nullptr)};
+  const Compiled* code = &Code(false);
+  MatchData match{pcre2_match_data_create_from_pattern(code->code, nullptr)};
   if (!match.data) Raise(errc::kOutOfMemory);
   auto subject = reinterpret_cast<PCRE2_SPTR>(text.data());
   std::vector<Found> found;
   size_t offset = 0;
+  // The first match checks the whole text once; the later ones need not.
+  uint32_t checked = 0;
   while (offset <= text.size()) {
-    int rc = pcre2_match(code.code, subject, text.size(), offset, 0, match.data, code.context);
+    int rc = pcre2_match(code->code, subject, text.size(), offset, checked, match.data,
+                         code->context);
+    if (rc <= PCRE2_ERROR_UTF8_ERR1 && rc >= PCRE2_ERROR_UTF8_ERR21 && checked == 0) {
+      code = &Code(true);
+      MatchData again{pcre2_match_data_create_from_pattern(code->code, nullptr)};
+      if (!again.data) Raise(errc::kOutOfMemory);
+      std::swap(match.data, again.data);
+      checked = PCRE2_NO_UTF_CHECK;  // ignored by this code, which takes any text
+      continue;
+    }
+    checked = PCRE2_NO_UTF_CHECK;
     if (rc == PCRE2_ERROR_NOMATCH) break;
     if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
         rc == PCRE2_ERROR_HEAPLIMIT) {
@@ -157,7 +174,7 @@ std::vector<RegExpObject::Found> RegExpObject::Find(const std::string& text, boo
     Found f;
     f.start = vector[0];
     f.end = vector[1];
-    for (uint32_t g = 1; g <= code.groups; ++g) {
+    for (uint32_t g = 1; g <= code->groups; ++g) {
       bool set = vector[2 * g] != PCRE2_UNSET;
       f.groups.push_back(set ? vector[2 * g] : std::string::npos);
       f.groups.push_back(set ? vector[2 * g + 1] : std::string::npos);

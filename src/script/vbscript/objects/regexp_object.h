@@ -50,7 +50,10 @@ class RegExpObject final : public Dispatch {
     std::vector<size_t> groups;  // start, end pairs
   };
 
-  const Compiled& Code();
+  // The pattern compiled for text that is valid UTF-8 (matched without a check of the text on
+  // every call, which would make a global match over a long text quadratic), or for text that
+  // is not (invalid sequences then match nothing).
+  const Compiled& Code(bool invalid_text);
   // The matches in text: the first one only unless all is true.
   std::vector<Found> Find(const std::string& text, bool all);
 
@@ -58,7 +61,9 @@ class RegExpObject final : public Dispatch {
   bool ignore_case_ = false;
   bool global_ = false;
   bool multi_line_ = false;
-  std::unique_ptr<Compiled> compiled_;  // null until used, and after a change
+  // Null until used, and after a change.
+  std::unique_ptr<Compiled> compiled_;
+  std::unique_ptr<Compiled> compiled_for_invalid_;
 };
 
 }  // namespace mirelda::script::vbscript
