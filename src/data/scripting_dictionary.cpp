@@ -57,9 +57,13 @@ ScriptingDictionary::KeyForm ScriptingDictionary::FormOf(const Variant& key) con
       form.bits = NumberBits(key.ToDouble());
       break;
     case VarType::kString:
+    case VarType::kBytes: {
+      // A byte string is the key of the text it reads as, as "=" compares it beside text.
+      std::string text = key.is_bytes() ? ByteText(key.AsBytes()) : key.ToString();
       form.kind = kTextKey;
-      form.text = mode_ == CompareMode::kText ? text::ToLowerAscii(key.ToString()) : key.ToString();
+      form.text = mode_ == CompareMode::kText ? text::ToLowerAscii(text) : std::move(text);
       break;
+    }
     case VarType::kObject:
       form.kind = kObjectKey;
       form.bits = reinterpret_cast<uintptr_t>(key.ToObject().get());

@@ -1,9 +1,9 @@
 // "Scripting.Dictionary": items of any value under keys, in the order they were added, found by
 // a hash of the key. Keys are numbers (all numeric subtypes, Boolean and Date alike compare by
 // value, so 1 as Integer and 1 as Double are one key), texts (never equal to a number: 1 and "1"
-// are two keys), Empty, Null, or objects by identity. Errors carry the page language's numbers:
-// 457 for a key that is already there, 32811 for a missing one, 5 for a compare mode that cannot
-// be set, 13 for a key that is an array.
+// are two keys; a byte string is the text it reads as), Empty, Null, or objects by identity. Errors
+// carry the page language's numbers: 457 for a key that is already there, 32811 for a missing one,
+// 5 for a compare mode that cannot be set, 13 for a key that is an array.
 //
 // Threading: a dictionary belongs to the page or the session that holds it; it is never used by
 // two threads at once.

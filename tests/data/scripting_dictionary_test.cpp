@@ -8,6 +8,7 @@
 
 #include "mirelda/late_binding.h"
 #include "mirelda/registry.h"
+#include "mirelda/variant_ops.h"
 #include "support/error_matchers.h"
 
 namespace mirelda::data {
@@ -57,7 +58,8 @@ std::string Joined(const Variant& array, bool with_type) {
   std::string out;
   for (const Variant& v : array.AsArray().items()) {
     if (!out.empty()) out += "|";
-    out += with_type ? TypeName(v) + ":" + v.ToText() : v.ToText();
+    std::string text = v.is_bytes() ? ByteText(v.AsBytes()) : v.ToText();
+    out += with_type ? TypeName(v) + ":" + text : text;
   }
   return out;
 }
@@ -138,6 +140,12 @@ TEST(ScriptingDictionary, StepsLeaveTheKeysAndItemsInOrder) {
        {{"Let", "b", 2}, {"Let", "a", 1}, {"Let", "b", 3}},
        "String:b|String:a",
        "3|1"},
+      {"a byte string is the key of the text it reads as",
+       {{"Add", ByteArray(std::string_view("A\0", 2)), 1},
+        {"Add", "A", 2, errc::kKeyAlreadyAssociated},
+        {"Get", "A", 1}},
+       "Byte():A",
+       "1"},
       {"an array is no key", {{"Add", VariantArray({1, 2}), 1, errc::kTypeMismatch}}, "", ""},
       {"remove all empties the dictionary and frees the compare mode",
        {{"Add", "a", 1}, {"RemoveAll"}, {"Mode", {}, 1}, {"Add", "A", 1}, {"Add", "a", 2, 457}},

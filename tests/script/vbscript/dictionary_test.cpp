@@ -79,6 +79,8 @@ TEST(VbsDictionary, MembersOverPages) {
        "leapFalse"},
       {"null as a key", "d.Add Null, \"n\" : Response.Write d(Null) & d.Exists(Null) & d.Count",
        "nTrue1"},
+      {"a byte string is the key of its text",
+       "d.Add ChrB(65) & ChrB(0), 1 : Response.Write d.Exists(\"A\") & d(\"A\")", "True1"},
       {"arrays are stored by value",
        "a = Array(1, 2) : d.Add \"a\", a : a(0) = 9 : Response.Write d(\"a\")(0) & a(0)", "19"},
   };
