@@ -2,7 +2,8 @@
 // catalog, Jet engine and file system object. The data library implements them over SQLite (the
 // Jet file database), PostgreSQL (the "{sql server}" database) and the file system, and registers
 // them under "ADODB.Connection", "ADODB.RecordSet", "ADOX.Catalog", "JRO.JetEngine" and
-// "Scripting.FileSystemObject".
+// "Scripting.FileSystemObject". The same library serves "Scripting.Dictionary", which pages reach
+// by late binding only.
 //
 // Threading: an object belongs to the page that created it; a connection is never used by two
 // threads at once.

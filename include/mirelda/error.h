@@ -47,6 +47,8 @@ inline constexpr int32_t kClassNotDefined = 506;
 inline constexpr int32_t kIllegalAssignmentTarget = 5008;
 inline constexpr int32_t kRegExpSyntax = 5017;
 inline constexpr int32_t kRegExpExpectedParen = 5020;
+// A dictionary has no element of the key named.
+inline constexpr int32_t kElementNotFound = 32811;
 
 // Compile errors of the page language.
 inline constexpr int32_t kCompileOutOfMemory = 1001;

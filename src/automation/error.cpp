@@ -97,6 +97,7 @@ constexpr Described kLanguageDescriptions[] = {
     {5008, "Illegal assignment"},
     {5017, "Syntax error in regular expression"},
     {5020, "Expected ')' in regular expression"},
+    {32811, "Element not found"},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "data/data_record_set.h"
 #include "data/file_system_object.h"
 #include "data/jet_catalog.h"
+#include "data/scripting_dictionary.h"
 #include "mirelda/registry.h"
 
 namespace mirelda::data {
@@ -51,6 +52,11 @@ const Guid& FileSystemObjectClassId() {
   return id;
 }
 
+const Guid& DictionaryClassId() {
+  static const Guid id = Fixed("{662B49FD-7C7E-406A-93A9-976929E71670}");
+  return id;
+}
+
 const std::vector<DataClass>& DataClasses() {
   static const std::vector<DataClass> classes = {
       {"ADODB.Connection", ConnectionClassId(), &Make<DataConnection>},
@@ -58,6 +64,7 @@ const std::vector<DataClass>& DataClasses() {
       {"ADOX.Catalog", CatalogClassId(), &Make<JetCatalog>},
       {"JRO.JetEngine", JetEngineClassId(), &Make<JetCompactor>},
       {"Scripting.FileSystemObject", FileSystemObjectClassId(), &Make<FileSystemObjectImpl>},
+      {"Scripting.Dictionary", DictionaryClassId(), &Make<ScriptingDictionary>},
   };
   return classes;
 }

@@ -1,4 +1,4 @@
-// The fixed identity of the data library's five classes and of its type library. The GUIDs were
+// The fixed identity of the data library's classes and of its type library. The GUIDs were
 // chosen once and never change between builds.
 #pragma once
 
@@ -27,6 +27,7 @@ const Guid& RecordSetClassId();
 const Guid& CatalogClassId();
 const Guid& JetEngineClassId();
 const Guid& FileSystemObjectClassId();
+const Guid& DictionaryClassId();
 
 // The library's classes, each with its ProgID and a creator of fresh instances.
 const std::vector<DataClass>& DataClasses();

@@ -52,7 +52,8 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
   Registrations r = RegistrationStore(dir_ / "registry").Load();
   EXPECT_NE(r.FindProgId("Mirelda.Database"), nullptr);
   const std::vector<std::string> ours = {"ADODB.Connection", "ADODB.RecordSet", "ADOX.Catalog",
-                                         "JRO.JetEngine", "Scripting.FileSystemObject"};
+                                         "JRO.JetEngine", "Scripting.FileSystemObject",
+                                         "Scripting.Dictionary"};
   for (const std::string& prog_id : ours) {
     const ClassRegistration* entry = r.FindProgId(prog_id);
     ASSERT_NE(entry, nullptr) << prog_id;
@@ -71,6 +72,7 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
   EXPECT_EQ(CreateObject("scripting.FileSystemObject")->ClassName(), "FileSystemObject");
   EXPECT_EQ(CreateObject("adox.catalog")->ClassName(), "Catalog");
   EXPECT_EQ(CreateObject("JRO.JETENGINE")->ClassName(), "JetEngine");
+  EXPECT_EQ(CreateObject("scripting.dictionary")->ClassName(), "Dictionary");
 
   ASSERT_EQ(std::system((regsvr + "-u " + data).c_str()), 0);
   r = RegistrationStore(dir_ / "registry").Load();

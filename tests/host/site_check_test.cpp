@@ -123,7 +123,7 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
       {"admin/menu.asp", "<!-- #include virtual=\"/inc/menu.inc\" -->\n<% Menu %>"},
       {"explicit.asp",
        "<%\nOption Explicit\nDim shown\nshown = 1\nResponse.Write shown + count\n"
-       "Function Later()\n  Later = count + missed\nEnd Function\n%>"},
+       "Function Later()\n  Later = count + missed\nEnd Function\nNotThere 1\n%>"},
       {"progid.asp",
        "<object runat=\"server\" id=\"Thing\" progid=\"Nowhere.Tag\"></object>\n"
        "<%\nSet x = Server.CreateObject(\"Nowhere.Thing\")\n%>"},
@@ -139,13 +139,14 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
        "/inc/menu.inc:3:26: error 1023: Expected expression\n"
        "/explicit.asp:5:24: error 500: Variable is undefined: 'count'\n"
        "/explicit.asp:7:19: error 500: Variable is undefined: 'missed'\n"
+       "/explicit.asp:9:1: error 500: Variable is undefined: 'NotThere'\n"
        "/js/broken.asp:3:0: error -2147467259: SyntaxError: empty expression not allowed\n"
        "/js/progid.asp:3:30: error 429: ActiveX component can't create object: 'Nowhere.Js'\n"
        "/progid.asp:1:1: error 429: ActiveX component can't create object: 'Nowhere.Tag'\n"
        "/progid.asp:3:29: error 429: ActiveX component can't create object: 'Nowhere.Thing'\n"
        "/unknown.asp:3:16: error 13: Type mismatch: 'Frobnicate'\n"
        "/unknown.asp:4:1: error 13: Type mismatch: 'Tally'\n"
-       "12 pages checked, 9 problems\n",
+       "12 pages checked, 10 problems\n",
        1},
       {"a global.asa that does not compile",
        {{"global.asa",

@@ -17,9 +17,10 @@ std::vector<host::PageFinding> FindUndefinedNames(const Program& program,
   for (const NameUse& use : chunk.unresolved) {
     std::string folded = FoldCase(use.name);
     if (skip.count(folded)) continue;
+    // Under Option Explicit the page stops at any undeclared name, called or not, as a run does.
     int32_t number = errc::kTypeMismatch;
     if (chunk.option_explicit) {
-      if (use.form == NameUse::Form::kValue) number = errc::kVariableUndefined;
+      number = errc::kVariableUndefined;
     } else if (use.form != NameUse::Form::kCall || chunk.assigned.count(folded)) {
       // Without Option Explicit a name is a variable by use; only calling one that nothing
       // ever assigns is sure to fail.
