@@ -281,7 +281,8 @@ void Machine::EndInstances() {
   for (ClassInstance* raw : terminates_->Take()) delete raw;
 }
 
-Variant& Machine::Global(uint32_t slot) {
+// A global that the other language of the page holds, or a named object made on first use.
+Variant& Machine::GlobalOfPeerOrObject(uint32_t slot) {
   Variant& value = globals_[slot];
   if (!peer_globals_.empty()) {
     auto peer = peer_globals_.find(slot);

@@ -21,6 +21,7 @@
 
 #include "host/page/script_engine.h"
 #include "mirelda/late_binding.h"
+#include "script/vbscript/fast_operators.h"
 #include "script/vbscript/objects/class_object.h"
 #include "script/vbscript/objects/err_object.h"
 #include "script/vbscript/program.h"
@@ -115,7 +116,11 @@ class Machine : public std::enable_shared_from_this<Machine> {
   std::shared_ptr<const void> OwnerOf(const ClassDef& def) const;
   std::shared_ptr<const void> OwnerOf(const Procedure& procedure) const;
   Variant ReferenceTo(const Variant& name);
-  Variant& Global(uint32_t slot);
+  Variant& Global(uint32_t slot) {
+    if (peer_globals_.empty() && lazy_globals_.empty()) return globals_[slot];
+    return GlobalOfPeerOrObject(slot);
+  }
+  Variant& GlobalOfPeerOrObject(uint32_t slot);
   Variant Intrinsic(uint32_t slot);
   const GlobalEntry* FindDynamic(const std::string& folded);
   Variant NamedObject(const std::string& folded);
@@ -134,6 +139,7 @@ class Machine : public std::enable_shared_from_this<Machine> {
   Variant Eval(const Expr& expr, Frame& frame);
   Variant EvalValue(const Expr& expr, Frame& frame);  // objects taken as their default value
   const Variant* Peek(const Expr& expr, Frame& frame);
+  bool Arithmetic(const Expr& expr, Frame& frame, PlainNumber* out);
   Variant EvalCall(const Expr& expr, Frame& frame);
   Variant EvalBuiltin(const Expr& expr, Frame& frame);
   Variant EvalIndex(const Expr& expr, Frame& frame);

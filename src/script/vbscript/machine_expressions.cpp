@@ -59,6 +59,24 @@ const Variant* Machine::Peek(const Expr& expr, Frame& frame) {
   }
 }
 
+// Arithmetic of constants and plain variables computed on plain numbers, without a Variant for
+// each step. It reads and runs nothing else, so when it gives up (another subtype, a call, a
+// result for the general rules) the expression is simply evaluated again the ordinary way.
+bool Machine::Arithmetic(const Expr& expr, Frame& frame, PlainNumber* out) {
+  if (expr.kind == ExprKind::kBinary) {
+    auto op = static_cast<Binary>(expr.op);
+    if (op != Binary::kAdd && op != Binary::kSubtract && op != Binary::kMultiply &&
+        op != Binary::kDivide && op != Binary::kIntDivide && op != Binary::kModulo) {
+      return false;
+    }
+    PlainNumber a, b;
+    return Arithmetic(expr.children[0], frame, &a) && Arithmetic(expr.children[1], frame, &b) &&
+           FastBinary(op, a, b, out);
+  }
+  const Variant* v = Peek(expr, frame);
+  return v && NumberOf(*v, out);
+}
+
 Variant Machine::EvalValue(const Expr& expr, Frame& frame) {
   Variant value = Eval(expr, frame);
   if (value.is_object()) return ValueOf(value);
@@ -110,12 +128,9 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
     }
     case ExprKind::kBinary: {
       auto op = static_cast<Binary>(expr.op);
+      PlainNumber number;
+      if (Arithmetic(expr, frame, &number)) return number.ToVariant();
       Variant result;
-      if (const Variant* x = Peek(expr.children[0], frame)) {
-        if (const Variant* y = Peek(expr.children[1], frame)) {
-          if (FastBinary(op, *x, *y, &result)) return result;
-        }
-      }
       Variant a = EvalValue(expr.children[0], frame);
       Variant b = EvalValue(expr.children[1], frame);
       if (FastBinary(op, a, b, &result)) return result;
@@ -133,10 +148,9 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
     case ExprKind::kCompare: {
       auto op = static_cast<CompareOp>(expr.op);
       int order = 0;
-      if (const Variant* x = Peek(expr.children[0], frame)) {
-        if (const Variant* y = Peek(expr.children[1], frame)) {
-          if (FastOrder(*x, *y, &order)) return Variant(Holds(op, order));
-        }
+      PlainNumber x, y;
+      if (Arithmetic(expr.children[0], frame, &x) && Arithmetic(expr.children[1], frame, &y)) {
+        return Variant(Holds(op, Order(x, y)));
       }
       Variant a = EvalValue(expr.children[0], frame);
       Variant b = EvalValue(expr.children[1], frame);
