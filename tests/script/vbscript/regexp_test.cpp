@@ -1,5 +1,6 @@
 // The RegExp object through real pages: matching, the match collections, replacement, positions
 // in non-ASCII text, and the errors of bad and runaway patterns.
+#include "script/vbscript/objects/regexp_object.h"
 #include "script/vbscript/page_run.h"
 
 namespace mirelda::script::vbscript::testing {
@@ -124,6 +125,19 @@ TEST(VbsRegExp, BadAndRunawayPatternsRaise) {
       {"unhandled bad pattern ends the page", "Set re = New RegExp\nre.Pattern = \"+\"\n"
        "Response.Write re.Test(\"a\")", 5017, 3},
   });
+}
+
+// Text that is not valid UTF-8 (a component's bytes read as text) still matches around its stray
+// bytes, and a global replace over a long text takes each match once.
+TEST(VbsRegExpText, InvalidAndLongTexts) {
+  RegExpObject re;
+  re.SetPattern("b+");
+  re.SetGlobal(true);
+  EXPECT_EQ(re.Replace("a\xFF" "bb b\xC3", "X"), "a\xFFX X\xC3");
+  EXPECT_TRUE(re.Test("\xFE\xFF b"));
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "ab ";
+  EXPECT_EQ(re.Replace(text, "").size(), 200000u);
 }
 
 }  // namespace
