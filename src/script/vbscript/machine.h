@@ -129,6 +129,7 @@ class Machine : public std::enable_shared_from_this<Machine> {
   Flow RunBlock(const Block& block, Frame& frame);
   Flow RunStatement(const Stmt& stmt, Frame& frame);
   Flow RunFor(const Stmt& stmt, Frame& frame);
+  bool Condition(const Expr& expr, Frame& frame);
   Flow RunForEach(const Stmt& stmt, Frame& frame);
   Flow RunDo(const Stmt& stmt, Frame& frame);
   Flow RunSelect(const Stmt& stmt, Frame& frame);

@@ -78,7 +78,7 @@ Flow Machine::RunStatement(const Stmt& stmt, Frame& frame) {
       return Flow::kNext;
     case StmtKind::kIf:
       for (size_t i = 0; i < stmt.exprs.size(); ++i) {
-        if (IsTrue(EvalValue(stmt.exprs[i], frame))) return RunBlock(stmt.blocks[i], frame);
+        if (Condition(stmt.exprs[i], frame)) return RunBlock(stmt.blocks[i], frame);
       }
       if (stmt.blocks.size() > stmt.exprs.size()) return RunBlock(stmt.blocks.back(), frame);
       return Flow::kNext;
@@ -150,6 +150,17 @@ void Machine::Write(const Variant& value) {
   if (response_ && !value.is_null() && !value.is_empty()) response_->Write(value);
 }
 
+// The truth of an If, While or Until test; a comparison of plain numbers needs no Variant.
+bool Machine::Condition(const Expr& expr, Frame& frame) {
+  if (expr.kind == ExprKind::kCompare) {
+    PlainNumber x, y;
+    if (Arithmetic(expr.children[0], frame, &x) && Arithmetic(expr.children[1], frame, &y)) {
+      return Holds(static_cast<CompareOp>(expr.op), Order(x, y));
+    }
+  }
+  return IsTrue(EvalValue(expr, frame));
+}
+
 Flow Machine::RunFor(const Stmt& stmt, Frame& frame) {
   const Expr& counter = stmt.exprs[0];
   Variant start = LoopNumber(EvalValue(stmt.exprs[1], frame));
@@ -158,6 +169,31 @@ Flow Machine::RunFor(const Stmt& stmt, Frame& frame) {
                                        : Variant(int16_t{1});
   bool down = step.ToDouble() < 0;
   Assign(counter, std::move(start), false, frame);
+  PlainNumber last, by;
+  if ((counter.kind == ExprKind::kLocal || counter.kind == ExprKind::kGlobal) && !HasPeers() &&
+      NumberOf(end, &last) && NumberOf(step, &by)) {
+    // A plain counter is read, tested and stepped where it lies; what the body leaves in it
+    // counts, and anything but a plain number goes back to the general steps below.
+    for (;;) {
+      Variant& variable = counter.kind == ExprKind::kLocal ? frame.local(counter.slot)
+                                                           : Global(counter.slot);
+      PlainNumber now, next;
+      if (!NumberOf(variable, &now)) break;
+      int order = Order(now, last);
+      if (down ? order < 0 : order > 0) return Flow::kNext;
+      Flow flow = RunBlock(stmt.blocks[0], frame);
+      if (flow == Flow::kExitFor) return Flow::kNext;
+      if (flow != Flow::kNext) return flow;
+      CheckDeadline();
+      Variant& after = counter.kind == ExprKind::kLocal ? frame.local(counter.slot)
+                                                        : Global(counter.slot);
+      if (!NumberOf(after, &now) || !FastBinary(Binary::kAdd, now, by, &next)) {
+        after = Add(LoopNumber(after), step);
+        continue;
+      }
+      after = next.ToVariant();
+    }
+  }
   for (;;) {
     Variant current = Eval(counter, frame);
     int order = 0;
@@ -200,7 +236,7 @@ Flow Machine::RunForEach(const Stmt& stmt, Frame& frame) {
 
 Flow Machine::RunDo(const Stmt& stmt, Frame& frame) {
   auto test = static_cast<LoopTest>(stmt.sub);
-  auto holds = [&] { return IsTrue(EvalValue(stmt.exprs[0], frame)); };
+  auto holds = [&] { return Condition(stmt.exprs[0], frame); };
   for (;;) {
     if (test == LoopTest::kWhileBefore && !holds()) break;
     if (test == LoopTest::kUntilBefore && holds()) break;
