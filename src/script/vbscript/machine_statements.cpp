@@ -64,9 +64,19 @@ Flow Machine::RunStatement(const Stmt& stmt, Frame& frame) {
       }
       return Flow::kNext;
     }
-    case StmtKind::kAssign:
-      Assign(stmt.exprs[0], Eval(stmt.exprs[1], frame), false, frame);
+    case StmtKind::kAssign: {
+      const Expr& target = stmt.exprs[0];
+      PlainNumber number;
+      if ((target.kind == ExprKind::kLocal || target.kind == ExprKind::kGlobal) && !HasPeers() &&
+          stmt.exprs[1].kind == ExprKind::kBinary && Arithmetic(stmt.exprs[1], frame, &number)) {
+        // A plain variable takes a sum of plain numbers as it is.
+        (target.kind == ExprKind::kLocal ? frame.local(target.slot) : Global(target.slot)) =
+            number.ToVariant();
+        return Flow::kNext;
+      }
+      Assign(target, Eval(stmt.exprs[1], frame), false, frame);
       return Flow::kNext;
+    }
     case StmtKind::kSet: {
       Variant value = Eval(stmt.exprs[1], frame);
       if (!value.is_object()) throw Error(errc::kObjectRequired, {}, kRuntimeErrorSource);
