@@ -73,9 +73,17 @@ End Function
 Sub Refuse()
   Err.Raise 5001, "helpers", "vb says no"
 End Sub
+Function Back(n)
+  Back = Twice(n) & "/" & label
+  label = "set by vb"
+End Function
 </script>
 <%
 function out(k, v) { Response.Write(k + "=" + v + "\n"); }
+function Twice(n) { return n * 2; }
+var label = "js label";
+out("back", Back(4));
+out("label", label);
 out("read", total);
 total = total * 2;
 AddTo(1);
@@ -159,6 +167,7 @@ TEST_F(MixedPagesTest, JScriptCallsVBScriptProceduresAndUsesItsVariables) {
   } expected[] = {
       {"read", "5"},          {"written", "11"}, {"function", "21"},
       {"text", "ABC:String"}, {"constant", "3"}, {"error", "5001|vb says no"},
+      {"back", "8/js label"}, {"label", "set by vb"},
   };
   for (const auto& e : expected)
     EXPECT_EQ(Field(r.body, e.key), e.value) << e.key << "\n" << r.body;

@@ -75,9 +75,11 @@ std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_pa
     std::erase_if(part.segments, [&](const Segment& segment) { return !keep(segment); });
     return part;
   };
-  page->script = page->engine->Compile(only([&](const Segment& segment) {
+  PageSource own = only([&](const Segment& segment) {
     return segment.kind == SegmentKind::kLiteral || segment.language == primary;
-  }));
+  });
+  own.reached_by_other_languages = true;
+  page->script = page->engine->Compile(own);
   for (const std::string& language : others) {
     const ScriptEngine* engine = engines_.Find(language);
     page->secondaries.push_back({engine, engine->CompileSecondary(only([&](const Segment& segment) {

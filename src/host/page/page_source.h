@@ -73,6 +73,8 @@ struct PageSource {
   PageDirectives directives;
   std::vector<FileStamp> dependencies;  // the page and every included file
   uint64_t generation = 0;              // unique per parse in this process
+  // The page has code in another language too, which reaches the names this code declares.
+  bool reached_by_other_languages = false;
 
   // The location of a segment's text, moved on by line_offset lines (column given for that line).
   SourceLocation Locate(const Segment& segment, int line_offset = 0, int column = 0) const;

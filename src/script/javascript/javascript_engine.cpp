@@ -35,6 +35,7 @@ constexpr const char kPagesKey[] = DUK_HIDDEN_SYMBOL("mireldaPages");
 constexpr const char kGlobalsKey[] = DUK_HIDDEN_SYMBOL("mireldaGlobals");
 constexpr const char kLiteralKey[] = DUK_HIDDEN_SYMBOL("mireldaLiteral");
 constexpr const char kWriteKey[] = DUK_HIDDEN_SYMBOL("mireldaWrite");
+constexpr const char kScopeKey[] = DUK_HIDDEN_SYMBOL("mireldaScope");
 // The page's objects, which a secondary run's code reaches as globals.
 constexpr const char* kIntrinsicNames[] = {"Request", "Response", "Server", "Session",
                                            "Application"};
@@ -120,6 +121,24 @@ void CollectGlobalKeys(duk_context* ctx) {
   duk_pop_2(ctx);
 }
 
+// __mireldaScope(get, set): the page function hands over the reader and writer of its own
+// scope, for the names its other languages reach.
+duk_ret_t KeepScope(duk_context* ctx) {
+  duk_push_global_stash(ctx);
+  duk_dup(ctx, 0);
+  duk_put_prop_string(ctx, -2, kScopeGetKey);
+  duk_dup(ctx, 1);
+  duk_put_prop_string(ctx, -2, kScopeSetKey);
+  return 0;
+}
+
+duk_ret_t ForgetScope(duk_context* ctx, void*) {
+  duk_push_global_stash(ctx);
+  duk_del_prop_string(ctx, -1, kScopeGetKey);
+  duk_del_prop_string(ctx, -1, kScopeSetKey);
+  return 0;
+}
+
 duk_ret_t InitialiseHeap(duk_context* ctx, void*) {
   InstallObjectSupport(ctx);
   duk_push_global_stash(ctx);
@@ -129,6 +148,8 @@ duk_ret_t InitialiseHeap(duk_context* ctx, void*) {
   duk_put_prop_string(ctx, -2, kLiteralKey);
   duk_push_c_function(ctx, WriteValue, 1);
   duk_put_prop_string(ctx, -2, kWriteKey);
+  duk_push_c_function(ctx, KeepScope, 2);
+  duk_put_prop_string(ctx, -2, kScopeKey);
   duk_push_object(ctx);
   CollectGlobalKeys(ctx);
   duk_put_prop_string(ctx, -2, kGlobalsKey);
@@ -304,7 +325,8 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
   } else {
     duk_push_lstring(ctx, state->procedure.data(), state->procedure.size());
   }
-  duk_call(ctx, 8);
+  duk_get_prop_string(ctx, stash, kScopeKey);
+  duk_call(ctx, 9);
   return 0;
 }
 
@@ -437,7 +459,16 @@ host::PageRun JavaScriptRunner::RunPage(const host::CompiledScript& script,
                                         const host::PageRunInput& input) {
   const auto& page = static_cast<const PageScript&>(script);
   Enter(page, input);
+  // The page's other languages reach the names its function declares through its scope.
+  std::optional<ScriptGlobals> scope;
+  if (page.exposes_scope && !input.sessions.empty()) {
+    scope.emplace(heap_, page.declared_names, true);
+    for (host::ScriptSession* session : input.sessions) session->Reach(&*scope);
+  }
   host::PageRun run = Execute(page, procedure, input);
+  if (scope) {
+    for (host::ScriptSession* session : input.sessions) session->Reach(nullptr);
+  }
   Leave();
   return run;
 }
@@ -495,6 +526,8 @@ void JavaScriptRunner::Leave() {
   heap.timed_out = false;
   duk_set_top(ctx, 0);
   duk_safe_call(ctx, RemovePageGlobals, nullptr, 0, 1);
+  duk_set_top(ctx, 0);
+  duk_safe_call(ctx, ForgetScope, nullptr, 0, 1);
   duk_set_top(ctx, 0);
   heap.objects.clear();
   heap.peer_names.clear();

@@ -103,9 +103,44 @@ void DefinePeerGlobals(duk_context* ctx, const std::vector<host::PageGlobals*>& 
   duk_pop(ctx);
 }
 
-ScriptGlobals::ScriptGlobals(ScriptHeap& heap, const std::vector<std::string>& names)
-    : heap_(heap) {
+ScriptGlobals::ScriptGlobals(ScriptHeap& heap, const std::vector<std::string>& names, bool scope)
+    : heap_(heap), scope_(scope) {
   for (const std::string& name : names) names_.emplace(text::ToLowerAscii(name), name);
+}
+
+void ScriptGlobals::PushValue(duk_context* ctx, const std::string& spelling) {
+  if (!scope_) {
+    duk_get_global_lstring(ctx, spelling.data(), spelling.size());
+    return;
+  }
+  duk_push_global_stash(ctx);
+  duk_get_prop_string(ctx, -1, kScopeGetKey);
+  duk_remove(ctx, -2);
+  if (!duk_is_function(ctx, -1)) {
+    // The page function has not started yet: its names are not there.
+    duk_pop(ctx);
+    throw Error(errc::kVariableUndefined, {}, kScriptErrorSource);
+  }
+  duk_push_lstring(ctx, spelling.data(), spelling.size());
+  duk_call(ctx, 1);
+}
+
+void ScriptGlobals::StoreValue(duk_context* ctx, const std::string& spelling) {
+  if (!scope_) {
+    duk_put_global_lstring(ctx, spelling.data(), spelling.size());
+    return;
+  }
+  duk_push_global_stash(ctx);
+  duk_get_prop_string(ctx, -1, kScopeSetKey);
+  duk_remove(ctx, -2);
+  if (!duk_is_function(ctx, -1)) {
+    duk_pop_2(ctx);
+    throw Error(errc::kVariableUndefined, {}, kScriptErrorSource);
+  }
+  duk_push_lstring(ctx, spelling.data(), spelling.size());
+  duk_dup(ctx, -3);
+  duk_call(ctx, 2);
+  duk_pop_2(ctx);
 }
 
 template <class Body>
@@ -156,10 +191,16 @@ host::PageGlobals::Kind ScriptGlobals::Find(std::string_view name) {
   auto it = names_.find(text::ToLowerAscii(name));
   if (it == names_.end()) return Kind::kNone;
   bool function = false;
-  Protected([&](duk_context* ctx) {
-    duk_get_global_lstring(ctx, it->second.data(), it->second.size());
-    function = duk_is_function(ctx, -1);
-  });
+  try {
+    Protected([&](duk_context* ctx) {
+      PushValue(ctx, it->second);
+      function = duk_is_function(ctx, -1);
+    });
+  } catch (const Error&) {
+    // A name of the scan that the page's scope does not hold.
+    if (scope_) return Kind::kNone;
+    throw;
+  }
   return function ? Kind::kFunction : Kind::kVariable;
 }
 
@@ -173,7 +214,7 @@ Variant ScriptGlobals::Get(std::string_view name) {
   const std::string& spelling = Spelling(name);
   Variant value;
   Protected([&](duk_context* ctx) {
-    duk_get_global_lstring(ctx, spelling.data(), spelling.size());
+    PushValue(ctx, spelling);
     value = ToVariant(ctx, -1, Undefined::kEmpty);
   });
   return value;
@@ -183,7 +224,7 @@ void ScriptGlobals::Put(std::string_view name, const Variant& value) {
   const std::string& spelling = Spelling(name);
   Protected([&](duk_context* ctx) {
     PushVariant(ctx, value);
-    duk_put_global_lstring(ctx, spelling.data(), spelling.size());
+    StoreValue(ctx, spelling);
   });
 }
 
@@ -192,7 +233,7 @@ Variant ScriptGlobals::Call(std::string_view name, std::vector<Variant>& args) {
   Variant result;
   bool function = true;
   Protected([&](duk_context* ctx) {
-    duk_get_global_lstring(ctx, spelling.data(), spelling.size());
+    PushValue(ctx, spelling);
     function = duk_is_function(ctx, -1);
     if (!function) {
       result = ToVariant(ctx, -1, Undefined::kEmpty);

@@ -15,6 +15,10 @@
 
 namespace mirelda::script::javascript {
 
+// Where a page function keeps the reader and writer of its scope while it runs.
+inline constexpr const char kScopeGetKey[] = DUK_HIDDEN_SYMBOL("mireldaScopeGet");
+inline constexpr const char kScopeSetKey[] = DUK_HIDDEN_SYMBOL("mireldaScopeSet");
+
 // Defines the names of the heap's peers on the global object for the run (the heap's
 // peer_names say which); the run's end removes them with the page's other globals.
 void DefinePeerGlobals(duk_context* ctx, const std::vector<host::PageGlobals*>& peers);
@@ -23,8 +27,9 @@ void DefinePeerGlobals(duk_context* ctx, const std::vector<host::PageGlobals*>& 
 // names without regard to case. The run must stay on the heap while this is used.
 class ScriptGlobals final : public host::PageGlobals {
  public:
-  // names: the globals the run made, as the script spells them.
-  ScriptGlobals(ScriptHeap& heap, const std::vector<std::string>& names);
+  // names: the globals the run made, as the script spells them; or, for scope, the names a page
+  // function declares, read and written through the scope it handed over (kScopeGetKey).
+  ScriptGlobals(ScriptHeap& heap, const std::vector<std::string>& names, bool scope = false);
 
   Kind Find(std::string_view name) override;
   std::vector<std::pair<std::string, Kind>> Names() override;
@@ -39,9 +44,13 @@ class ScriptGlobals final : public host::PageGlobals {
   // TimeLimitReached.
   template <class Body>
   void Protected(Body&& body);
+  // Pushes the value of the name (as the script spells it), or stores the value at the top.
+  void PushValue(duk_context* ctx, const std::string& spelling);
+  void StoreValue(duk_context* ctx, const std::string& spelling);
 
   ScriptHeap& heap_;
   std::unordered_map<std::string, std::string> names_;  // lower-case -> spelling
+  bool scope_ = false;
 };
 
 }  // namespace mirelda::script::javascript

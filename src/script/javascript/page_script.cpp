@@ -43,6 +43,32 @@ class Emitter {
   PageScript& page_;
 };
 
+bool IdentifierStart(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$';
+}
+bool IdentifierPart(char c) { return IdentifierStart(c) || (c >= '0' && c <= '9'); }
+
+// The names after "function" and "var" in code: a plain scan of its words, which may take a word
+// of a string or a comment too; a name that the page does not have is simply not found when the
+// other language asks for it.
+void DeclaredNames(std::string_view code, std::vector<std::string>& names) {
+  std::string_view previous;
+  for (size_t i = 0; i < code.size();) {
+    if (!IdentifierStart(code[i]) || (i > 0 && IdentifierPart(code[i - 1]))) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < code.size() && IdentifierPart(code[end])) ++end;
+    std::string_view word = code.substr(i, end - i);
+    if ((previous == "function" || previous == "var") && word != "function" && word != "var") {
+      names.emplace_back(word);
+    }
+    previous = word;
+    i = end;
+  }
+}
+
 }  // namespace
 
 host::SourceLocation PageScript::Locate(int script_line) const {
@@ -59,6 +85,18 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
   page->generation = source.generation;
   page->files = source.files;
   Emitter emitter(*page, kPageFunctionHeader);
+  if (source.reached_by_other_languages) {
+    // On the header's line, so that the lines of the page keep their numbers. Only such pages
+    // pay for the eval, which makes the engine keep the function's variables by name.
+    page->exposes_scope = true;
+    emitter.Append(
+        " __mireldaScope(function (__mireldaName) { return eval(__mireldaName); }, "
+        "function (__mireldaName, __mireldaValue) { eval(__mireldaName + ' = __mireldaValue'); "
+        "});");
+    for (const host::Segment& segment : source.segments) {
+      if (segment.kind == host::SegmentKind::kCode) DeclaredNames(segment.text, page->declared_names);
+    }
+  }
   for (const host::Segment& segment : source.segments) {
     uint32_t line = segment.line;
     switch (segment.kind) {

@@ -14,11 +14,12 @@
 namespace mirelda::script::javascript {
 
 // The parameters of the page function, in order: the five objects, the writers of literal text (by
-// index into PageScript::literals) and of values, and the name of a function the page defines
-// that is to be called after its code (global.asa's events), or undefined.
+// index into PageScript::literals) and of values, the name of a function the page defines that is
+// to be called after its code (global.asa's events) or undefined, and the keeper of the page's
+// scope for its other languages.
 inline constexpr const char kPageFunctionHeader[] =
     "function (Request, Response, Server, Session, Application, __mireldaLiteral, "
-    "__mireldaWrite, __mireldaCall) {";
+    "__mireldaWrite, __mireldaCall, __mireldaScope) {";
 
 struct PageScript final : host::CompiledScript {
   std::string url_path;     // of the page
@@ -31,6 +32,11 @@ struct PageScript final : host::CompiledScript {
   std::vector<std::string> files;  // URL paths; files[0] is the page
   // For each line of script (index 0 is line 1): index into files, and line in that file.
   std::vector<std::pair<uint32_t, uint32_t>> lines;
+  // For a page whose other languages reach its names: the names its code declares with
+  // "function" or "var", which are locals of the page function, reached through the scope the
+  // function hands to __mireldaScope. Empty otherwise.
+  bool exposes_scope = false;
+  std::vector<std::string> declared_names;
 
   // The source location of a line of script; the page's first line for lines out of range.
   host::SourceLocation Locate(int script_line) const;
