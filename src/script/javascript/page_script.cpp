@@ -94,7 +94,9 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
         "function (__mireldaName, __mireldaValue) { eval(__mireldaName + ' = __mireldaValue'); "
         "});");
     for (const host::Segment& segment : source.segments) {
-      if (segment.kind == host::SegmentKind::kCode) DeclaredNames(segment.text, page->declared_names);
+      if (segment.kind == host::SegmentKind::kCode) {
+        DeclaredNames(segment.text, page->declared_names);
+      }
     }
   }
   for (const host::Segment& segment : source.segments) {
