@@ -143,6 +143,7 @@ class Machine : public std::enable_shared_from_this<Machine> {
   bool Arithmetic(const Expr& expr, Frame& frame, PlainNumber* out);
   Variant EvalCall(const Expr& expr, Frame& frame);
   Variant EvalBuiltin(const Expr& expr, Frame& frame);
+  Variant EvalConcat(const Expr& expr, Frame& frame);
   Variant EvalIndex(const Expr& expr, Frame& frame);
   Variant EvalMember(const Expr& expr, Frame& frame, bool statement);
   Variant EvalDynamic(const Expr& expr, Frame& frame);

@@ -59,6 +59,32 @@ const Variant* Machine::Peek(const Expr& expr, Frame& frame) {
   }
 }
 
+// a & b & c ... is evaluated left to right as the tree says, each piece joined onto one text
+// where it lies, instead of a new text for each "&".
+Variant Machine::EvalConcat(const Expr& expr, Frame& frame) {
+  std::vector<const Expr*> pieces;
+  const Expr* node = &expr;
+  while (node->kind == ExprKind::kBinary && static_cast<Binary>(node->op) == Binary::kConcat &&
+         (node == &expr || !node->parenthesised)) {
+    pieces.push_back(&node->children[1]);
+    node = &node->children[0];
+  }
+  Variant joined = EvalValue(*node, frame);
+  for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
+    Variant more = EvalValue(**it, frame);
+    if (joined.is_string() && !more.is_bytes() && !more.is_array()) {
+      std::string* text = joined.MutableText();
+      std::string tail = more.ToText();
+      CheckTextSize(text->size() + tail.size(), input_.memory_limit);
+      text->append(tail);
+    } else {
+      joined = Concat(joined, more);
+      if (joined.is_string()) CheckTextSize(joined.MutableText()->size(), input_.memory_limit);
+    }
+  }
+  return joined;
+}
+
 // Arithmetic of constants and plain variables computed on plain numbers, without a Variant for
 // each step. It reads and runs nothing else, so when it gives up (another subtype, a call, a
 // result for the general rules) the expression is simply evaluated again the ordinary way.
@@ -128,6 +154,7 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
     }
     case ExprKind::kBinary: {
       auto op = static_cast<Binary>(expr.op);
+      if (op == Binary::kConcat) return EvalConcat(expr, frame);
       PlainNumber number;
       if (Arithmetic(expr, frame, &number)) return number.ToVariant();
       Variant result;

@@ -120,6 +120,10 @@ TEST(VbsLibrary, TextExtras) {
       {"a chain that changes its own target",
        "Function F()\ns = \"zz\"\nF = \"!\"\nEnd Function\ns = \"a\"\ns = s & \"x\" & F()\nResponse.Write s",
        "ax!"},
+      {"joins left to right", "Function F()\ns = \"zz\"\nF = \"!\"\nEnd Function\ns = \"a\"\nx = s & F() & s\n"
+                              "Response.Write x & IsNull(Null & Null) & (Null & \"b\" & Null) & (1 & 2 & Empty) & "
+                              "(\"c\" & (Null & Null))",
+       "a!zzTrueb12c"},
       {"mid statement", "s = \"abcdef\"\nMid(s, 2, 3) = \"XYZW\"\nt = \"abcdef\"\nMid(t, 5) = \"123\"\n"
                         "Response.Write s & \" \" & t",
        "aXYZef abcd12"},
