@@ -103,6 +103,10 @@ const Files kCleanPages = {
     {"executes.asp",
      "<%\nOption Explicit\nExecuteGlobal \"Function Later(n) : Later = n : End Function\"\n"
      "Response.Write Later(1) & made\n%>"},
+    {"mixed.asp",
+     "<%@ LANGUAGE=\"JavaScript\" %>\n<script language=\"VBScript\" runat=\"server\">\n"
+     "Function Fmt(n) : Fmt = FormatNumber(Twice(n), 2) : End Function\n</script>\n"
+     "<% function Twice(n) { return n * 2; } Response.Write(Fmt(1)); %>"},
     {"js/clean.asp",
      "<%@ LANGUAGE=\"JavaScript\" %>\n<%\nvar fso = "
      "Server.CreateObject('Scripting.FileSystemObject');\n"
@@ -133,7 +137,7 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
        "<%@ LANGUAGE=\"JavaScript\" %>\n<%\nvar o = Server.CreateObject( 'Nowhere.Js' );\n%>"},
   });
   const Case cases[] = {
-      {"clean pages", kCleanPages, "5 pages checked, 0 problems\n", 0},
+      {"clean pages", kCleanPages, "6 pages checked, 0 problems\n", 0},
       {"one page", {{"only.asp", "<% Response.Write 1 %>"}}, "1 page checked, 0 problems\n", 0},
       {"a fault of each kind", faulty,
        "/inc/menu.inc:3:26: error 1023: Expected expression\n"
@@ -146,7 +150,7 @@ TEST(SiteCheckTest, ReportsEachFaultOnceWithItsPlace) {
        "/progid.asp:3:29: error 429: ActiveX component can't create object: 'Nowhere.Thing'\n"
        "/unknown.asp:3:16: error 13: Type mismatch: 'Frobnicate'\n"
        "/unknown.asp:4:1: error 13: Type mismatch: 'Tally'\n"
-       "12 pages checked, 10 problems\n",
+       "13 pages checked, 10 problems\n",
        1},
       {"a global.asa that does not compile",
        {{"global.asa",

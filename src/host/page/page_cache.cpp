@@ -63,31 +63,27 @@ std::shared_ptr<const CompiledPage> PageCache::Compile(const std::string& url_pa
                                                        bool global) const {
   std::shared_ptr<CompiledPage> page = Read(url_path, global);
   const PageSource& source = *page->source;
-  const std::string& primary = source.directives.language;
   std::vector<std::string> others = OtherLanguages(source);
   if (others.empty()) {
     page->script = page->engine->Compile(source);
     return page;
   }
-  // Each engine sees only its own code; literal text and "<% %>" belong to the primary language.
-  auto only = [&](auto keep) {
-    PageSource part = source;
-    std::erase_if(part.segments, [&](const Segment& segment) { return !keep(segment); });
-    return part;
-  };
-  PageSource own = only([&](const Segment& segment) {
-    return segment.kind == SegmentKind::kLiteral || segment.language == primary;
-  });
-  own.reached_by_other_languages = true;
-  page->script = page->engine->Compile(own);
+  page->script = page->engine->Compile(LanguagePart(source, source.directives.language));
   for (const std::string& language : others) {
     const ScriptEngine* engine = engines_.Find(language);
-    page->secondaries.push_back({engine, engine->CompileSecondary(only([&](const Segment& segment) {
-                                   return segment.kind != SegmentKind::kLiteral &&
-                                          segment.language == language;
-                                 }))});
+    page->secondaries.push_back({engine, engine->CompileSecondary(LanguagePart(source, language))});
   }
   return page;
+}
+
+PageSource LanguagePart(const PageSource& source, const std::string& language) {
+  bool primary = language == source.directives.language;
+  PageSource part = source;
+  std::erase_if(part.segments, [&](const Segment& segment) {
+    return segment.kind == SegmentKind::kLiteral ? !primary : segment.language != language;
+  });
+  part.reached_by_other_languages = primary;
+  return part;
 }
 
 std::vector<std::string> OtherLanguages(const PageSource& source) {

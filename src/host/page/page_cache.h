@@ -64,5 +64,9 @@ class PageCache {
 
 // The languages of a page's code other than its primary one, in the order they first appear.
 std::vector<std::string> OtherLanguages(const PageSource& source);
+// What the engine of one language of a page of two languages is given: for the primary
+// language the literal text and its own code (marked as reached by the others), for another only
+// that language's code.
+PageSource LanguagePart(const PageSource& source, const std::string& language);
 
 }  // namespace mirelda::host

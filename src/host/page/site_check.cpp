@@ -108,8 +108,10 @@ std::vector<PageFinding> CheckPage(const PageCache& cache, const EngineRegistry&
     } else {
       // A name may come from the page's other language, which no check lists: a page of two
       // languages is checked for what each of them cannot compile, and its names are left alone.
-      page->engine->Check(source, known);
-      for (const std::string& language : others) engines.Find(language)->Check(source, known);
+      page->engine->Check(LanguagePart(source, source.directives.language), known);
+      for (const std::string& language : others) {
+        engines.Find(language)->Check(LanguagePart(source, language), known);
+      }
     }
   } catch (const PageError& e) {
     findings.push_back(PageFinding{e.number(), e.description(), e.where()});
