@@ -2,6 +2,8 @@
 // code points, not bytes; trimming removes the blank (U+0020) only.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +11,9 @@
 #include "mirelda/export.h"
 
 namespace mirelda::text {
+
+// UTF-8 text of UTF-16 units; half of a pair on its own becomes U+FFFD.
+MIRELDA_API std::string FromUtf16(std::span<const uint16_t> units);
 
 MIRELDA_API std::string Trim(std::string_view s);
 MIRELDA_API std::string LTrim(std::string_view s);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "mirelda/dispatch.h"
+#include "mirelda/text.h"
 #include "mirelda/variant.h"
 #include "mirelda/variant_ops.h"
 
@@ -103,43 +104,14 @@ std::string TypeName(const Variant& value) {
 
 std::string ByteText(const ByteArray& bytes) {
   std::string_view b = bytes.view();
-  std::string out;
-  out.reserve(b.size());
-  auto put = [&out](uint32_t c) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  };
-  auto unit = [&b](size_t i) -> uint32_t {
-    uint32_t low = static_cast<uint8_t>(b[i]);
-    return i + 1 < b.size() ? low | (uint32_t{static_cast<uint8_t>(b[i + 1])} << 8) : low;
-  };
+  std::vector<uint16_t> units;
+  units.reserve((b.size() + 1) / 2);
   for (size_t i = 0; i < b.size(); i += 2) {
-    uint32_t u = unit(i);
-    if (u >= 0xD800 && u < 0xDC00 && i + 3 < b.size()) {
-      uint32_t next = unit(i + 2);
-      if (next >= 0xDC00 && next < 0xE000) {
-        put(0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    // Half of a pair on its own has no character.
-    put(u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
+    auto low = static_cast<uint16_t>(static_cast<uint8_t>(b[i]));
+    auto high = static_cast<uint16_t>(i + 1 < b.size() ? static_cast<uint8_t>(b[i + 1]) : 0);
+    units.push_back(static_cast<uint16_t>(low | high << 8));
   }
-  return out;
+  return text::FromUtf16(units);
 }
 
 }  // namespace mirelda

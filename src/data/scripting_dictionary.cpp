@@ -38,23 +38,17 @@ size_t ScriptingDictionary::KeyFormHash::operator()(const KeyForm& form) const {
 
 ScriptingDictionary::KeyForm ScriptingDictionary::FormOf(const Variant& key) const {
   KeyForm form;
+  if (key.is_numeric()) {
+    form.kind = kNumberKey;
+    form.bits = NumberBits(key.ToDouble());
+    return form;
+  }
   switch (key.type()) {
     case VarType::kEmpty:
       form.kind = kEmptyKey;
       break;
     case VarType::kNull:
       form.kind = kNullKey;
-      break;
-    case VarType::kBoolean:
-    case VarType::kByte:
-    case VarType::kInteger:
-    case VarType::kLong:
-    case VarType::kSingle:
-    case VarType::kDouble:
-    case VarType::kCurrency:
-    case VarType::kDate:
-      form.kind = kNumberKey;
-      form.bits = NumberBits(key.ToDouble());
       break;
     case VarType::kString:
     case VarType::kBytes: {

@@ -161,8 +161,8 @@ Variant Machine::Eval(const Expr& expr, Frame& frame) {
       Variant a = EvalValue(expr.children[0], frame);
       Variant b = EvalValue(expr.children[1], frame);
       if (FastBinary(op, a, b, &result)) return result;
-      if (op == Binary::kConcat || op == Binary::kAdd) {
-        // Both join texts, and the result is held to the page's memory limit.
+      if (op == Binary::kAdd) {
+        // + joins texts too, and the result is held to the page's memory limit.
         if (a.is_string() && b.is_string()) {
           CheckTextSize(a.MutableText()->size() + b.MutableText()->size(), input_.memory_limit);
         }

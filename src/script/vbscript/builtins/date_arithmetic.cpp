@@ -245,12 +245,6 @@ Variant Timer(BuiltinCall&) {
   return Variant(static_cast<float>(since));
 }
 
-constexpr std::string_view kMonths[] = {"January",   "February", "March",    "April",
-                                        "May",       "June",     "July",     "August",
-                                        "September", "October",  "November", "December"};
-constexpr std::string_view kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                          "Thursday", "Friday", "Saturday"};
-
 std::string Named(std::string_view name, bool abbreviate) {
   return std::string(abbreviate ? name.substr(0, 3) : name);
 }
@@ -262,14 +256,15 @@ bool AbbreviateArg(const BuiltinCall& call, size_t i) {
 Variant MonthName(BuiltinCall& call) {
   int32_t month = LongArg(call.args[0]);
   if (month < 1 || month > 12) throw Error(errc::kInvalidProcedureCall);
-  return Variant(Named(kMonths[month - 1], AbbreviateArg(call, 1)));
+  return Variant(Named(MonthNameOf(month), AbbreviateArg(call, 1)));
 }
 
 Variant WeekdayName(BuiltinCall& call) {
   int32_t weekday = LongArg(call.args[0]);
   if (weekday < 1 || weekday > 7) throw Error(errc::kInvalidProcedureCall);
   int first_day = FirstDayArg(call, 2);
-  return Variant(Named(kWeekdays[(weekday - 1 + first_day - 1) % 7], AbbreviateArg(call, 1)));
+  return Variant(
+      Named(WeekdayNameOf((weekday - 1 + first_day - 1) % 7 + 1), AbbreviateArg(call, 1)));
 }
 
 constexpr Builtin kDateArithmetic[] = {

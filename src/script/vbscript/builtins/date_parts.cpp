@@ -63,6 +63,19 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
+std::string_view MonthNameOf(int month) {
+  static constexpr std::string_view kMonths[] = {"January",   "February", "March",    "April",
+                                                 "May",       "June",     "July",     "August",
+                                                 "September", "October",  "November", "December"};
+  return kMonths[month - 1];
+}
+
+std::string_view WeekdayNameOf(int weekday) {
+  static constexpr std::string_view kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                   "Thursday", "Friday", "Saturday"};
+  return kWeekdays[weekday - 1];
+}
+
 DateParts SplitDate(Date date) {
   int64_t day = 0;
   int second = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "mirelda/variant.h"
 
@@ -26,5 +27,8 @@ Date DateOfDay(int64_t day, int64_t second);
 // month's end clamp to its last day. Invalid procedure call (5) outside the years 100 to 9999.
 Date JoinDate(int64_t year, int64_t month, int day, int64_t second);
 int DaysInMonth(int year, int month);
+// The English names of month 1..12 and of weekday 1 (Sunday) .. 7.
+std::string_view MonthNameOf(int month);
+std::string_view WeekdayNameOf(int weekday);
 
 }  // namespace mirelda::script::vbscript

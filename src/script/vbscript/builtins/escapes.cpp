@@ -2,6 +2,7 @@
 // shares. Letters, digits and @*_+-./ stand as they are.
 #include <cctype>
 
+#include "mirelda/text.h"
 #include "script/vbscript/builtins/arguments.h"
 #include "script/vbscript/builtins/builtins.h"
 #include "script/vbscript/builtins/text_units.h"
@@ -84,7 +85,7 @@ Variant Unescape(BuiltinCall& call) {
     }
     out.push_back(in[i]);
   }
-  return Variant(FromUtf16Units(out));
+  return Variant(text::FromUtf16(out));
 }
 
 constexpr Builtin kEscapes[] = {

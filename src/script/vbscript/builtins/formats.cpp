@@ -121,19 +121,15 @@ std::string Two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 Variant FormatDateTime(BuiltinCall& call) {
   Date date = PlainValue(call.args[0]).ToDate();
   int32_t form = call.has(1) ? LongArg(call.args[1]) : 0;
-  static constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
-                                            "May",       "June",     "July",     "August",
-                                            "September", "October",  "November", "December"};
-  static constexpr const char* kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                          "Thursday", "Friday", "Saturday"};
   DateParts p = SplitDate(date);
   std::string day = std::to_string(p.year) + "-" + Two(p.month) + "-" + Two(p.day);
   switch (form) {
     case 0:
       return Variant(FormatDate(date));
     case 1:
-      return Variant(std::string(kDays[p.weekday - 1]) + ", " + kMonths[p.month - 1] + " " +
-                     std::to_string(p.day) + ", " + std::to_string(p.year));
+      return Variant(std::string(WeekdayNameOf(p.weekday)) + ", " +
+                     std::string(MonthNameOf(p.month)) + " " + std::to_string(p.day) + ", " +
+                     std::to_string(p.year));
     case 2:
       return Variant(day);
     case 3:

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <string>
 
+#include "mirelda/text.h"
 #include "mirelda/variant_ops.h"
 #include "script/vbscript/builtins/arguments.h"
 #include "script/vbscript/builtins/builtins.h"
@@ -241,7 +242,7 @@ Variant MidReplace(BuiltinCall& call) {
   size_t n = std::min(replacement.size(), text.size() - (start - 1));
   if (call.has(2)) n = std::min(n, static_cast<size_t>(CountArg(call.args[2])));
   std::copy_n(replacement.begin(), n, text.begin() + static_cast<ptrdiff_t>(start - 1));
-  return Variant(FromUtf16Units(text));
+  return Variant(text::FromUtf16(text));
 }
 
 // String(count, character): character is a code (as Chr takes it) or a text whose first

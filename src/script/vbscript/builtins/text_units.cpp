@@ -152,19 +152,4 @@ std::vector<uint16_t> Utf16Units(std::string_view text) {
   return units;
 }
 
-std::string FromUtf16Units(const std::vector<uint16_t>& units) {
-  std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    uint32_t u = units[i];
-    if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] < 0xE000) {
-      out += EncodeCodePoint(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
-      ++i;
-    } else {
-      out += EncodeCodePoint(u);
-    }
-  }
-  return out;
-}
-
 }  // namespace mirelda::script::vbscript

@@ -32,7 +32,5 @@ std::string EncodeCodePoint(uint32_t code_point);
 uint32_t FirstUnit(std::string_view text);
 // The UTF-16 units of text (a byte that starts no valid sequence is a unit of its own).
 std::vector<uint16_t> Utf16Units(std::string_view text);
-// UTF-8 text of UTF-16 units; half of a pair on its own becomes U+FFFD.
-std::string FromUtf16Units(const std::vector<uint16_t>& units);
 
 }  // namespace mirelda::script::vbscript
