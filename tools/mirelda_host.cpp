@@ -17,6 +17,7 @@
 #include "host/state/session_store.h"
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
+#include "mirelda/settings.h"
 #include "script/engines.h"
 
 namespace {
@@ -92,6 +93,9 @@ int Serve(const HostOptions& options) {
   for (const auto& [letter, folder] : options.drives) {
     fs::create_directories(folder);
     mirelda::paths::MapDrive(letter, folder);
+  }
+  for (auto& [section, entries] : options.sections) {
+    mirelda::settings::SetSection(section, std::move(entries));
   }
 
   // Signals are taken by sigwait below, never by a thread that happens to run.

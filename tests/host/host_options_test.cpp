@@ -56,7 +56,11 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
                                       "drive = C:=/srv/c\n"
                                       "\n"
                                       "session-timeout = 5\n"
-                                      "default-language = VBScript\n";
+                                      "default-language = VBScript\n"
+                                      "[dsn]\n"
+                                      "shop = Driver={SQL Server};Server=db;Database=shop\n"
+                                      "[ mail ]\n"
+                                      "smtp-server = 127.0.0.1:25\n";
   HostOptions o = Parse({"--config", (dir / "host.conf").string(), "--listen", "127.0.0.1:9"});
   EXPECT_EQ(o.site, "/srv/site");
   EXPECT_EQ(o.listen_address, "127.0.0.1");
@@ -64,6 +68,14 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
   ASSERT_EQ(o.drives.size(), 1u);
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(5));
   EXPECT_EQ(o.default_language, "VBScript");
+  // A section's lines are settings of the objects pages create, not host options: the value
+  // keeps its own "=" and braces.
+  ASSERT_EQ(o.sections.size(), 2u);
+  EXPECT_EQ(o.sections[0].first, "dsn");
+  ASSERT_EQ(o.sections[0].second.size(), 1u);
+  EXPECT_EQ(o.sections[0].second[0].first, "shop");
+  EXPECT_EQ(o.sections[0].second[0].second, "Driver={SQL Server};Server=db;Database=shop");
+  EXPECT_EQ(o.sections[1].first, "mail");
 }
 
 TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
@@ -71,6 +83,7 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
   std::ofstream(dir / "bad.conf") << "site = x\nnonsense\n";
   // Checking is something the command line asks for, not a setting of a site.
   std::ofstream(dir / "check.conf") << "check = x\n";
+  std::ofstream(dir / "section.conf") << "site = x\n[]\nkey = value\n";
   for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
            {},
            {"--site"},
@@ -86,6 +99,7 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
            {"--config", (dir / "bad.conf").string()},
            {"--config", (dir / "missing.conf").string()},
            {"--config", (dir / "check.conf").string()},
+           {"--config", (dir / "section.conf").string()},
            {"--check"},
            {"--check", ""},
        }) {

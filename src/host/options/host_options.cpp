@@ -133,10 +133,12 @@ void Apply(const Setting& s, HostOptions& o) {
   }
 }
 
-std::vector<Setting> ReadConfigFile(const std::filesystem::path& file) {
+// Lines before the first "[section]" are host options; the lines of a section go to it.
+std::vector<Setting> ReadConfigFile(const std::filesystem::path& file, HostOptions& options) {
   std::ifstream in(file);
   if (!in) throw std::invalid_argument("cannot read the config file " + file.string());
   std::vector<Setting> settings;
+  std::vector<Setting>* section = nullptr;
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {
@@ -145,6 +147,17 @@ std::vector<Setting> ReadConfigFile(const std::filesystem::path& file) {
     std::string trimmed = text::Trim(line);
     while (!trimmed.empty() && trimmed[0] == '\t') trimmed = text::Trim(trimmed.substr(1));
     if (trimmed.empty() || trimmed[0] == '#') continue;
+    if (trimmed[0] == '[') {
+      std::string name = trimmed.size() > 2 && trimmed.back() == ']'
+                             ? text::Trim(trimmed.substr(1, trimmed.size() - 2))
+                             : std::string();
+      if (name.empty()) {
+        throw std::invalid_argument(file.string() + ":" + std::to_string(number) +
+                                    ": expected \"[section]\"");
+      }
+      section = &options.sections.emplace_back(name, std::vector<Setting>{}).second;
+      continue;
+    }
     size_t eq = trimmed.find('=');
     size_t blank = trimmed.find_first_of(" \t");
     size_t split = std::min(eq, blank);
@@ -155,6 +168,10 @@ std::vector<Setting> ReadConfigFile(const std::filesystem::path& file) {
     std::string name = text::Trim(trimmed.substr(0, split));
     std::string rest = text::Trim(trimmed.substr(split));
     if (!rest.empty() && rest[0] == '=') rest = text::Trim(rest.substr(1));
+    if (section) {
+      section->emplace_back(name, rest);
+      continue;
+    }
     if (name == "config" || name == "help" || name == "check") {
       throw std::invalid_argument(file.string() + ":" + std::to_string(number) + ": " + name +
                                   " has no place in a config file");
@@ -199,7 +216,10 @@ std::string HostUsage() {
          "  --workers N             threads that run pages (default: 4 per processor, at least 8)\n"
          "  --io-threads N          threads that read and write connections (2)\n"
          "  --config FILE           reads \"name = value\" lines with the option names above\n"
-         "                          (without \"--\"); options on the command line win\n"
+         "                          (without \"--\"); options on the command line win;\n"
+         "                          after a \"[section]\" line (\"[dsn]\", \"[mail]\", "
+         "\"[http]\")\n"
+         "                          the lines are settings of the objects pages create\n"
          "  --help                  this text\n"
          "\n"
          "On start it prints \"mirelda-host: serving DIR at http://ADDR:PORT/\" to standard\n"
@@ -235,7 +255,7 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
     }
   }
   if (config) {
-    for (const Setting& s : ReadConfigFile(*config)) Apply(s, options);
+    for (const Setting& s : ReadConfigFile(*config, options)) Apply(s, options);
   }
   for (const Setting& s : command_line) Apply(s, options);
   if (options.site.empty() && !options.check) {

@@ -30,6 +30,9 @@ struct HostOptions {
   bool help = false;
   // --check DIR: compile the pages of DIR and report their faults instead of serving a site.
   std::optional<std::filesystem::path> check;
+  // The config file's "[section]" parts ("[dsn]", "[mail]", ...): key = value lines that belong
+  // to the objects pages create, handed to mirelda::settings as they stand.
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> sections;
 };
 
 // The text of --help.
