@@ -18,6 +18,7 @@
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
 #include "mirelda/settings.h"
+#include "mirelda/version.h"
 #include "script/engines.h"
 
 namespace {
@@ -153,6 +154,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << HostUsage();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "mirelda-host " MIRELDA_VERSION "\n";
     return 0;
   }
   try {

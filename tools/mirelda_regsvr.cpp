@@ -12,6 +12,7 @@
 #include "mirelda/dispatch.h"
 #include "mirelda/error.h"
 #include "mirelda/registry.h"
+#include "mirelda/version.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ constexpr const char* kUsage =
     "                                                       identity and member table\n"
     "       mirelda-regsvr [--registry FILE] --list         print the registration store\n"
     "       mirelda-regsvr --info LIBRARY                   print a library's version mark\n"
+    "       mirelda-regsvr --version                        print this program's release\n"
     "The store is FILE, else $MIRELDA_REGISTRY, else ~/.local/state/mirelda/registry.\n";
 
 int CallEntryPoint(const std::string& library, const char* entry_point) {
@@ -109,6 +111,9 @@ int main(int argc, char** argv) {
     std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "mirelda-regsvr " MIRELDA_VERSION "\n";
       return 0;
     } else if (arg == "--registry" && i + 1 < argc) {
       ::setenv("MIRELDA_REGISTRY", argv[++i], 1);

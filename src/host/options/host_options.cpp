@@ -172,7 +172,7 @@ std::vector<Setting> ReadConfigFile(const std::filesystem::path& file, HostOptio
       section->emplace_back(name, rest);
       continue;
     }
-    if (name == "config" || name == "help" || name == "check") {
+    if (name == "config" || name == "help" || name == "version" || name == "check") {
       throw std::invalid_argument(file.string() + ":" + std::to_string(number) + ": " + name +
                                   " has no place in a config file");
     }
@@ -220,6 +220,7 @@ std::string HostUsage() {
          "                          after a \"[section]\" line (\"[dsn]\", \"[mail]\", "
          "\"[http]\")\n"
          "                          the lines are settings of the objects pages create\n"
+         "  --version               prints the release of this program\n"
          "  --help                  this text\n"
          "\n"
          "On start it prints \"mirelda-host: serving DIR at http://ADDR:PORT/\" to standard\n"
@@ -235,6 +236,10 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+      return options;
+    }
+    if (arg == "--version") {
+      options.version = true;
       return options;
     }
     if (arg.rfind("--", 0) != 0) throw std::invalid_argument("unexpected argument " + arg);
