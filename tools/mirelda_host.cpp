@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "host/http/access_log.h"
 #include "host/http/http_server.h"
@@ -18,6 +20,7 @@
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
 #include "mirelda/settings.h"
+#include "mirelda/text.h"
 #include "mirelda/version.h"
 #include "script/engines.h"
 
@@ -66,7 +69,56 @@ int Check(const HostOptions& options) {
   return CheckSite(fs::canonical(*options.check), engines, settings, std::cout) == 0 ? 0 : 1;
 }
 
-int Serve(const HostOptions& options) {
+// The options a reload cannot apply to a running server, by name, when they differ.
+std::vector<std::string> RestartOnlyChanges(const HostOptions& a, const HostOptions& b) {
+  std::vector<std::string> changed;
+  auto note = [&](const char* name, bool same) {
+    if (!same) changed.emplace_back(name);
+  };
+  note("site", a.site == b.site);
+  note("listen", a.listen_address == b.listen_address && a.listen_port == b.listen_port);
+  note("data", a.data == b.data);
+  note("drive", a.drives == b.drives);
+  note("site-drive", a.site_drive == b.site_drive);
+  note("codepage", a.code_page == b.code_page);
+  note("default-language", a.default_language == b.default_language);
+  note("registry", a.registry == b.registry);
+  note("session-timeout", a.session_timeout == b.session_timeout);
+  note("script-timeout", a.script_timeout == b.script_timeout);
+  note("script-memory", a.script_memory == b.script_memory);
+  note("max-body", a.max_body == b.max_body);
+  note("workers", a.workers == b.workers);
+  note("io-threads", a.io_threads == b.io_threads);
+  return changed;
+}
+
+// SIGHUP: the config file is read again and its object settings ("[dsn]", "[mail]", ...)
+// replace the old ones for the pages that start from now on; a file that no longer parses leaves
+// everything as it was. Requests in flight are not touched.
+void Reload(int argc, const char* const* argv, HostOptions& current, AccessLog& log) {
+  HostOptions next;
+  try {
+    next = ParseHostOptions(argc, argv);
+  } catch (const std::invalid_argument& e) {
+    log.Line(std::string("reload failed, the settings stay as they were: ") + e.what());
+    return;
+  }
+  for (const auto& [section, entries] : current.sections) {
+    bool kept = false;
+    for (const auto& n : next.sections)
+      kept = kept || mirelda::text::EqualsIgnoreCase(n.first, section);
+    if (!kept) mirelda::settings::SetSection(section, {});
+  }
+  for (const auto& [section, entries] : next.sections)
+    mirelda::settings::SetSection(section, entries);
+  for (const std::string& name : RestartOnlyChanges(current, next)) {
+    log.Line("reload: " + name + " changed; it takes effect when the host is restarted");
+  }
+  current.sections = next.sections;
+  log.Line("reloaded the settings");
+}
+
+int Serve(const HostOptions& options, int argc, const char* const* argv) {
   if (!fs::is_directory(options.site)) {
     std::cerr << "mirelda-host: the site folder " << options.site << " does not exist\n";
     return 2;
@@ -95,8 +147,8 @@ int Serve(const HostOptions& options) {
     fs::create_directories(folder);
     mirelda::paths::MapDrive(letter, folder);
   }
-  for (auto& [section, entries] : options.sections) {
-    mirelda::settings::SetSection(section, std::move(entries));
+  for (const auto& [section, entries] : options.sections) {
+    mirelda::settings::SetSection(section, entries);
   }
 
   // Signals are taken by sigwait below, never by a thread that happens to run.
@@ -104,6 +156,7 @@ int Serve(const HostOptions& options) {
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGINT);
   sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 
@@ -133,8 +186,11 @@ int Serve(const HostOptions& options) {
   std::cout << "mirelda-host: serving " << site.root().string() << " at http://" << host << ":"
             << server.port() << "/" << std::endl;
 
+  HostOptions current = options;
   int signal_number = 0;
-  sigwait(&stop_signals, &signal_number);
+  while (sigwait(&stop_signals, &signal_number) == 0 && signal_number == SIGHUP) {
+    Reload(argc, argv, current, log);
+  }
   log.Line(std::string("stopping on ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM") +
            ": finishing the requests in flight");
   bool finished = server.Shutdown(options.script_timeout + std::chrono::seconds(5));
@@ -161,7 +217,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    return options.check ? Check(options) : Serve(options);
+    return options.check ? Check(options) : Serve(options, argc, argv);
   } catch (const mirelda::Error& e) {
     std::cerr << "mirelda-host: " << e.description() << "\n";
   } catch (const std::exception& e) {

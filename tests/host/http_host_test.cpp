@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 #include "host/running_host.h"
+#include "support/temp_dir.h"
 
 namespace mirelda::testing {
 namespace {
@@ -125,6 +127,45 @@ TEST(ServerLifetime, SigtermFinishesTheRequestInFlightAndExitsZero) {
   EXPECT_EQ(reply.body, "finished");
   EXPECT_EQ(host.process().Wait(), 0);
   EXPECT_NE(host.process().Log().find("stopping on SIGTERM"), std::string::npos);
+}
+
+// SIGHUP reads the config again while clients keep asking: no request fails, a config that no
+// longer parses is refused with a line that says so, and the host still stops cleanly.
+TEST(ServerLifetime, SighupReloadsWithoutDroppingARequest) {
+  mirelda::testing::TempDir conf_dir;
+  std::filesystem::path conf = conf_dir / "host.conf";
+  std::ofstream(conf) << "script-timeout = 30\n[dsn]\nshop = Driver={SQL Server}\n";
+  RunningHost host(std::map<std::string, std::string>{{"hello.asp", "<%= \"hello\" %>"}},
+                   {"--config", conf.string()}, "JavaScript");
+  std::atomic<bool> stop{false};
+  std::atomic<int> answered{0}, wrong{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 4; ++c) {
+    clients.emplace_back([&] {
+      while (!stop) {
+        HttpReply r = host.Get("/hello.asp");
+        ++answered;
+        if (r.status != 200 || r.body != "hello") ++wrong;
+      }
+    });
+  }
+  auto reload_and_wait = [&](const std::string& text, const std::string& expected) {
+    std::ofstream(conf) << text;
+    host.process().Signal(SIGHUP);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (host.process().Log().find(expected) == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_NE(host.process().Log().find(expected), std::string::npos) << expected;
+  };
+  reload_and_wait("script-timeout = 60\n[dsn]\n", "script-timeout changed");
+  reload_and_wait("no value here\n", "reload failed, the settings stay as they were");
+  reload_and_wait("script-timeout = 30\n", "reloaded the settings");
+  stop = true;
+  for (auto& t : clients) t.join();
+  EXPECT_GT(answered.load(), 0);
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(ServerLifetime, CommandLineHelpAndMistakes) {

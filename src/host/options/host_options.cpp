@@ -225,7 +225,9 @@ std::string HostUsage() {
          "\n"
          "On start it prints \"mirelda-host: serving DIR at http://ADDR:PORT/\" to standard\n"
          "output. It logs one line per request and every page error to standard error, and on\n"
-         "SIGINT or SIGTERM finishes the requests in flight and exits 0.\n";
+         "SIGINT or SIGTERM finishes the requests in flight and exits 0. SIGHUP reads the config\n"
+         "file again: its [sections] apply to pages that start afterwards; options that need a\n"
+         "restart are named in the log; a file that no longer parses changes nothing.\n";
 }
 
 HostOptions ParseHostOptions(int argc, const char* const* argv) {
