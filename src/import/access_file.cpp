@@ -99,6 +99,27 @@ std::vector<std::string> LostProperties(const char* (*get)(const void*, const gc
   return lost;
 }
 
+// A default value that Jet SQL can state as it stands: a number, or Yes/No. Anything else (text,
+// Now(), Date() ...) is an expression that Access alone evaluates.
+std::string PlainDefault(const char* value) {
+  if (!value) return "";
+  std::string v = value;
+  if (v == "Yes" || v == "True") return "1";
+  if (v == "No" || v == "False") return "0";
+  size_t i = v.starts_with('-') ? 1 : 0;
+  size_t digits = 0, points = 0;
+  for (size_t k = i; k < v.size(); ++k) {
+    if (v[k] >= '0' && v[k] <= '9') {
+      ++digits;
+    } else if (v[k] == '.' && points++ == 0) {
+      continue;
+    } else {
+      return "";
+    }
+  }
+  return digits > 0 && digits <= 30 ? v : "";
+}
+
 const char* ColumnProperty(const void* col, const gchar* key) {
   return mdb_col_get_prop(static_cast<const MdbColumn*>(col), key);
 }
@@ -382,6 +403,11 @@ AccessTable AccessFile::ReadTable(const std::string& name) const {
     column.auto_number = col.is_long_auto != 0;
     column.required = IsYes(mdb_col_get_prop(&col, "Required"));
     column.lost_properties = LostProperties(ColumnProperty, &col);
+    column.default_number = PlainDefault(mdb_col_get_prop(&col, "DefaultValue"));
+    if (!column.default_number.empty()) {
+      std::erase_if(column.lost_properties,
+                    [](const std::string& p) { return p.starts_with("DefaultValue: "); });
+    }
     if (col.is_uuid_auto) column.lost_properties.push_back("AutoNumber: new GUIDs");
     result.columns.push_back(std::move(column));
   }

@@ -37,6 +37,9 @@ struct AccessColumn {
   int scale = 0;       // decimal only
   bool auto_number = false;
   bool required = false;
+  // A default that is a plain number ("0", "-1.5"), Yes/No as 1/0; empty when there is none or
+  // it is an expression of Access's own (then it is among lost_properties).
+  std::string default_number;
   // Properties that the Jet file has no place for, each as "Name: value".
   std::vector<std::string> lost_properties;
 };

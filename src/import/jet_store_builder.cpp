@@ -167,6 +167,9 @@ void JetStoreBuilder::BeginTable(const AccessTable& table, std::vector<std::stri
       slots += ", ";
     }
     columns += Bracketed(column.name) + " " + *type;
+    // The default has the form of a plain number (checked when it was read), so it stands in the
+    // statement as a literal; a DDL statement has no parameters to bind it to.
+    if (!column.default_number.empty()) columns += " DEFAULT " + column.default_number;
     if (column.required && !column.auto_number) columns += " NOT NULL";
     insert_columns += Quoted(column.name);
     slots += "?";

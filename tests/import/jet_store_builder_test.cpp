@@ -61,14 +61,22 @@ TEST(JetStoreBuilder, EveryTypeKeepsItsValueAndFieldType) {
   import::AccessTable table;
   table.name = "All Types";
   std::vector<Cell> row;
-  table.columns.push_back({"ID", AccessType::kLong, 4, 0, 0, 0, true, true, {}});
+  table.columns.push_back({"ID", AccessType::kLong, 4, 0, 0, 0, true, true, "", {}});
   row.push_back(Of(Cell::Kind::kInteger, 41));
   for (size_t i = 0; i < std::size(cases); ++i) {
-    table.columns.push_back(
-        {"c" + std::to_string(i), cases[i].type, 0, 20, 0, 0, false, false, {}});
+    table.columns.push_back({"c" + std::to_string(i),
+                             cases[i].type,
+                             0,
+                             20,
+                             0,
+                             0,
+                             false,
+                             false,
+                             i == 5 ? "-2.5" : "",
+                             {}});
     row.push_back(cases[i].value);
   }
-  table.columns.push_back({"Attach", AccessType::kComplex, 18, 0, 0, 0, false, false, {}});
+  table.columns.push_back({"Attach", AccessType::kComplex, 18, 0, 0, 0, false, false, "", {}});
   row.push_back(Of(Cell::Kind::kText, 0, 0, "never stored"));
   table.indexes.push_back({"PrimaryKey", {{"ID", false}}, true, true, false, false});
   table.indexes.push_back({"ByText", {{"c10", true}}, false, true, false, false});
@@ -112,6 +120,7 @@ TEST(JetStoreBuilder, EveryTypeKeepsItsValueAndFieldType) {
   // The AutoNumber goes on after the highest number copied, not after the last row.
   engine.Run("INSERT INTO [All Types] (c0) VALUES (1)");
   EXPECT_EQ(engine.Run("SELECT MAX(ID) FROM [All Types]")->Value(0, 0).ToLong(), 42);
+  EXPECT_EQ(engine.Run("SELECT c5 FROM [All Types] WHERE ID = 42")->Value(0, 0).ToString(), "-2.5");
   // Two rows copied (the third failed), and the unique index on c10 holds in the copy.
   EXPECT_EQ(engine.Run("SELECT COUNT(*) FROM [All Types]")->Value(0, 0).ToLong(), 3);
   EXPECT_THROW(engine.Run("INSERT INTO [All Types] (c10) VALUES ('苹果 café')"), Error);
