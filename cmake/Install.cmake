@@ -17,7 +17,7 @@ endif()
 
 file(RELATIVE_PATH bin_to_libraries ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${MIRELDA_LIBRARY_DIR})
-set_target_properties(mirelda-host mirelda-regsvr PROPERTIES
+set_target_properties(mirelda-host mirelda-regsvr mirelda-import-mdb PROPERTIES
   INSTALL_RPATH "$ORIGIN/${bin_to_libraries}")
 # Only the automation runtime is linked by programs, so only it carries a SONAME and version. The
 # component libraries are modules loaded by the path the registration store records: that path
@@ -29,7 +29,7 @@ set_target_properties(mirelda-automation PROPERTIES
   VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}
   SOVERSION ${PROJECT_VERSION_MAJOR})
 
-install(TARGETS mirelda-host mirelda-regsvr RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS mirelda-host mirelda-regsvr mirelda-import-mdb RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS mirelda mirelda-data LIBRARY DESTINATION ${MIRELDA_LIBRARY_DIR})
 install(TARGETS mirelda-automation EXPORT MireldaTargets
   LIBRARY DESTINATION ${MIRELDA_LIBRARY_DIR}
