@@ -227,6 +227,8 @@ class MIRELDA_API Variant {
   const int16_t* IntegerIf() const { return std::get_if<int16_t>(&value_); }
   const int32_t* LongIf() const { return std::get_if<int32_t>(&value_); }
   const double* DoubleIf() const { return std::get_if<double>(&value_); }
+  // The number of an Error subtype (CVErr) value, or null for any other subtype.
+  const ErrorValue* ErrorIf() const { return std::get_if<ErrorValue>(&value_); }
 
   // Text as the concatenation operator makes it: Empty and Null give "".
   std::string ToText() const;
@@ -252,10 +254,9 @@ class MIRELDA_API Variant {
     friend bool operator==(MissingTag, MissingTag) { return true; }
   };
   // The alternatives in the order of VarType.
-  using Storage =
-      std::variant<std::monostate, NullTag, MissingTag, bool, uint8_t, int16_t, int32_t, float,
-                   double, Currency, Date, std::string, VariantArray, ByteArray,
-                   std::shared_ptr<Dispatch>, ErrorValue>;
+  using Storage = std::variant<std::monostate, NullTag, MissingTag, bool, uint8_t, int16_t, int32_t,
+                               float, double, Currency, Date, std::string, VariantArray, ByteArray,
+                               std::shared_ptr<Dispatch>, ErrorValue>;
   explicit Variant(Storage value) : value_(std::move(value)) {}
 
   Storage value_;
