@@ -351,7 +351,7 @@ std::string BuildMime(const MimeMessage& m, std::time_t date) {
   AddField(headers, "Message-ID", "<" + RandomHex(16) + "@" + domain + ">");
   headers += "MIME-Version: 1.0\r\n";
   Part content = Content(m);
-  return headers + content.headers + "\r\n" + content.body + "\r\n";
+  return headers + content.headers + "\r\n" + content.body;
 }
 
 }  // namespace mirelda::data
