@@ -72,9 +72,10 @@ const Guid& ServerHttpRequestClassId() {
   static const Guid id = Fixed("{46A7107D-E604-45C9-8525-34EFBD730FB4}");
   return id;
 }
+namespace {
 // The other names of the request object, each with a class id of its own as on the platform;
 // they all make the one class.
-static const Guid& HttpAliasClassId(int which) {
+const Guid& HttpAliasClassId(int which) {
   static const Guid ids[] = {Fixed("{5CC8913A-39B7-44A0-9C23-A7325B3A839A}"),
                              Fixed("{27553C8C-9DDD-4E20-8DC3-5125C141BAD6}"),
                              Fixed("{900A1D8C-F5FC-46B0-B0F5-C7A26D513D79}"),
@@ -82,6 +83,7 @@ static const Guid& HttpAliasClassId(int which) {
                              Fixed("{072B6C5E-7F34-40E1-8AC1-225CD8B9DC4A}")};
   return ids[which];
 }
+}  // namespace
 
 const std::vector<DataClass>& DataClasses() {
   static const std::vector<DataClass> classes = {

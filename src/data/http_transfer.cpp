@@ -23,6 +23,8 @@ struct UrlParts {
 };
 
 UrlParts ParseUrl(const std::string& url) {
+  // libcurl reads the URL up to a NUL: what follows one must not be silently dropped.
+  if (url.find('\0') != std::string::npos) throw Error(kHttpBadUrl, "The URL is invalid");
   CurlUrl handle(curl_url());
   if (!handle) throw Error(errc::kOutOfMemory);
   CURLUcode rc = curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME);
@@ -125,9 +127,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 }
 
 // Cuts a transfer that has made no progress for longer than its send or receive limit.
-int OnProgress(void* user, curl_off_t down_total, curl_off_t down_now, curl_off_t up_total,
+int OnProgress(void* user, curl_off_t, curl_off_t down_now, curl_off_t up_total,
                curl_off_t up_now) {
-  (void)down_total;
   auto* t = static_cast<Transfer*>(user);
   Clock::time_point now = Clock::now();
   if (!t->connected) {

@@ -86,7 +86,7 @@ class MailConfiguration final : public Dispatch {
   Variant Setting(std::string_view short_name) const;
 
   const MemberTable& Members() const override;
-  std::string ClassName() const override { return "Configuration"; }
+  std::string ClassName() const override { return "IConfiguration"; }
   std::optional<Guid> ClassId() const override;
 
  private:

@@ -123,6 +123,9 @@ std::shared_ptr<Dispatch> MailMessage::BodyPart() {
 
 std::shared_ptr<Dispatch> MailMessage::AddAttachment(const std::string& url, const std::string&,
                                                      const std::string&) {
+  if (url.find('\0') != std::string::npos) {
+    throw Error(kInvalidArgument, "An attachment's path must not hold a NUL");
+  }
   std::string path = url;
   if (text::ToLowerAscii(path.substr(0, 7)) == "file://") {
     path = path.substr(7);
@@ -186,6 +189,9 @@ void MailMessage::Send() {
                 "source (smtpserver, or \"smtp-server\" in the host's [mail] settings)");
   }
   SplitServer(named, server);
+  if (server.host.empty()) {
+    throw Error(kSmtpServerRequired, "The SMTP server \"" + named + "\" names no host");
+  }
   server.port = NumberSetting(cfg.Setting("smtpserverport"), std::nullopt, server.port);
   Variant ssl = cfg.Setting("smtpusessl");
   server.ssl = !ssl.is_empty() ? ssl.ToBool() : IsYes(host("smtp-ssl").value_or(""));
@@ -211,8 +217,8 @@ void MailMessage::Send() {
                 "At least one of the From or Sender fields is required, and neither was found");
   }
   std::vector<std::string> recipients;
-  for (const std::string* list : {&to_, &cc_, &bcc_}) {
-    for (const MailAddress& a : ParseAddressList(*list, "To")) recipients.push_back(a.address);
+  for (const auto& [list, field] : {std::pair{&to_, "To"}, {&cc_, "CC"}, {&bcc_, "BCC"}}) {
+    for (const MailAddress& a : ParseAddressList(*list, field)) recipients.push_back(a.address);
   }
   if (recipients.empty()) {
     throw Error(kRecipientMissing, "At least one recipient is required, but none were found");

@@ -48,7 +48,7 @@ class MailBodyPart final : public Dispatch {
   std::string FileName();
 
   const MemberTable& Members() const override;
-  std::string ClassName() const override { return "BodyPart"; }
+  std::string ClassName() const override { return "IBodyPart"; }
 
  private:
   std::shared_ptr<MailPartState> state_;
@@ -93,7 +93,7 @@ class MailMessage final : public Dispatch {
   std::string Mime() const;
 
   const MemberTable& Members() const override;
-  std::string ClassName() const override { return "Message"; }
+  std::string ClassName() const override { return "IMessage"; }
   std::optional<Guid> ClassId() const override;
 
  private:

@@ -264,10 +264,10 @@ std::vector<MailAddress> ParseAddressList(std::string_view list, std::string_vie
 }
 
 void RefuseLineBreaks(std::string_view field, std::string_view value) {
-  if (value.find_first_of("\r\n") != std::string_view::npos) {
+  if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
     throw Error(kInvalidArgument, "The " + std::string(field) +
-                                      " field must not hold a line break (CR or LF): it would "
-                                      "start header fields of its own");
+                                      " field must not hold a line break (CR or LF) or a NUL: "
+                                      "it would start header fields of its own");
   }
 }
 

@@ -35,8 +35,8 @@ struct MailAddress {
 // Error Invalid argument (-2147024809) naming the field for an entry without an address.
 std::vector<MailAddress> ParseAddressList(std::string_view list, std::string_view field);
 
-// Raises Error Invalid argument (-2147024809) naming the field when value holds a CR or LF,
-// which would let it start header fields of its own.
+// Raises Error Invalid argument (-2147024809) naming the field when value holds a CR, an LF or
+// a NUL, which would let it start header fields of its own or cut it short.
 void RefuseLineBreaks(std::string_view field, std::string_view value);
 
 // Text as one or more RFC 2047 encoded words (UTF-8, base64) joined by folding white space, or
@@ -50,7 +50,7 @@ std::string QuotedPrintable(std::string_view bytes);
 std::string Base64Lines(std::string_view bytes);
 
 // The whole message. date is the moment it is sent; the Message-ID and boundaries are random.
-// Raises Error Invalid argument (-2147024809) for CR or LF in a header field and for text the
+// Raises Error Invalid argument (-2147024809) for CR, LF or NUL in a header field and for text the
 // charset cannot hold.
 std::string BuildMime(const MimeMessage& message, std::time_t date);
 

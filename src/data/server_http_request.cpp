@@ -70,9 +70,9 @@ void ServerHttpRequest::SetRequestHeader(const std::string& name, const std::str
     throw Error(kUnexpected, "setRequestHeader needs an open request that is not yet sent");
   }
   if (!IsToken(name)) throw Error(kInvalidArgument, "\"" + name + "\" is not a header name");
-  if (value.find_first_of("\r\n") != std::string::npos) {
-    throw Error(kInvalidArgument,
-                "The value of the header " + name + " must not hold a line break (CR or LF)");
+  if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    throw Error(kInvalidArgument, "The value of the header " + name +
+                                      " must not hold a line break (CR or LF) or a NUL");
   }
   std::erase_if(exchange_.headers,
                 [&](const auto& h) { return text::EqualsIgnoreCase(h.first, name); });

@@ -28,7 +28,7 @@ class ServerHttpRequest final : public Dispatch {
   void Open(const std::string& method, const std::string& url, const Variant& async,
             const Variant& user, const Variant& password);
   // Replaces an earlier header of the same name. Invalid argument for a name that is no token
-  // or a value with CR or LF; E_UNEXPECTED before open.
+  // or a value with CR, LF or NUL; E_UNEXPECTED before open.
   void SetRequestHeader(const std::string& name, const std::string& value);
   // body: text (sent as UTF-8), bytes (as they are), or nothing. Type mismatch for anything else.
   void Send(const Variant& body);

@@ -237,6 +237,8 @@ const FailCase kFailures[] = {
     {"LineBreakInSubject",
      [](MailTest&, Dispatch& m) { m.Let("Subject", "Hi\r\nBcc: x@evil.example"); },
      kInvalidArgument, "Subject field must not hold a line break"},
+    {"NulInSubject", [](MailTest&, Dispatch& m) { m.Let("Subject", std::string("a\0b", 3)); },
+     kInvalidArgument, "NUL"},
     {"LineBreakInTo",
      [](MailTest&, Dispatch& m) { m.Let("To", "a@example.com\nBcc: x@evil.example"); },
      kInvalidArgument, "To field"},

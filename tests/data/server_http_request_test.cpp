@@ -239,6 +239,9 @@ const Refusal kRefusals[] = {
      0, ""},
     {"FileScheme", [](Dispatch& r) { r.Call("open", "GET", "file:///etc/passwd"); },
      kHttpBadProtocol, "recognized protocol"},
+    {"NulInUrl",
+     [](Dispatch& r) { r.Call("open", "GET", std::string("http://127.0.0.1/a\0.evil", 24)); },
+     kHttpBadUrl, "invalid"},
     {"RelativeUrl", [](Dispatch& r) { r.Call("open", "GET", "/echo"); }, kHttpBadUrl, "invalid"},
     {"ReceiveTimeout",
      [](Dispatch& r) {
