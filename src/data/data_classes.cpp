@@ -4,7 +4,10 @@
 #include "data/data_record_set.h"
 #include "data/file_system_object.h"
 #include "data/jet_catalog.h"
+#include "data/mail_configuration.h"
+#include "data/mail_message.h"
 #include "data/scripting_dictionary.h"
+#include "data/server_http_request.h"
 #include "mirelda/registry.h"
 
 namespace mirelda::data {
@@ -57,6 +60,31 @@ const Guid& DictionaryClassId() {
   return id;
 }
 
+const Guid& MailMessageClassId() {
+  static const Guid id = Fixed("{1BBF1A24-F055-4A6B-8FAA-323BBD3E5805}");
+  return id;
+}
+const Guid& MailConfigurationClassId() {
+  static const Guid id = Fixed("{074F0158-4544-4441-99F6-3695CDAD8FF3}");
+  return id;
+}
+const Guid& ServerHttpRequestClassId() {
+  static const Guid id = Fixed("{46A7107D-E604-45C9-8525-34EFBD730FB4}");
+  return id;
+}
+namespace {
+// The other names of the request object, each with a class id of its own as on the platform;
+// they all make the one class.
+const Guid& HttpAliasClassId(int which) {
+  static const Guid ids[] = {Fixed("{5CC8913A-39B7-44A0-9C23-A7325B3A839A}"),
+                             Fixed("{27553C8C-9DDD-4E20-8DC3-5125C141BAD6}"),
+                             Fixed("{900A1D8C-F5FC-46B0-B0F5-C7A26D513D79}"),
+                             Fixed("{785202C8-D1E1-4C95-A20D-F69BAA84AD49}"),
+                             Fixed("{072B6C5E-7F34-40E1-8AC1-225CD8B9DC4A}")};
+  return ids[which];
+}
+}  // namespace
+
 const std::vector<DataClass>& DataClasses() {
   static const std::vector<DataClass> classes = {
       {"ADODB.Connection", ConnectionClassId(), &Make<DataConnection>},
@@ -65,6 +93,14 @@ const std::vector<DataClass>& DataClasses() {
       {"JRO.JetEngine", JetEngineClassId(), &Make<JetCompactor>},
       {"Scripting.FileSystemObject", FileSystemObjectClassId(), &Make<FileSystemObjectImpl>},
       {"Scripting.Dictionary", DictionaryClassId(), &Make<ScriptingDictionary>},
+      {"CDO.Message", MailMessageClassId(), &Make<MailMessage>},
+      {"CDO.Configuration", MailConfigurationClassId(), &Make<MailConfiguration>},
+      {"MSXML2.ServerXMLHTTP", ServerHttpRequestClassId(), &Make<ServerHttpRequest>},
+      {"MSXML2.ServerXMLHTTP.3.0", HttpAliasClassId(0), &Make<ServerHttpRequest>},
+      {"MSXML2.ServerXMLHTTP.6.0", HttpAliasClassId(1), &Make<ServerHttpRequest>},
+      {"Microsoft.XMLHTTP", HttpAliasClassId(2), &Make<ServerHttpRequest>},
+      {"MSXML2.XMLHTTP", HttpAliasClassId(3), &Make<ServerHttpRequest>},
+      {"Msxml2.XMLHTTP.6.0", HttpAliasClassId(4), &Make<ServerHttpRequest>},
   };
   return classes;
 }

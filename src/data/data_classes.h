@@ -28,6 +28,9 @@ const Guid& CatalogClassId();
 const Guid& JetEngineClassId();
 const Guid& FileSystemObjectClassId();
 const Guid& DictionaryClassId();
+const Guid& MailMessageClassId();
+const Guid& MailConfigurationClassId();
+const Guid& ServerHttpRequestClassId();
 
 // The library's classes, each with its ProgID and a creator of fresh instances.
 const std::vector<DataClass>& DataClasses();

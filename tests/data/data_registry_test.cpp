@@ -53,7 +53,11 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
   EXPECT_NE(r.FindProgId("Mirelda.Database"), nullptr);
   const std::vector<std::string> ours = {"ADODB.Connection", "ADODB.RecordSet", "ADOX.Catalog",
                                          "JRO.JetEngine", "Scripting.FileSystemObject",
-                                         "Scripting.Dictionary"};
+                                         "Scripting.Dictionary",
+                                         "CDO.Message", "CDO.Configuration",
+                                         "MSXML2.ServerXMLHTTP", "MSXML2.ServerXMLHTTP.3.0",
+                                         "MSXML2.ServerXMLHTTP.6.0", "Microsoft.XMLHTTP",
+                                         "MSXML2.XMLHTTP", "Msxml2.XMLHTTP.6.0"};
   for (const std::string& prog_id : ours) {
     const ClassRegistration* entry = r.FindProgId(prog_id);
     ASSERT_NE(entry, nullptr) << prog_id;
@@ -73,6 +77,8 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
   EXPECT_EQ(CreateObject("adox.catalog")->ClassName(), "Catalog");
   EXPECT_EQ(CreateObject("JRO.JETENGINE")->ClassName(), "JetEngine");
   EXPECT_EQ(CreateObject("scripting.dictionary")->ClassName(), "Dictionary");
+  EXPECT_EQ(CreateObject("cdo.message")->ClassName(), "IMessage");
+  EXPECT_EQ(CreateObject("microsoft.xmlhttp")->ClassName(), "IServerXMLHTTPRequest2");
 
   ASSERT_EQ(std::system((regsvr + "-u " + data).c_str()), 0);
   r = RegistrationStore(dir_ / "registry").Load();
