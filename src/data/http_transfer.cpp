@@ -197,6 +197,10 @@ HttpResult PerformOnce(const HttpExchange& x, const std::string& url, bool send_
   t.curl = c;
   char error[CURL_ERROR_SIZE] = {};
 
+  // libcurl reads the body during the transfer: both choices are lvalues that outlive it (a
+  // temporary "" here would be gone before curl_easy_perform).
+  static const std::string kNoBody;
+  const std::string& body = x.body ? *x.body : kNoBody;
   CurlList headers;
   for (const auto& [name, value] : x.headers) Append(headers, name + ": " + value);
   // curl's own additions that the platform's object does not make.
@@ -213,7 +217,6 @@ HttpResult PerformOnce(const HttpExchange& x, const std::string& url, bool send_
   } else if (x.method == "HEAD") {
     curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
   } else {
-    const std::string& body = x.body ? *x.body : std::string();
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     if (x.method != "POST") curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, x.method.c_str());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +25,8 @@ class PythonServer {
     if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
     pid_ = ::fork();
     if (pid_ == 0) {
+      // A test that dies must not leave its server behind, holding the test's output open.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
       ::dup2(out[1], STDOUT_FILENO);
       ::close(out[0]);
       std::vector<char*> argv;
