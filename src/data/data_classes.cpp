@@ -2,6 +2,7 @@
 
 #include "data/data_connection.h"
 #include "data/data_record_set.h"
+#include "data/data_stream.h"
 #include "data/file_system_object.h"
 #include "data/jet_catalog.h"
 #include "data/scripting_dictionary.h"
@@ -57,6 +58,11 @@ const Guid& DictionaryClassId() {
   return id;
 }
 
+const Guid& StreamClassId() {
+  static const Guid id = Fixed("{B1A8F0D3-6C2E-4E57-9A41-3D7C52E08B16}");
+  return id;
+}
+
 const std::vector<DataClass>& DataClasses() {
   static const std::vector<DataClass> classes = {
       {"ADODB.Connection", ConnectionClassId(), &Make<DataConnection>},
@@ -65,6 +71,7 @@ const std::vector<DataClass>& DataClasses() {
       {"JRO.JetEngine", JetEngineClassId(), &Make<JetCompactor>},
       {"Scripting.FileSystemObject", FileSystemObjectClassId(), &Make<FileSystemObjectImpl>},
       {"Scripting.Dictionary", DictionaryClassId(), &Make<ScriptingDictionary>},
+      {"ADODB.Stream", StreamClassId(), &Make<DataStream>},
   };
   return classes;
 }
