@@ -76,6 +76,10 @@ Session.Contents.Remove 2
 keys = ""
 For Each k In Session.Contents : keys = keys & k & "=" & Session.Contents(k) & ";" : Next
 Out "keys", keys
+On Error Resume Next
+k = Session.Contents.Key(2)
+Out "beyond", Err.Number
+On Error GoTo 0
 Session.Contents.RemoveAll
 Out "count", Session.Contents.Count & ":" & IsEmpty(Session("y"))
 Application.Contents("hits") = 5
@@ -180,6 +184,7 @@ TEST_F(FilesPagesTest, VBScriptPageWritesUnicodeWalksAFolderAndTheContents) {
   EXPECT_EQ(Field(r.body, "names"), "copy.txt;u.txt;");
   EXPECT_EQ(Field(r.body, "exists"), "58");
   EXPECT_EQ(Field(r.body, "keys"), "y=two;");
+  EXPECT_EQ(Field(r.body, "beyond"), "9");
   EXPECT_EQ(Field(r.body, "count"), "0:True");
   EXPECT_EQ(Field(r.body, "hits"), "5");
   EXPECT_EQ(Field(r.body, "app"), "True");
