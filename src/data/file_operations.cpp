@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
@@ -25,6 +26,21 @@ int WriteAll(int fd, const char* data, size_t size) {
     done += static_cast<size_t>(w);
   }
   return 0;
+}
+
+// The process's file creation mask, read where other threads cannot see it change: setting
+// the mask to learn it would leave it open to their creates for a moment.
+mode_t CreationMask() {
+  static const mode_t mask = [] {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("Umask:", 0) == 0)
+        return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return static_cast<mode_t>(022);
+  }();
+  return mask;
 }
 
 // A fresh temporary file beside to; its descriptor, the name in temp.
@@ -174,9 +190,7 @@ void WriteWholeFile(const fs::path& to, std::string_view bytes, bool overwrite,
   std::string temp;
   int out = MakeTemporary(to, temp, page_path);
   // A new file gets the permissions a plain create would give it.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(out, 0666 & ~mask);
+  ::fchmod(out, 0666 & ~CreationMask());
   int err = WriteAll(out, bytes.data(), bytes.size());
   if (!err && ::fsync(out) != 0) err = errno;
   if (::close(out) != 0 && !err) err = errno;

@@ -65,7 +65,10 @@ std::shared_ptr<TextStream> TextStream::Open(const fs::path& host_path,
     FailWithErrno(errno, page_path);
   }
   bool unicode = format == kTristateTrue;
-  std::shared_ptr<TextStream> stream(new TextStream(fd, page_path, iomode, unicode, code_page));
+  std::shared_ptr<TextStream> stream(new TextStream(fd, page_path, iomode));
+  // Made before the file is touched further, so that an unknown code page is refused here.
+  stream->codec_ =
+      std::make_unique<CharsetCodec>(unicode ? "UTF-16LE" : CodePageIconvName(code_page));
   if (iomode == kForReading) {
     stream->text_ = [&] {
       std::string bytes = ReadDescriptor(fd, page_path);
@@ -75,8 +78,7 @@ std::shared_ptr<TextStream> TextStream::Open(const fs::path& host_path,
         view.remove_prefix(3);
       }
       std::string text;
-      CharsetCodec codec(unicode ? "UTF-16LE" : CodePageIconvName(code_page));
-      codec.Decode(view, std::numeric_limits<size_t>::max(), text);
+      stream->codec_->Decode(view, std::numeric_limits<size_t>::max(), text);
       return text;
     }();
   } else if (unicode) {
@@ -87,13 +89,8 @@ std::shared_ptr<TextStream> TextStream::Open(const fs::path& host_path,
   return stream;
 }
 
-TextStream::TextStream(int fd, std::string page_path, int32_t iomode, bool unicode,
-                       int32_t code_page)
-    : fd_(fd),
-      page_path_(std::move(page_path)),
-      iomode_(iomode),
-      unicode_(unicode),
-      code_page_(code_page) {}
+TextStream::TextStream(int fd, std::string page_path, int32_t iomode)
+    : fd_(fd), page_path_(std::move(page_path)), iomode_(iomode) {}
 
 TextStream::~TextStream() {
   if (fd_ < 0) return;
@@ -186,9 +183,8 @@ bool TextStream::AtEndOfLine() {
 
 void TextStream::Append(std::string_view utf8) {
   RequireWriting();
-  CharsetCodec codec(unicode_ ? "UTF-16LE" : CodePageIconvName(code_page_));
   // The whole text is converted before any of it is kept, so a refused character writes nothing.
-  pending_ += codec.Encode(utf8, Unmappable::kRefuse);
+  pending_ += codec_->Encode(utf8, Unmappable::kRefuse);
   for (size_t i = 0; i < utf8.size();) {
     unsigned char c = static_cast<unsigned char>(utf8[i]);
     i += Utf8Length(c);

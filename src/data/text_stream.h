@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "data/charset_codec.h"
 #include "data/live_objects.h"
 #include "mirelda/dispatch.h"
 
@@ -66,7 +67,7 @@ class TextStream final : public Dispatch {
   std::string ClassName() const override { return "TextStream"; }
 
  private:
-  TextStream(int fd, std::string page_path, int32_t iomode, bool unicode, int32_t code_page);
+  TextStream(int fd, std::string page_path, int32_t iomode);
   void RequireReading();
   void RequireWriting();
   // Moves past the characters [pos_, end) of text_, counting lines and columns.
@@ -77,11 +78,10 @@ class TextStream final : public Dispatch {
   int fd_ = -1;
   std::string page_path_;
   int32_t iomode_;
-  bool unicode_;
-  int32_t code_page_;
   std::string text_;     // a read file's whole text, UTF-8
   size_t pos_ = 0;       // byte offset of the next character in text_
   std::string pending_;  // encoded bytes not yet written
+  std::unique_ptr<CharsetCodec> codec_;
   int32_t line_ = 1;
   int32_t column_ = 1;
   LiveObject live_;

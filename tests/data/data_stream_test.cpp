@@ -3,6 +3,7 @@
 #include "data/data_stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -148,6 +149,12 @@ TEST_F(DataStreamFiles, SaveToFileReplacesOnlyWhenAskedAndLeavesNoTemporaryFile)
   s->WriteText("第一版", kWriteChar);
   s->SaveToFile("S:\\out.txt", kSaveCreateNotExist);
   EXPECT_EQ(Bytes("out.txt"), "\xEF\xBB\xBF第一版");
+  // The temporary file's private mode does not stay with the saved file.
+  struct stat st;
+  ASSERT_EQ(::stat((dir_ / "out.txt").c_str(), &st), 0);
+  mode_t mask = ::umask(022);
+  ::umask(mask);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
   auto other = Opened(kTypeBinary);
   other->Write(Variant(ByteArray(std::string_view("v2"))));
   EXPECT_ERROR(other->SaveToFile("S:\\out.txt", kSaveCreateNotExist), kFileWriteFailed);
