@@ -51,9 +51,9 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
 
   Registrations r = RegistrationStore(dir_ / "registry").Load();
   EXPECT_NE(r.FindProgId("Mirelda.Database"), nullptr);
-  const std::vector<std::string> ours = {"ADODB.Connection", "ADODB.RecordSet", "ADOX.Catalog",
-                                         "JRO.JetEngine", "Scripting.FileSystemObject",
-                                         "Scripting.Dictionary"};
+  const std::vector<std::string> ours = {
+      "ADODB.Connection",           "ADODB.RecordSet",      "ADOX.Catalog", "JRO.JetEngine",
+      "Scripting.FileSystemObject", "Scripting.Dictionary", "ADODB.Stream"};
   for (const std::string& prog_id : ours) {
     const ClassRegistration* entry = r.FindProgId(prog_id);
     ASSERT_NE(entry, nullptr) << prog_id;
@@ -73,6 +73,7 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
   EXPECT_EQ(CreateObject("adox.catalog")->ClassName(), "Catalog");
   EXPECT_EQ(CreateObject("JRO.JETENGINE")->ClassName(), "JetEngine");
   EXPECT_EQ(CreateObject("scripting.dictionary")->ClassName(), "Dictionary");
+  EXPECT_EQ(CreateObject("adodb.stream")->ClassName(), "Stream");
 
   ASSERT_EQ(std::system((regsvr + "-u " + data).c_str()), 0);
   r = RegistrationStore(dir_ / "registry").Load();
