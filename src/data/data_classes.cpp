@@ -2,6 +2,7 @@
 
 #include "data/data_connection.h"
 #include "data/data_record_set.h"
+#include "data/data_stream.h"
 #include "data/file_system_object.h"
 #include "data/jet_catalog.h"
 #include "data/mail_configuration.h"
@@ -84,6 +85,10 @@ const Guid& HttpAliasClassId(int which) {
   return ids[which];
 }
 }  // namespace
+const Guid& StreamClassId() {
+  static const Guid id = Fixed("{B1A8F0D3-6C2E-4E57-9A41-3D7C52E08B16}");
+  return id;
+}
 
 const std::vector<DataClass>& DataClasses() {
   static const std::vector<DataClass> classes = {
@@ -101,6 +106,7 @@ const std::vector<DataClass>& DataClasses() {
       {"Microsoft.XMLHTTP", HttpAliasClassId(2), &Make<ServerHttpRequest>},
       {"MSXML2.XMLHTTP", HttpAliasClassId(3), &Make<ServerHttpRequest>},
       {"Msxml2.XMLHTTP.6.0", HttpAliasClassId(4), &Make<ServerHttpRequest>},
+      {"ADODB.Stream", StreamClassId(), &Make<DataStream>},
   };
   return classes;
 }

@@ -31,6 +31,7 @@ const Guid& DictionaryClassId();
 const Guid& MailMessageClassId();
 const Guid& MailConfigurationClassId();
 const Guid& ServerHttpRequestClassId();
+const Guid& StreamClassId();
 
 // The library's classes, each with its ProgID and a creator of fresh instances.
 const std::vector<DataClass>& DataClasses();

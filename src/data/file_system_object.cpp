@@ -1,11 +1,10 @@
 #include "data/file_system_object.h"
 
-#include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -18,154 +17,46 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
-
-[[noreturn]] void FailWithErrno(int err, const std::string& page_path) {
-  int32_t number = err == EACCES || err == EPERM || err == EROFS || err == EISDIR || err == EBUSY
-                       ? errc::kPermissionDenied
-                   : err == EEXIST                   ? errc::kFileAlreadyExists
-                   : err == ENOENT || err == ENOTDIR ? errc::kPathNotFound
-                                                     : errc::kPermissionDenied;
-  throw Error(number,
-              StandardDescription(number) + ": " + page_path + " (" + std::strerror(err) + ")");
-}
-
-// The page path split into its folder part (with its separator) and last component.
-struct SplitPath {
-  std::string folder;
-  std::string name;
-};
-
-SplitPath Split(std::string_view page_path) {
-  size_t cut = page_path.find_last_of("\\/");
-  if (cut == std::string_view::npos) {
-    // "C:name" is a name in the current folder of drive C.
-    if (page_path.size() >= 2 && page_path[1] == ':') {
-      return {std::string(page_path.substr(0, 2)), std::string(page_path.substr(2))};
-    }
-    return {"", std::string(page_path)};
-  }
-  return {std::string(page_path.substr(0, cut + 1)), std::string(page_path.substr(cut + 1))};
-}
-
-fs::path ResolveFolder(const std::string& folder) {
-  return paths::Resolve(folder.empty() ? std::string(".") : folder);
-}
+constexpr int32_t kDefaultCodePage = 936;
 
 // The regular files that a page path names, with wildcards in its last component. Raises 76 for
 // a missing folder or wildcards before the last component, 53 when nothing matches.
 std::vector<fs::path> MatchingFiles(const std::string& spec) {
-  SplitPath split = Split(spec);
-  if (HasWildcard(split.folder)) {
-    throw Error(errc::kPathNotFound,
-                "Path not found: wildcards are allowed only in the file "
-                "name: " +
-                    spec);
-  }
-  fs::path folder = ResolveFolder(split.folder);
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) throw Error(errc::kPathNotFound, "Path not found: " + spec);
-  std::vector<fs::path> found;
-  if (!HasWildcard(split.name)) {
-    fs::path file = folder / split.name;
-    if (!split.name.empty() && fs::is_regular_file(file, ec)) found.push_back(file);
-  } else {
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-      std::error_code type_ec;
-      if (entry.is_regular_file(type_ec) &&
-          WildcardMatch(split.name, entry.path().filename().string())) {
-        found.push_back(entry.path());
-      }
-    }
-  }
+  std::vector<fs::path> found = MatchingEntries(spec, false);
   if (found.empty()) throw Error(errc::kFileNotFound, "File not found: " + spec);
   return found;
 }
 
-// Copies one file so that the destination appears complete or not at all: the bytes go to a
-// temporary file beside it, which then takes its name.
-void CopyOne(const fs::path& from, const fs::path& to, bool overwrite, const std::string& page) {
-  std::error_code ec;
-  if (fs::is_directory(to, ec)) FailWithErrno(EISDIR, page);
-  if (!overwrite && fs::exists(fs::symlink_status(to, ec))) {
-    throw Error(errc::kFileAlreadyExists, "File already exists: " + page);
+std::string_view WithoutTrailingSeparators(std::string_view p) {
+  while (p.size() > 1 && IsSeparator(p.back()) && !(p.size() == 3 && p[1] == ':')) {
+    p.remove_suffix(1);
   }
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) FailWithErrno(errno, page);
-  std::string temp = (to.parent_path() / ("." + to.filename().string() + ".tmp-XXXXXX")).string();
-  int out = ::mkstemp(temp.data());
-  if (out < 0) {
-    int err = errno;
-    ::close(in);
-    FailWithErrno(err, page);
+  return p;
+}
+
+std::vector<fs::path> MatchingFolders(const std::string& spec) {
+  std::vector<fs::path> found = MatchingEntries(std::string(WithoutTrailingSeparators(spec)), true);
+  if (found.empty()) throw Error(errc::kPathNotFound, "Path not found: " + spec);
+  return found;
+}
+
+// The host path of a file to open, refusing a folder's name.
+fs::path FilePath(const std::string& path) {
+  if (path.empty() || IsSeparator(path.back())) {
+    throw Error(errc::kInvalidProcedureCall,
+                "Invalid procedure call or argument: '" + path + "' names no file");
   }
-  char buffer[1 << 16];
-  int err = 0;
-  while (true) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      err = errno;
-      break;
-    }
-    if (n == 0) break;
-    for (ssize_t done = 0; done < n;) {
-      ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        err = w < 0 ? errno : EIO;
-        break;
-      }
-      done += w;
-    }
-    if (err) break;
-  }
-  ::close(in);
-  struct stat st;
-  if (!err && ::stat(from.c_str(), &st) == 0) ::fchmod(out, st.st_mode & 07777);
-  if (::close(out) != 0 && !err) err = errno;
-  if (!err) {
-    if (overwrite) {
-      if (::rename(temp.c_str(), to.c_str()) != 0) err = errno;
-    } else if (::link(temp.c_str(), to.c_str()) != 0) {
-      err = errno;
-    }
-  }
-  ::unlink(temp.c_str());
-  if (err == EEXIST) throw Error(errc::kFileAlreadyExists, "File already exists: " + page);
-  if (err) FailWithErrno(err, page);
+  return paths::Resolve(path);
 }
 
 }  // namespace
-
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
-  size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
 
 void FileSystemObjectImpl::DeleteFile(const std::string& spec, bool force) {
   std::vector<fs::path> files = MatchingFiles(spec);
   // A read-only file goes only when forced; none is deleted when one of them is refused.
   if (!force) {
     for (const fs::path& file : files) {
-      struct stat st;
-      if (::stat(file.c_str(), &st) == 0 && (st.st_mode & 0222) == 0) {
+      if (IsReadOnly(file)) {
         throw Error(errc::kPermissionDenied, "Permission denied: " + spec + " is read-only");
       }
     }
@@ -186,38 +77,23 @@ void FileSystemObjectImpl::CopyFile(const std::string& source, const std::string
       throw Error(errc::kPathNotFound, "Path not found: " + destination);
     }
     for (const fs::path& file : files) {
-      CopyOne(file, target / file.filename(), overwrite, destination);
+      CopyOneFile(file, target / file.filename(), overwrite, destination);
     }
     return;
   }
   if (!fs::is_directory(target.parent_path(), ec)) {
     throw Error(errc::kPathNotFound, "Path not found: " + destination);
   }
-  CopyOne(files.front(), target, overwrite, destination);
+  CopyOneFile(files.front(), target, overwrite, destination);
 }
 
 void FileSystemObjectImpl::MoveFile(const std::string& source, const std::string& destination) {
   std::vector<fs::path> files = MatchingFiles(source);
   bool into_folder = !destination.empty() && IsSeparator(destination.back());
   fs::path target = paths::Resolve(destination);
-  std::error_code ec;
   for (const fs::path& file : files) {
     fs::path to = into_folder || files.size() > 1 ? target / file.filename() : target;
-    if (fs::exists(fs::symlink_status(to, ec))) {
-      throw Error(errc::kFileAlreadyExists, "File already exists: " + destination);
-    }
-    if (!fs::is_directory(to.parent_path(), ec)) {
-      throw Error(errc::kPathNotFound, "Path not found: " + destination);
-    }
-    // A hard link claims the name only if it is free; another file system needs a copy.
-    if (::link(file.c_str(), to.c_str()) == 0) {
-      ::unlink(file.c_str());
-    } else if (errno == EXDEV || errno == EPERM) {
-      CopyOne(file, to, false, destination);
-      ::unlink(file.c_str());
-    } else {
-      FailWithErrno(errno, destination);
-    }
+    MoveEntry(file, to, destination);
   }
 }
 
@@ -262,6 +138,203 @@ std::string FileSystemObjectImpl::BuildPath(const std::string& path, const std::
   std::string_view rest = name;
   while (!rest.empty() && IsSeparator(rest.front())) rest.remove_prefix(1);
   return path + "\\" + std::string(rest);
+}
+
+std::shared_ptr<TextStream> FileSystemObjectImpl::OpenTextFile(const std::string& path,
+                                                               int32_t iomode, bool create,
+                                                               int32_t format) {
+  fs::path file = FilePath(path);
+  return TextStream::Open(file, path, iomode, create ? OpenRule::kCreate : OpenRule::kExisting,
+                          format, CodePage());
+}
+
+std::shared_ptr<TextStream> FileSystemObjectImpl::CreateTextFile(const std::string& path,
+                                                                 bool overwrite, bool unicode) {
+  fs::path file = FilePath(path);
+  return TextStream::Open(file, path, kForWriting,
+                          overwrite ? OpenRule::kReplace : OpenRule::kCreateNew,
+                          unicode ? kTristateTrue : kTristateFalse, CodePage());
+}
+
+std::shared_ptr<File> FileSystemObjectImpl::GetFile(const std::string& path) {
+  fs::path file = paths::Resolve(path);
+  std::error_code ec;
+  if (path.empty() || !fs::is_regular_file(file, ec)) {
+    throw Error(errc::kFileNotFound, "File not found: " + path);
+  }
+  return std::make_shared<File>(file, CodePage());
+}
+
+std::shared_ptr<Folder> FileSystemObjectImpl::GetFolder(const std::string& path) {
+  fs::path folder = paths::Resolve(path);
+  std::error_code ec;
+  if (path.empty() || !fs::is_directory(folder, ec)) {
+    throw Error(errc::kPathNotFound, "Path not found: " + path);
+  }
+  return std::make_shared<Folder>(folder, CodePage());
+}
+
+std::shared_ptr<Folder> FileSystemObjectImpl::GetSpecialFolder(int32_t which) {
+  if (which != 2) {
+    throw Error(errc::kInvalidProcedureCall, "Invalid procedure call or argument: special folder " +
+                                                 std::to_string(which) +
+                                                 " (only 2, the temporary folder, exists here)");
+  }
+  std::error_code ec;
+  fs::path temp = fs::temp_directory_path(ec);
+  if (ec) throw Error(errc::kPathNotFound, "Path not found: the temporary folder");
+  return std::make_shared<Folder>(temp, CodePage());
+}
+
+std::string FileSystemObjectImpl::GetTempName() {
+  unsigned char bytes[3] = {};
+  while (::getrandom(bytes, sizeof bytes, 0) < 0 && errno == EINTR) {
+  }
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string name = "rad";
+  uint32_t n = (bytes[0] << 16) | (bytes[1] << 8) | bytes[2];
+  for (int shift = 16; shift >= 0; shift -= 4) name += kDigits[(n >> shift) & 0xF];
+  return name + ".tmp";
+}
+
+void FileSystemObjectImpl::DeleteFolder(const std::string& spec, bool force) {
+  std::vector<fs::path> folders = MatchingFolders(spec);
+  if (!force) {
+    for (const fs::path& folder : folders) {
+      std::error_code ec;
+      for (auto it = fs::recursive_directory_iterator(folder, ec);
+           it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        if (IsReadOnly(it->path())) {
+          throw Error(errc::kPermissionDenied,
+                      "Permission denied: " + spec + " holds a read-only file");
+        }
+      }
+    }
+  }
+  for (const fs::path& folder : folders) RemoveFolderTree(folder, true, spec);
+}
+
+void FileSystemObjectImpl::CopyFolder(const std::string& source, const std::string& destination,
+                                      bool overwrite) {
+  std::vector<fs::path> folders = MatchingFolders(source);
+  bool into = (!destination.empty() && IsSeparator(destination.back())) ||
+              HasWildcard(Split(std::string(WithoutTrailingSeparators(source))).name);
+  fs::path target = paths::Resolve(destination);
+  std::error_code ec;
+  if (into && !fs::is_directory(target, ec)) {
+    throw Error(errc::kPathNotFound, "Path not found: " + destination);
+  }
+  for (const fs::path& folder : folders) {
+    fs::path to = into ? target / folder.filename() : target;
+    if (!fs::is_directory(to.parent_path(), ec)) {
+      throw Error(errc::kPathNotFound, "Path not found: " + destination);
+    }
+    std::string from_text = folder.lexically_normal().string() + "/";
+    if (to.lexically_normal().string().rfind(from_text, 0) == 0) {
+      throw Error(errc::kPermissionDenied,
+                  "Permission denied: a folder cannot be copied into itself");
+    }
+    CopyFolderTree(folder, to, overwrite, destination);
+  }
+}
+
+void FileSystemObjectImpl::MoveFolder(const std::string& source, const std::string& destination) {
+  std::vector<fs::path> folders = MatchingFolders(source);
+  bool into = (!destination.empty() && IsSeparator(destination.back())) || folders.size() > 1;
+  fs::path target = paths::Resolve(destination);
+  for (const fs::path& folder : folders) {
+    fs::path to = into ? target / folder.filename() : target;
+    std::string from_text = folder.lexically_normal().string() + "/";
+    if (to.lexically_normal().string().rfind(from_text, 0) == 0) {
+      throw Error(errc::kPermissionDenied, "Permission denied: a folder cannot move into itself");
+    }
+    MoveEntry(folder, to, destination);
+  }
+}
+
+std::string FileSystemObjectImpl::GetExtensionName(const std::string& path) {
+  std::string name = GetFileName(path);
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+std::string FileSystemObjectImpl::GetBaseName(const std::string& path) {
+  std::string name = GetFileName(path);
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string FileSystemObjectImpl::GetParentFolderName(const std::string& path) {
+  std::string_view p = path;
+  while (!p.empty() && IsSeparator(p.back())) p.remove_suffix(1);
+  size_t cut = p.find_last_of("\\/");
+  if (cut == std::string_view::npos) {
+    return p.size() >= 2 && p[1] == ':' && p.size() > 2 ? std::string(p.substr(0, 2)) : "";
+  }
+  std::string_view folder = p.substr(0, cut + 1);
+  // "C:\" and "\" keep their separator: without it they would name something else.
+  if (folder.size() == 1 || (folder.size() == 3 && folder[1] == ':')) return std::string(folder);
+  folder.remove_suffix(1);
+  while (folder.size() > 1 && IsSeparator(folder.back())) folder.remove_suffix(1);
+  return std::string(folder);
+}
+
+std::string FileSystemObjectImpl::GetDriveName(const std::string& path) {
+  return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : std::string();
+}
+
+std::string FileSystemObjectImpl::GetAbsolutePathName(const std::string& path) {
+  return paths::ToPagePath(paths::Resolve(path.empty() ? std::string(".") : path));
+}
+
+void FileSystemObjectImpl::OnStartPage(const std::shared_ptr<Dispatch>& context) {
+  auto scripting = std::dynamic_pointer_cast<ScriptingContext>(context);
+  session_ = scripting ? scripting->Session() : nullptr;
+}
+
+void FileSystemObjectImpl::OnEndPage() { session_.reset(); }
+
+int32_t FileSystemObjectImpl::CodePage() {
+  return session_ ? session_->CodePage() : kDefaultCodePage;
+}
+
+const MemberTable& FileSystemObjectImpl::Members() const {
+  // The interface's members (those the components call) and the rest that pages use.
+  const MemberTable& base = FileSystemObject::Members();
+  static const MemberTable table = [&base] {
+    using F = FileSystemObjectImpl;
+    std::vector<Member> members = base.members();
+    MemberTable added =
+        MemberTableBuilder<F>("IFileSystem3")
+            .Method<&F::OpenTextFile>(
+                "OpenTextFile",
+                {Arg("FileName"), Arg("IOMode").Optional(kForReading),
+                 Arg("Create").Optional(false), Arg("Format").Optional(kTristateFalse)})
+            .Method<&F::CreateTextFile>(
+                "CreateTextFile",
+                {Arg("FileName"), Arg("Overwrite").Optional(true), Arg("Unicode").Optional(false)})
+            .Method<&F::GetFile>("GetFile", {Arg("FilePath")})
+            .Method<&F::GetFolder>("GetFolder", {Arg("FolderPath")})
+            .Method<&F::GetSpecialFolder>("GetSpecialFolder", {Arg("SpecialFolder")})
+            .Method<&F::GetTempName>("GetTempName")
+            .Method<&F::DeleteFolder>("DeleteFolder",
+                                      {Arg("FolderSpec"), Arg("Force").Optional(false)})
+            .Method<&F::CopyFolder>("CopyFolder", {Arg("Source"), Arg("Destination"),
+                                                   Arg("OverWriteFiles").Optional(true)})
+            .Method<&F::MoveFolder>("MoveFolder", {Arg("Source"), Arg("Destination")})
+            .Method<&F::GetExtensionName>("GetExtensionName", {Arg("Path")})
+            .Method<&F::GetBaseName>("GetBaseName", {Arg("Path")})
+            .Method<&F::GetParentFolderName>("GetParentFolderName", {Arg("Path")})
+            .Method<&F::GetDriveName>("GetDriveName", {Arg("Path")})
+            .Method<&F::GetAbsolutePathName>("GetAbsolutePathName", {Arg("Path")})
+            .Method<&F::OnStartPage>("OnStartPage", {Arg("pUnk")})
+            .Method<&F::OnEndPage>("OnEndPage")
+            .Build();
+    for (const Member& m : added.members()) members.push_back(m);
+    return MemberTable("IFileSystem3", std::nullopt, std::move(members));
+  }();
+  return table;
 }
 
 std::optional<Guid> FileSystemObjectImpl::ClassId() const { return FileSystemObjectClassId(); }

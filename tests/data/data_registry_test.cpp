@@ -57,7 +57,7 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
                                          "CDO.Message", "CDO.Configuration",
                                          "MSXML2.ServerXMLHTTP", "MSXML2.ServerXMLHTTP.3.0",
                                          "MSXML2.ServerXMLHTTP.6.0", "Microsoft.XMLHTTP",
-                                         "MSXML2.XMLHTTP", "Msxml2.XMLHTTP.6.0"};
+                                         "MSXML2.XMLHTTP", "Msxml2.XMLHTTP.6.0", "ADODB.Stream"};
   for (const std::string& prog_id : ours) {
     const ClassRegistration* entry = r.FindProgId(prog_id);
     ASSERT_NE(entry, nullptr) << prog_id;
@@ -79,6 +79,7 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
   EXPECT_EQ(CreateObject("scripting.dictionary")->ClassName(), "Dictionary");
   EXPECT_EQ(CreateObject("cdo.message")->ClassName(), "IMessage");
   EXPECT_EQ(CreateObject("microsoft.xmlhttp")->ClassName(), "IServerXMLHTTPRequest2");
+  EXPECT_EQ(CreateObject("adodb.stream")->ClassName(), "Stream");
 
   ASSERT_EQ(std::system((regsvr + "-u " + data).c_str()), 0);
   r = RegistrationStore(dir_ / "registry").Load();

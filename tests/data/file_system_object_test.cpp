@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <fstream>
 
 #include "mirelda/path_map.h"
@@ -120,6 +121,96 @@ TEST(FileSystemObjectNames, GetFileNameAndBuildPathWorkOnTextAlone) {
   EXPECT_EQ(fso.BuildPath("C:\\data\\", "shop.mdb"), "C:\\data\\shop.mdb");
   EXPECT_EQ(fso.BuildPath("C:", "shop.mdb"), "C:shop.mdb");
   EXPECT_EQ(fso.BuildPath("", "shop.mdb"), "shop.mdb");
+}
+
+struct NameCase {
+  std::string path;
+  std::string extension, base, parent, drive;
+};
+
+TEST(FileSystemObjectNames, PartsOfAPathComeFromItsTextAlone) {
+  const NameCase table[] = {
+      {"C:\\data\\shop.mdb", "mdb", "shop", "C:\\data", "C:"},
+      {"C:\\data\\archive.tar.gz", "gz", "archive.tar", "C:\\data", "C:"},
+      {"C:\\data\\", "", "data", "C:\\", "C:"},
+      {"C:\\", "", "", "", "C:"},
+      {"C:x.txt", "txt", "x", "C:", "C:"},
+      {"/srv/a/b", "", "b", "/srv/a", ""},
+      {"\\top.txt", "txt", "top", "\\", ""},
+      {"plain", "", "plain", "", ""},
+      {"", "", "", "", ""},
+  };
+  FileSystemObjectImpl fso;
+  for (const NameCase& c : table) {
+    EXPECT_EQ(fso.GetExtensionName(c.path), c.extension) << c.path;
+    EXPECT_EQ(fso.GetBaseName(c.path), c.base) << c.path;
+    EXPECT_EQ(fso.GetParentFolderName(c.path), c.parent) << c.path;
+    EXPECT_EQ(fso.GetDriveName(c.path), c.drive) << c.path;
+  }
+  std::string temp = fso.GetTempName();
+  EXPECT_EQ(temp.size(), 12u);
+  EXPECT_EQ(temp.substr(0, 3), "rad");
+  EXPECT_EQ(temp.substr(8), ".tmp");
+  EXPECT_ERROR(fso.GetSpecialFolder(0), errc::kInvalidProcedureCall);
+  EXPECT_TRUE(fso.FolderExists(fso.GetSpecialFolder(2)->Path()));
+}
+
+TEST_F(FileSystemObjectTest, FilesAndFoldersAreObjectsOverTheDrive) {
+  std::filesystem::create_directories(dir_ / "sub" / "inner");
+  Write("sub/b.txt", "12345");
+  Write("sub/A.log", "");
+  Write("sub/inner/deep.bin", "xyz");
+  EXPECT_EQ(fso_.GetAbsolutePathName("F:\\sub\\..\\sub\\b.txt"), "F:\\sub\\b.txt");
+  auto file = fso_.GetFile("F:\\sub\\b.txt");
+  EXPECT_EQ(file->Name(), "b.txt");
+  EXPECT_EQ(file->Path(), "F:\\sub\\b.txt");
+  EXPECT_EQ(file->Size().ToLong(), 5);
+  EXPECT_EQ(file->Type(), "TXT File");
+  EXPECT_EQ(file->ParentFolderPath(), "F:\\sub");
+  EXPECT_LT(std::abs(file->DateLastModified().serial - Date::Now().serial), 1.0 / 24);
+  auto folder = fso_.GetFolder("F:\\sub\\");
+  EXPECT_EQ(folder->Name(), "sub");
+  EXPECT_EQ(folder->Size().ToLong(), 8);
+  EXPECT_EQ(folder->Files()->Count(), 2);
+  std::string names;
+  for (const Variant& f : folder->Files()->Enumerate())
+    names += f.ToObject()->Get("Name").ToString() + ";";
+  EXPECT_EQ(names, "A.log;b.txt;");
+  EXPECT_EQ(folder->SubFolders()->Item("inner")->Files()->Item("deep.bin")->Size().ToLong(), 3);
+  EXPECT_ERROR(folder->Files()->Item("none"), errc::kFileNotFound);
+  EXPECT_ERROR(folder->Files()->Item("..\\x"), errc::kInvalidProcedureCall);
+  EXPECT_TRUE(fso_.GetFolder("F:\\")->IsRootFolder());
+  EXPECT_FALSE(folder->IsRootFolder());
+  EXPECT_ERROR(fso_.GetFile("F:\\sub"), errc::kFileNotFound);
+  EXPECT_ERROR(fso_.GetFolder("F:\\sub\\b.txt"), errc::kPathNotFound);
+
+  file->Copy("F:\\", false);
+  EXPECT_EQ(Read("b.txt"), "12345");
+  EXPECT_ERROR(file->Copy("F:\\b.txt", false), errc::kFileAlreadyExists);
+  file->Move("F:\\sub\\inner\\");
+  EXPECT_EQ(file->Path(), "F:\\sub\\inner\\b.txt");
+  file->SetName("c.txt");
+  EXPECT_TRUE(Exists("sub/inner/c.txt"));
+  EXPECT_EQ(file->OpenAsTextStream(kForReading, kTristateFalse)->ReadAll(), "12345");
+  folder->CreateTextFile("made.txt", false, false)->Write("m");
+  EXPECT_EQ(Read("sub/made.txt"), "m");
+
+  fso_.CopyFolder("F:\\sub", "F:\\copy", false);
+  EXPECT_EQ(Read("copy/inner/c.txt"), "12345");
+  EXPECT_ERROR(fso_.CopyFolder("F:\\sub", "F:\\copy", false), errc::kFileAlreadyExists);
+  EXPECT_ERROR(fso_.CopyFolder("F:\\sub", "F:\\sub\\inner\\", true), errc::kPermissionDenied);
+  fso_.MoveFolder("F:\\copy", "F:\\moved");
+  EXPECT_TRUE(Exists("moved/inner/c.txt"));
+  EXPECT_FALSE(Exists("copy"));
+  ::chmod((dir_ / "moved" / "inner" / "c.txt").c_str(), 0444);
+  EXPECT_ERROR(fso_.DeleteFolder("F:\\mov*", false), errc::kPermissionDenied);
+  EXPECT_TRUE(Exists("moved/inner/c.txt"));
+  fso_.DeleteFolder("F:\\mov*", true);
+  EXPECT_FALSE(Exists("moved"));
+  EXPECT_ERROR(fso_.DeleteFolder("F:\\moved", true), errc::kPathNotFound);
+  EXPECT_ERROR(fso_.DeleteFolder("F:\\", true), errc::kPathNotFound);  // never a drive's folder
+  folder->Delete(true);
+  EXPECT_FALSE(Exists("sub"));
 }
 
 TEST(Wildcards, MatchAsTheFileNamePatternsOfPages) {

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "host/objects/contents_collection.h"
 #include "host/state/application_state.h"
 #include "mirelda/host.h"
 
@@ -22,7 +23,15 @@ class HttpApplication final : public ApplicationObject {
   // Gives back every lock the page still holds; the page has ended.
   void ReleaseLocks();
 
+  // Application.Contents: without a key the collection of the values, with one the value.
+  // Removing waits, as writing does, while another page holds the lock.
+  Variant Contents(const Variant& key);
+  void SetContents(const Variant& key, const Variant& value);
+  const MemberTable& Members() const override;
+
  private:
+  std::shared_ptr<ContentsCollection> MakeContents();
+
   ApplicationState& state_;
   std::thread::id page_ = std::this_thread::get_id();
   int held_ = 0;

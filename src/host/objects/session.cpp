@@ -144,6 +144,55 @@ void HttpSession::SetCodePage(int32_t code_page) {
   Access([&](SessionState& s) { s.code_page = code_page; });
 }
 
+std::vector<std::string> HttpSession::Names() {
+  RequireOn();
+  std::vector<std::string> names;
+  Access([&](SessionState& s) {
+    for (const auto& [name, value] : s.values) names.push_back(name);
+  });
+  return names;
+}
+
+void HttpSession::RemoveAll() {
+  RequireOn();
+  Access([&](SessionState& s) { s.values.clear(); });
+}
+
+std::shared_ptr<ContentsCollection> HttpSession::MakeContents() {
+  RequireOn();
+  // The collection keeps the session object alive for as long as a page holds it.
+  auto self = std::static_pointer_cast<HttpSession>(shared_from_this());
+  return std::make_shared<ContentsCollection>(
+      "Contents",
+      ContentsAccess{
+          [self] { return self->Names(); },
+          [self](const std::string& name) { return self->Value(name); },
+          [self](const std::string& name, const Variant& v) { self->SetValue(name, v); },
+          [self](const std::string& name) { self->Remove(name); },
+          [self] { self->RemoveAll(); },
+      });
+}
+
+Variant HttpSession::Contents(const Variant& key) { return ContentsItem(MakeContents(), key); }
+
+void HttpSession::SetContents(const Variant& key, const Variant& value) {
+  MakeContents()->SetItem(key, value);
+}
+
+const MemberTable& HttpSession::Members() const {
+  const MemberTable& base = SessionObject::Members();
+  static const MemberTable table = [&base] {
+    std::vector<Member> members = base.members();
+    MemberTable added = MemberTableBuilder<HttpSession>("ISessionObject")
+                            .Get<&HttpSession::Contents>("Contents", {Arg("key").Optional()})
+                            .Let<&HttpSession::SetContents>("Contents", {Arg("key"), Arg("value")})
+                            .Build();
+    for (const Member& m : added.members()) members.push_back(m);
+    return MemberTable(base.interface_name(), base.interface_id(), std::move(members));
+  }();
+  return table;
+}
+
 std::optional<std::string> HttpSession::FinishPage() {
   std::string attributes = "; Path=/; HttpOnly; SameSite=Lax";
   if (abandoned_) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "host/objects/contents_collection.h"
 #include "host/state/session_store.h"
 #include "mirelda/host.h"
 
@@ -33,6 +34,16 @@ class HttpSession final : public SessionObject {
   int32_t CodePage() override { return code_page_; }
   void SetCodePage(int32_t code_page) override;
 
+  // Session.Contents: without a key the collection of the values, with one the value, as
+  // Session(key) reads and writes it.
+  Variant Contents(const Variant& key);
+  void SetContents(const Variant& key, const Variant& value);
+  // The names of the stored values, in the store's order; none without a live session.
+  std::vector<std::string> Names();
+  // Drops every stored value; the session itself stays.
+  void RemoveAll();
+  const MemberTable& Members() const override;
+
   // The Set-Cookie header value the reply needs: when the session was made or renewed on this
   // page, or dropped by Abandon. Removes an abandoned session from the store.
   std::optional<std::string> FinishPage();
@@ -45,6 +56,7 @@ class HttpSession final : public SessionObject {
   void TurnOff() { off_ = true; }
 
  private:
+  std::shared_ptr<ContentsCollection> MakeContents();
   // A page with its session turned off is refused every member.
   void RequireOn() const;
   // The identifier of the live session, making one when there is none.

@@ -23,6 +23,25 @@ void ApplicationState::Set(const std::string& name, const Variant& value, std::t
   values_[name] = value;
 }
 
+void ApplicationState::Remove(const std::string& name, std::thread::id page) {
+  std::unique_lock lock(mutex_);
+  WaitForTurn(lock, page);
+  values_.erase(name);
+}
+
+void ApplicationState::RemoveAll(std::thread::id page) {
+  std::unique_lock lock(mutex_);
+  WaitForTurn(lock, page);
+  values_.clear();
+}
+
+std::vector<std::string> ApplicationState::Names() {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> names;
+  for (const auto& [name, value] : values_) names.push_back(name);
+  return names;
+}
+
 void ApplicationState::Lock(std::thread::id page) {
   std::unique_lock lock(mutex_);
   WaitForTurn(lock, page);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "host/objects/name_map.h"
 #include "mirelda/variant.h"
@@ -19,6 +20,11 @@ class ApplicationState {
   Variant Get(const std::string& name);
   // Waits while another page holds the lock.
   void Set(const std::string& name, const Variant& value, std::thread::id page);
+  // Waits, as Set does, while another page holds the lock. A name not there is no error.
+  void Remove(const std::string& name, std::thread::id page);
+  void RemoveAll(std::thread::id page);
+  // The names of the values, alphabetical without regard to case.
+  std::vector<std::string> Names();
   void Lock(std::thread::id page);
   void Unlock(std::thread::id page);
 
