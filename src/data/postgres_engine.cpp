@@ -93,7 +93,9 @@ int ByteLength(size_t size) {
 constexpr const char* kColumnFacts =
     "SELECT a.attrelid, a.attnum, col_description(a.attrelid, a.attnum), "
     "a.attidentity <> '' OR coalesce(starts_with(pg_get_expr(d.adbin, d.adrelid), 'nextval('), "
-    "false) "
+    "false), "
+    "EXISTS (SELECT 1 FROM pg_index i WHERE i.indrelid = a.attrelid AND i.indisprimary AND "
+    "a.attnum = ANY (i.indkey)) "
     "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
     "WHERE a.attrelid = ANY($1::oid[]) AND a.attnum > 0 AND NOT a.attisdropped";
 
@@ -148,6 +150,7 @@ void PostgresEngine::LearnTables(const PGresult* result) {
     ColumnFacts& f = tables_[table][column];
     if (!PQgetisnull(facts.get(), r, 2)) f.written_name = PQgetvalue(facts.get(), r, 2);
     f.auto_increment = PQgetvalue(facts.get(), r, 3)[0] == 't';
+    f.key = PQgetvalue(facts.get(), r, 4)[0] == 't';
   }
 }
 
@@ -262,6 +265,7 @@ RunResult PostgresEngine::Execute(std::string_view statement, std::span<const Va
     auto facts = table->second.find(PQftablecol(result.get(), c));
     if (facts == table->second.end()) continue;
     info.auto_increment = facts->second.auto_increment;
+    info.key = facts->second.key;
     const std::string& written = facts->second.written_name;
     // A comment that is not the column's name in other letters is somebody's note, not a name.
     if (!named && !written.empty() && text::ToLowerAscii(written) == folded) info.name = written;

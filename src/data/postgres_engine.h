@@ -26,6 +26,7 @@ class PostgresEngine final : public Engine {
   struct ColumnFacts {
     std::string written_name;
     bool auto_increment = false;
+    bool key = false;
   };
   using TableFacts = std::unordered_map<int, ColumnFacts>;
 

@@ -100,16 +100,30 @@ void ReadValue(sqlite3_stmt* st, int column, ValueKind kind, CellTable& table) {
   }
 }
 
-bool IsAutoIncrement(sqlite3* db, sqlite3_stmt* st, int column) {
+// What the table that a column comes from says of it: its place in the primary key and whether
+// the engine numbers it.
+void ReadColumnMetadata(sqlite3* db, sqlite3_stmt* st, int column, ColumnInfo& info) {
   const char* table = sqlite3_column_table_name(st, column);
   const char* origin = sqlite3_column_origin_name(st, column);
-  if (!table || !origin) return false;
-  int autoinc = 0;
+  if (!table || !origin) return;
+  int key = 0, autoinc = 0;
   if (sqlite3_table_column_metadata(db, sqlite3_column_database_name(st, column), table, origin,
-                                    nullptr, nullptr, nullptr, nullptr, &autoinc) != SQLITE_OK) {
-    return false;
+                                    nullptr, nullptr, nullptr, &key, &autoinc) != SQLITE_OK) {
+    return;
   }
-  return autoinc != 0;
+  info.key = key != 0;
+  info.auto_increment = autoinc != 0;
+}
+
+// The n of "char(n)"; 0 when the declaration gives no size.
+int32_t DeclaredSize(const char* declared) {
+  const char* open = declared ? std::strchr(declared, '(') : nullptr;
+  if (!open) return 0;
+  int32_t size = 0;
+  for (const char* p = open + 1; *p >= '0' && *p <= '9' && size < 100000000; ++p) {
+    size = size * 10 + (*p - '0');
+  }
+  return size;
 }
 
 // Binds the values to the statement's placeholders, after checking that each has one.
@@ -262,9 +276,11 @@ RunResult SqliteEngine::Execute(std::string_view statement, std::span<const Vari
   for (int c = 0; c < count; ++c) {
     ColumnInfo& info = columns[static_cast<size_t>(c)];
     info.name = sqlite3_column_name(st.get(), c);
-    info.auto_increment = IsAutoIncrement(db_.get(), st.get(), c);
-    if (auto declared = FromDeclaration(sqlite3_column_decltype(st.get(), c))) {
+    ReadColumnMetadata(db_.get(), st.get(), c, info);
+    const char* declaration = sqlite3_column_decltype(st.get(), c);
+    if (auto declared = FromDeclaration(declaration)) {
       info.type = declared->type;
+      if (info.type == field_type::kVarWChar) info.defined_size = DeclaredSize(declaration);
       kinds[static_cast<size_t>(c)] = declared->kind;
       typed[static_cast<size_t>(c)] = true;
     }
