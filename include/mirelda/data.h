@@ -72,11 +72,62 @@ class MIRELDA_API Connection : public Dispatch {
   std::string ClassName() const override { return "Connection"; }
 };
 
+// Cursor types, lock types and cursor locations (the numbers of the replaced library).
+namespace cursor_type {
+inline constexpr int32_t kUnspecified = -1;
+inline constexpr int32_t kForwardOnly = 0;
+inline constexpr int32_t kKeyset = 1;
+inline constexpr int32_t kDynamic = 2;
+inline constexpr int32_t kStatic = 3;
+}  // namespace cursor_type
+namespace lock_type {
+inline constexpr int32_t kUnspecified = -1;
+inline constexpr int32_t kReadOnly = 1;
+inline constexpr int32_t kPessimistic = 2;
+inline constexpr int32_t kOptimistic = 3;
+inline constexpr int32_t kBatchOptimistic = 4;
+}  // namespace lock_type
+inline constexpr int32_t kUseServer = 2;
+inline constexpr int32_t kUseClient = 3;
+// Command types that Open's options carry.
+inline constexpr int32_t kCmdText = 1;
+inline constexpr int32_t kCmdTable = 2;
+inline constexpr int32_t kCmdTableDirect = 512;
+// AbsolutePage and AbsolutePosition off the rows.
+inline constexpr int32_t kPosUnknown = -1;
+inline constexpr int32_t kPosBOF = -2;
+inline constexpr int32_t kPosEOF = -3;
+// Find's search directions and GetRows' "all remaining rows".
+inline constexpr int32_t kSearchForward = 1;
+inline constexpr int32_t kSearchBackward = -1;
+inline constexpr int32_t kGetRowsRest = -1;
+
+// What Supports answers for (CursorOptionEnum).
+namespace cursor_option {
+inline constexpr int32_t kHoldRecords = 0x100;
+inline constexpr int32_t kMovePrevious = 0x200;
+inline constexpr int32_t kAddNew = 0x1000400;
+inline constexpr int32_t kDelete = 0x1000800;
+inline constexpr int32_t kUpdate = 0x1008000;
+inline constexpr int32_t kBookmark = 0x2000;
+inline constexpr int32_t kApproxPosition = 0x4000;
+inline constexpr int32_t kUpdateBatch = 0x10000;
+inline constexpr int32_t kResync = 0x20000;
+inline constexpr int32_t kNotify = 0x40000;
+inline constexpr int32_t kFind = 0x80000;
+inline constexpr int32_t kSeek = 0x400000;
+inline constexpr int32_t kIndex = 0x800000;
+}  // namespace cursor_option
+
+// The record set of one query or table. Members raise kObjectClosed on a closed record set
+// unless they say otherwise; settings that only an opening reads (CursorType, LockType,
+// CursorLocation, Source) raise kObjectOpen when set on an open one.
 class MIRELDA_API RecordSet : public Dispatch {
  public:
-  // Opens the rows of source (query text) on active_connection (a Connection object, or a
-  // connection string that the record set opens for itself). -1 takes the default of each of
-  // cursor_type, lock_type and options.
+  // Opens the rows of source on active_connection (a Connection object, or a connection string
+  // that the record set opens for itself). Source is query text or, with kCmdTable or as a bare
+  // name, a table whose rows all come back. A missing source or connection takes the Source and
+  // ActiveConnection properties; -1 takes the CursorType and LockType properties.
   virtual void Open(const Variant& source, const Variant& active_connection, int32_t cursor_type,
                     int32_t lock_type, int32_t options) = 0;
   virtual bool IsEOF() = 0;
@@ -85,17 +136,75 @@ class MIRELDA_API RecordSet : public Dispatch {
   virtual void MovePrevious() = 0;
   virtual void MoveFirst() = 0;
   virtual void MoveLast() = 0;
+  // Moves num_records rows from the current one, or from the bookmark start when given.
+  virtual void Move(int32_t num_records, const Variant& start) = 0;
+  // -1 for forward-only and dynamic cursors, the visible row count otherwise.
   virtual int32_t RecordCount() = 0;
   virtual std::shared_ptr<Fields> GetFields() = 0;
   // Raises Error when the record set is not open.
   virtual void Close() = 0;
   virtual int32_t State() = 0;
 
+  virtual int32_t CursorType() = 0;
+  virtual void SetCursorType(int32_t value) = 0;
+  virtual int32_t LockType() = 0;
+  virtual void SetLockType(int32_t value) = 0;
+  virtual int32_t CursorLocation() = 0;
+  virtual void SetCursorLocation(int32_t value) = 0;
+  virtual std::string Source() = 0;
+  virtual void SetSource(const std::string& value) = 0;
+  // The connection object, or Nothing.
+  virtual Variant ActiveConnection() = 0;
+  virtual void SetActiveConnection(const Variant& value) = 0;
+
+  // Pages of PageSize rows (10 unless set; kWrongArguments below 1). PageCount is -1 where
+  // RecordCount is. AbsolutePage reads kPosBOF, kPosEOF or kPosUnknown off the rows; setting it
+  // moves to the first row of that page.
+  virtual int32_t PageSize() = 0;
+  virtual void SetPageSize(int32_t value) = 0;
+  virtual int32_t PageCount() = 0;
+  virtual int32_t AbsolutePage() = 0;
+  virtual void SetAbsolutePage(int32_t value) = 0;
+  // The current row's one-based place among the visible rows.
+  virtual int32_t AbsolutePosition() = 0;
+  virtual void SetAbsolutePosition(int32_t value) = 0;
+  virtual Variant Bookmark() = 0;
+  virtual void SetBookmark(const Variant& value) = 0;
+
+  // Criteria text such as "name = 'x' AND n > 3" (LIKE with * or %, OR, parentheses, Null), or
+  // 0 to show every row again. Moves to the first visible row.
+  virtual Variant Filter() = 0;
+  virtual void SetFilter(const Variant& value) = 0;
+  // "a ASC, b DESC"; "" for the stored order. Moves to the first row.
+  virtual std::string Sort() = 0;
+  virtual void SetSort(const std::string& value) = 0;
+  // Moves to the next row (or previous, with kSearchBackward) that meets the criteria,
+  // starting at the current row after skip rows, or at the bookmark start; EOF (BOF) when none.
+  virtual void Find(const std::string& criteria, int32_t skip_records, int32_t direction,
+                    const Variant& start) = 0;
+  // The rows from the current one (or the bookmark start) as an array a(field, row); fields is
+  // one field name or index, or an array of them. Leaves the position after the last row read.
+  virtual Variant GetRows(int32_t rows, const Variant& start, const Variant& fields) = 0;
+  virtual bool Supports(int32_t cursor_options) = 0;
+  // There is never a second result: Nothing, and this record set closed.
+  virtual std::shared_ptr<RecordSet> NextRecordset(Variant& records_affected) = 0;
+
+  // Changes. A read-only record set refuses each with kNotSupported. AddNew makes a new row
+  // current (with the given fields' values when names and values are given) and Update writes
+  // it; Update writes the current row's changed fields by the table's primary key. Delete
+  // removes the current row from the table. CancelUpdate forgets the edit.
+  virtual void AddNew(const Variant& field_list, const Variant& values) = 0;
+  virtual void Update(const Variant& fields, const Variant& values) = 0;
+  virtual void CancelUpdate() = 0;
+  virtual void Delete(int32_t affect_records) = 0;
+  virtual int32_t EditMode() = 0;
+
   // The value of a field of the current row, by name (any letter case) or index.
   Variant FieldValue(const Variant& index);
-  // The scripting forms: rs(index) gives the Field object; rs.Fields the collection and
-  // rs.Fields(index) one field.
+  // The scripting forms: rs(index) gives the Field object and rs(index) = v writes its value;
+  // rs.Fields the collection and rs.Fields(index) one field.
   std::shared_ptr<Field> FieldItem(const Variant& index);
+  void PutFieldItem(const Variant& index, const Variant& value);
   Variant ScriptFields(const Variant& index);
 
   const MemberTable& Members() const override;
@@ -120,7 +229,18 @@ class MIRELDA_API Field : public Dispatch {
   // The value in the current row: Long, Double, String, Null, Bytes, Date, or Boolean for a
   // yes/no column.
   virtual Variant Value() = 0;
+  // Writes the value into the current row's edit (see RecordSet::Update).
+  virtual void SetValue(const Variant& value) = 0;
+  // The value as last read or written to the table, and as the table holds it.
+  virtual Variant OriginalValue() = 0;
+  virtual Variant UnderlyingValue() = 0;
   virtual int32_t Type() = 0;
+  // The declared size: characters for text, bytes for numbers and binary data.
+  virtual int32_t DefinedSize() = 0;
+  // The current value's size: characters of text, bytes of binary data, DefinedSize otherwise.
+  virtual int32_t ActualSize() = 0;
+  // FieldAttributeEnum flags.
+  virtual int32_t Attributes() = 0;
   // Provider properties such as "ISAUTOINCREMENT".
   virtual std::shared_ptr<Properties> GetProperties() = 0;
 

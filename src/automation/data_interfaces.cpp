@@ -38,6 +38,10 @@ std::shared_ptr<Field> RecordSet::FieldItem(const Variant& index) {
   return GetFields()->Item(index);
 }
 
+void RecordSet::PutFieldItem(const Variant& index, const Variant& value) {
+  GetFields()->Item(index)->SetValue(value);
+}
+
 Variant RecordSet::ScriptFields(const Variant& index) {
   auto fields = GetFields();
   if (index.is_missing()) return Variant(fields);
@@ -55,6 +59,8 @@ const MemberTable& RecordSet::Members() const {
       MemberTableBuilder<RecordSet>("_Recordset")
           .Method<&RecordSet::FieldItem>("Collect", {Arg("Index")})
           .Default()
+          .Let<&RecordSet::PutFieldItem>("Collect", {Arg("Index"), Arg("Value")})
+          .Default()
           .Method<&RecordSet::Open>(
               "Open", {Arg("Source").Optional(), Arg("ActiveConnection").Optional(),
                        Arg("CursorType").Optional(int32_t{-1}),
@@ -65,10 +71,52 @@ const MemberTable& RecordSet::Members() const {
           .Method<&RecordSet::MovePrevious>("MovePrevious")
           .Method<&RecordSet::MoveFirst>("MoveFirst")
           .Method<&RecordSet::MoveLast>("MoveLast")
+          .Method<&RecordSet::Move>("Move", {Arg("NumRecords"), Arg("Start").Optional()})
           .Get<&RecordSet::RecordCount>("RecordCount")
           .Get<&RecordSet::ScriptFields>("Fields", {Arg("Index").Optional()})
+          .Let<&RecordSet::PutFieldItem>("Fields", {Arg("Index"), Arg("Value")})
           .Method<&RecordSet::Close>("Close")
           .Get<&RecordSet::State>("State")
+          .Get<&RecordSet::CursorType>("CursorType")
+          .Let<&RecordSet::SetCursorType>("CursorType", {Arg("Value")})
+          .Get<&RecordSet::LockType>("LockType")
+          .Let<&RecordSet::SetLockType>("LockType", {Arg("Value")})
+          .Get<&RecordSet::CursorLocation>("CursorLocation")
+          .Let<&RecordSet::SetCursorLocation>("CursorLocation", {Arg("Value")})
+          .Get<&RecordSet::Source>("Source")
+          .Let<&RecordSet::SetSource>("Source", {Arg("Value")})
+          .Get<&RecordSet::ActiveConnection>("ActiveConnection")
+          .Let<&RecordSet::SetActiveConnection>("ActiveConnection", {Arg("Value")})
+          .Set<&RecordSet::SetActiveConnection>("ActiveConnection", {Arg("Value")})
+          .Get<&RecordSet::PageSize>("PageSize")
+          .Let<&RecordSet::SetPageSize>("PageSize", {Arg("Value")})
+          .Get<&RecordSet::PageCount>("PageCount")
+          .Get<&RecordSet::AbsolutePage>("AbsolutePage")
+          .Let<&RecordSet::SetAbsolutePage>("AbsolutePage", {Arg("Value")})
+          .Get<&RecordSet::AbsolutePosition>("AbsolutePosition")
+          .Let<&RecordSet::SetAbsolutePosition>("AbsolutePosition", {Arg("Value")})
+          .Get<&RecordSet::Bookmark>("Bookmark")
+          .Let<&RecordSet::SetBookmark>("Bookmark", {Arg("Value")})
+          .Get<&RecordSet::Filter>("Filter")
+          .Let<&RecordSet::SetFilter>("Filter", {Arg("Value")})
+          .Get<&RecordSet::Sort>("Sort")
+          .Let<&RecordSet::SetSort>("Sort", {Arg("Value")})
+          .Method<&RecordSet::Find>(
+              "Find", {Arg("Criteria"), Arg("SkipRecords").Optional(),
+                       Arg("SearchDirection").Optional(int32_t{1}), Arg("Start").Optional()})
+          .Method<&RecordSet::GetRows>("GetRows",
+                                       {Arg("Rows").Optional(int32_t{-1}), Arg("Start").Optional(),
+                                        Arg("Fields").Optional()})
+          .Method<&RecordSet::Supports>("Supports", {Arg("CursorOptions")})
+          .Method<&RecordSet::NextRecordset>("NextRecordset",
+                                             {Arg("RecordsAffected").ByRef().Optional()})
+          .Method<&RecordSet::AddNew>("AddNew",
+                                      {Arg("FieldList").Optional(), Arg("Values").Optional()})
+          .Method<&RecordSet::Update>("Update",
+                                      {Arg("Fields").Optional(), Arg("Values").Optional()})
+          .Method<&RecordSet::CancelUpdate>("CancelUpdate")
+          .Method<&RecordSet::Delete>("Delete", {Arg("AffectRecords").Optional(int32_t{1})})
+          .Get<&RecordSet::EditMode>("EditMode")
           .Build();
   return table;
 }
@@ -95,7 +143,14 @@ const MemberTable& Field::Members() const {
           .Get<&Field::Value>("Value")
           .Default()
           .Get<&Field::Name>("Name")
+          .Let<&Field::SetValue>("Value", {Arg("Value")})
+          .Default()
+          .Get<&Field::OriginalValue>("OriginalValue")
+          .Get<&Field::UnderlyingValue>("UnderlyingValue")
           .Get<&Field::Type>("Type")
+          .Get<&Field::DefinedSize>("DefinedSize")
+          .Get<&Field::ActualSize>("ActualSize")
+          .Get<&Field::Attributes>("Attributes")
           .Get<&Field::ScriptProperties>("Properties", {Arg("Index").Optional()})
           .Build();
   return table;

@@ -84,6 +84,9 @@ PostgresTable::PostgresTable(PgResult result, std::vector<ColumnInfo> columns)
   for (size_t c = 0; c < columns_.size(); ++c) {
     TypeOf t = Describe(PQftype(result_.get(), static_cast<int>(c)));
     columns_[c].type = t.type;
+    // A varchar(n) or char(n) column's modifier is n plus the four bytes of the length word.
+    int modifier = PQfmod(result_.get(), static_cast<int>(c));
+    if (t.type == field_type::kVarWChar && modifier > 4) columns_[c].defined_size = modifier - 4;
     kinds_.push_back(t.kind);
   }
 }

@@ -45,6 +45,32 @@ Variant CellTable::Value(size_t row, size_t column) const {
   return Variant(text);
 }
 
+int32_t DefaultDefinedSize(int32_t type) {
+  switch (type) {
+    case field_type::kUnsignedTinyInt:
+      return 1;
+    case field_type::kSmallInt:
+    case field_type::kBoolean:
+      return 2;
+    case field_type::kInteger:
+    case field_type::kSingle:
+      return 4;
+    case field_type::kDouble:
+    case field_type::kCurrency:
+    case field_type::kDate:
+    case field_type::kBigInt:
+      return 8;
+    case field_type::kGuid:
+      return 16;
+    case field_type::kNumeric:
+      return 19;
+    case field_type::kVarWChar:
+      return 255;
+    default:
+      return 536870910;  // the long text and binary limit of the replaced provider
+  }
+}
+
 bool ParseStoredDate(std::string_view text, Date* out) {
   // Fractions of a second and a zone offset follow the seconds; the page language's dates carry
   // neither, so the fraction is added to the serial and the zone dropped.

@@ -17,7 +17,13 @@ struct ColumnInfo {
   std::string name;  // as the statement or the table definition wrote it
   int32_t type = field_type::kVarWChar;
   bool auto_increment = false;
+  bool key = false;          // part of its table's primary key
+  int32_t defined_size = 0;  // declared characters of text; 0 takes the type's own size
 };
+
+// The size a column of this type declares when its definition names none: bytes for numbers,
+// the long types' limit for memo and binary columns.
+int32_t DefaultDefinedSize(int32_t type);
 
 // Immutable once built; shared by a record set and its field objects.
 class ResultTable {

@@ -1,7 +1,12 @@
 #include "data/sqlite_engine.h"
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstring>
 
+#include "data/bound_values.h"
+#include "data/data_errors.h"
 #include "data/jet_dialect.h"
 #include "data/jet_file.h"
 #include "data/sql_lexer.h"
@@ -95,17 +100,128 @@ void ReadValue(sqlite3_stmt* st, int column, ValueKind kind, CellTable& table) {
   }
 }
 
-bool IsAutoIncrement(sqlite3* db, sqlite3_stmt* st, int column) {
+// What the table that a column comes from says of it: its place in the primary key and whether
+// the engine numbers it.
+void ReadColumnMetadata(sqlite3* db, sqlite3_stmt* st, int column, ColumnInfo& info) {
   const char* table = sqlite3_column_table_name(st, column);
   const char* origin = sqlite3_column_origin_name(st, column);
-  if (!table || !origin) return false;
-  int autoinc = 0;
+  if (!table || !origin) return;
+  int key = 0, autoinc = 0;
   if (sqlite3_table_column_metadata(db, sqlite3_column_database_name(st, column), table, origin,
-                                    nullptr, nullptr, nullptr, nullptr, &autoinc) != SQLITE_OK) {
-    return false;
+                                    nullptr, nullptr, nullptr, &key, &autoinc) != SQLITE_OK) {
+    return;
   }
-  return autoinc != 0;
+  info.key = key != 0;
+  info.auto_increment = autoinc != 0;
 }
+
+// The n of "char(n)"; 0 when the declaration gives no size.
+int32_t DeclaredSize(const char* declared) {
+  const char* open = declared ? std::strchr(declared, '(') : nullptr;
+  if (!open) return 0;
+  int32_t size = 0;
+  for (const char* p = open + 1; *p >= '0' && *p <= '9' && size < 100000000; ++p) {
+    size = size * 10 + (*p - '0');
+  }
+  return size;
+}
+
+// Binds the values to the statement's placeholders, after checking that each has one.
+void Bind(sqlite3_stmt* st, std::span<const Variant> parameters) {
+  CheckParameterCount(static_cast<size_t>(sqlite3_bind_parameter_count(st)), parameters.size());
+  for (size_t i = 0; i < parameters.size(); ++i) {
+    BoundValue value;
+    ToBoundValue(parameters[i], i + 1, value);
+    int at = static_cast<int>(i + 1);
+    int rc = SQLITE_OK;
+    switch (value.kind) {
+      case BoundValue::Kind::kNull:
+        rc = sqlite3_bind_null(st, at);
+        break;
+      case BoundValue::Kind::kInteger:
+        rc = sqlite3_bind_int64(st, at, value.integer);
+        break;
+      case BoundValue::Kind::kReal:
+      case BoundValue::Kind::kDecimal:
+        // SQLite keeps no exact decimals; a money column stores the amount as a REAL anyway.
+        rc = sqlite3_bind_double(st, at, value.real);
+        break;
+      case BoundValue::Kind::kText:
+        rc = sqlite3_bind_text64(st, at, value.bytes.data(), value.bytes.size(), SQLITE_TRANSIENT,
+                                 SQLITE_UTF8);
+        break;
+      case BoundValue::Kind::kBytes:
+        rc = sqlite3_bind_blob64(st, at, value.bytes.data(), value.bytes.size(), SQLITE_TRANSIENT);
+        break;
+    }
+    if (rc != SQLITE_OK) throw SqliteError(sqlite3_db_handle(st));
+  }
+}
+
+// INSERT, UPDATE, DELETE and REPLACE report the rows they wrote; SQLite's count is stale after
+// any other statement. The first word is read past blanks and comments.
+bool WritesRows(std::string_view sql) {
+  size_t i = 0;
+  while (i < sql.size()) {
+    if (sql.substr(i, 2) == "--") {
+      size_t eol = sql.find('\n', i);
+      i = eol == std::string_view::npos ? sql.size() : eol + 1;
+    } else if (sql.substr(i, 2) == "/*") {
+      size_t close = sql.find("*/", i + 2);
+      i = close == std::string_view::npos ? sql.size() : close + 2;
+    } else if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+      ++i;
+    } else {
+      break;
+    }
+  }
+  size_t end = i;
+  while (end < sql.size() && std::isalpha(static_cast<unsigned char>(sql[end]))) ++end;
+  std::string_view word = sql.substr(i, end - i);
+  for (std::string_view verb : {"INSERT", "UPDATE", "DELETE", "REPLACE"}) {
+    if (text::EqualsIgnoreCase(word, verb)) return true;
+  }
+  return false;
+}
+
+// A statement's time limit: SQLite calls the progress handler every few thousand instructions,
+// and the handler's refusal interrupts the statement.
+class Deadline {
+ public:
+  Deadline(sqlite3* db, int32_t seconds) : db_(db), seconds_(seconds) {
+    if (seconds <= 0) return;
+    end_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    sqlite3_progress_handler(db, 1000, &Deadline::Check, this);
+  }
+  ~Deadline() {
+    if (seconds_ > 0) sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+  }
+  Deadline(const Deadline&) = delete;
+  Deadline& operator=(const Deadline&) = delete;
+
+  // The Error for a statement that failed while this deadline watched it.
+  Error Failure() const {
+    if (expired_) {
+      return Error(data_errc::kCommandTimeout,
+                   "Query timeout expired: the statement ran longer than " +
+                       std::to_string(seconds_) + " seconds.",
+                   "SQLite");
+    }
+    return SqliteError(db_);
+  }
+
+ private:
+  static int Check(void* self) {
+    auto* d = static_cast<Deadline*>(self);
+    if (std::chrono::steady_clock::now() >= d->end_) d->expired_ = true;
+    return d->expired_ ? 1 : 0;
+  }
+
+  sqlite3* db_;
+  int32_t seconds_;
+  std::chrono::steady_clock::time_point end_;
+  bool expired_ = false;
+};
 
 }  // namespace
 
@@ -117,7 +233,8 @@ SqliteEngine::SqliteEngine(const std::string& page_path) {
   SqliteExec(db_.get(), "PRAGMA schema_version");
 }
 
-std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement) {
+RunResult SqliteEngine::Execute(std::string_view statement, std::span<const Variant> parameters,
+                                int32_t timeout_seconds) {
   TraceStatement(TraceDirection::kReceived, kEngineName, statement);
   std::string sql = TranslateJet(statement);
   TraceStatement(TraceDirection::kSent, kEngineName, sql);
@@ -139,14 +256,18 @@ std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement)
   if (!st) {
     throw Error(errc::kSyntaxError, "The statement is empty.");
   }
+  Bind(st.get(), parameters);
+  Deadline deadline(db_.get(), timeout_seconds);
 
+  RunResult result;
   const int count = sqlite3_column_count(st.get());
   if (count == 0) {
     int rc;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     }
-    if (rc != SQLITE_DONE) throw SqliteError(db_.get());
-    return nullptr;
+    if (rc != SQLITE_DONE) throw deadline.Failure();
+    if (WritesRows(sql)) result.rows_affected = sqlite3_changes64(db_.get());
+    return result;
   }
 
   std::vector<ColumnInfo> columns(static_cast<size_t>(count));
@@ -155,9 +276,11 @@ std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement)
   for (int c = 0; c < count; ++c) {
     ColumnInfo& info = columns[static_cast<size_t>(c)];
     info.name = sqlite3_column_name(st.get(), c);
-    info.auto_increment = IsAutoIncrement(db_.get(), st.get(), c);
-    if (auto declared = FromDeclaration(sqlite3_column_decltype(st.get(), c))) {
+    ReadColumnMetadata(db_.get(), st.get(), c, info);
+    const char* declaration = sqlite3_column_decltype(st.get(), c);
+    if (auto declared = FromDeclaration(declaration)) {
       info.type = declared->type;
+      if (info.type == field_type::kVarWChar) info.defined_size = DeclaredSize(declaration);
       kinds[static_cast<size_t>(c)] = declared->kind;
       typed[static_cast<size_t>(c)] = true;
     }
@@ -177,8 +300,9 @@ std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement)
     table->EndRow();
     first = false;
   }
-  if (rc != SQLITE_DONE) throw SqliteError(db_.get());
-  return table;
+  if (rc != SQLITE_DONE) throw deadline.Failure();
+  result.rows = std::move(table);
+  return result;
 }
 
 }  // namespace mirelda::data

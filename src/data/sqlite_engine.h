@@ -14,7 +14,8 @@ class SqliteEngine final : public Engine {
   // is missing or is no Jet database.
   explicit SqliteEngine(const std::string& page_path);
 
-  std::shared_ptr<const ResultTable> Run(std::string_view statement) override;
+  RunResult Execute(std::string_view statement, std::span<const Variant> parameters,
+                    int32_t timeout_seconds) override;
 
  private:
   SqliteDatabase db_;
