@@ -50,6 +50,9 @@ bool SeedRows(database::Database& db, const DictionaryTable& table, Seeder& seed
 bool Seed(database::Database& db, const DictionaryTable& table, StepTransaction& step) {
   Seeder seeder(db, NewRecordSet(db));
   step.BeginSeeding();
+  step.HoldIds("TableReference", "id");
+  if (table.reads_new_id) step.HoldIds("FieldReference", "id");
+  if (table.default_rows) step.HoldIds(table.name, table.key);
   bool seeded = SeedRows(db, table, seeder);
   if (!seeded) step.UndoSeeding();
   return seeded;

@@ -2,6 +2,7 @@
 
 #include "dictionary/exit_at_step_point.h"
 #include "mirelda/data.h"
+#include "mirelda/text.h"
 
 namespace mirelda::dictionary {
 namespace {
@@ -17,6 +18,8 @@ std::string RollbackTo(const char* name) { return std::string("ROLLBACK TO SAVEP
 
 StepTransaction::StepTransaction(database::Database& db) : db_(db) {
   if (!db_.connection()) return;
+  server_ =
+      text::Contains(text::ToLowerAscii(db_.connection()->ConnectionString()), "{sql server}");
   // A savepoint nests inside a transaction the page holds, and on SQLite opens one when there is
   // none; PostgreSQL takes a savepoint only inside a transaction, so there the step opens its own.
   if (Run(Savepoint(kStep))) {
@@ -37,6 +40,25 @@ void StepTransaction::UndoSeeding() {
   Run(RollbackTo(kSeeding));
   Run(Release(kSeeding));
   seeding_ = false;
+}
+
+void StepTransaction::HoldIds(const std::string& table, const std::string& column) {
+  if (!seeding_ || !server_) return;
+  std::string name = text::ToLowerAscii(table);
+  std::string id = text::ToLowerAscii(column);
+  try {
+    std::shared_ptr<RecordSet> next = db_.connection()->Execute(
+        "select coalesce(pg_sequence_last_value(s.seqrelid) + s.seqincrement, s.seqstart) as "
+        "nextID from pg_sequence s where s.seqrelid = to_regclass(pg_get_serial_sequence('" +
+            name + "','" + id + "'))",
+        -1);
+    if (!next || next->IsEOF()) return;
+    db_.connection()->Execute("ALTER TABLE " + name + " ALTER COLUMN " + id + " RESTART WITH " +
+                                  next->FieldValue(Variant("nextID")).ToText(),
+                              -1);
+  } catch (const Error&) {
+    // Without the hold the ids are drawn as before; the seeding's own statements still run.
+  }
 }
 
 void StepTransaction::Commit() {

@@ -27,6 +27,14 @@ class StepTransaction {
   void BeginSeeding();
   void UndoSeeding();
 
+  // Makes the ids that the seeding draws from table's autoincrement column part of the
+  // seeding, so that undoing it (or a crash) gives them back: an install that is run again then
+  // gets the ids a run without the crash gets, which the dictionary's fixed lookups rely on.
+  // SQLite keeps its counters in a table and needs nothing; PostgreSQL draws identity values
+  // outside transactions, unless the identity was restarted inside this one. Call it after
+  // BeginSeeding, for tables that exist.
+  void HoldIds(const std::string& table, const std::string& column);
+
   // Makes the step lasting. Raises the engine's Error when that fails; the step is then undone.
   void Commit();
 
@@ -38,6 +46,7 @@ class StepTransaction {
   void Undo();
 
   database::Database& db_;
+  bool server_ = false;  // the connection is the server database's, PostgreSQL
   Mode mode_ = Mode::kNone;
   bool seeding_ = false;
 };
