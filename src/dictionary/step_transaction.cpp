@@ -57,7 +57,9 @@ void StepTransaction::HoldIds(const std::string& table, const std::string& colum
                                   next->FieldValue(Variant("nextID")).ToText(),
                               -1);
   } catch (const Error&) {
-    // Without the hold the ids are drawn as before; the seeding's own statements still run.
+    // PostgreSQL refuses everything after a failed statement until the savepoint is rolled back
+    // to; the seeding then runs on, its ids drawn as they are without the hold.
+    Run(RollbackTo(kSeeding));
   }
 }
 

@@ -27,8 +27,10 @@ Rows ServerRows(const std::string& database, const std::string& sql) {
   PGconn* conn = PQconnectdb(info.c_str());
   PGresult* result = PQexec(conn, sql.c_str());
   Rows rows;
-  if (PQresultStatus(result) != PGRES_TUPLES_OK)
+  ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
     ADD_FAILURE() << sql << ": " << PQerrorMessage(conn);
+  }
   for (int r = 0; r < PQntuples(result); ++r) {
     rows.emplace_back();
     for (int c = 0; c < PQnfields(result); ++c) {
@@ -55,6 +57,11 @@ class Installation {
           << "<% var SERVER_DATABASE = {server: \"" << s.Server() << "\", database: \"" << name
           << "\", uid: \"" << s.user << "\", pwd: \"" << s.password << "\"}; %>\n";
     }
+  }
+
+  // Each point's database is dropped once compared, so the server holds two at a time.
+  ~Installation() {
+    if (engine_ == Engine::kServer) ServerRows("postgres", "DROP DATABASE IF EXISTS " + database_);
   }
 
   // Runs the installation page on a new host; with exit_at, the host dies at that step point.
