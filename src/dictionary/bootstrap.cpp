@@ -1,5 +1,7 @@
 #include "dictionary/bootstrap.h"
 
+#include "dictionary/exit_at_step_point.h"
+#include "dictionary/step_transaction.h"
 #include "mirelda/text.h"
 
 namespace mirelda::dictionary {
@@ -23,9 +25,8 @@ std::string FieldReferenceInsert(const FieldRow& row, const std::string& tab_id)
          std::to_string(row.field_type) + ",'" + row.add_style + "')";
 }
 
-// The seeding step: false when any of its statements failed. Rows written before a failure stay.
-bool Seed(database::Database& db, const DictionaryTable& table) {
-  Seeder seeder(db, NewRecordSet(db));
+// The statements of the seeding step: false when any of them failed.
+bool SeedRows(database::Database& db, const DictionaryTable& table, Seeder& seeder) {
   ResumeNext trap;
   Variant exists;
   if (!trap.Step([&] { exists = db.TableExists(Variant(table.name)); }) || !exists.ToBool()) {
@@ -44,6 +45,19 @@ bool Seed(database::Database& db, const DictionaryTable& table) {
   return !seeder.failed();
 }
 
+// The seeding step: false when any of its statements failed. A failed seeding is undone as a
+// whole, so the table is left empty and unregistered and the next call seeds it again.
+bool Seed(database::Database& db, const DictionaryTable& table, StepTransaction& step) {
+  Seeder seeder(db, NewRecordSet(db));
+  step.BeginSeeding();
+  step.HoldIds("TableReference", "id");
+  if (table.reads_new_id) step.HoldIds("FieldReference", "id");
+  if (table.default_rows) step.HoldIds(table.name, table.key);
+  bool seeded = SeedRows(db, table, seeder);
+  if (!seeded) step.UndoSeeding();
+  return seeded;
+}
+
 }  // namespace
 
 Seeder::Seeder(database::Database& db, std::shared_ptr<RecordSet> rs)
@@ -57,6 +71,7 @@ void Seeder::Execute(const std::string& statement) {
       })) {
     failed_ = true;
   }
+  ExitAtStepPoint();
 }
 
 Variant Seeder::ReadFirst(const std::string& query, const std::string& field, bool narrow,
@@ -99,19 +114,27 @@ Variant RunBootstrap(database::Database& db, const DictionaryTable& table, int16
   }
 
   if (!db.TableExists(Variant(table.name)).ToBool()) {
+    // The creation and the seeding are one step: a table is never left created but unseeded.
+    StepTransaction step(db);
     Variant created = db.CreateTable(db_ver, table.name, Split(table.names), Split(table.types),
                                      Split(table.sizes), Split(table.nulls), table.key, "");
     if (!(created.is_string() && created.ToString() == "创建表成功")) {
       return Variant(reports.creation_failed);
     }
-    return Variant(Seed(db, table) ? reports.created_and_seeded : reports.created_seeding_failed);
+    ExitAtStepPoint();
+    bool seeded = Seed(db, table, step);
+    step.Commit();
+    return Variant(seeded ? reports.created_and_seeded : reports.created_seeding_failed);
   }
   if (table.seeded_only_when_created) return Variant(reports.present_nothing_to_seed);
 
   rs->Open(Variant("select * from " + table.name), Variant(db.connection()), -1, -1, -1);
   std::string report;
   if (rs->IsEOF()) {
-    report = Seed(db, table) ? reports.present_seeded : reports.present_seeding_failed;
+    StepTransaction step(db);
+    bool seeded = Seed(db, table, step);
+    step.Commit();
+    report = seeded ? reports.present_seeded : reports.present_seeding_failed;
   } else {
     report = reports.present_nothing_to_seed;
   }

@@ -139,14 +139,37 @@ class TempFile {
 };
 
 // An empty upload only creates an absent file; there is nothing to lose by writing it in place.
-bool CreateEmpty(const fs::path& target, bool overwrite) {
+bool CreateEmpty(const fs::path& target, bool overwrite, StoredFiles& stored) {
   UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (fd.get() < 0) {
     if (errno == EEXIST) return overwrite;
     throw FileError(errno);
   }
+  stored.Add(target, {}, true);
   fd.Close();
   return true;
+}
+
+// A second, hidden name for the file about to be replaced, so that a run that stops can put it
+// back. Empty when there is no such file (existed turns false), or the file system links no
+// files (the old content is then lost to the rename, as it would be without this).
+fs::path LinkPrevious(const fs::path& target, bool& existed) {
+  existed = true;
+  for (int attempt = 0; attempt <= 100; ++attempt) {
+    fs::path link = target.parent_path() / (".upload-" + RandomSuffix() + ".old");
+    if (::link(target.c_str(), link.c_str()) == 0) return link;
+    if (errno == ENOENT) existed = false;
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
+// The rename is only lasting once the folder that holds the new name is on disk as well.
+void SyncFolder(const fs::path& folder) {
+  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) throw FileError(errno);
+  if (::fsync(fd.get()) != 0 && errno != EINVAL) throw FileError(errno);
+  fd.Close();
 }
 
 }  // namespace
@@ -167,7 +190,7 @@ bool IsStorableFileName(std::string_view name) {
 
 bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::string& name,
                       const std::string& new_file_name, const ByteArray& content,
-                      int16_t overwrite_mode) {
+                      int16_t overwrite_mode, StoredFiles& stored) {
   std::shared_ptr<Dispatch> file_system = server.CreateObject(std::string(kFileSystemObject));
   if (!file_system) throw Error(errc::kObjectRequired);
   const std::string& stored_name = new_file_name.empty() ? name : new_file_name;
@@ -182,10 +205,44 @@ bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::stri
   if (!overwrite && file_system->Call("FileExists", page_path).ToBool()) return false;
 
   fs::path target = paths::Resolve(page_path);
-  if (content.empty()) return CreateEmpty(target, overwrite);
+  if (content.empty()) return CreateEmpty(target, overwrite, stored);
   TempFile temp(target.parent_path());
   temp.WriteAll(content.view());
-  return temp.MoveTo(target, overwrite);
+  // Without overwriting, the rename itself refuses an existing file: whatever it places is new.
+  bool existed = false;
+  fs::path previous = overwrite ? LinkPrevious(target, existed) : fs::path();
+  bool moved = false;
+  try {
+    moved = temp.MoveTo(target, overwrite);
+  } catch (const Error&) {
+    if (!previous.empty()) ::unlink(previous.c_str());
+    throw;
+  }
+  if (!moved) return false;
+  stored.Add(target, std::move(previous), !existed);
+  SyncFolder(target.parent_path());
+  return true;
+}
+
+StoredFiles::~StoredFiles() {
+  for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
+    if (!entry->previous.empty()) {
+      ::rename(entry->previous.c_str(), entry->target.c_str());
+    } else if (entry->created) {
+      ::unlink(entry->target.c_str());
+    }
+  }
+}
+
+void StoredFiles::Add(fs::path target, fs::path previous, bool created) {
+  entries_.push_back({std::move(target), std::move(previous), created});
+}
+
+void StoredFiles::Keep() {
+  for (const Entry& entry : entries_) {
+    if (!entry.previous.empty()) ::unlink(entry.previous.c_str());
+  }
+  entries_.clear();
 }
 
 }  // namespace mirelda::upload

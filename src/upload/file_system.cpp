@@ -90,21 +90,26 @@ std::string FileSystem::RunUpload(int32_t lngMaxSize, const std::string& ServerP
   if (part_count > kMaxParts) return TooManyPartsMessage();
   if (part_count == 0) return NoPartMessage();
 
+  // A run that stops before publishing its parts takes back the files it stored, so the folder
+  // matches the results the page gets.
+  StoredFiles stored;
   std::vector<UploadPart> parts;
   parts.reserve(static_cast<size_t>(part_count));
   for (int32_t i = 0; i < part_count; ++i) {
     UploadPart part = multipart.NextPart(run.size_limit, pending);
-    // A client name that could leave the folder or is no name at all is kept but not stored.
-    if (part.is_file && run.store_files && IsStorableFileName(part.file_name)) {
+    // A client name that could leave the folder or is no name at all is kept but not stored; a
+    // file over the limit is not stored at all, not even empty.
+    if (part.is_file && run.store_files && !part.over_limit && IsStorableFileName(part.file_name)) {
       const ByteArray& content = part.value.AsBytes();
       if (!SaveUploadedFile(RequireServer(), run.folder, part.file_name, run.new_file_name, content,
-                            run.overwrite_mode)) {
+                            run.overwrite_mode, stored)) {
         return TargetExistsMessage(part.file_name);
       }
     }
     parts.push_back(std::move(part));
   }
   results_.Publish(std::move(parts));
+  stored.Keep();
   return pending.Result();
 }
 

@@ -129,6 +129,7 @@ UploadPart MultipartBody::NextPart(int64_t size_limit, PendingFailure& pending) 
     part.size = static_cast<int32_t>(size);
     if (static_cast<int64_t>(size) > size_limit) {
       pending.Set(FileTooLargeMessage(part.file_name));
+      part.over_limit = true;
       part.value = ByteArray();
     } else {
       part.value = body_.Slice(content_start, size);

@@ -20,6 +20,8 @@ struct UploadPart {
   // A field's decoded text, or a file's bytes (empty when over the size limit).
   Variant value;
   bool is_file = false;
+  // A file over the size limit: nothing of it is stored.
+  bool over_limit = false;
 };
 
 class UploadResults {

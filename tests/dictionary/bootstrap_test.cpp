@@ -171,13 +171,17 @@ TEST_P(Bootstrap, ARejectedSeedingIsReportedAndRecoveredLater) {
       "CREATE TABLE TableReference (id autoincrement ,tableCode char ,tableName char ,"
       "PRIMARY KEY (id))");
   EXPECT_EQ(db_->CreateTableReference(1), Variant("数据表参考表已存在，初始化失败！"));
-  // The table of fields is created, but its registration in the table of tables fails.
+  // The table of fields is created, but its registration in the table of tables fails: the
+  // seeding is undone whole, so none of its rows stay under a registration that is not there.
   EXPECT_EQ(db_->CreateFieldReference(1), Variant("字段表建立成功，但初始化失败！"));
-  EXPECT_EQ(Query("select count(*) from FieldReference where tabID=1"), Expected({{4}}));
+  EXPECT_EQ(Query("select count(*) from FieldReference"), Expected({{0}}));
   Exec("ALTER TABLE TableReference ADD COLUMN tableType int");
   EXPECT_EQ(db_->CreateTableReference(1), Variant("数据表参考表已存在，初始化成功！"));
-  EXPECT_EQ(Query("select id,tableCode,tableName,tableType from TableReference"),
-            Expected({{1, "TableReference", "数据表参考", 1}}));
+  EXPECT_EQ(db_->CreateFieldReference(1), Variant("字段表已存在，初始化成功！"));
+  EXPECT_EQ(
+      Query("select id,tableCode,tableName,tableType from TableReference order by id"),
+      Expected({{1, "TableReference", "数据表参考", 1}, {2, "FieldReference", "字段参考", 1}}));
+  EXPECT_EQ(Query("select count(*) from FieldReference"), Expected({{10}}));
   EXPECT_FALSE(PendingError().pending());
 }
 

@@ -1,0 +1,162 @@
+// The installation page with the host dying at each point of the dictionary steps in turn
+// (MIRELDA_EXIT_AT_STEP_POINT), then run again: every time the database ends up holding exactly
+// the tables and rows of a clean installation, on the Jet file and on the server database.
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+
+#include "site/jet_rows.h"
+#include "site/site_visitor.h"
+#include "support/postgres.h"
+
+namespace mirelda::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Engine { kJet, kServer };
+
+Rows ServerRows(const std::string& database, const std::string& sql) {
+  const PostgresServer& s = Postgres();
+  std::string info = "host=" + s.host + " port=" + std::to_string(s.port) + " dbname=" + database +
+                     " user=" + s.user + " password=" + s.password;
+  PGconn* conn = PQconnectdb(info.c_str());
+  PGresult* result = PQexec(conn, sql.c_str());
+  Rows rows;
+  ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+    ADD_FAILURE() << sql << ": " << PQerrorMessage(conn);
+  }
+  for (int r = 0; r < PQntuples(result); ++r) {
+    rows.emplace_back();
+    for (int c = 0; c < PQnfields(result); ++c) {
+      rows.back().push_back(PQgetisnull(result, r, c) ? "NULL" : PQgetvalue(result, r, c));
+    }
+  }
+  PQclear(result);
+  PQfinish(conn);
+  return rows;
+}
+
+// One installation: a work folder with its own registry and site copy, and its own database.
+class Installation {
+ public:
+  Installation(Engine engine, const std::string& name) : engine_(engine), database_(name) {
+    CopySite(site());
+    std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
+                          (dir_.path() / "registry").string() + "' '" +
+                          (BuildDir() / "libmirelda-data.so").string() + "' >/dev/null";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
+    if (engine == Engine::kServer) {
+      const PostgresServer& s = Postgres();
+      std::ofstream(site() / "inc" / "server_database.inc", std::ios::trunc)
+          << "<% var SERVER_DATABASE = {server: \"" << s.Server() << "\", database: \"" << name
+          << "\", uid: \"" << s.user << "\", pwd: \"" << s.password << "\"}; %>\n";
+    }
+  }
+
+  // Each point's database is dropped once compared, so the server holds two at a time.
+  ~Installation() {
+    if (engine_ == Engine::kServer) ServerRows("postgres", "DROP DATABASE IF EXISTS " + database_);
+  }
+
+  // Runs the installation page on a new host; with exit_at, the host dies at that step point.
+  // Returns the page's text, or "" when the host died before it answered.
+  std::string Install(int exit_at = 0) {
+    if (exit_at > 0) ::setenv("MIRELDA_EXIT_AT_STEP_POINT", std::to_string(exit_at).c_str(), 1);
+    HostProcess host(dir_.path(), site());
+    ::unsetenv("MIRELDA_EXIT_AT_STEP_POINT");
+    std::string text;
+    try {
+      text = Visitor(host.port()).Get("/install.asp").text;
+    } catch (const std::exception&) {
+      text.clear();
+    }
+    int code = text.empty() ? host.Wait() : host.Stop();
+    EXPECT_EQ(code, text.empty() ? 137 : 0) << host.Log();
+    return text;
+  }
+
+  // Every table with every row, in key order; date and time values (the seeding moment) masked.
+  Rows Snapshot() const {
+    Rows all;
+    for (const auto& table :
+         Query(engine_ == Engine::kJet ? "select name from sqlite_master where type='table' "
+                                         "order by name"
+                                       : "select table_name from information_schema.tables "
+                                         "where table_schema='public' order by 1")) {
+      all.push_back({"table " + table[0]});
+      for (auto& row : Query("select * from " + table[0] + " order by 1")) {
+        for (std::string& value : row) {
+          value = std::regex_replace(value, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$)"),
+                                     "<time>");
+        }
+        all.push_back(std::move(row));
+      }
+    }
+    if (engine_ == Engine::kServer) {
+      for (auto& row : Query("select sequencename, last_value from pg_sequences order by 1")) {
+        all.push_back(std::move(row));
+      }
+    }
+    return all;
+  }
+
+ private:
+  fs::path site() const { return dir_.path() / "site"; }
+  Rows Query(const std::string& sql) const {
+    return engine_ == Engine::kJet
+               ? JetRows(dir_.path() / "var" / "c" / "mirelda" / "mirelda.mdb", sql)
+               : ServerRows(database_, sql);
+  }
+
+  Engine engine_;
+  std::string database_;
+  TempDir dir_;
+};
+
+class InstallCrash : public ::testing::TestWithParam<Engine> {
+ protected:
+  std::string NewName() {
+    return "mirelda_crash_" + std::to_string(::getpid()) + "_" + std::to_string(++databases_);
+  }
+  int databases_ = 0;
+};
+
+TEST_P(InstallCrash, ARerunAfterACrashAtAnyStepPointInstallsWhatACleanRunDoes) {
+  Installation clean(GetParam(), NewName());
+  ASSERT_NE(clean.Install().find("安装完成。"), std::string::npos);
+  const Rows expected = clean.Snapshot();
+  ASSERT_GT(expected.size(), 60u);
+
+  int recovered = 0;
+  int point = 1;
+  for (;; ++point) {
+    Installation crashed(GetParam(), NewName());
+    std::string first = crashed.Install(point);
+    // A point past the last one: the page ran to its end, and every point has been tried.
+    if (!first.empty()) {
+      EXPECT_NE(first.find("安装完成。"), std::string::npos) << first;
+      break;
+    }
+    std::string again = crashed.Install();
+    EXPECT_NE(again.find("安装完成。"), std::string::npos) << "point " << point << "\n" << again;
+    Rows rows = crashed.Snapshot();
+    EXPECT_EQ(rows, expected) << "point " << point;
+    if (rows == expected) ++recovered;
+  }
+  EXPECT_GT(point, 60);
+  std::cout << "recovered " << recovered << " of " << point - 1 << " step points\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, InstallCrash, ::testing::Values(Engine::kJet, Engine::kServer),
+                         [](const auto& info) {
+                           return info.param == Engine::kJet ? "Jet" : "Server";
+                         });
+
+}  // namespace
+}  // namespace mirelda::testing
