@@ -6,7 +6,8 @@
 # server answering the same line; and a 20 KiB page with and without gzip. Prints each rate and
 # its ratio to nginx and to Node.
 #
-#   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections)
+#   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections; BUILD_DIR
+#                                                    names a build folder to use as it is)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
