@@ -174,6 +174,10 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   server_settings.address = options.listen_address;
   server_settings.port = options.listen_port;
   server_settings.max_body = options.max_body;
+  server_settings.body_buffer = options.body_buffer;
+  server_settings.body_timeout = options.body_timeout;
+  server_settings.spool_folder = data;
+  server_settings.compress = options.compress;
   server_settings.io_threads = options.io_threads;
   unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   server_settings.workers = options.workers ? options.workers : std::max(8u, 4 * cores);

@@ -2,22 +2,27 @@
 # Requests per second of mirelda-host against nginx, side by side in one run, with wrk on
 # loopback: a page that writes one line (in JavaScript and in VBScript), a page that creates
 # Mirelda.Database and calls a member, and (for reference) mirelda-host's own static files, each
-# against nginx serving a static file of the same size as the page's reply body. Prints each rate and its ratio to nginx.
+# against nginx serving a static file of the same size as the page's reply body, and a Node http
+# server answering the same line; and a 20 KiB page with and without gzip. Prints each rate and
+# its ratio to nginx and to Node.
 #
-#   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections)
+#   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections; BUILD_DIR
+#                                                    names a build folder to use as it is)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 seconds=${1:-10}
 connections=${2:-32}
-bash scripts/setup --test
-build_dir=$(bash scripts/build | tail -n 1)
+[[ -n "${BUILD_DIR:-}" ]] || bash scripts/setup --test
+build_dir=${BUILD_DIR:-$(bash scripts/build | tail -n 1)}
 
 work=$(mktemp -d)
 chmod 755 "$work"
 host_pid=""
 nginx_pid=""
+node_pid=""
 cleanup() {
+  [[ -n "$node_pid" ]] && kill "$node_pid" 2>/dev/null && wait "$node_pid" 2>/dev/null || true
   [[ -n "$host_pid" ]] && kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null || true
   [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
   rm -rf "$work"
@@ -34,6 +39,12 @@ PAGE
 cat > "$work/site/database.asp" <<'PAGE'
 <%@ LANGUAGE="JavaScript" %><% var db = Server.CreateObject("Mirelda.Database"); db.setConnection(null); Response.Write("Database member called.\n"); %>
 PAGE
+# 20 KiB of text in 20 writes, for the cost of compression.
+{
+  echo '<%@ LANGUAGE="JavaScript" %><% for (var i = 0; i < 20; i++) {'
+  echo "  Response.Write(\"$(printf 'row %04d of a page that compresses; ' $(seq 1 30) | head -c 1023)\n\");"
+  echo '} %>'
+} > "$work/site/text20k.asp"
 printf 'Hello from a Mirelda page.\n' > "$work/static/line.txt"
 printf 'Database member called.\n' > "$work/static/database.txt"
 cp "$work/static/line.txt" "$work/site/line.txt"
@@ -68,6 +79,10 @@ http {
 CONF
 nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 nginx_pid=$!
+node_port=$(( nginx_port + 1 ))
+node -e "require('http').createServer((q, s) => s.end('Hello from a Mirelda page.\\n'))
+  .listen($node_port, '127.0.0.1')" &
+node_pid=$!
 sleep 0.5
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
@@ -83,17 +98,27 @@ line_vbs=$(rate "http://127.0.0.1:$host_port/line_vbs.asp")
 database=$(rate "http://127.0.0.1:$host_port/database.asp")
 host_static=$(rate "http://127.0.0.1:$host_port/line.txt")
 nginx_line=$(rate "http://127.0.0.1:$nginx_port/line.txt")
+node_line=$(rate "http://127.0.0.1:$node_port/")
+page20k=$(rate "http://127.0.0.1:$host_port/text20k.asp")
+page20k_gzip=$(wrk -t2 -c"$connections" -d"${seconds}s" -H 'Accept-Encoding: gzip' \
+  "http://127.0.0.1:$host_port/text20k.asp" | awk '/Requests\/sec/ {print $2}')
 nginx_database=$(rate "http://127.0.0.1:$nginx_port/database.txt")
 
 echo "wrk, 2 threads, $connections connections, ${seconds}s each, loopback, $(nproc) cores"
 printf '%-44s %10s req/s\n' "nginx, static file of the line page's size" "$nginx_line"
 printf '%-44s %10s req/s\n' "nginx, static file of the database page's size" "$nginx_database"
-printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page writing one line" "$line" \
-  "$(ratio "$line" "$nginx_line")"
+printf '%-44s %10s req/s\n' "node http, hello world" "$node_line"
+printf '%-44s %10s req/s  ratio %s (to node %s)\n' "mirelda-host, page writing one line" "$line" \
+  "$(ratio "$line" "$nginx_line")" "$(ratio "$line" "$node_line")"
 printf '%-44s %10s req/s  ratio %s (to the JavaScript page %s)\n' \
   "mirelda-host, the same page in VBScript" "$line_vbs" "$(ratio "$line_vbs" "$nginx_line")" \
   "$(ratio "$line_vbs" "$line")"
+printf '%-44s %10s req/s  to the one-line page %s\n' "mirelda-host, page creating Mirelda.Database" \
+  "$database" "$(ratio "$database" "$line")"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page calling Mirelda.Database" "$database" \
   "$(ratio "$database" "$nginx_database")"
-printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file (reference)" "$host_static" \
+printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file" "$host_static" \
   "$(ratio "$host_static" "$nginx_line")"
+printf '%-44s %10s req/s\n' "mirelda-host, 20 KiB page" "$page20k"
+printf '%-44s %10s req/s  cost of gzip %s\n' "mirelda-host, 20 KiB page, gzip" "$page20k_gzip" \
+  "$(awk -v a="$page20k_gzip" -v b="$page20k" 'BEGIN { printf "%.1f %%", (1 - a / b) * 100 }')"

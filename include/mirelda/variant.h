@@ -83,6 +83,9 @@ class MIRELDA_API ByteArray {
   explicit ByteArray(std::string_view bytes);
   // A slice [offset, offset + size) of shared storage; the range must lie inside it.
   ByteArray(std::shared_ptr<const std::vector<uint8_t>> storage, size_t offset, size_t size);
+  // Bytes [data, data + size) that owner keeps valid (a mapped file, say) for as long as any
+  // array or slice holds it.
+  ByteArray(std::shared_ptr<const void> owner, const uint8_t* data, size_t size);
 
   const uint8_t* data() const;
   size_t size() const { return size_; }
@@ -96,8 +99,8 @@ class MIRELDA_API ByteArray {
   friend bool operator==(const ByteArray& a, const ByteArray& b) { return a.view() == b.view(); }
 
  private:
-  std::shared_ptr<const std::vector<uint8_t>> storage_;
-  size_t offset_ = 0;
+  std::shared_ptr<const void> owner_;
+  const uint8_t* bytes_ = nullptr;
   size_t size_ = 0;
 };
 

@@ -73,7 +73,9 @@ Variant DefaultValueOf(const std::shared_ptr<Dispatch>& object) {
 }  // namespace
 
 ByteArray::ByteArray(std::vector<uint8_t> bytes) : size_(bytes.size()) {
-  storage_ = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+  auto storage = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+  bytes_ = storage->data();
+  owner_ = std::move(storage);
 }
 
 ByteArray::ByteArray(std::string_view bytes)
@@ -81,15 +83,22 @@ ByteArray::ByteArray(std::string_view bytes)
 
 ByteArray::ByteArray(std::shared_ptr<const std::vector<uint8_t>> storage, size_t offset,
                      size_t size)
-    : storage_(std::move(storage)), offset_(offset), size_(size) {
-  if (!storage_ || offset_ > storage_->size() || size_ > storage_->size() - offset_) {
+    : size_(size) {
+  if (!storage || offset > storage->size() || size > storage->size() - offset) {
+    throw Error(errc::kSubscriptOutOfRange, "Byte range outside its storage");
+  }
+  bytes_ = storage->data() + offset;
+  owner_ = std::move(storage);
+}
+
+ByteArray::ByteArray(std::shared_ptr<const void> owner, const uint8_t* data, size_t size)
+    : owner_(std::move(owner)), bytes_(data), size_(size) {
+  if (size_ && (!owner_ || !bytes_)) {
     throw Error(errc::kSubscriptOutOfRange, "Byte range outside its storage");
   }
 }
 
-const uint8_t* ByteArray::data() const {
-  return storage_ && size_ ? storage_->data() + offset_ : nullptr;
-}
+const uint8_t* ByteArray::data() const { return size_ ? bytes_ : nullptr; }
 
 std::string_view ByteArray::view() const {
   return size_ ? std::string_view(reinterpret_cast<const char*>(data()), size_)
@@ -106,7 +115,7 @@ ByteArray ByteArray::Slice(size_t offset, size_t size) const {
     throw Error(errc::kSubscriptOutOfRange, "Byte range outside its storage");
   }
   if (size == 0) return ByteArray();
-  return ByteArray(storage_, offset_ + offset, size);
+  return ByteArray(owner_, bytes_ + offset, size);
 }
 
 Variant Variant::Null() { return Variant(Storage(NullTag{})); }

@@ -13,6 +13,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "host/http/byte_range.h"
+#include "host/http/compressed_files.h"
+#include "host/http/content_encoding.h"
+#include "host/http/entity_tag.h"
 #include "host/http/http_date.h"
 #include "host/objects/url_encoding.h"
 #include "mirelda/text.h"
@@ -31,13 +35,22 @@ struct HttpServer::Exchange {
   std::string path;   // raw path of raw_uri
   std::string query;  // raw query of raw_uri
   SiteTarget target;
-  std::vector<uint8_t> body;
-  std::unique_ptr<Reply> reply;  // made by a worker
+  uint64_t received = 0;              // body bytes, kept or not
+  bool body_timed = false;            // the connection waits body_timeout, not the idle timeout
+  std::unique_ptr<RequestBody> body;  // made for pages only
+  std::unique_ptr<Reply> reply;       // made by a worker
   int status = 0;
   size_t bytes = 0;
 };
 
 namespace {
+
+// How long a keep-alive connection may sit idle between requests.
+constexpr std::chrono::seconds kIdleTimeout{30};
+// Each connection's buffer for headers and body reads. The library clears it between the requests
+// of a keep-alive connection, so its size is paid on every request: 64 KiB still reads a body in
+// large pieces and holds any sane set of headers.
+constexpr size_t kConnectionMemory = 64 * 1024;
 
 // The callbacks are called from C: nothing may be thrown through them.
 void* OnUri(void* cls, const char* uri, struct MHD_Connection*) {
@@ -153,8 +166,8 @@ void HttpServer::Start() {
       &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR, reinterpret_cast<struct sockaddr*>(&address),
       MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings_.io_threads),
-      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(30),
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<size_t>(128 * 1024), MHD_OPTION_END);
+      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(kIdleTimeout.count()),
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_END);
   if (!daemon_) {
     workers_.reset();
     throw std::runtime_error("cannot listen on " + settings_.address + ":" +
@@ -191,62 +204,106 @@ void* HttpServer::BeginRequest(const char* uri) {
 
 void HttpServer::EndRequest(Exchange* exchange) {
   std::unique_ptr<Exchange> owned(exchange);
-  --in_flight_;
   log_.Request(exchange->remote_address, exchange->method, exchange->raw_uri, exchange->protocol,
                exchange->status, exchange->bytes,
                std::chrono::steady_clock::now() - exchange->started);
+  // An idle server has nothing to gather for: the lines go out now.
+  if (--in_flight_ == 0) log_.Flush();
+}
+
+int HttpServer::Send(struct MHD_Connection* connection, Exchange& exchange, int status,
+                     struct MHD_Response* response, const HeaderList& headers, size_t bytes) {
+  if (!response) return 0;
+  RestoreIdleTimeout(connection, exchange);
+  for (const auto& [name, value] : headers) {
+    MHD_add_response_header(response, name.c_str(), value.c_str());
+  }
+  MHD_add_response_header(response, "Server", "Mirelda/1.0");
+  exchange.status = status;
+  exchange.bytes = bytes;
+  MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
+  MHD_destroy_response(response);
+  return queued == MHD_YES;
 }
 
 int HttpServer::Queue(struct MHD_Connection* connection, Exchange& exchange, const Reply& reply) {
   struct MHD_Response* response = MHD_create_response_from_buffer(
       reply.body.size(), const_cast<char*>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
-  if (!response) return 0;
-  for (const auto& [name, value] : reply.headers) {
-    MHD_add_response_header(response, name.c_str(), value.c_str());
-  }
-  MHD_add_response_header(response, "Server", "Mirelda/1.0");
-  exchange.status = reply.status;
-  exchange.bytes = reply.body.size();
-  MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
-  MHD_destroy_response(response);
-  return queued == MHD_YES;
+  return Send(connection, exchange, reply.status, response, reply.headers, reply.body.size());
+}
+
+void HttpServer::RestoreIdleTimeout(struct MHD_Connection* connection, Exchange& exchange) {
+  if (!exchange.body_timed) return;
+  MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
+                            static_cast<unsigned>(kIdleTimeout.count()));
+  exchange.body_timed = false;
 }
 
 int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchange) {
+  auto header = [connection](const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    return value ? std::string_view(value) : std::string_view();
+  };
   int fd = ::open(exchange.target.file.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     if (fd >= 0) ::close(fd);
     return Queue(connection, exchange, StatusReply(404));
   }
-  std::string last_modified = FormatHttpDate(st.st_mtim.tv_sec);
-  const char* since =
-      MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_MODIFIED_SINCE);
-  if (since) {
-    std::optional<int64_t> when = ParseHttpDate(since);
-    if (when && *when >= st.st_mtim.tv_sec) {
-      ::close(fd);
-      Reply reply;
-      reply.status = 304;
-      reply.AddHeader("Last-Modified", last_modified);
-      return Queue(connection, exchange, reply);
-    }
-  }
-  struct MHD_Response* response =
-      MHD_create_response_from_fd(static_cast<uint64_t>(st.st_size), fd);  // owns fd now
-  if (!response) {
+  auto size = static_cast<uint64_t>(st.st_size);
+  int64_t modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  std::string type = Site::ContentType(exchange.target.file);
+  bool compressible = settings_.compress && size >= kCompressMinimum && IsCompressibleType(type);
+  ByteRange range = ParseByteRange(header(MHD_HTTP_HEADER_RANGE), size);
+  // A range counts in the file's own bytes, so a part is always sent uncompressed.
+  bool gzip = compressible && range.kind == ByteRange::Kind::kWhole &&
+              size <= CompressedFiles::kMaxFile &&
+              AcceptsGzip(header(MHD_HTTP_HEADER_ACCEPT_ENCODING));
+  EntityTags tags = EntityTagsOf(size, modified);
+
+  Reply reply;
+  reply.AddHeader("Last-Modified", FormatHttpDate(st.st_mtim.tv_sec));
+  if (compressible) reply.AddHeader("Vary", "Accept-Encoding");
+  reply.AddHeader("Accept-Ranges", "bytes");
+  if (NotModified(header(MHD_HTTP_HEADER_IF_NONE_MATCH), header(MHD_HTTP_HEADER_IF_MODIFIED_SINCE),
+                  tags, st.st_mtim.tv_sec)) {
     ::close(fd);
-    return 0;
+    reply.status = 304;
+    reply.AddHeader("ETag", gzip ? tags.gzip : tags.identity);
+    return Queue(connection, exchange, reply);
   }
-  MHD_add_response_header(response, "Content-Type",
-                          Site::ContentType(exchange.target.file).c_str());
-  MHD_add_response_header(response, "Last-Modified", last_modified.c_str());
-  MHD_add_response_header(response, "Server", "Mirelda/1.0");
-  exchange.status = 200;
-  exchange.bytes = static_cast<size_t>(st.st_size);
-  MHD_Result queued = MHD_queue_response(connection, MHD_HTTP_OK, response);
-  MHD_destroy_response(response);
-  return queued == MHD_YES;
+  reply.AddHeader("Content-Type", type);
+  if (range.kind == ByteRange::Kind::kUnsatisfiable) {
+    ::close(fd);
+    Reply refused = StatusReply(416);
+    refused.AddHeader("Content-Range", "bytes */" + std::to_string(size));
+    refused.AddHeader("Accept-Ranges", "bytes");
+    return Queue(connection, exchange, refused);
+  }
+  if (range.kind == ByteRange::Kind::kPart) {
+    uint64_t length = range.last - range.first + 1;
+    reply.AddHeader("ETag", tags.identity);
+    reply.AddHeader("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                         std::to_string(range.last) + "/" + std::to_string(size));
+    struct MHD_Response* response =
+        MHD_create_response_from_fd_at_offset64(length, fd, range.first);  // owns fd now
+    if (!response) ::close(fd);
+    return Send(connection, exchange, 206, response, reply.headers, length);
+  }
+  std::shared_ptr<const std::string> packed =
+      gzip ? compressed_.Get(exchange.target.file.string(), fd, size, modified) : nullptr;
+  if (packed) {
+    ::close(fd);
+    reply.AddHeader("ETag", tags.gzip);
+    reply.AddHeader("Content-Encoding", "gzip");
+    struct MHD_Response* response = MHD_create_response_from_buffer(
+        packed->size(), const_cast<char*>(packed->data()), MHD_RESPMEM_MUST_COPY);
+    return Send(connection, exchange, 200, response, reply.headers, packed->size());
+  }
+  reply.AddHeader("ETag", tags.identity);
+  struct MHD_Response* response = MHD_create_response_from_fd(size, fd);  // owns fd now
+  if (!response) ::close(fd);
+  return Send(connection, exchange, 200, response, reply.headers, size);
 }
 
 int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange) {
@@ -255,7 +312,15 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   data->path = exchange.target.url_path;
   data->raw_query = exchange.query;
   data->protocol = exchange.protocol;
-  data->body = std::make_shared<const std::vector<uint8_t>>(std::move(exchange.body));
+  if (exchange.body) {
+    try {
+      data->body = exchange.body->Finish();
+    } catch (const std::exception& e) {
+      log_.Line(std::string("request body of ") + exchange.target.url_path + ": " + e.what());
+      return Queue(connection, exchange, StatusReply(500));
+    }
+    exchange.body.reset();
+  }
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader, &data->headers);
   data->remote_address = exchange.remote_address;
   data->remote_port = exchange.remote_port;
@@ -273,22 +338,26 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   ++pages_running_;
   MHD_suspend_connection(connection);
   Exchange* job_exchange = &exchange;
-  workers_->Submit([this, connection, job_exchange, data = std::move(data)]() mutable {
-    Reply reply;
-    try {
-      reply = pages_.Run(std::move(data), job_exchange->target);
-    } catch (const std::exception& e) {
-      log_.Line("page " + job_exchange->target.url_path + " failed: " + e.what());
-      reply = StatusReply(500);
-    } catch (...) {
-      // Whatever escaped a page must not take the worker, or the suspended connection, with it.
-      log_.Line("page " + job_exchange->target.url_path + " failed");
-      reply = StatusReply(500);
-    }
-    job_exchange->reply = std::make_unique<Reply>(std::move(reply));
-    MHD_resume_connection(connection);
-    --pages_running_;
-  });
+  bool gzip = settings_.compress && AcceptsGzip(data->Header("Accept-Encoding"));
+  bool compress = settings_.compress;
+  workers_->Submit(
+      [this, connection, job_exchange, gzip, compress, data = std::move(data)]() mutable {
+        Reply reply;
+        try {
+          reply = pages_.Run(std::move(data), job_exchange->target);
+          if (compress) CompressReply(reply, gzip);
+        } catch (const std::exception& e) {
+          log_.Line("page " + job_exchange->target.url_path + " failed: " + e.what());
+          reply = StatusReply(500);
+        } catch (...) {
+          // Whatever escaped a page must not take the worker, or the suspended connection, with it.
+          log_.Line("page " + job_exchange->target.url_path + " failed");
+          reply = StatusReply(500);
+        }
+        job_exchange->reply = std::make_unique<Reply>(std::move(reply));
+        MHD_resume_connection(connection);
+        --pages_running_;
+      });
   return 1;
 }
 
@@ -305,6 +374,7 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     exchange.remote_address =
         AddressText(client ? client->client_addr : nullptr, &exchange.remote_port);
+    uint64_t declared_body = 0;
     SplitUri(exchange.raw_uri, &exchange.path, &exchange.query);
     const char* length =
         MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -316,11 +386,26 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
         return Queue(connection, exchange,
                      StatusReply(413, "The request body is larger than this server takes."));
       }
-      // The body is held once, at its size, so that no regrowth doubles it on the way in; what a
-      // client merely declares reserves no more than 8 MiB before its bytes arrive.
-      exchange.body.reserve(static_cast<size_t>(std::min<unsigned long long>(declared, 8u << 20)));
+      declared_body = declared;
+    }
+    const char* chunked =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+    if (declared_body > 0 || chunked) {
+      // A body that stops arriving holds a file; it is dropped after this much silence.
+      MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
+                                static_cast<unsigned>(settings_.body_timeout.count()));
+      exchange.body_timed = true;
     }
     exchange.target = site_.Resolve(exchange.path);
+    if (exchange.target.kind == SiteTarget::Kind::kPage) {
+      exchange.body = std::make_unique<RequestBody>(settings_.body_buffer, settings_.spool_folder);
+      try {
+        exchange.body->Expect(declared_body);
+      } catch (const std::exception& e) {
+        log_.Line(e.what());
+        return Queue(connection, exchange, StatusReply(503));
+      }
+    }
     switch (exchange.target.kind) {
       case SiteTarget::Kind::kBadRequest:
         exchange.reply = std::make_unique<Reply>(StatusReply(400));
@@ -353,10 +438,16 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
   if (*upload_data_size > 0) {
     // A body without a declared length is measured as it arrives; past the limit the connection
     // is closed, as no reply can be sent before the body has been read.
-    if (exchange.body.size() + *upload_data_size > settings_.max_body) return 0;
+    exchange.received += *upload_data_size;
+    if (exchange.received > settings_.max_body) return 0;
     // Only pages read bodies; anything else sent to other targets is dropped as it comes.
-    if (exchange.target.kind == SiteTarget::Kind::kPage && !exchange.reply) {
-      exchange.body.insert(exchange.body.end(), upload_data, upload_data + *upload_data_size);
+    if (exchange.body && !exchange.reply) {
+      try {
+        exchange.body->Append(upload_data, *upload_data_size);
+      } catch (const std::exception& e) {
+        log_.Line(e.what());
+        return 0;
+      }
     }
     *upload_data_size = 0;
     return 1;

@@ -7,16 +7,20 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "host/http/access_log.h"
+#include "host/http/compressed_files.h"
+#include "host/http/request_body.h"
 #include "host/http/site.h"
 #include "host/http/worker_pool.h"
 #include "host/page/page_runner.h"
 
 struct MHD_Daemon;
 struct MHD_Connection;
+struct MHD_Response;
 
 namespace mirelda::host {
 
@@ -24,6 +28,10 @@ struct ServerSettings {
   std::string address = "127.0.0.1";
   uint16_t port = 8080;  // 0: any free port
   uint64_t max_body = uint64_t{64} << 20;
+  uint64_t body_buffer = uint64_t{256} << 10;  // larger bodies go to a file in spool_folder
+  std::filesystem::path spool_folder = "var";
+  std::chrono::seconds body_timeout{60};  // silence a body may keep before it is dropped
+  bool compress = true;                   // gzip for text replies the client accepts it for
   unsigned io_threads = 2;
   unsigned workers = 8;
 };
@@ -53,7 +61,11 @@ class HttpServer {
   void EndRequest(Exchange* exchange);
 
  private:
+  // The one place a reply's headers are put on the wire; takes the response over.
+  int Send(::MHD_Connection* connection, Exchange& exchange, int status, ::MHD_Response* response,
+           const HeaderList& headers, size_t bytes);
   int Queue(::MHD_Connection* connection, Exchange& exchange, const Reply& reply);
+  void RestoreIdleTimeout(::MHD_Connection* connection, Exchange& exchange);
   int ServeStatic(::MHD_Connection* connection, Exchange& exchange);
   int StartPage(::MHD_Connection* connection, Exchange& exchange);
 
@@ -61,6 +73,7 @@ class HttpServer {
   const Site& site_;
   PageRunner& pages_;
   AccessLog& log_;
+  CompressedFiles compressed_;
   std::unique_ptr<WorkerPool> workers_;
   MHD_Daemon* daemon_ = nullptr;
   uint16_t port_ = 0;

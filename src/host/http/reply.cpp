@@ -1,11 +1,16 @@
 #include "host/http/reply.h"
 
+#include "host/http/content_encoding.h"
+#include "mirelda/text.h"
+
 namespace mirelda::host {
 
 const char* ReasonPhrase(int status) {
   switch (status) {
     case 200:
       return "OK";
+    case 206:
+      return "Partial Content";
     case 301:
       return "Moved Permanently";
     case 302:
@@ -22,6 +27,8 @@ const char* ReasonPhrase(int status) {
       return "Method Not Allowed";
     case 413:
       return "Content Too Large";
+    case 416:
+      return "Range Not Satisfiable";
     case 500:
       return "Internal Server Error";
     case 503:
@@ -29,6 +36,28 @@ const char* ReasonPhrase(int status) {
     default:
       return "";
   }
+}
+
+const std::string* Reply::FindHeader(std::string_view name) const {
+  for (const auto& [k, v] : headers) {
+    if (text::EqualsIgnoreCase(k, name)) return &v;
+  }
+  return nullptr;
+}
+
+void CompressReply(Reply& reply, bool client_takes_gzip) {
+  const std::string* type = reply.FindHeader("Content-Type");
+  if (reply.body.size() < kCompressMinimum || !type || !IsCompressibleType(*type) ||
+      reply.FindHeader("Content-Encoding")) {
+    return;
+  }
+  reply.AddHeader("Vary", "Accept-Encoding");
+  if (!client_takes_gzip) return;
+  // Pages are compressed anew for every request, so the fastest level: it keeps most of the gain.
+  std::optional<std::string> gzip = Gzip(reply.body, 1);
+  if (!gzip) return;
+  reply.body = std::move(*gzip);
+  reply.AddHeader("Content-Encoding", "gzip");
 }
 
 Reply StatusReply(int status, const std::string& detail) {

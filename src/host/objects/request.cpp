@@ -116,7 +116,7 @@ Variant HttpRequest::ServerVariables(const std::string& name) {
   if (n == "SERVER_SOFTWARE") return Variant("Mirelda/1.0");
   if (n == "HTTPS") return Variant("off");
   if (n == "CONTENT_TYPE") return Variant(d.Header("Content-Type"));
-  if (n == "CONTENT_LENGTH") return Variant(std::to_string(d.body->size()));
+  if (n == "CONTENT_LENGTH") return Variant(std::to_string(d.body.size()));
   if (n == "SERVER_NAME") {
     std::string host = d.Header("Host");
     if (host.empty()) return Variant(d.local_address);
@@ -179,15 +179,16 @@ RequestCollection::Entries HttpRequest::Entries(RequestPart part) {
   if (part == RequestPart::kServerVariables) {
     RequestCollection::Entries entries;
     std::vector<std::string> names = {
-        "APPL_PHYSICAL_PATH", "CONTENT_LENGTH", "CONTENT_TYPE", "HTTPS", "LOCAL_ADDR",
-        "PATH_INFO", "PATH_TRANSLATED", "QUERY_STRING", "REMOTE_ADDR", "REMOTE_HOST",
-        "REMOTE_PORT", "REQUEST_METHOD", "SCRIPT_NAME", "SERVER_NAME", "SERVER_PORT",
-        "SERVER_PROTOCOL", "SERVER_SOFTWARE", "URL"};
+        "APPL_PHYSICAL_PATH", "CONTENT_LENGTH",  "CONTENT_TYPE", "HTTPS",       "LOCAL_ADDR",
+        "PATH_INFO",          "PATH_TRANSLATED", "QUERY_STRING", "REMOTE_ADDR", "REMOTE_HOST",
+        "REMOTE_PORT",        "REQUEST_METHOD",  "SCRIPT_NAME",  "SERVER_NAME", "SERVER_PORT",
+        "SERVER_PROTOCOL",    "SERVER_SOFTWARE", "URL"};
     for (const auto& header : data_->headers) {
       std::string name = ServerVariableName(header.first);
       if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
-    for (const std::string& name : names) entries.emplace_back(name, ServerVariables(name).ToText());
+    for (const std::string& name : names)
+      entries.emplace_back(name, ServerVariables(name).ToText());
     return entries;
   }
   const RawPairs& raw = part == RequestPart::kQueryString ? query_
@@ -210,15 +211,15 @@ RequestCollection::Entries HttpRequest::Entries(RequestPart part) {
 }
 
 int32_t HttpRequest::TotalBytes() {
-  return static_cast<int32_t>(std::min<size_t>(data_->body->size(), INT32_MAX));
+  return static_cast<int32_t>(std::min<size_t>(data_->body.size(), INT32_MAX));
 }
 
 Variant HttpRequest::BinaryRead(int32_t count) {
   if (count < 0) throw Error(errc::kInvalidProcedureCall, "BinaryRead of a negative count");
-  size_t n = std::min(static_cast<size_t>(count), data_->body->size() - body_read_);
-  ByteArray bytes(data_->body, body_read_, n);
+  size_t n = std::min(static_cast<size_t>(count), data_->body.size() - body_read_);
+  ByteArray bytes = data_->body.Slice(body_read_, n);
   body_read_ += n;
-  return Variant(bytes);
+  return Variant(std::move(bytes));
 }
 
 }  // namespace mirelda::host

@@ -25,12 +25,11 @@ struct RequestData {
   std::string raw_query;  // after "?", as sent
   std::string protocol;   // "HTTP/1.1"
   HeaderList headers;     // names as sent
-  // The raw body, shared with the byte arrays that BinaryRead hands out rather than copied.
-  std::shared_ptr<const std::vector<uint8_t>> body = std::make_shared<const std::vector<uint8_t>>();
+  // The raw body, in memory or mapped from its spool file, shared with the byte arrays that
+  // BinaryRead hands out rather than copied.
+  ByteArray body;
 
-  std::string_view BodyText() const {
-    return {reinterpret_cast<const char*>(body->data()), body->size()};
-  }
+  std::string_view BodyText() const { return body.view(); }
   std::string remote_address;
   uint16_t remote_port = 0;
   std::string local_address;

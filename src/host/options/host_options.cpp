@@ -123,6 +123,17 @@ void Apply(const Setting& s, HostOptions& o) {
     if (o.script_memory < 4096) throw std::invalid_argument("--script-memory must be at least 4k");
   } else if (name == "max-body") {
     o.max_body = ParseBytes(name, value);
+  } else if (name == "body-buffer") {
+    o.body_buffer = ParseBytes(name, value);
+  } else if (name == "body-timeout") {
+    uint64_t n = ParseUnsigned(name, value, 86400);
+    if (n == 0) throw std::invalid_argument("--body-timeout must be more than 0");
+    o.body_timeout = std::chrono::seconds(n);
+  } else if (name == "compress") {
+    if (value != "on" && value != "off") {
+      throw std::invalid_argument("--compress takes on or off, not \"" + value + "\"");
+    }
+    o.compress = value == "on";
   } else if (name == "workers") {
     o.workers = static_cast<unsigned>(ParseUnsigned(name, value, 1024));
   } else if (name == "io-threads") {
@@ -213,6 +224,10 @@ std::string HostUsage() {
          "                          G suffixes); a page that needs more fails with Out of memory\n"
          "  --max-body BYTES        largest request body (64M; k, M and G suffixes); larger ones\n"
          "                          are answered 413 before the page runs\n"
+         "  --body-buffer BYTES     bodies larger than this (256k) are kept in an unlinked file\n"
+         "                          in the data folder while they arrive, not in memory\n"
+         "  --body-timeout SEC      a body that sends nothing for this long is dropped (60)\n"
+         "  --compress on|off       gzip text replies over 1k for clients that accept it (on)\n"
          "  --workers N             threads that run pages (default: 4 per processor, at least 8)\n"
          "  --io-threads N          threads that read and write connections (2)\n"
          "  --config FILE           reads \"name = value\" lines with the option names above\n"

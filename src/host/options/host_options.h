@@ -24,6 +24,9 @@ struct HostOptions {
   std::chrono::seconds session_timeout{20 * 60};
   std::chrono::seconds script_timeout{90};
   uint64_t max_body = uint64_t{64} << 20;
+  uint64_t body_buffer = uint64_t{256} << 10;  // larger bodies are spooled to the data folder
+  std::chrono::seconds body_timeout{60};
+  bool compress = true;                          // gzip for text replies when the client takes it
   uint64_t script_memory = uint64_t{512} << 20;  // the most one page's script values may hold
   unsigned workers = 0;                          // 0: chosen from the processor count
   unsigned io_threads = 2;                       // threads that read and write connections

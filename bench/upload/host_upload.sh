@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# One multipart file upload stored to disk, end to end over loopback: mirelda-host (a page with
+# Mirelda.FileSystem) against a Node http server with busboy, alternating, median of RUNS each.
+# Then the host's peak resident size above idle for one 64 MiB upload and for ten at once, and
+# one 1 GiB upload with --max-body 2G.
+#   bench/upload/host_upload.sh [RUNS]        (BUILD_DIR overrides the build folder)
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+cd "$here/../.."
+runs=${1:-7}
+build_dir=${BUILD_DIR:-$(bash scripts/build | tail -n 1)}
+[[ -f "$here/node_modules/busboy/package.json" ]] ||
+  (cd "$here" && npm ci --no-audit --no-fund --silent)
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A body of one file part of SIZE bytes: boundary, header, content, closing boundary.
+make_body() {
+  python3 - "$1" "$2" <<'PY'
+import os, sys
+size, out = int(sys.argv[1]), sys.argv[2]
+with open(out, "wb") as f:
+    f.write(b"--BenchBoundary\r\nContent-Disposition: form-data; name=\"f\"; filename=\"big.bin\"\r\n"
+            b"Content-Type: application/octet-stream\r\n\r\n")
+    block = os.urandom(1 << 20)
+    for _ in range(size >> 20):
+        f.write(block)
+    f.write(b"\r\n--BenchBoundary--\r\n")
+PY
+}
+
+export MIRELDA_REGISTRY="$work/registry"
+"$build_dir/mirelda-regsvr" "$build_dir/libmirelda.so" >/dev/null
+"$build_dir/mirelda-regsvr" "$build_dir/libmirelda-data.so" >/dev/null
+mkdir -p "$work/site" "$work/node"
+cat > "$work/site/up.asp" <<'PAGE'
+<%@ LANGUAGE="JavaScript" %><% var up = Server.CreateObject("Mirelda.FileSystem");
+up.MaxSize = 2147483647; up.OverWrite = 2;
+Response.Write(up.Upload(0, "C:\\up")); %>
+PAGE
+
+host_pid=""
+start_host() {
+  [[ -n "$host_pid" ]] && kill "$host_pid" && wait "$host_pid" 2>/dev/null || true
+  rm -rf "$work/var"
+  mkdir -p "$work/var/c/up"
+  "$build_dir/mirelda-host" --site "$work/site" --listen 127.0.0.1:0 --data "$work/var" \
+    --max-body 2G > "$work/host.out" 2> /dev/null &
+  host_pid=$!
+  pids+=("$host_pid")
+  for _ in $(seq 100); do grep -q serving "$work/host.out" && break; sleep 0.1; done
+  host_url="http://127.0.0.1:$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/host.out")/up.asp"
+  curl -s "$host_url" > /dev/null
+}
+kib() { awk -v k="$1:" '$1 == k { print $2 }' "/proc/$host_pid/status"; }
+post() { curl -s -o "$work/reply" -w '%{time_total}' -H 'Content-Type: multipart/form-data; boundary=BenchBoundary' -H "Expect:" -X POST -T "$2" "$1"; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+make_body $((64 << 20)) "$work/body64"
+node_port=$(( 20000 + RANDOM % 20000 ))
+node "$here/busboy_server.js" "$node_port" "$work/node" > "$work/node.out" &
+pids+=("$!")
+for _ in $(seq 50); do grep -q listening "$work/node.out" && break; sleep 0.1; done
+
+start_host
+idle=$(kib VmRSS)
+post "$host_url" "$work/body64" > /dev/null
+one=$(( $(kib VmHWM) - idle ))
+python3 - "$work/body64" "$work/var/c/up/big.bin" <<'PY' || echo "warning: the stored file differs from the bytes sent"
+import sys
+body = open(sys.argv[1], "rb").read()
+start = body.index(b"\r\n\r\n") + 4
+sys.exit(open(sys.argv[2], "rb").read() != body[start:start + (64 << 20)])
+PY
+
+host_times=() node_times=()
+for _ in $(seq "$runs"); do
+  host_times+=("$(post "$host_url" "$work/body64")")
+  node_times+=("$(post "http://127.0.0.1:$node_port/" "$work/body64")")
+done
+host_median=$(printf '%s\n' "${host_times[@]}" | median)
+node_median=$(printf '%s\n' "${node_times[@]}" | median)
+
+start_host
+idle=$(kib VmRSS)
+posts=()
+for i in $(seq 10); do
+  curl -s -o /dev/null -H 'Content-Type: multipart/form-data; boundary=BenchBoundary' \
+    -H "Expect:" -X POST -T "$work/body64" "$host_url" &
+  posts+=("$!")
+done
+wait "${posts[@]}"
+ten=$(( $(kib VmHWM) - idle ))
+
+make_body $((1 << 30)) "$work/body1g"
+start_host
+idle=$(kib VmRSS)
+giga=$(post "$host_url" "$work/body1g")
+giga_reply=$(cat "$work/reply")
+giga_rss=$(( $(kib VmHWM) - idle ))
+
+printf '64 MiB upload to disk, median of %d: mirelda-host %.3f s, node+busboy %.3f s (host is %.2fx)\n' \
+  "$runs" "$host_median" "$node_median" "$(echo "$node_median / $host_median" | bc -l)"
+printf 'host peak RSS above idle: one 64 MiB upload %d MiB, ten at once %d MiB\n' \
+  $((one / 1024)) $((ten / 1024))
+printf '1 GiB upload: %.2f s, reply "%s", peak RSS above idle %d MiB\n' "$giga" "$giga_reply" \
+  $((giga_rss / 1024))

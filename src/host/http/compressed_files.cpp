@@ -1,0 +1,50 @@
+#include "host/http/compressed_files.h"
+
+#include <unistd.h>
+
+#include "host/http/content_encoding.h"
+
+namespace mirelda::host {
+namespace {
+
+// The cache as a whole holds at most kMaxKept bytes and starts afresh when full, which a site of
+// ordinary style sheets and scripts never reaches.
+constexpr uint64_t kMaxKept = uint64_t{64} << 20;
+
+}  // namespace
+
+std::shared_ptr<const std::string> CompressedFiles::Get(const std::string& path, int fd,
+                                                        uint64_t size, int64_t modified) {
+  if (size > kMaxFile) return nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = entries_.find(path);
+    if (it != entries_.end() && it->second.size == size && it->second.modified == modified) {
+      return it->second.gzip;
+    }
+  }
+  std::string content(size, '\0');
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::pread(fd, content.data() + done, size - done, static_cast<off_t>(done));
+    if (n <= 0) return nullptr;
+    done += static_cast<size_t>(n);
+  }
+  std::optional<std::string> gzip = Gzip(content, 6);
+  if (!gzip) return nullptr;
+  auto kept = std::make_shared<const std::string>(std::move(*gzip));
+  std::lock_guard lock(mutex_);
+  if (kept_ + kept->size() > kMaxKept) {
+    entries_.clear();
+    kept_ = 0;
+  }
+  auto [it, inserted] = entries_.try_emplace(path, Entry{size, modified, kept});
+  if (!inserted) {
+    kept_ -= it->second.gzip->size();
+    it->second = Entry{size, modified, kept};
+  }
+  kept_ += kept->size();
+  return kept;
+}
+
+}  // namespace mirelda::host

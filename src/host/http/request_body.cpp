@@ -1,0 +1,102 @@
+#include "host/http/request_body.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace mirelda::host {
+namespace {
+
+std::runtime_error SystemFailure(const std::string& what) {
+  return std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+// An unlinked file: O_TMPFILE where the file system has it, else a named file removed at once,
+// so that no path ever outlives the descriptor.
+int OpenUnlinkedFile(const std::filesystem::path& folder) {
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  std::string name = (folder / "body-XXXXXX").string();
+  fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) throw SystemFailure("cannot make a file for a request body in " + folder.string());
+  ::unlink(name.c_str());
+  return fd;
+}
+
+class Mapping {
+ public:
+  Mapping(void* address, size_t size) : address_(address), size_(size) {}
+  ~Mapping() { ::munmap(address_, size_); }
+  Mapping(const Mapping&) = delete;
+  Mapping& operator=(const Mapping&) = delete;
+
+ private:
+  void* address_;
+  size_t size_;
+};
+
+}  // namespace
+
+RequestBody::RequestBody(uint64_t memory_limit, std::filesystem::path spool_folder)
+    : memory_limit_(memory_limit), spool_folder_(std::move(spool_folder)) {}
+
+RequestBody::~RequestBody() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void RequestBody::Expect(uint64_t declared) {
+  if (declared > memory_limit_) {
+    Spool();
+  } else {
+    memory_.reserve(static_cast<size_t>(declared));
+  }
+}
+
+void RequestBody::Append(const char* data, size_t size) {
+  if (fd_ < 0 && size_ + size > memory_limit_) Spool();
+  if (fd_ >= 0) {
+    Write(data, size);
+  } else {
+    memory_.insert(memory_.end(), data, data + size);
+  }
+  size_ += size;
+}
+
+void RequestBody::Spool() {
+  if (fd_ >= 0) return;
+  fd_ = OpenUnlinkedFile(spool_folder_);
+  Write(reinterpret_cast<const char*>(memory_.data()), memory_.size());
+  std::vector<uint8_t>().swap(memory_);
+}
+
+void RequestBody::Write(const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd_, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw SystemFailure("cannot write a request body to " + spool_folder_.string());
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
+ByteArray RequestBody::Finish() {
+  if (fd_ < 0) return ByteArray(std::move(memory_));
+  if (size_ == 0) return ByteArray();
+  void* address = ::mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_SHARED, fd_, 0);
+  if (address == MAP_FAILED) throw SystemFailure("cannot map a request body");
+  // Pages read bodies front to back; the kernel may read ahead and drop what lies behind.
+  ::madvise(address, static_cast<size_t>(size_), MADV_SEQUENTIAL);
+  auto mapping = std::make_shared<const Mapping>(address, static_cast<size_t>(size_));
+  // The map keeps the unlinked file alive on its own.
+  ::close(fd_);
+  fd_ = -1;
+  return ByteArray(mapping, static_cast<const uint8_t*>(address), static_cast<size_t>(size_));
+}
+
+}  // namespace mirelda::host
