@@ -201,7 +201,7 @@ int HttpServer::Queue(struct MHD_Connection* connection, Exchange& exchange, con
   struct MHD_Response* response = MHD_create_response_from_buffer(
       reply.body.size(), const_cast<char*>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
   if (!response) return 0;
-  for (const auto& [name, value] : reply.headers) {
+  for (const auto& [name, value] : WithStandingHeaders(reply.headers, settings_.standing_headers)) {
     MHD_add_response_header(response, name.c_str(), value.c_str());
   }
   MHD_add_response_header(response, "Server", "Mirelda/1.0");
@@ -238,9 +238,11 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     ::close(fd);
     return 0;
   }
-  MHD_add_response_header(response, "Content-Type",
-                          Site::ContentType(exchange.target.file).c_str());
-  MHD_add_response_header(response, "Last-Modified", last_modified.c_str());
+  Headers own = {{"Content-Type", Site::ContentType(exchange.target.file)},
+                 {"Last-Modified", last_modified}};
+  for (const auto& [name, value] : WithStandingHeaders(own, settings_.standing_headers)) {
+    MHD_add_response_header(response, name.c_str(), value.c_str());
+  }
   MHD_add_response_header(response, "Server", "Mirelda/1.0");
   exchange.status = 200;
   exchange.bytes = static_cast<size_t>(st.st_size);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "host/http/access_log.h"
+#include "host/http/reply.h"
 #include "host/http/site.h"
 #include "host/http/worker_pool.h"
 #include "host/page/page_runner.h"
@@ -26,6 +27,8 @@ struct ServerSettings {
   uint64_t max_body = uint64_t{64} << 20;
   unsigned io_threads = 2;
   unsigned workers = 8;
+  // Sent with every reply, pages and static files alike, unless the reply names them itself.
+  Headers standing_headers = DefaultStandingHeaders();
 };
 
 class HttpServer {

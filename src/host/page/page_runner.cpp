@@ -1,5 +1,6 @@
 #include "host/page/page_runner.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -355,6 +356,7 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
   defaults.code_page = settings_.code_page;
   PageServices services{sessions_, application_, defaults,
                         static_cast<int32_t>(settings_.script_timeout.count())};
+  services.secure_cookies = settings_.secure_cookies;
   PageRun run;
   std::shared_ptr<const CompiledPage> global;
   try {
@@ -404,7 +406,11 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
     reply = context->response().Finish();
   }
   if (session_cookie) reply.AddHeader("Set-Cookie", *session_cookie);
-  reply.AddHeader("Cache-Control", "private");
+  // Pages are private to their visitor unless the page asked for stricter ("no-store").
+  bool cache_set = std::any_of(reply.headers.begin(), reply.headers.end(), [](const auto& h) {
+    return text::EqualsIgnoreCase(h.first, "Cache-Control");
+  });
+  if (!cache_set) reply.AddHeader("Cache-Control", "private");
   return reply;
 }
 
