@@ -1,8 +1,8 @@
 <%@ LANGUAGE="JavaScript" %>
 <!-- #include virtual="/inc/common.inc" -->
 <%
-RequireAdmin();
 var conn = OpenSiteDatabase();
+RequireAdmin(conn);
 var table = conn ? RegisteredTable(conn, Text(Request.QueryString("table"))) : "";
 var pageTitle = table ? "添加记录：" + table : "添加记录";
 %>
@@ -18,6 +18,8 @@ if (!conn) {
   var wp = Server.CreateObject("Mirelda.WebPage");
   wp.setConnection = conn;
   wp.AddPage(table, "table.asp", "", "add-title", "add-fields");
+  // The component's form ends itself; the session's token joins it by the form's name.
+  Response.Write(TokenField().replace("<input ", "<input form=\"frmAdd\" "));
   Response.Write("<p><a href=\"table.asp?table=" + Html(table) + "\">浏览 " + Html(table) + " 的全部记录</a></p>");
 }
 if (conn) conn.Close();
