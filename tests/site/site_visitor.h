@@ -32,12 +32,14 @@ inline void CopySite(const std::filesystem::path& to) {
 // both component libraries registered and a data folder of its own.
 class SiteHost {
  public:
-  explicit SiteHost(std::filesystem::path site = MIRELDA_SITE_DIR) {
+  // extra: more mirelda-host options.
+  explicit SiteHost(std::filesystem::path site = MIRELDA_SITE_DIR,
+                    std::vector<std::string> extra = {}) {
     std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
                           (work() / "registry").string() + "' '" +
                           (BuildDir() / "libmirelda-data.so").string() + "' >/dev/null";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
-    process_ = std::make_unique<HostProcess>(work(), site);
+    process_ = std::make_unique<HostProcess>(work(), site, std::move(extra));
   }
   // The host must stop cleanly, and the sanitizer build must have found nothing in it.
   ~SiteHost() {
