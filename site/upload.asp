@@ -27,7 +27,16 @@ if (!allowed) {
   if (!fso.FolderExists(DATA_FOLDER)) fso.CreateFolder(DATA_FOLDER);
   if (!fso.FolderExists(UPLOAD_FOLDER)) fso.CreateFolder(UPLOAD_FOLDER);
   var upload = Server.CreateObject("Mirelda.FileSystem");
-  var message = Text(upload.Upload(UPLOAD_LIMIT_BYTES, UPLOAD_FOLDER, 1));
+  // The page's script sends its form as FormData, which is always UTF-8; a form posted without
+  // it comes in the page's own code page.
+  var pageCodePage = Session.CodePage;
+  if (Text(Request.QueryString("utf8")) === "1") Session.CodePage = 65001;
+  var message;
+  try {
+    message = Text(upload.Upload(UPLOAD_LIMIT_BYTES, UPLOAD_FOLDER, 1));
+  } finally {
+    Session.CodePage = pageCodePage;
+  }
   var ok = message === "OK";
   var parts = Number(upload.count);
 %>
@@ -116,7 +125,7 @@ if (!allowed) {
     request.addEventListener("error", function () {
       words.textContent = "上传没有完成：连接中断。";
     });
-    request.open("POST", form.action);
+    request.open("POST", form.action + "&utf8=1");
     request.send(data);
   });
 })();
