@@ -28,6 +28,8 @@ const Guid& CatalogClassId();
 const Guid& JetEngineClassId();
 const Guid& FileSystemObjectClassId();
 const Guid& DictionaryClassId();
+const Guid& CommandClassId();
+const Guid& ParameterClassId();
 
 // The library's classes, each with its ProgID and a creator of fresh instances.
 const std::vector<DataClass>& DataClasses();

@@ -1,12 +1,23 @@
 #include "data/data_record_set.h"
 
 #include "data/data_classes.h"
+#include "data/data_command.h"
 
 namespace mirelda::data {
 
 void DataRecordSet::Open(const Variant& source, const Variant& active_connection,
-                         int32_t cursor_type, int32_t /*lock_type*/, int32_t /*options*/) {
+                         int32_t cursor_type, int32_t /*lock_type*/, int32_t options) {
   if (cursor_->rows) throw Error(errc::kObjectOpen);
+  // A Command as the source brings its own connection and parameters.
+  if (auto command = source.is_object() ? std::dynamic_pointer_cast<DataCommand>(source.ToObject())
+                                        : nullptr) {
+    RunResult result = command->Run(options);
+    if (!result.rows) return;
+    Attach(std::move(result.rows), cursor_type >= 0 && cursor_type <= 3
+                                       ? static_cast<CursorType>(cursor_type)
+                                       : CursorType::kForwardOnly);
+    return;
+  }
   if (!source.is_string()) {
     throw Error(errc::kWrongArguments, "The record set has no query text to open.");
   }

@@ -17,7 +17,9 @@ class PostgresEngine final : public Engine {
   // an unspecified error when it cannot be reached.
   explicit PostgresEngine(const ServerTarget& target);
 
-  std::shared_ptr<const ResultTable> Run(std::string_view statement) override;
+  Dialect dialect() const override { return Dialect::kServer; }
+  RunResult Execute(std::string_view statement, std::span<const Variant> parameters,
+                    int32_t timeout_seconds) override;
 
  private:
   // What a result does not say about a table column: its name as written and whether the
@@ -30,9 +32,15 @@ class PostgresEngine final : public Engine {
 
   // The facts of the result's source tables, fetched once per table and connection.
   void LearnTables(const PGresult* result);
+  // Sets the server's statement_timeout when it differs from what holds.
+  void ApplyTimeout(int32_t seconds);
+
+  static constexpr int32_t kTimeoutUnknown = -1;
 
   PgConnection conn_;
   std::unordered_map<Oid, TableFacts> tables_;
+  // The statement_timeout the session holds, in seconds: 0 (none) as the server starts.
+  int32_t applied_timeout_ = 0;
 };
 
 }  // namespace mirelda::data

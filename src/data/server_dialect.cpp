@@ -6,6 +6,7 @@
 #include "data/sql_edits.h"
 #include "data/sql_statement.h"
 #include "data/table_definition.h"
+#include "mirelda/error.h"
 #include "mirelda/text.h"
 
 namespace mirelda::data {
@@ -253,7 +254,9 @@ ServerStatement TranslateServer(std::string_view text) {
         continue;
       }
     }
-    if (tok.kind == TokenKind::kQuoted) {
+    if (tok.IsSymbol("?")) {
+      edits.Replace(tok.begin, tok.end, "$" + std::to_string(++out.placeholders));
+    } else if (tok.kind == TokenKind::kQuoted) {
       edits.Replace(tok.begin, tok.end, PgIdentifier(tok));
     } else if (tok.Is("LIKE")) {
       RewriteLike(t, i, edits);
@@ -290,6 +293,9 @@ ServerStatement TranslateServer(std::string_view text) {
               std::string(std::string_view(sql).substr(0, sql.size() - (text.size() - st.end))) +
               suffix;
     out.composite = true;
+    if (out.placeholders > 0) {
+      throw Error(errc::kSyntaxError, "A statement that defines a table cannot take parameters.");
+    }
   } else {
     out.sql = std::move(sql);
   }

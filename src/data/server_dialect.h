@@ -21,6 +21,8 @@ struct ServerStatement {
   bool changes_schema = false;
   // The aliases of the select list, as written; PostgreSQL reports them in lower case.
   std::vector<std::string> aliases;
+  // The "?" placeholders, numbered $1, $2 ... in the text.
+  size_t placeholders = 0;
 };
 
 // Raises Error (syntax error) when the text is not exactly one statement. Text that needs no
@@ -31,7 +33,8 @@ struct ServerStatement {
 // compare without regard to case); mixed-case column names are recorded as column comments, so that
 // record sets report them as written; "(cols) REFERENCES t(cols)" as a foreign key; [name] and
 // "name"; the dbo schema; the sysdatabases catalog (a name and a dbid per database); LIKE without
-// regard to case; getdate(); SELECT TOP n.
+// regard to case; getdate(); SELECT TOP n; each "?" outside literals, quoted names and comments
+// to the next of $1, $2 ... A statement with placeholders that needs several statements raises.
 ServerStatement TranslateServer(std::string_view statement);
 
 }  // namespace mirelda::data

@@ -1,7 +1,12 @@
 #include "data/sqlite_engine.h"
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstring>
 
+#include "data/bound_values.h"
+#include "data/data_errors.h"
 #include "data/jet_dialect.h"
 #include "data/jet_file.h"
 #include "data/sql_lexer.h"
@@ -107,17 +112,130 @@ bool IsAutoIncrement(sqlite3* db, sqlite3_stmt* st, int column) {
   return autoinc != 0;
 }
 
+// Binds the values to the statement's placeholders, after checking that each has one.
+void Bind(sqlite3_stmt* st, std::span<const Variant> parameters) {
+  CheckParameterCount(static_cast<size_t>(sqlite3_bind_parameter_count(st)), parameters.size());
+  for (size_t i = 0; i < parameters.size(); ++i) {
+    BoundValue value;
+    ToBoundValue(parameters[i], i + 1, value);
+    int at = static_cast<int>(i + 1);
+    int rc = SQLITE_OK;
+    switch (value.kind) {
+      case BoundValue::Kind::kNull:
+        rc = sqlite3_bind_null(st, at);
+        break;
+      case BoundValue::Kind::kInteger:
+        rc = sqlite3_bind_int64(st, at, value.integer);
+        break;
+      case BoundValue::Kind::kReal:
+      case BoundValue::Kind::kDecimal:
+        // SQLite keeps no exact decimals; a money column stores the amount as a REAL anyway.
+        rc = sqlite3_bind_double(st, at, value.real);
+        break;
+      case BoundValue::Kind::kText:
+        rc = sqlite3_bind_text64(st, at, value.bytes.data(), value.bytes.size(), SQLITE_TRANSIENT,
+                                 SQLITE_UTF8);
+        break;
+      case BoundValue::Kind::kBytes:
+        rc = sqlite3_bind_blob64(st, at, value.bytes.data(), value.bytes.size(), SQLITE_TRANSIENT);
+        break;
+    }
+    if (rc != SQLITE_OK) throw SqliteError(sqlite3_db_handle(st));
+  }
+}
+
+// INSERT, UPDATE, DELETE and REPLACE report the rows they wrote; SQLite's count is stale after
+// any other statement. The first word is read past blanks and comments.
+bool WritesRows(std::string_view sql) {
+  size_t i = 0;
+  while (i < sql.size()) {
+    if (sql.substr(i, 2) == "--") {
+      size_t eol = sql.find('\n', i);
+      i = eol == std::string_view::npos ? sql.size() : eol + 1;
+    } else if (sql.substr(i, 2) == "/*") {
+      size_t close = sql.find("*/", i + 2);
+      i = close == std::string_view::npos ? sql.size() : close + 2;
+    } else if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+      ++i;
+    } else {
+      break;
+    }
+  }
+  size_t end = i;
+  while (end < sql.size() && std::isalpha(static_cast<unsigned char>(sql[end]))) ++end;
+  std::string_view word = sql.substr(i, end - i);
+  for (std::string_view verb : {"INSERT", "UPDATE", "DELETE", "REPLACE"}) {
+    if (text::EqualsIgnoreCase(word, verb)) return true;
+  }
+  return false;
+}
+
+// A statement's time limit: SQLite calls the progress handler every few thousand instructions,
+// and the handler's refusal interrupts the statement.
+class Deadline {
+ public:
+  Deadline(sqlite3* db, int32_t seconds) : db_(db), seconds_(seconds) {
+    if (seconds <= 0) return;
+    end_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    sqlite3_progress_handler(db, 1000, &Deadline::Check, this);
+  }
+  ~Deadline() {
+    if (seconds_ > 0) sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+  }
+  Deadline(const Deadline&) = delete;
+  Deadline& operator=(const Deadline&) = delete;
+
+  // Raises the Error of a statement that failed while this deadline watched it.
+  [[noreturn]] void Fail() const {
+    if (expired_) {
+      throw ProviderError(data_errc::kCommandTimeout,
+                          "Query timeout expired: the statement ran longer than " +
+                              std::to_string(seconds_) + " seconds.",
+                          "SQLite", "HYT00", SQLITE_INTERRUPT);
+    }
+    throw SqliteError(db_);
+  }
+
+ private:
+  static int Check(void* self) {
+    auto* d = static_cast<Deadline*>(self);
+    if (std::chrono::steady_clock::now() >= d->end_) d->expired_ = true;
+    return d->expired_ ? 1 : 0;
+  }
+
+  sqlite3* db_;
+  int32_t seconds_;
+  std::chrono::steady_clock::time_point end_;
+  bool expired_ = false;
+};
+
 }  // namespace
 
-SqliteEngine::SqliteEngine(const std::string& page_path) {
+std::optional<int32_t> SqliteEngine::DeclaredFieldType(const char* declared) {
+  if (auto type = FromDeclaration(declared)) return type->type;
+  return std::nullopt;
+}
+
+SqliteEngine::SqliteEngine(const JetTarget& target) {
+  const std::string& page_path = target.path;
   std::filesystem::path file = paths::Resolve(page_path);
-  InspectJetFile(file, page_path);
+  if (target.plain_sqlite) {
+    // Without the Jet mark to test, a missing file must not be created by opening it.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+      throw Error(errc::kUnspecified,
+                  "Cannot open the database file '" + page_path + "': it does not exist.");
+    }
+  } else {
+    InspectJetFile(file, page_path);
+  }
   db_ = OpenSqlite(file, SQLITE_OPEN_READWRITE, page_path);
   // A file that passed the header test but is damaged fails here rather than on first use.
   SqliteExec(db_.get(), "PRAGMA schema_version");
 }
 
-std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement) {
+RunResult SqliteEngine::Execute(std::string_view statement, std::span<const Variant> parameters,
+                                int32_t timeout_seconds) {
   TraceStatement(TraceDirection::kReceived, kEngineName, statement);
   std::string sql = TranslateJet(statement);
   TraceStatement(TraceDirection::kSent, kEngineName, sql);
@@ -139,14 +257,18 @@ std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement)
   if (!st) {
     throw Error(errc::kSyntaxError, "The statement is empty.");
   }
+  Bind(st.get(), parameters);
+  Deadline deadline(db_.get(), timeout_seconds);
 
+  RunResult result;
   const int count = sqlite3_column_count(st.get());
   if (count == 0) {
     int rc;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     }
-    if (rc != SQLITE_DONE) throw SqliteError(db_.get());
-    return nullptr;
+    if (rc != SQLITE_DONE) deadline.Fail();
+    if (WritesRows(sql)) result.rows_affected = sqlite3_changes64(db_.get());
+    return result;
   }
 
   std::vector<ColumnInfo> columns(static_cast<size_t>(count));
@@ -177,8 +299,9 @@ std::shared_ptr<const ResultTable> SqliteEngine::Run(std::string_view statement)
     table->EndRow();
     first = false;
   }
-  if (rc != SQLITE_DONE) throw SqliteError(db_.get());
-  return table;
+  if (rc != SQLITE_DONE) deadline.Fail();
+  result.rows = std::move(table);
+  return result;
 }
 
 }  // namespace mirelda::data

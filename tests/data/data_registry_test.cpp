@@ -51,9 +51,9 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
 
   Registrations r = RegistrationStore(dir_ / "registry").Load();
   EXPECT_NE(r.FindProgId("Mirelda.Database"), nullptr);
-  const std::vector<std::string> ours = {"ADODB.Connection", "ADODB.RecordSet", "ADOX.Catalog",
-                                         "JRO.JetEngine", "Scripting.FileSystemObject",
-                                         "Scripting.Dictionary"};
+  const std::vector<std::string> ours = {
+      "ADODB.Connection",           "ADODB.RecordSet",      "ADOX.Catalog",  "JRO.JetEngine",
+      "Scripting.FileSystemObject", "Scripting.Dictionary", "ADODB.Command", "ADODB.Parameter"};
   for (const std::string& prog_id : ours) {
     const ClassRegistration* entry = r.FindProgId(prog_id);
     ASSERT_NE(entry, nullptr) << prog_id;
