@@ -12,7 +12,7 @@ var conn = OpenSiteDatabase();
 <h2>一次完整的使用过程</h2>
 <ol class="steps">
 <li><a href="/install.asp">安装</a>：建立数据库文件、数据字典、管理员账号、管理菜单和应用数据表。</li>
-<li><a href="/admin/logon.asp">管理员登录</a>：新站点的账号是 <code>admin</code>，密码 <code>Sun In May</code>。</li>
+<li><a href="/admin/logon.asp">管理员登录</a>：新站点的管理员账号和初始密码写在登录页面上，直到密码被修改。</li>
 <li><a href="/admin/">管理页面</a>：管理菜单、按数据字典生成的添加表单、数据库压缩。</li>
 <li><a href="/logon.asp">用户登录</a>：用管理员添加的人员登录，登录会记入登录日志。</li>
 <li><a href="/mainface/index.asp">我的主页</a>：当前登录的人员和他的登录日志。</li>

@@ -2,6 +2,14 @@
 <!-- #include virtual="/inc/common.inc" -->
 <!-- #include virtual="/inc/app_tables.inc" -->
 <%
+// Installation runs once for anyone; afterwards only an administrator may run it again (it then
+// changes nothing that is in place).
+NoStore();
+if (SiteInstalled()) {
+  var lockConn = OpenSiteDatabase(true);
+  RequireAdminOrRefuse(lockConn);
+  lockConn.Close();
+}
 var pageTitle = "安装";
 // Set when any step writes something: a run that finds everything in place says so.
 var changed = false;
@@ -60,7 +68,7 @@ function Register(conn, table) {
 }
 %>
 <!-- #include virtual="/inc/top.inc" -->
-<p>安装页面建立站点的数据库、数据字典和应用数据表。可以随时再次运行：已经存在的内容保持不变。</p>
+<p>安装页面建立站点的数据库、数据字典和应用数据表。安装以后只有管理员能再次运行它：已经存在的内容保持不变。</p>
 <p>数据库：<%= Html(DatabaseDescription()) %></p>
 
 <h2>1. 数据库</h2>
@@ -180,7 +188,7 @@ if (failed) {
 }
 if (!failed) {
 %>
-<p>下一步：<a href="/admin/logon.asp">管理员登录</a>。新安装的站点有一个管理员账号
-<code>admin</code>，密码 <code>Sun In May</code>。</p>
+<p>下一步：<a href="/admin/logon.asp">管理员登录</a>。登录页面上写着新站点的管理员账号和初始密码，
+直到密码被修改。</p>
 <% } %>
 <!-- #include virtual="/inc/bottom.inc" -->

@@ -1,16 +1,22 @@
 <%@ LANGUAGE="JavaScript" %>
 <!-- #include virtual="/inc/common.inc" -->
 <%
+NoStore();
 var pageTitle = "用户登录";
 var conn = OpenSiteDatabase();
 var refused = false;
 if (conn && IsPost()) {
+  CheckPost();
+}
+var personName = Text(Request.Form("personName")), personPwd = Text(Request.Form("personPwd"));
+if (conn && IsPost() && (HasNul(personName) || HasNul(personPwd))) {
+  refused = true;
+} else if (conn && IsPost()) {
   // On success the component records the logon, sends the browser to mainface/index.asp and
   // ends this page; coming back here means the name or the password did not match.
   var wp = Server.CreateObject("Mirelda.WebPage");
   wp.setConnection = conn;
-  wp.Logon(Text(Request.Form("personName")), Text(Request.Form("personPwd")), ClientAddress(),
-           "mainface/index.asp");
+  wp.Logon(personName, personPwd, ClientAddress(), "mainface/index.asp");
   refused = true;
 }
 var rememberedName = Text(Request.Cookies("name"));
@@ -26,7 +32,7 @@ if (!conn) {
     Response.Write("<p class=\"message note\" id=\"welcome\">欢迎回来，" + Html(rememberedName) + "。</p>");
   }
 %>
-<form class="plain" method="post" action="logon.asp">
+<form class="plain" method="post" action="logon.asp"><%= TokenField() %>
 <label for="personName">登录名</label>
 <input type="text" id="personName" name="personName" value="<%= Html(rememberedName) %>" required>
 <label for="personPwd">密码</label>

@@ -1,6 +1,18 @@
 <%@ LANGUAGE="JavaScript" %>
+<!-- #include virtual="/inc/common.inc" -->
 <%
-Session.Remove("personID");
-Session.Remove("personName");
-Response.Redirect("/");
+// Logging off is a POST of the header's button; a plain visit only offers the button, so a
+// link on another site cannot log anyone off.
+NoStore();
+if (IsPost()) {
+  CheckPost();
+  LogOffPerson();
+  Response.Redirect("/");
+  Response.End();
+}
+var pageTitle = "退出登录";
 %>
+<!-- #include virtual="/inc/top.inc" -->
+<form class="plain" method="post" action="/logout.asp"><%= TokenField() %>
+<button type="submit">退出登录</button></form>
+<!-- #include virtual="/inc/bottom.inc" -->

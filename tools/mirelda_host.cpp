@@ -168,6 +168,7 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   page_settings.script_timeout = options.script_timeout;
   page_settings.script_memory = static_cast<size_t>(options.script_memory);
   page_settings.default_language = default_language;
+  page_settings.secure_cookies = options.secure_cookies;
   PageRunner pages(site, engines, page_settings, sessions, log);
 
   ServerSettings server_settings;
@@ -179,6 +180,7 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   server_settings.spool_folder = data;
   server_settings.compress = options.compress;
   server_settings.io_threads = options.io_threads;
+  server_settings.standing_headers = options.headers;
   unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   server_settings.workers = options.workers ? options.workers : std::max(8u, 4 * cores);
   HttpServer server(server_settings, site, pages, log);

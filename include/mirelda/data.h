@@ -48,6 +48,12 @@ inline constexpr int32_t kLongVarWChar = 203;
 inline constexpr int32_t kLongVarBinary = 205;
 }  // namespace field_type
 
+// SchemaEnum values that OpenSchema serves.
+namespace schema {
+inline constexpr int32_t kColumns = 4;
+inline constexpr int32_t kTables = 20;
+}  // namespace schema
+
 class MIRELDA_API Connection : public Dispatch {
  public:
   // Opens the connection that the string names; raises Error when it cannot. Raises when the
@@ -56,17 +62,41 @@ class MIRELDA_API Connection : public Dispatch {
   // Runs one statement. A query gives an open record set of its rows; any other statement gives
   // a closed record set. Options -1 means unspecified.
   virtual std::shared_ptr<RecordSet> Execute(const std::string& text, int32_t options) = 0;
+  // Execute that also gives the rows an INSERT, UPDATE or DELETE wrote (-1 for other statements).
+  virtual std::shared_ptr<RecordSet> ExecuteCounted(const std::string& text, int32_t options,
+                                                    int32_t& records_affected) = 0;
   // Raises Error when the connection is not open.
   virtual void Close() = 0;
   virtual int32_t State() = 0;
   virtual std::string ConnectionString() = 0;
 
+  // Transactions nest: BeginTrans opens one more level and returns its number (1 for the
+  // outermost). CommitTrans and RollbackTrans end the innermost level and raise Error when none
+  // is open.
+  virtual int32_t BeginTrans() = 0;
+  virtual void CommitTrans() = 0;
+  virtual void RollbackTrans() = 0;
+  // The Errors collection: the provider errors of the last operation that failed.
+  virtual std::shared_ptr<Dispatch> Errors() = 0;
+  // The rows of a schema (schema::kTables, schema::kColumns) under the column names of the
+  // replaced library. criteria: Missing, or an array whose elements restrict the leading
+  // columns in order (Empty for no restriction).
+  virtual std::shared_ptr<RecordSet> OpenSchema(int32_t schema, const Variant& criteria) = 0;
+  // Seconds to wait for the database when opening (0 without limit); set before Open.
+  virtual int32_t ConnectionTimeout() = 0;
+  virtual void SetConnectionTimeout(int32_t seconds) = 0;
+  // Seconds a statement of Execute may run (0 without limit).
+  virtual int32_t CommandTimeout() = 0;
+  virtual void SetCommandTimeout(int32_t seconds) = 0;
+
   // The scripting forms: Open(ConnectionString, [UserID], [Password], [Options]) and
-  // Execute(CommandText, [RecordsAffected], [Options]).
+  // Execute(CommandText, [RecordsAffected], [Options]), filling RecordsAffected.
   void OpenWith(const std::string& connection_string, const Variant& user_id,
                 const Variant& password, int32_t options);
-  std::shared_ptr<RecordSet> ExecuteWith(const std::string& text, const Variant& records_affected,
+  std::shared_ptr<RecordSet> ExecuteWith(const std::string& text, Variant& records_affected,
                                          int32_t options);
+  std::shared_ptr<RecordSet> ScriptOpenSchema(int32_t schema, const Variant& criteria,
+                                              const Variant& schema_id);
 
   const MemberTable& Members() const override;
   std::string ClassName() const override { return "Connection"; }

@@ -99,7 +99,9 @@ class MIRELDA_API RequestObject : public Dispatch {
   // What the member table's QueryString, Form, Cookies and ServerVariables do: no argument gives
   // the collection object, a number the value at that 1-based position, a name its value.
   Variant CollectionItem(RequestPart part, const Variant& key);
-  Variant QueryStringItem(const Variant& key) { return CollectionItem(RequestPart::kQueryString, key); }
+  Variant QueryStringItem(const Variant& key) {
+    return CollectionItem(RequestPart::kQueryString, key);
+  }
   Variant FormItem(const Variant& key) { return CollectionItem(RequestPart::kForm, key); }
   Variant CookiesItem(const Variant& key) { return CollectionItem(RequestPart::kCookies, key); }
   Variant ServerVariablesItem(const Variant& key) {
@@ -185,6 +187,9 @@ class MIRELDA_API ResponseObject : public Dispatch {
   virtual void SetExpiresAbsolute(Date when) = 0;
   virtual std::string CacheControl() = 0;
   virtual void SetCacheControl(const std::string& value) = 0;
+  // A line for the host's log, never for the visitor: what a page wants kept of a failure it
+  // answers in its own words.
+  virtual void AppendToLog(const std::string& line) = 0;
 
   const MemberTable& Members() const override;
   std::string ClassName() const override { return "Response"; }

@@ -1,9 +1,9 @@
 <%@ LANGUAGE="JavaScript" %>
 <!-- #include virtual="/inc/common.inc" -->
 <%
-RequireAdmin();
 var pageTitle = "系统基本设置";
 var conn = OpenSiteDatabase();
+RequireAdmin(conn);
 %>
 <!-- #include virtual="/inc/top.inc" -->
 <h2>站点设置</h2>

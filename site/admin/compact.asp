@@ -1,7 +1,11 @@
 <%@ LANGUAGE="JavaScript" %>
 <!-- #include virtual="/inc/common.inc" -->
 <%
-RequireAdmin();
+// The check holds its connection only for itself: compaction needs the file to itself.
+var checkConn = OpenSiteDatabase();
+RequireAdmin(checkConn);
+if (checkConn) checkConn.Close();
+CheckPost();
 var pageTitle = "压缩数据库";
 %>
 <!-- #include virtual="/inc/top.inc" -->
@@ -24,7 +28,7 @@ if (UsesServerDatabase()) {
 %>
 <p>压缩把数据库文件 <code><%= Html(DATA_FOLDER + DATABASE_FILE) %></code> 整理成一个紧凑的副本，再用副本替换原来的文件，
 回收删除记录留下的空间。</p>
-<form class="plain" method="post" action="compact.asp">
+<form class="plain" method="post" action="compact.asp"><%= TokenField() %>
 <button type="submit">压缩数据库</button>
 </form>
 <% } %>

@@ -1,9 +1,9 @@
 <%@ LANGUAGE="JavaScript" %>
 <!-- #include virtual="/inc/common.inc" -->
 <%
-RequireAdmin();
 var pageTitle = "管理";
 var conn = OpenSiteDatabase();
+RequireAdmin(conn);
 
 // The page a menu entry opens: a link of the site, or the page that the dictionary's own entry
 // opens in a dialog. Anything else (another site, other script) is shown but not linked.
@@ -19,7 +19,7 @@ if (!conn) {
   Response.Write(NotInstalledNote());
 } else {
 %>
-<p>欢迎，<%= Html(Session("adminName")) %>。</p>
+<p>欢迎，<%= Html(Session("adminName")) %>。<a href="password.asp">修改密码</a> · <a href="admins.asp">管理员账号</a></p>
 <h2>管理菜单</h2>
 <table class="grid" id="menu">
 <tr><th>菜单</th><th>说明</th></tr>

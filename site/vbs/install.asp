@@ -1,6 +1,11 @@
 <%@ LANGUAGE="VBScript" %>
 <!-- #include virtual="/vbs/inc/common.inc" -->
 <%
+' Installation runs once for anyone; afterwards only an administrator may run it again.
+Response.CacheControl = "no-store"
+If SiteInstalled() And Not IsAdmin() Then
+  Refuse "站点已经安装。只有管理员可以再次运行安装页面，请先以管理员登录。"
+End If
 Dim pageTitle
 pageTitle = "安装报告（VBScript 页面）"
 

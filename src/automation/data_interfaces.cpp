@@ -11,9 +11,17 @@ void Connection::OpenWith(const std::string& connection_string, const Variant& /
 }
 
 std::shared_ptr<RecordSet> Connection::ExecuteWith(const std::string& text,
-                                                   const Variant& /*records_affected*/,
-                                                   int32_t options) {
-  return Execute(text, options);
+                                                   Variant& records_affected, int32_t options) {
+  int32_t affected = -1;
+  std::shared_ptr<RecordSet> result = ExecuteCounted(text, options, affected);
+  records_affected = Variant(affected);
+  return result;
+}
+
+std::shared_ptr<RecordSet> Connection::ScriptOpenSchema(int32_t schema, const Variant& criteria,
+                                                        const Variant& /*schema_id*/) {
+  // SchemaID names provider-specific schemas (adSchemaProviderSpecific), which no engine here has.
+  return OpenSchema(schema, criteria);
 }
 
 const MemberTable& Connection::Members() const {
@@ -28,6 +36,17 @@ const MemberTable& Connection::Members() const {
           .Method<&Connection::Close>("Close")
           .Get<&Connection::State>("State")
           .Get<&Connection::ConnectionString>("ConnectionString")
+          .Method<&Connection::BeginTrans>("BeginTrans")
+          .Method<&Connection::CommitTrans>("CommitTrans")
+          .Method<&Connection::RollbackTrans>("RollbackTrans")
+          .Get<&Connection::Errors>("Errors")
+          .Method<&Connection::ScriptOpenSchema>(
+              "OpenSchema",
+              {Arg("Schema"), Arg("Restrictions").Optional(), Arg("SchemaID").Optional()})
+          .Get<&Connection::ConnectionTimeout>("ConnectionTimeout")
+          .Let<&Connection::SetConnectionTimeout>("ConnectionTimeout", {Arg("Timeout")})
+          .Get<&Connection::CommandTimeout>("CommandTimeout")
+          .Let<&Connection::SetCommandTimeout>("CommandTimeout", {Arg("Timeout")})
           .Build();
   return table;
 }

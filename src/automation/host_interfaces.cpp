@@ -107,6 +107,7 @@ const MemberTable& ResponseObject::Members() const {
           .Let<&ResponseObject::SetExpiresAbsolute>("ExpiresAbsolute", {Arg("date")})
           .Get<&ResponseObject::CacheControl>("CacheControl")
           .Let<&ResponseObject::SetCacheControl>("CacheControl", {Arg("value")})
+          .Method<&ResponseObject::AppendToLog>("AppendToLog", {Arg("line")})
           .Build();
   return table;
 }

@@ -1,8 +1,10 @@
 #include "data/connection_string.h"
 
 #include <charconv>
+#include <initializer_list>
 
 #include "mirelda/error.h"
+#include "mirelda/settings.h"
 #include "mirelda/text.h"
 
 namespace mirelda::data {
@@ -60,11 +62,57 @@ JetTarget JetFile(const ConnectionString& cs, std::string_view path_key, JetForm
   return target;
 }
 
+// The value of the first of keys the string holds; the OLE DB providers and the ODBC drivers name
+// the same setting differently.
+std::string FirstOf(const ConnectionString& cs, std::initializer_list<std::string_view> keys) {
+  for (std::string_view key : keys) {
+    if (auto value = cs.Get(key)) return *value;
+  }
+  return {};
+}
+
+bool IsOneOf(const std::string& key, std::initializer_list<std::string_view> names) {
+  for (std::string_view name : names) {
+    if (key == name) return true;
+  }
+  return false;
+}
+
+// The server's OLE DB providers and ODBC drivers, all served by the server database.
+bool IsServerProvider(const std::string& key) {
+  return IsOneOf(key, {"sqloledb", "sqloledb.1", "sqlncli", "sqlncli10", "sqlncli11", "msoledbsql",
+                       "msoledbsql19"});
+}
+bool IsServerDriver(const std::string& key) {
+  return IsOneOf(key, {"sql server", "sql native client", "sql server native client 10.0",
+                       "sql server native client 11.0", "odbc driver 11 for sql server",
+                       "odbc driver 13 for sql server", "odbc driver 17 for sql server",
+                       "odbc driver 18 for sql server"});
+}
+
+// The string that DSN=name stands for, from the [dsn] section of the host's settings, with the
+// other settings of the original string laid over it (uid and pwd often travel beside a DSN).
+ConnectionString Resolved(const ConnectionString& cs, const std::string& dsn) {
+  std::optional<std::string> defined = settings::Get("dsn", dsn);
+  if (!defined) {
+    throw Error(errc::kUnspecified, "Data source name '" + dsn +
+                                        "' not found and no default driver specified (no such "
+                                        "name in the [dsn] section of the host's configuration).");
+  }
+  ConnectionString resolved = ConnectionString::Parse(*defined);
+  if (resolved.Get("dsn")) {
+    throw Error(errc::kUnspecified,
+                "Data source name '" + dsn + "' is defined by another data source name.");
+  }
+  resolved.Overlay(cs, "dsn");
+  return resolved;
+}
+
 // "host", "host,port" or "host:port"; "tcp:" and a named instance ("host\name") are ignored,
 // and the local machine's names mean the loopback host.
 ServerTarget Server(const ConnectionString& cs) {
   ServerTarget target;
-  std::string server = TrimBlanks(cs.Value("server"));
+  std::string server = TrimBlanks(FirstOf(cs, {"server", "data source", "address", "addr"}));
   if (text::ToLowerAscii(server.substr(0, 4)) == "tcp:") server = server.substr(4);
   std::string port;
   if (size_t comma = server.find(','); comma != std::string::npos) {
@@ -87,10 +135,11 @@ ServerTarget Server(const ConnectionString& cs) {
   }
   // Database names compare without regard to case on the server being replaced; unquoted names
   // that the server dialect creates are stored in lower case.
-  target.database = text::ToLowerAscii(TrimBlanks(cs.Value("database")));
+  target.database = text::ToLowerAscii(TrimBlanks(FirstOf(cs, {"database", "initial catalog"})));
   if (target.database.empty()) target.database = "postgres";
-  target.user = cs.Value("uid");
-  target.password = cs.Value("pwd");
+  // Integrated security names no user: the server then takes the login of this process.
+  target.user = FirstOf(cs, {"uid", "user id", "user"});
+  target.password = FirstOf(cs, {"pwd", "password"});
   return target;
 }
 
@@ -153,14 +202,30 @@ std::optional<std::string> ConnectionString::Get(std::string_view key) const {
   return std::nullopt;
 }
 
-ConnectionTarget Route(const ConnectionString& cs) {
+void ConnectionString::Overlay(const ConnectionString& other, std::string_view except) {
+  for (const auto& [key, value] : other.entries_) {
+    if (key == except) continue;
+    std::erase_if(entries_, [&](const auto& entry) { return entry.first == key; });
+    entries_.emplace_back(key, value);
+  }
+}
+
+ConnectionTarget Route(const ConnectionString& given) {
   ConnectionTarget target;
+  std::string dsn = TrimBlanks(given.Value("dsn"));
+  const bool named = !dsn.empty() && !given.Get("driver") && !given.Get("provider");
+  const ConnectionString cs = named ? Resolved(given, dsn) : given;
   std::string provider = TrimBlanks(cs.Value("provider"));
   std::string provider_key = text::ToLowerAscii(provider);
   if (provider_key == "microsoft.jet.oledb.4.0" || provider_key == "microsoft.jet.oledb.3.51") {
     target.kind = ConnectionTarget::Kind::kJetFile;
     target.jet = JetFile(cs, "data source",
                          provider_key.ends_with("3.51") ? JetFormat::kJet35 : JetFormat::kJet40);
+    return target;
+  }
+  if (IsServerProvider(provider_key)) {
+    target.kind = ConnectionTarget::Kind::kServer;
+    target.server = Server(cs);
     return target;
   }
   // Without a provider the ODBC bridge serves the string, as it does on the platform replaced.
@@ -178,13 +243,22 @@ ConnectionTarget Route(const ConnectionString& cs) {
     target.jet = JetFile(cs, "dbq", JetFormat::kJet40);
     return target;
   }
-  if (driver_key == "sql server") {
+  if (driver_key == "sqlite3 odbc driver" || driver_key == "sqlite3 odbc driver (utf-8)") {
+    target.kind = ConnectionTarget::Kind::kJetFile;
+    target.jet.path = TrimBlanks(FirstOf(cs, {"database", "dbq"}));
+    if (target.jet.path.empty()) {
+      throw Error(errc::kUnspecified,
+                  "The connection string names no database file (Database is missing or empty).");
+    }
+    target.jet.plain_sqlite = true;
+    return target;
+  }
+  if (IsServerDriver(driver_key)) {
     target.kind = ConnectionTarget::Kind::kServer;
     target.server = Server(cs);
     return target;
   }
   if (driver.empty()) {
-    std::string dsn = cs.Value("dsn");
     throw Error(errc::kUnspecified,
                 "Data source name " +
                     (dsn.empty() ? std::string("not given") : "'" + dsn + "' not found") +

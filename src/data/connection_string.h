@@ -19,6 +19,8 @@ class ConnectionString {
   // The value of key (any case), without its braces or quotes.
   std::optional<std::string> Get(std::string_view key) const;
   std::string Value(std::string_view key) const { return Get(key).value_or(""); }
+  // Takes every setting of other but the key except, replacing settings of the same key.
+  void Overlay(const ConnectionString& other, std::string_view except);
 
  private:
   std::vector<std::pair<std::string, std::string>> entries_;  // lower-case keys
@@ -32,6 +34,8 @@ struct JetTarget {
   JetFormat provider_format = JetFormat::kJet40;
   // "Jet OLEDB:Engine Type": 4 or below is Jet 3.x, 5 Jet 4.0; absent is the provider's default.
   std::optional<JetFormat> engine_type;
+  // The SQLite ODBC driver opens any SQLite file: no Jet format mark is asked for.
+  bool plain_sqlite = false;
 };
 
 struct ServerTarget {
@@ -40,6 +44,8 @@ struct ServerTarget {
   std::string database;  // the maintenance database when the string names none
   std::string user;
   std::string password;
+  // Seconds to wait for the server to answer; 0 waits without limit.
+  int connect_timeout = 15;
 };
 
 struct ConnectionTarget {
@@ -50,9 +56,14 @@ struct ConnectionTarget {
 
 // The engine a connection string names: "Provider=Microsoft.Jet.OLEDB.4.0" or "...3.51" with
 // "Data Source", or "driver={Microsoft Access Driver (*.mdb)}" with "dbq", is a Jet file;
-// "driver={sql server}" with server, database, uid and pwd is the server database. Raises Error
-// naming an unknown provider (kProviderNotFound) or driver (kUnspecified), and for a string that
-// names no database file.
+// "driver={SQLite3 ODBC Driver}" with "Database" any SQLite file; the server's OLE DB providers
+// (SQLOLEDB, SQLNCLI, SQLNCLI10, SQLNCLI11, MSOLEDBSQL with Data Source, Initial Catalog, User ID,
+// Password) and ODBC drivers ("{sql server}", its native clients, "ODBC Driver 11/13/17/18 for
+// SQL Server" with server, database, uid, pwd) are the server database. "DSN=name" without a
+// driver or provider stands for the string that the [dsn] section of the settings gives the
+// name, the string's other keys laid over it. Raises Error naming an unknown provider
+// (kProviderNotFound), driver or data source name (kUnspecified), and for a string that names
+// no database file.
 ConnectionTarget Route(const ConnectionString& connection_string);
 
 }  // namespace mirelda::data

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "data/result_table.h"
+#include "data/sql_lexer.h"
 #include "mirelda/variant.h"
 
 namespace mirelda::data {
@@ -24,6 +25,9 @@ struct RunResult {
 class Engine {
  public:
   virtual ~Engine() = default;
+
+  // The dialect statements arrive in: kJet for SQLite, kServer for PostgreSQL.
+  virtual Dialect dialect() const = 0;
 
   // Runs exactly one statement whose "?" placeholders (outside string literals, quoted names and
   // comments) stand for parameters, in order. Each value is bound to the engine as a parameter,

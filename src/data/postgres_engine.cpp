@@ -10,6 +10,7 @@
 #include "data/bound_values.h"
 #include "data/data_errors.h"
 #include "data/postgres_table.h"
+#include "data/provider_error.h"
 #include "data/server_dialect.h"
 #include "data/sql_trace.h"
 #include "mirelda/error.h"
@@ -33,7 +34,7 @@ bool Contains(const std::string& text, const char* part) {
 
 // The server refusing the login is "logon failed", whatever it refused: user, password or
 // database (the replaced server reports an unknown database that way too).
-Error ConnectError(PGconn* conn) {
+ProviderError ConnectError(PGconn* conn) {
   std::string message = Trimmed(PQerrorMessage(conn));
   bool refused = Contains(message, "password authentication failed") ||
                  Contains(message, "no password supplied") ||
@@ -41,10 +42,11 @@ Error ConnectError(PGconn* conn) {
                  (Contains(message, "database \"") && Contains(message, "does not exist")) ||
                  Contains(message, "pg_hba.conf") ||
                  Contains(message, "permission denied for database");
-  return Error(refused ? errc::kLogonFailed : errc::kUnspecified, message, kSource);
+  return ProviderError(refused ? errc::kLogonFailed : errc::kUnspecified, message, kSource,
+                       refused ? "28000" : "08001", 0);
 }
 
-Error ResultError(PGconn* conn, const PGresult* result) {
+ProviderError ResultError(PGconn* conn, const PGresult* result) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   std::string message = primary ? Trimmed(primary) : Trimmed(PQerrorMessage(conn));
@@ -57,7 +59,7 @@ Error ResultError(PGconn* conn, const PGresult* result) {
   } else if (code.starts_with("28")) {
     number = errc::kLogonFailed;
   }
-  return Error(number, message, kSource);
+  return ProviderError(number, message, kSource, code.empty() ? "HY000" : code, 0);
 }
 
 void Silent(void*, const char*) {}
@@ -103,6 +105,7 @@ constexpr const char* kColumnFacts =
 
 PostgresEngine::PostgresEngine(const ServerTarget& target) {
   std::string port = std::to_string(target.port);
+  std::string timeout = std::to_string(target.connect_timeout);
   const char* keys[] = {"host",
                         "port",
                         "dbname",
@@ -117,7 +120,7 @@ PostgresEngine::PostgresEngine(const ServerTarget& target) {
                           target.database.c_str(),
                           target.user.c_str(),
                           target.password.c_str(),
-                          "15",
+                          timeout.c_str(),
                           "UTF8",
                           "mirelda",
                           nullptr};
@@ -237,10 +240,10 @@ RunResult PostgresEngine::Execute(std::string_view statement, std::span<const Va
   }
   if (status != PGRES_TUPLES_OK) {
     if (HasState(result.get(), "57014") && timeout_seconds > 0) {
-      throw Error(data_errc::kCommandTimeout,
-                  "Query timeout expired: the statement ran longer than " +
-                      std::to_string(timeout_seconds) + " seconds.",
-                  kSource);
+      throw ProviderError(data_errc::kCommandTimeout,
+                          "Query timeout expired: the statement ran longer than " +
+                              std::to_string(timeout_seconds) + " seconds.",
+                          kSource, "HYT00", 0);
     }
     throw ResultError(conn_.get(), result.get());
   }

@@ -17,6 +17,7 @@ class PostgresEngine final : public Engine {
   // an unspecified error when it cannot be reached.
   explicit PostgresEngine(const ServerTarget& target);
 
+  Dialect dialect() const override { return Dialect::kServer; }
   RunResult Execute(std::string_view statement, std::span<const Variant> parameters,
                     int32_t timeout_seconds) override;
 

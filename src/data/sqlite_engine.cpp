@@ -199,15 +199,15 @@ class Deadline {
   Deadline(const Deadline&) = delete;
   Deadline& operator=(const Deadline&) = delete;
 
-  // The Error for a statement that failed while this deadline watched it.
-  Error Failure() const {
+  // Raises the Error of a statement that failed while this deadline watched it.
+  [[noreturn]] void Fail() const {
     if (expired_) {
-      return Error(data_errc::kCommandTimeout,
-                   "Query timeout expired: the statement ran longer than " +
-                       std::to_string(seconds_) + " seconds.",
-                   "SQLite");
+      throw ProviderError(data_errc::kCommandTimeout,
+                          "Query timeout expired: the statement ran longer than " +
+                              std::to_string(seconds_) + " seconds.",
+                          "SQLite", "HYT00", SQLITE_INTERRUPT);
     }
-    return SqliteError(db_);
+    throw SqliteError(db_);
   }
 
  private:
@@ -225,9 +225,24 @@ class Deadline {
 
 }  // namespace
 
-SqliteEngine::SqliteEngine(const std::string& page_path) {
+std::optional<int32_t> SqliteEngine::DeclaredFieldType(const char* declared) {
+  if (auto type = FromDeclaration(declared)) return type->type;
+  return std::nullopt;
+}
+
+SqliteEngine::SqliteEngine(const JetTarget& target) {
+  const std::string& page_path = target.path;
   std::filesystem::path file = paths::Resolve(page_path);
-  InspectJetFile(file, page_path);
+  if (target.plain_sqlite) {
+    // Without the Jet mark to test, a missing file must not be created by opening it.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+      throw Error(errc::kUnspecified,
+                  "Cannot open the database file '" + page_path + "': it does not exist.");
+    }
+  } else {
+    InspectJetFile(file, page_path);
+  }
   db_ = OpenSqlite(file, SQLITE_OPEN_READWRITE, page_path);
   // A file that passed the header test but is damaged fails here rather than on first use.
   SqliteExec(db_.get(), "PRAGMA schema_version");
@@ -265,7 +280,7 @@ RunResult SqliteEngine::Execute(std::string_view statement, std::span<const Vari
     int rc;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     }
-    if (rc != SQLITE_DONE) throw deadline.Failure();
+    if (rc != SQLITE_DONE) deadline.Fail();
     if (WritesRows(sql)) result.rows_affected = sqlite3_changes64(db_.get());
     return result;
   }
@@ -300,7 +315,7 @@ RunResult SqliteEngine::Execute(std::string_view statement, std::span<const Vari
     table->EndRow();
     first = false;
   }
-  if (rc != SQLITE_DONE) throw deadline.Failure();
+  if (rc != SQLITE_DONE) deadline.Fail();
   result.rows = std::move(table);
   return result;
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "data/connection_string.h"
 #include "data/engine.h"
 #include "data/sqlite_handles.h"
 
@@ -10,10 +11,16 @@ namespace mirelda::data {
 
 class SqliteEngine final : public Engine {
  public:
-  // Opens the Jet file at page_path (resolved through the path map). Raises Error when the file
-  // is missing or is no Jet database.
-  explicit SqliteEngine(const std::string& page_path);
+  // Opens the database file that target names (resolved through the path map). Raises Error
+  // when the file is missing, is no SQLite database, or lacks the Jet format mark that a Jet
+  // provider or driver requires.
+  explicit SqliteEngine(const JetTarget& target);
 
+  // The ADO type of a column declared with this SQLite type, or nothing for a declaration that
+  // names no type.
+  static std::optional<int32_t> DeclaredFieldType(const char* declared);
+
+  Dialect dialect() const override { return Dialect::kJet; }
   RunResult Execute(std::string_view statement, std::span<const Variant> parameters,
                     int32_t timeout_seconds) override;
 

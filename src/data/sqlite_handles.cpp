@@ -19,18 +19,22 @@ SqliteDatabase OpenSqlite(const std::filesystem::path& file, int flags,
   return db;
 }
 
-Error SqliteError(sqlite3* db) {
+ProviderError SqliteError(sqlite3* db) {
   std::string message = sqlite3_errmsg(db);
   int32_t number = errc::kUnspecified;
+  int code = sqlite3_extended_errcode(db);
+  std::string state = (code & 0xff) == SQLITE_CONSTRAINT ? "23000" : "HY000";
   if (message.starts_with("no such table")) {
     number = errc::kNoSuchTable;
+    state = "42S02";
   } else if (message.find("syntax error") != std::string::npos ||
              message.starts_with("incomplete input") || message.starts_with("unrecognized token") ||
              message.starts_with("no such column") || message.starts_with("no such function") ||
              message.find("already exists") != std::string::npos) {
     number = errc::kSyntaxError;
+    state = "42000";
   }
-  return Error(number, message, "SQLite");
+  return ProviderError(number, message, "SQLite", state, code);
 }
 
 void SqliteExec(sqlite3* db, const char* text) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 
+#include "data/provider_error.h"
 #include "mirelda/error.h"
 
 namespace mirelda::data {
@@ -31,8 +32,9 @@ SqliteDatabase OpenSqlite(const std::filesystem::path& file, int flags, std::str
 // The Error for the last failure on db: "no such table" has its own number; statements that
 // cannot run as written (syntax, unknown columns and functions, objects that already exist)
 // are command errors, as Jet reports them; everything else is unspecified. The description is
-// SQLite's message.
-Error SqliteError(sqlite3* db);
+// SQLite's message, the native error SQLite's extended result code, and the SQLSTATE the class
+// of the failure ("42S02", "42000", "23000" for constraints, "HY000" otherwise).
+ProviderError SqliteError(sqlite3* db);
 
 // Runs text that returns no rows; raises SqliteError.
 void SqliteExec(sqlite3* db, const char* text);

@@ -7,109 +7,12 @@
 // Run by ctest with MIRELDA_BUILD_DIR (the build folder) and MIRELDA_SITE_DIR (the site folder).
 "use strict";
 
-const childProcess = require("child_process");
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
+const { buildDir, check, startHost, stopHost, watchPages, launch } = require("./browser_support");
 
-const CHROMIUM = "/usr/bin/chromium";
-const BROWSER_ARGS = ["--no-sandbox", "--disable-gpu", "--disable-background-networking",
-                      "--disable-component-update", "--no-first-run"];
-
-function requireModule(name) {
-  try {
-    return require(name);
-  } catch (e) {
-    throw new Error(name + " is missing: scripts/test installs it (npm ci in tests/browser)");
-  }
-}
-
-const { chromium } = requireModule("playwright-core");
-const parse5 = requireModule("parse5");
-
-const buildDir = process.env.MIRELDA_BUILD_DIR;
-const siteDir = process.env.MIRELDA_SITE_DIR || path.resolve(__dirname, "..", "..", "site");
-if (!buildDir) throw new Error("MIRELDA_BUILD_DIR names no build folder");
 const shotsDir = path.join(buildDir, "tests", "browser-screenshots");
-
-function check(condition, what) {
-  if (!condition) throw new Error("expected " + what);
-}
-
-// mirelda-host on a free loopback port, with a data folder and a registration store of its own.
-async function startHost(work) {
-  const registry = path.join(work, "registry");
-  for (const lib of ["libmirelda.so", "libmirelda-data.so"]) {
-    childProcess.execFileSync(path.join(buildDir, "mirelda-regsvr"),
-                              ["--registry", registry, path.join(buildDir, lib)],
-                              { stdio: "ignore" });
-  }
-  const log = path.join(work, "host.log");
-  const host = childProcess.spawn(path.join(buildDir, "mirelda-host"),
-      ["--site", siteDir, "--listen", "127.0.0.1:0", "--data", path.join(work, "var"),
-       "--registry", registry],
-      { stdio: ["ignore", "pipe", fs.openSync(log, "w")] });
-  const port = await new Promise((resolve, reject) => {
-    let out = "";
-    host.stdout.on("data", (chunk) => {
-      out += chunk;
-      const m = /serving .* at http:\/\/127\.0\.0\.1:(\d+)\//.exec(out);
-      if (m) resolve(Number(m[1]));
-    });
-    host.on("exit", (code) => reject(new Error("mirelda-host exited with " + code + ":\n" +
-                                               fs.readFileSync(log, "utf8"))));
-  });
-  return { process: host, port, log };
-}
-
-// Stops the host; it must exit 0 and the sanitizer build must have found nothing in it.
-async function stopHost(host) {
-  const code = await new Promise((resolve) => {
-    host.process.removeAllListeners("exit");
-    host.process.on("exit", (c) => resolve(c));
-    host.process.kill("SIGTERM");
-  });
-  const log = fs.readFileSync(host.log, "utf8");
-  check(code === 0, "mirelda-host to exit 0, not " + code + ":\n" + log);
-  check(!/Sanitizer|runtime error:/.test(log), "a clean host log:\n" + log);
-}
-
-// Every page the browser loads is kept and parsed; parse errors fail the run at the next check.
-function watchPages(page, problems) {
-  const pending = [];
-  page.on("response", (response) => {
-    if (response.request().resourceType() !== "document" || response.status() !== 200) return;
-    const url = response.url();
-    pending.push(response.body().then((bytes) => {
-      const charset = /charset=([\w-]+)/i.exec(response.headers()["content-type"] || "");
-      const html = new TextDecoder(charset ? charset[1] : "utf-8").decode(bytes);
-      parse5.parse(html, {
-        onParseError: (e) => problems.push(url + " line " + e.startLine + ": " + e.code),
-      });
-      if (!/^\s*<!DOCTYPE html>\s*<html lang="zh-CN">/.test(html)) {
-        problems.push(url + ": no HTML5 doctype with the Chinese language");
-      }
-      if (!/<title>[^<]+<\/title>/.test(html)) problems.push(url + ": no title");
-    }, () => {}));
-  });
-  return async () => {
-    await Promise.all(pending.splice(0));
-    check(problems.length === 0, "pages that parse as HTML5:\n" + problems.join("\n"));
-  };
-}
-
-async function launch(userData) {
-  check(fs.existsSync(CHROMIUM), "Chromium at " + CHROMIUM + " (scripts/setup --test installs it)");
-  const context = await chromium.launchPersistentContext(userData, {
-    executablePath: CHROMIUM,
-    headless: true,
-    args: BROWSER_ARGS,
-    viewport: { width: 1100, height: 800 },
-    locale: "zh-CN",
-  });
-  context.setDefaultTimeout(20000);
-  return context;
-}
 
 async function run() {
   fs.rmSync(shotsDir, { recursive: true, force: true });
@@ -143,7 +46,7 @@ async function run() {
     await page.goto(base + "/admin/logon.asp");
     await page.fill("#adminName", "admin");
     await page.fill("#adminPwd", "Sun In May");
-    await Promise.all([page.waitForURL(base + "/admin/index.asp"), page.click("button[type=submit]")]);
+    await Promise.all([page.waitForURL(base + "/admin/index.asp"), page.click("main button[type=submit]")]);
     check((await page.textContent("#menu")).includes("系统基本设置"), "the administration menu");
     await shot("admin-menu");
 
@@ -177,7 +80,9 @@ async function run() {
     await page.fill("#field1", "备注文字");
     const [chooser] = await Promise.all([page.waitForEvent("filechooser"), page.click("#file1")]);
     await chooser.setFiles(upload);
-    await Promise.all([page.waitForURL(base + "/upload.asp"), page.click("button[type=submit]")]);
+    // The page's script sends the form and puts the answer's result table in its place.
+    await page.click("main button[type=submit]");
+    await page.waitForSelector("#upload-message");
     check((await page.textContent("#upload-message")) === "上传结果：OK", "the upload to succeed");
     const parts = await page.textContent("#parts");
     check(parts.includes("报告.txt") && parts.includes(String(fs.statSync(upload).size)) &&
@@ -194,7 +99,7 @@ async function run() {
     await page.fill("#personPwd", "春眠 1");
     await page.check("#checkbox");
     await Promise.all([page.waitForURL(base + "/mainface/index.asp?trade=1"),
-                       page.click("button[type=submit]")]);
+                       page.click("main button[type=submit]")]);
     check((await page.textContent("#person")).includes("当前登录：wangwu"), "the person in session");
     check((await page.textContent("#log")).includes("成功"), "the logon in the login log");
     await shot("person-logon");

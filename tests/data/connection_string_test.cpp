@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "mirelda/settings.h"
 #include "support/error_matchers.h"
 
 namespace mirelda::data {
@@ -103,6 +104,71 @@ TEST(Route, UnknownProvidersAndDriversAreNamedInTheError) {
   }
   EXPECT_ERROR(RouteOf("DSN=shop"), errc::kUnspecified);
   EXPECT_ERROR(RouteOf(""), errc::kUnspecified);
+}
+
+TEST(Route, TheServersProvidersAndDriversAndDataSourceNames) {
+  settings::SetSection("dsn",
+                       {{"Shop", "Driver={SQL Server};Server=db1,5433;Database=Shop;UID=a;PWD=b"},
+                        {"Files", "DRIVER=SQLite3 ODBC Driver;Database=C:\\data\\f.db"},
+                        {"Loop", "DSN=Shop"}});
+  struct Case {
+    const char* text;
+    ConnectionTarget::Kind kind;
+    const char* host_or_path;
+    int port;
+    const char* database;
+    const char* user;
+    const char* password;
+  } cases[] = {
+      {"Provider=SQLOLEDB;Data Source=db1;Initial Catalog=Shop;User ID=sa;Password=pw",
+       ConnectionTarget::Kind::kServer, "db1", 5432, "shop", "sa", "pw"},
+      {"Provider=SQLOLEDB.1;Data Source=db1,1500;Integrated Security=SSPI",
+       ConnectionTarget::Kind::kServer, "db1", 1500, "postgres", "", ""},
+      {"provider=sqlncli11;data source=(local);initial catalog=a;user id=u;password=p",
+       ConnectionTarget::Kind::kServer, "localhost", 5432, "a", "u", "p"},
+      {"Provider=SQLNCLI;Server=h;Database=d;UID=u;PWD=p", ConnectionTarget::Kind::kServer, "h",
+       5432, "d", "u", "p"},
+      {"Provider=SQLNCLI10;Data Source=h", ConnectionTarget::Kind::kServer, "h", 5432, "postgres",
+       "", ""},
+      {"Provider=MSOLEDBSQL;Data Source=tcp:h,9;Initial Catalog=d", ConnectionTarget::Kind::kServer,
+       "h", 9, "d", "", ""},
+      {"Driver={SQL Server Native Client 11.0};Server=h;Database=d;Trusted_Connection=yes",
+       ConnectionTarget::Kind::kServer, "h", 5432, "d", "", ""},
+      {"Driver={ODBC Driver 17 for SQL Server};Server=h;Database=d;UID=u;PWD=p",
+       ConnectionTarget::Kind::kServer, "h", 5432, "d", "u", "p"},
+      {"Driver={ODBC Driver 18 for SQL Server};Server=h,7;UID=u;PWD=p",
+       ConnectionTarget::Kind::kServer, "h", 7, "postgres", "u", "p"},
+      {"DSN=shop", ConnectionTarget::Kind::kServer, "db1", 5433, "shop", "a", "b"},
+      // Settings beside the name win over those it stands for.
+      {"DSN=Shop;UID=other;PWD=secret", ConnectionTarget::Kind::kServer, "db1", 5433, "shop",
+       "other", "secret"},
+      {"DRIVER=SQLite3 ODBC Driver;Database=C:\\x.db", ConnectionTarget::Kind::kJetFile, "C:\\x.db",
+       0, "", "", ""},
+      {"Driver={SQLite3 ODBC Driver};Database=/tmp/y.sqlite", ConnectionTarget::Kind::kJetFile,
+       "/tmp/y.sqlite", 0, "", "", ""},
+      {"DSN=files", ConnectionTarget::Kind::kJetFile, "C:\\data\\f.db", 0, "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ConnectionTarget t = RouteOf(c.text);
+    ASSERT_EQ(t.kind, c.kind);
+    if (c.kind == ConnectionTarget::Kind::kJetFile) {
+      EXPECT_EQ(t.jet.path, c.host_or_path);
+      EXPECT_TRUE(t.jet.plain_sqlite);
+      continue;
+    }
+    EXPECT_EQ(t.server.host, c.host_or_path);
+    EXPECT_EQ(t.server.port, c.port);
+    EXPECT_EQ(t.server.database, c.database);
+    EXPECT_EQ(t.server.user, c.user);
+    EXPECT_EQ(t.server.password, c.password);
+  }
+  EXPECT_FALSE(RouteOf("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb").jet.plain_sqlite);
+  EXPECT_ERROR(RouteOf("DSN=nowhere"), errc::kUnspecified);
+  EXPECT_ERROR(RouteOf("DSN=loop"), errc::kUnspecified);
+  EXPECT_ERROR(RouteOf("Driver={SQLite3 ODBC Driver}"), errc::kUnspecified);
+  EXPECT_ERROR(RouteOf("Provider=OraOLEDB.Oracle;Data Source=x"), errc::kProviderNotFound);
+  settings::ClearAll();
 }
 
 }  // namespace

@@ -78,6 +78,44 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
   EXPECT_EQ(o.sections[1].first, "mail");
 }
 
+// Each row: the options after --site, then the standing headers as "Name: value" lines in order.
+TEST(HostOptions, StandingHeadersAndSecureCookies) {
+  const std::string defaults =
+      "X-Content-Type-Options: nosniff\nReferrer-Policy: same-origin\n"
+      "X-Frame-Options: SAMEORIGIN\n";
+  struct Row {
+    std::vector<std::string> args;
+    std::string headers;
+    bool secure;
+  };
+  for (const Row& row : std::vector<Row>{
+           {{}, defaults, false},
+           {{"--secure-cookies", "--listen", "127.0.0.1:1"}, defaults, true},
+           {{"--secure-cookies=no"}, defaults, false},
+           {{"--header", "x-frame-options:"},
+            "X-Content-Type-Options: nosniff\nReferrer-Policy: same-origin\n",
+            false},
+           {{"--header", "Referrer-Policy: no-referrer", "--header=X-Extra:a:b"},
+            "X-Content-Type-Options: nosniff\nX-Frame-Options: SAMEORIGIN\n"
+            "Referrer-Policy: no-referrer\nX-Extra: a:b\n",
+            false},
+       }) {
+    std::vector<std::string> args = {"--site", "x"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    HostOptions o = Parse(args);
+    std::string headers;
+    for (const auto& [name, value] : o.headers) headers += name + ": " + value + "\n";
+    EXPECT_EQ(headers, row.headers) << row.args.size();
+    EXPECT_EQ(o.secure_cookies, row.secure);
+  }
+  mirelda::testing::TempDir dir;
+  std::ofstream(dir / "tls.conf")
+      << "site = x\nsecure-cookies = yes\nheader = X-Frame-Options: DENY\n";
+  HostOptions o = Parse({"--config", (dir / "tls.conf").string()});
+  EXPECT_TRUE(o.secure_cookies);
+  EXPECT_EQ(o.headers.back(), (std::pair<std::string, std::string>("X-Frame-Options", "DENY")));
+}
+
 TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
   mirelda::testing::TempDir dir;
   std::ofstream(dir / "bad.conf") << "site = x\nnonsense\n";
@@ -102,6 +140,10 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
            {"--config", (dir / "section.conf").string()},
            {"--check"},
            {"--check", ""},
+           {"--site", "x", "--header", "NoColon"},
+           {"--site", "x", "--header", "Bad Name:1"},
+           {"--site", "x", "--header", "X-A:one\r\nSet-Cookie: b=2"},
+           {"--site", "x", "--secure-cookies=maybe"},
        }) {
     EXPECT_THROW(Parse(args), std::invalid_argument);
   }

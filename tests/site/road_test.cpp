@@ -37,6 +37,7 @@ class SiteRoad : public ::testing::Test {
     std::vector<std::pair<std::string, std::string>> form = {{"adminName", name},
                                                              {"adminPwd", password}};
     if (remember) form.emplace_back("checkbox", "checkbox");
+    admin_.Get("/admin/logon.asp");
     Page page = admin_.Post("/admin/logon.asp", form);
     if (page.status == 302) {
       EXPECT_EQ(page.location, "index.asp");
@@ -51,6 +52,15 @@ class SiteRoad : public ::testing::Test {
                  const std::vector<std::pair<std::string, std::string>>& form) {
     return admin_.Post("/admin/table.asp?table=" + table + "&action=add", form);
   }
+
+  // Posts a form from the page that shows it, as a browser does: with that page's token.
+  static Page PostFrom(Visitor& visitor, const std::string& page,
+                       const std::vector<std::pair<std::string, std::string>>& form) {
+    visitor.Get(page);
+    return visitor.Post(page, form);
+  }
+
+  std::string UploadTarget() { return "/upload.asp?token=" + admin_.token(); }
 
   Rows Query(const std::string& sql) { return JetRows(host_.database_file(), sql); }
 
@@ -90,6 +100,12 @@ TEST_F(SiteRoad, InstallsOnAFreshDataFolderAndAgainChangesNothing) {
                   "where e.mateID=f.id and f.fieldCode='newsKind' order by e.id"),
             (Rows{{"1", "通知"}, {"2", "新闻"}, {"3", "活动"}}));
 
+  // Installed, the page answers only an administrator.
+  Page locked = admin_.Get("/install.asp");
+  EXPECT_EQ(locked.status, 403);
+  EXPECT_TRUE(locked.Has("只有管理员可以再次运行安装页面")) << locked.text;
+  EXPECT_EQ(Visitor(host_.port()).Get("/vbs/install.asp").status, 403);
+  ASSERT_TRUE(LogOnAdmin("admin", "Sun In May"));
   Page again = admin_.Get("/install.asp");
   ASSERT_EQ(again.status, 200) << again.text;
   for (const char* report :
@@ -102,6 +118,7 @@ TEST_F(SiteRoad, InstallsOnAFreshDataFolderAndAgainChangesNothing) {
   EXPECT_FALSE(again.Has("成功！")) << again.text;
   EXPECT_EQ(Query(counts), (Rows{{"9", "56", "22", "1", "1", "6"}}));
   EXPECT_TRUE(admin_.Get("/").Has("已安装"));
+  EXPECT_FALSE(admin_.Get("/").Has("Sun In May")) << "the home page never shows a password";
 }
 
 TEST_F(SiteRoad, AdministratorsLogOnWithTheFixedAccountThenWithAStoredOne) {
@@ -124,17 +141,19 @@ TEST_F(SiteRoad, AdministratorsLogOnWithTheFixedAccountThenWithAStoredOne) {
   EXPECT_EQ(Query("select adminCount,adminLastIP from administrator where adminName='admin'"),
             (Rows{{"2", "127.0.0.1"}}));
 
-  // A second administrator, stored through the generated form.
-  Page form = admin_.Get("/admin/add.asp?table=administrator");
-  EXPECT_TRUE(form.Has("<td nowrap>管理员姓名</td>")) << form.text;
-  EXPECT_TRUE(form.Has("<input type=\"password\" name=\"adminPwd\">")) << form.text;
-  Page saved = AddRecord("administrator",
-                         {{"adminName", "编辑"}, {"adminPwd", "春天 spring"}, {"adminCount", "0"}});
-  EXPECT_TRUE(saved.Has("已保存一条记录。")) << saved.text;
+  // A second administrator, added on the accounts page; the table page only lists them.
+  EXPECT_TRUE(
+      AddRecord("administrator", {{"adminName", "x"}, {"adminPwd", "y"}}).Has("管理员账号在"));
+  Page saved = PostFrom(admin_, "/admin/admins.asp",
+                        {{"what", "add"},
+                         {"adminName", "编辑"},
+                         {"adminPwd", "春天 spring"},
+                         {"adminPwd2", "春天 spring"}});
+  EXPECT_TRUE(saved.Has("已添加管理员“编辑”。")) << saved.text;
   EXPECT_TRUE(saved.Has("<td>编辑</td>")) << saved.text;
   EXPECT_FALSE(saved.Has("春天 spring")) << "passwords are not listed";
 
-  admin_.Get("/admin/logout.asp");
+  PostFrom(admin_, "/admin/logout.asp", {});
   EXPECT_EQ(admin_.Get("/admin/").location, "/admin/logon.asp");
   EXPECT_FALSE(LogOnAdmin("编辑", "春天"));
   ASSERT_TRUE(LogOnAdmin("编辑", "春天 spring", true));
@@ -143,6 +162,11 @@ TEST_F(SiteRoad, AdministratorsLogOnWithTheFixedAccountThenWithAStoredOne) {
   EXPECT_EQ(admin_.Cookie("SaveAdminLogin"), "checked");
   EXPECT_TRUE(admin_.Get("/admin/logon.asp").Has("value=\"编辑\" required"));
   EXPECT_EQ(Query("select adminCount from administrator where adminName='编辑'"), (Rows{{"1"}}));
+  // Logging off drops the remember-me cookies with the session.
+  PostFrom(admin_, "/admin/logout.asp", {});
+  EXPECT_FALSE(admin_.HasCookie("AdminPwd"));
+  EXPECT_FALSE(admin_.HasCookie("SaveAdminLogin"));
+  EXPECT_FALSE(admin_.HasCookie("AdminName"));
 }
 
 TEST_F(SiteRoad, RecordsAddedThroughTheGeneratedFormAreListedAndValuesStayValues) {
@@ -167,18 +191,36 @@ TEST_F(SiteRoad, RecordsAddedThroughTheGeneratedFormAreListedAndValuesStayValues
                                   {"newsTime", "2026-01-02T03:04"},
                                   {"Submit", "添加"}});
   ASSERT_TRUE(saved.Has("已保存一条记录。")) << saved.text << host_.Log();
-  EXPECT_TRUE(saved.Has("<th>标题</th>")) << saved.text;
+  EXPECT_TRUE(saved.Has(">标题</a></th>")) << saved.text;
   EXPECT_TRUE(saved.Has("<td>O&#39;Brien &lt;b&gt;说&lt;/b&gt;</td>")) << saved.text;
   EXPECT_TRUE(saved.Has("<td>2026-01-02 03:04:00</td>")) << saved.text;
   EXPECT_TRUE(saved.Has("<td>新闻</td>")) << "the kind's label, not its code\n" << saved.text;
 
-  // A number that is no number and a date that is no date are refused before any statement.
-  EXPECT_TRUE(AddRecord("news", {{"newsTitle", "x"}, {"newsKind", "1 or 1=1"}})
-                  .Has("没有保存：不是数字：1 or 1=1"));
-  EXPECT_TRUE(AddRecord("news", {{"newsTitle", "x"}, {"newsTime", "2026-13-01"}})
-                  .Has("没有保存：不是日期"));
-  // A column the table requires, left empty, is the database's refusal, shown as such.
-  EXPECT_TRUE(AddRecord("news", {{"newsKind", "1"}}).Has("没有保存："));
+  // A number that is no number, a date that is no date and a required column left empty are
+  // refused before any statement, each named at its field, with what was typed kept.
+  struct Refusal {
+    std::vector<std::pair<std::string, std::string>> form;
+    std::string field, reason, kept;
+  };
+  for (const Refusal& r : std::vector<Refusal>{
+           {{{"newsTitle", "x"}, {"newsAuthor", "<作者>"}, {"newsKind", "1 or 1=1"}},
+            "newsKind",
+            "不是数字",
+            "value=\"&lt;作者&gt;\""},
+           {{{"newsTitle", "x"}, {"newsTime", "2026-02-30T01:02"}},
+            "newsTime",
+            "不是有效的日期",
+            "value=\"2026-02-30T01:02\""},
+           {{{"newsKind", "1"}, {"newsBody", "正文"}},
+            "newsTitle",
+            "必须填写。",
+            ">正文</textarea>"},
+       }) {
+    Page refused = AddRecord("news", r.form);
+    EXPECT_TRUE(refused.Has("没有保存：")) << refused.text;
+    EXPECT_TRUE(refused.Has("data-field=\"" + r.field + "\">" + r.reason)) << refused.text;
+    EXPECT_TRUE(refused.Has(r.kept)) << refused.text;
+  }
 
   EXPECT_EQ(Query("select newsTitle,newsKind,newsBody,newsTime from news"),
             (Rows{{"O'Brien <b>说</b>", "2", "第一行\r\n第二行'); drop table news; --",
@@ -206,14 +248,16 @@ TEST_F(SiteRoad, PersonsLogOnAreRememberedAndLogged) {
 
   Visitor person(host_.port(), "Mozilla/5.0 (MireldaSiteTest; zh-CN)");
   EXPECT_TRUE(person.Get("/mainface/index.asp").Has("请先<a href=\"/logon.asp\">登录</a>"));
-  EXPECT_TRUE(person.Post("/logon.asp", {{"personName", "lisi"}, {"personPwd", "密码 1 "}})
+  EXPECT_TRUE(PostFrom(person, "/logon.asp", {{"personName", "lisi"}, {"personPwd", "密码 1 "}})
                   .Has("登录名或密码不对。"));
-  EXPECT_TRUE(person.Post("/logon.asp", {{"personName", "lisi' or '1'='1"}, {"personPwd", "x"}})
-                  .Has("登录名或密码不对。"));
+  EXPECT_TRUE(
+      PostFrom(person, "/logon.asp", {{"personName", "lisi' or '1'='1"}, {"personPwd", "x"}})
+          .Has("登录名或密码不对。"));
   EXPECT_EQ(Query("select count(*) from login"), (Rows{{"0"}}));
 
-  Page logon = person.Post(
-      "/logon.asp", {{"personName", "lisi"}, {"personPwd", "密码 1"}, {"checkbox", "checkbox"}});
+  Page logon =
+      PostFrom(person, "/logon.asp",
+               {{"personName", "lisi"}, {"personPwd", "密码 1"}, {"checkbox", "checkbox"}});
   ASSERT_EQ(logon.status, 302) << logon.text << host_.Log();
   EXPECT_EQ(logon.location, "mainface/index.asp?trade=1");
   EXPECT_EQ(person.Cookie("name"), "lisi");
@@ -245,7 +289,7 @@ TEST_F(SiteRoad, PersonsLogOnAreRememberedAndLogged) {
 
   // Without the check box the password is not kept.
   Visitor other(host_.port());
-  ASSERT_EQ(other.Post("/logon.asp", {{"personName", "LISI"}, {"personPwd", "密码 1"}}).status,
+  ASSERT_EQ(PostFrom(other, "/logon.asp", {{"personName", "LISI"}, {"personPwd", "密码 1"}}).status,
             302);
   EXPECT_EQ(other.Cookie("name"), "LISI");
   EXPECT_FALSE(other.HasCookie("pwd"));
@@ -264,7 +308,7 @@ TEST_F(SiteRoad, UploadsStoreFieldsAndFilesInTheDataDrive) {
   EXPECT_TRUE(form.Has("enctype=\"multipart/form-data\"")) << form.text;
 
   const std::string hello = "hello, \xE4\xB8\x96\xE7\x95\x8C\n\0\r\n--binary"s;
-  Page page = admin_.PostMultipart("/upload.asp",
+  Page page = admin_.PostMultipart(UploadTarget(),
                                    {Field("title", "季度报告"), Field("备注", "中文备注 & <more>"),
                                     File("file1", "C:\\Users\\me\\hello.txt", hello),
                                     File("file2", "big.bin", std::string(kUploadLimit + 1, 'x'))});
@@ -273,18 +317,22 @@ TEST_F(SiteRoad, UploadsStoreFieldsAndFilesInTheDataDrive) {
   EXPECT_TRUE(page.Has("<span id=\"part-count\">4</span>")) << page.text;
   // Each field and file by name, with its size in bytes as posted (GBK for the text).
   EXPECT_TRUE(
-      page.Has("<td>title</td><td>字段</td><td></td><td class=\"number\">8</td>"
+      page.Has("<td>title</td><td>字段</td><td></td><td class=\"number\">8 字节</td>"
                "<td>季度报告</td>"))
       << page.text;
   EXPECT_TRUE(
-      page.Has("<td>备注</td><td>字段</td><td></td><td class=\"number\">17</td>"
+      page.Has("<td>备注</td><td>字段</td><td></td><td class=\"number\">17 字节</td>"
                "<td>中文备注 &amp; &lt;more&gt;</td>"))
       << page.text;
-  EXPECT_TRUE(page.Has("<td>file1</td><td>文件</td><td>hello.txt</td><td class=\"number\">" +
-                       std::to_string(hello.size()) + "</td>"))
+  EXPECT_TRUE(
+      page.Has("<td>file1</td><td>文件</td><td>hello.txt</td><td class=\"number\" "
+               "data-bytes=\"" +
+               std::to_string(hello.size()) + "\">"))
       << page.text;
-  EXPECT_TRUE(page.Has("<td>file2</td><td>文件</td><td>big.bin</td><td class=\"number\">" +
-                       std::to_string(kUploadLimit + 1) + "</td>"))
+  EXPECT_TRUE(
+      page.Has("<td>file2</td><td>文件</td><td>big.bin</td><td class=\"number\" "
+               "data-bytes=\"" +
+               std::to_string(kUploadLimit + 1) + "\">1 MB</td>"))
       << page.text;
 
   std::filesystem::path uploads = host_.drive_c() / "mirelda" / "uploads";
@@ -293,13 +341,13 @@ TEST_F(SiteRoad, UploadsStoreFieldsAndFilesInTheDataDrive) {
       << "an oversize file keeps nothing";
 
   // A file of a name already stored is refused and the stored one kept.
-  Page again = admin_.PostMultipart("/upload.asp", {File("file1", "hello.txt", "other")});
+  Page again = admin_.PostMultipart(UploadTarget(), {File("file1", "hello.txt", "other")});
   EXPECT_TRUE(again.Has("对不起，目标文件[hello.txt]在上载的目录中已经存在,请改名后重新上传"))
       << again.text;
   EXPECT_EQ(FileContent(uploads / "hello.txt"), hello);
 
   // A file exactly at the limit is stored whole.
-  Page limit = admin_.PostMultipart("/upload.asp",
+  Page limit = admin_.PostMultipart(UploadTarget(),
                                     {File("file1", "limit.bin", std::string(kUploadLimit, 'y'))});
   EXPECT_TRUE(limit.Has("上传结果：OK")) << limit.text;
   EXPECT_EQ(std::filesystem::file_size(uploads / "limit.bin"), kUploadLimit);
@@ -316,7 +364,8 @@ TEST_F(SiteRoad, CompactionKeepsEverythingTheRoadStored) {
                     .Has("已保存一条记录。"));
   }
   Visitor person(host_.port());
-  ASSERT_EQ(person.Post("/logon.asp", {{"personName", "wang"}, {"personPwd", "pw"}}).status, 302);
+  ASSERT_EQ(PostFrom(person, "/logon.asp", {{"personName", "wang"}, {"personPwd", "pw"}}).status,
+            302);
 
   EXPECT_TRUE(admin_.Get("/admin/compact.asp").Has("<button type=\"submit\">压缩数据库</button>"));
   Page page = admin_.Post("/admin/compact.asp", {});
@@ -328,9 +377,10 @@ TEST_F(SiteRoad, CompactionKeepsEverythingTheRoadStored) {
   EXPECT_EQ(Query("select count(*) from news"), (Rows{{"40"}}));
   EXPECT_EQ(Query("select count(*) from login"), (Rows{{"1"}}));
   EXPECT_EQ(Query("pragma integrity_check"), (Rows{{"ok"}}));
-  EXPECT_TRUE(admin_.Get("/admin/table.asp?table=news").Has("共 40 条记录。"));
+  EXPECT_TRUE(admin_.Get("/admin/table.asp?table=news").Has("共 40 条记录，第 1 / 2 页。"));
   Visitor later(host_.port());
-  EXPECT_EQ(later.Post("/logon.asp", {{"personName", "wang"}, {"personPwd", "pw"}}).status, 302);
+  EXPECT_EQ(PostFrom(later, "/logon.asp", {{"personName", "wang"}, {"personPwd", "pw"}}).status,
+            302);
   EXPECT_TRUE(later.Get("/mainface/index.asp").Has("<td id=\"count\">2</td>"));
 }
 
@@ -354,7 +404,8 @@ TEST_F(SiteRoad, AdministrationPagesNeedTheAdministratorAndSourcesStayHidden) {
   // A person in the session is no administrator.
   ASSERT_TRUE(LogOnAdmin("admin", "Sun In May"));
   ASSERT_TRUE(AddRecord("person", {{"personAlias", "zhao"}, {"personPwd", "pw"}}).Has("已保存"));
-  ASSERT_EQ(stranger.Post("/logon.asp", {{"personName", "zhao"}, {"personPwd", "pw"}}).status, 302);
+  ASSERT_EQ(PostFrom(stranger, "/logon.asp", {{"personName", "zhao"}, {"personPwd", "pw"}}).status,
+            302);
   EXPECT_EQ(stranger.Get("/admin/").location, "/admin/logon.asp");
 
   for (const char* hidden : {"/inc/settings.inc", "/inc/server_database.inc", "/inc/common.inc"}) {

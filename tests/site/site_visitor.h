@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -31,12 +32,14 @@ inline void CopySite(const std::filesystem::path& to) {
 // both component libraries registered and a data folder of its own.
 class SiteHost {
  public:
-  explicit SiteHost(std::filesystem::path site = MIRELDA_SITE_DIR) {
+  // extra: more mirelda-host options.
+  explicit SiteHost(std::filesystem::path site = MIRELDA_SITE_DIR,
+                    std::vector<std::string> extra = {}) {
     std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
                           (work() / "registry").string() + "' '" +
                           (BuildDir() / "libmirelda-data.so").string() + "' >/dev/null";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
-    process_ = std::make_unique<HostProcess>(work(), site);
+    process_ = std::make_unique<HostProcess>(work(), site, std::move(extra));
   }
   // The host must stop cleanly, and the sanitizer build must have found nothing in it.
   ~SiteHost() {
@@ -91,11 +94,16 @@ class Visitor {
 
   Page Get(const std::string& target) { return Send("GET", target, "", ""); }
 
-  // A form posted as a browser posts it from a page in code page 936.
+  // A form posted as a browser posts it from a page in code page 936, with the session's token
+  // that the last page showing one carried (unless the form names its own).
   Page Post(const std::string& target,
             const std::vector<std::pair<std::string, std::string>>& form) {
+    std::vector<std::pair<std::string, std::string>> fields = form;
+    bool named =
+        std::any_of(form.begin(), form.end(), [](const auto& f) { return f.first == "token"; });
+    if (!named && !token_.empty()) fields.emplace_back("token", token_);
     std::string body;
-    for (const auto& [name, value] : form) {
+    for (const auto& [name, value] : fields) {
       if (!body.empty()) body += "&";
       body += host::UrlEncodeBytes(Gbk(name)) + "=" + host::UrlEncodeBytes(Gbk(value));
     }
@@ -125,6 +133,12 @@ class Visitor {
     return host::DecodeFromCodePage(host::PercentDecode(it->second, true), host::kCodePageGbk);
   }
   bool HasCookie(const std::string& name) const { return cookies_.count(name) > 0; }
+  // The session's form token, as the last page that showed a form carried it.
+  const std::string& token() const { return token_; }
+  // Headers sent with every request from now on (Origin, Referer).
+  void SetHeader(const std::string& name, const std::string& value) {
+    extra_headers_.emplace_back(name, value);
+  }
   // Forgets the cookies that last only as long as the browser runs, as a browser restart does.
   void Restart() {
     for (const std::string& name : session_only_) cookies_.erase(name);
@@ -144,12 +158,18 @@ class Visitor {
       cookie += (cookie.empty() ? "" : "; ") + name + "=" + value;
     }
     if (!cookie.empty()) headers.emplace_back("Cookie", cookie);
+    headers.insert(headers.end(), extra_headers_.begin(), extra_headers_.end());
     Page page;
     page.reply = HttpRequest(port_, method, target, headers, body);
     page.status = page.reply.status;
     page.location = page.reply.Header("Location");
     page.text = host::DecodeFromCodePage(page.reply.body, host::kCodePageGbk);
     for (const std::string& set : page.reply.Headers("Set-Cookie")) Keep(set);
+    const std::string mark = "name=\"token\" value=\"";
+    if (size_t at = page.text.find(mark); at != std::string::npos) {
+      at += mark.size();
+      token_ = page.text.substr(at, page.text.find('"', at) - at);
+    }
     return page;
   }
 
@@ -177,6 +197,8 @@ class Visitor {
   int port_;
   std::string agent_;
   std::map<std::string, std::string> cookies_;
+  std::string token_;
+  std::vector<std::pair<std::string, std::string>> extra_headers_;
   std::vector<std::string> session_only_;
 };
 

@@ -185,7 +185,8 @@ wp.setConnection = conn;
 wp.AdminLogon(Request.Form("name"), Request.Form("pwd"), "127.0.0.1", "menu.asp", "other.asp");
 Response.Write("admin=" + (Session("adminName") === undefined ? "" : Session("adminName")));
 %>)asp"},
-    {"who.asp", R"asp(<%= "person=" & Session("personID") & ",admin=" & Session("adminName") %>)asp",
+    {"who.asp",
+     R"asp(<%= "person=" & Session("personID") & ",admin=" & Session("adminName") %>)asp",
      R"asp(<%@ LANGUAGE="JavaScript" %><%= "person=" + (Session("personID") || "") + ",admin=" +
          (Session("adminName") || "") %>)asp"},
     {"upload.asp",
@@ -262,11 +263,12 @@ std::string SameCase(std::string text) {
 // Every row of every table, without the columns that hold the time a row was written.
 Rows TablesOf(const std::filesystem::path& file) {
   Rows all;
-  for (const auto& table : JetRows(file, "select name from sqlite_master where type='table' "
-                                         "and name<>'sqlite_sequence' order by name")) {
+  for (const auto& table : JetRows(file,
+                                   "select name from sqlite_master where type='table' "
+                                   "and name<>'sqlite_sequence' order by name")) {
     std::string columns;
-    for (const auto& column : JetRows(file, "select name,type from pragma_table_info('" +
-                                                table[0] + "')")) {
+    for (const auto& column :
+         JetRows(file, "select name,type from pragma_table_info('" + table[0] + "')")) {
       std::string type = column[1];
       for (char& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       if (type.find("DATE") != std::string::npos || type.find("TIME") != std::string::npos) {
@@ -310,7 +312,8 @@ class VBScriptRoad : public ::testing::Test {
 TEST_F(VBScriptRoad, BothLanguagesInstallLogOnAndUploadAlike) {
   Page created = Both("create.asp");
   EXPECT_EQ(created.text,
-            "exists=False\ncreate=True\n对不起，该数据库已经存在!again=False\nexists=True\n") << created.text;
+            "exists=False\ncreate=True\n对不起，该数据库已经存在!again=False\nexists=True\n")
+      << created.text;
 
   Page dictionary = Both("dictionary.asp");
   EXPECT_EQ(dictionary.text,

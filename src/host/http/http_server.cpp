@@ -215,7 +215,7 @@ int HttpServer::Send(struct MHD_Connection* connection, Exchange& exchange, int 
                      struct MHD_Response* response, const HeaderList& headers, size_t bytes) {
   if (!response) return 0;
   RestoreIdleTimeout(connection, exchange);
-  for (const auto& [name, value] : headers) {
+  for (const auto& [name, value] : WithStandingHeaders(headers, settings_.standing_headers)) {
     MHD_add_response_header(response, name.c_str(), value.c_str());
   }
   MHD_add_response_header(response, "Server", "Mirelda/1.0");

@@ -14,6 +14,7 @@
 #include "host/http/access_log.h"
 #include "host/http/compressed_files.h"
 #include "host/http/request_body.h"
+#include "host/http/reply.h"
 #include "host/http/site.h"
 #include "host/http/worker_pool.h"
 #include "host/page/page_runner.h"
@@ -34,6 +35,8 @@ struct ServerSettings {
   bool compress = true;                   // gzip for text replies the client accepts it for
   unsigned io_threads = 2;
   unsigned workers = 8;
+  // Sent with every reply, pages and static files alike, unless the reply names them itself.
+  Headers standing_headers = DefaultStandingHeaders();
 };
 
 class HttpServer {

@@ -1,9 +1,28 @@
 #include "host/http/reply.h"
 
+#include <algorithm>
+
 #include "host/http/content_encoding.h"
 #include "mirelda/text.h"
 
 namespace mirelda::host {
+
+Headers DefaultStandingHeaders() {
+  return {{"X-Content-Type-Options", "nosniff"},
+          {"Referrer-Policy", "same-origin"},
+          {"X-Frame-Options", "SAMEORIGIN"}};
+}
+
+Headers WithStandingHeaders(const Headers& own, const Headers& standing) {
+  Headers all = own;
+  for (const auto& [name, value] : standing) {
+    bool named = std::any_of(own.begin(), own.end(), [&](const auto& header) {
+      return text::EqualsIgnoreCase(header.first, name);
+    });
+    if (!named) all.emplace_back(name, value);
+  }
+  return all;
+}
 
 const char* ReasonPhrase(int status) {
   switch (status) {

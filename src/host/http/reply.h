@@ -8,9 +8,11 @@
 
 namespace mirelda::host {
 
+using Headers = std::vector<std::pair<std::string, std::string>>;
+
 struct Reply {
   int status = 200;
-  std::vector<std::pair<std::string, std::string>> headers;
+  Headers headers;
   std::string body;
 
   void AddHeader(std::string name, std::string value) {
@@ -19,6 +21,15 @@ struct Reply {
   // The value of the first header of that name (any letter case), or nullptr.
   const std::string* FindHeader(std::string_view name) const;
 };
+
+// The headers every response carries unless it sets the same header itself: nosniff, a
+// same-origin referrer policy and no framing by other sites. The host's options change or drop
+// them.
+Headers DefaultStandingHeaders();
+
+// own followed by each standing header that own does not name (names compare without regard
+// to case), so that a page's Response.AddHeader wins over the host's default.
+Headers WithStandingHeaders(const Headers& own, const Headers& standing);
 
 // The reason phrase of a status code ("Not Found"); "" for codes without one here.
 const char* ReasonPhrase(int status);

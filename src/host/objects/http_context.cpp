@@ -12,7 +12,7 @@ std::shared_ptr<HttpContext> HttpContext::Make(std::shared_ptr<const RequestData
   auto code_page = [self] { return self->code_page_; };
   self->session_ = std::make_shared<HttpSession>(
       services.sessions, HttpRequest::RawCookie(*request, kSessionCookieName),
-      services.session_defaults, self->code_page_);
+      services.session_defaults, self->code_page_, services.secure_cookies);
   std::string application_path = paths::ToPagePath(page.site_root);
   if (application_path.empty() || application_path.back() != '\\') application_path += '\\';
   self->request_ =

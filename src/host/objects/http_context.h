@@ -30,6 +30,7 @@ struct PageServices {
   SessionState session_defaults;  // timeout and code page of new sessions
   int32_t script_timeout_seconds = 90;
   PageExecutor* executor = nullptr;  // runs the pages this one executes; null for none
+  bool secure_cookies = false;       // the session cookie carries Secure
 };
 
 class HttpContext final : public ScriptingContext {

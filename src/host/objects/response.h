@@ -41,6 +41,7 @@ class HttpResponse final : public ResponseObject {
   void SetExpiresAbsolute(Date when) override;
   std::string CacheControl() override { return cache_control_; }
   void SetCacheControl(const std::string& value) override;
+  void AppendToLog(const std::string& line) override { log_lines_.push_back(line); }
 
   // The reply for the page as it stands: status, Content-Type with charset, Location, one
   // Set-Cookie per cookie, and the body, which moves into the reply.
@@ -48,6 +49,8 @@ class HttpResponse final : public ResponseObject {
   // Cookies only, for the error page that replaces a failed page's output.
   void AddCookieHeaders(Reply& reply) const;
   size_t body_size() const { return body_.size(); }
+  // AppendToLog's lines, in call order.
+  const std::vector<std::string>& log_lines() const { return log_lines_; }
 
  private:
   std::function<int32_t()> code_page_;
@@ -62,9 +65,10 @@ class HttpResponse final : public ResponseObject {
   // count as sent, and changing them is a Header Error.
   bool headers_sent_ = false;
   std::vector<std::pair<std::string, std::string>> headers_;  // AddHeader's, in call order
-  std::optional<int64_t> expires_at_;  // Unix time of the Expires header
+  std::optional<int64_t> expires_at_;                         // Unix time of the Expires header
   std::optional<int32_t> expires_minutes_;
   std::string cache_control_;
+  std::vector<std::string> log_lines_;
   // Throws the Header Error once the headers count as sent.
   void RequireHeadersOpen(const char* what) const;
 };

@@ -20,8 +20,11 @@ void RequireStorable(const Variant& value) {
 }  // namespace
 
 HttpSession::HttpSession(SessionStore& store, std::optional<std::string> incoming_id,
-                         SessionState defaults, int32_t& code_page)
-    : store_(store), defaults_(std::move(defaults)), code_page_(code_page) {
+                         SessionState defaults, int32_t& code_page, bool secure_cookie)
+    : store_(store),
+      defaults_(std::move(defaults)),
+      code_page_(code_page),
+      secure_cookie_(secure_cookie) {
   if (incoming_id) {
     int32_t stored_code_page = 0;
     if (store_.Update(*incoming_id, [&](SessionState& s) { stored_code_page = s.code_page; })) {
@@ -194,7 +197,8 @@ const MemberTable& HttpSession::Members() const {
 }
 
 std::optional<std::string> HttpSession::FinishPage() {
-  std::string attributes = "; Path=/; HttpOnly; SameSite=Lax";
+  std::string attributes =
+      std::string("; Path=/; HttpOnly; SameSite=Lax") + (secure_cookie_ ? "; Secure" : "");
   if (abandoned_) {
     if (id_) store_.Remove(*id_);
     id_.reset();

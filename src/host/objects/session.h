@@ -19,9 +19,10 @@ namespace mirelda::host {
 class HttpSession final : public SessionObject {
  public:
   // incoming_id is the identifier from the request's cookie, if any. code_page is the page's
-  // current code page, which Session.CodePage changes for the rest of the page too.
+  // current code page, which Session.CodePage changes for the rest of the page too. With
+  // secure_cookie the cookie carries Secure, so browsers send it over HTTPS only.
   HttpSession(SessionStore& store, std::optional<std::string> incoming_id, SessionState defaults,
-              int32_t& code_page);
+              int32_t& code_page, bool secure_cookie = false);
 
   Variant Value(const std::string& name) override;
   void SetValue(const std::string& name, const Variant& value) override;
@@ -71,6 +72,7 @@ class HttpSession final : public SessionObject {
   bool cookie_changed_ = false;
   bool abandoned_ = false;
   bool off_ = false;
+  bool secure_cookie_ = false;
 };
 
 }  // namespace mirelda::host

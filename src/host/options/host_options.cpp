@@ -1,7 +1,9 @@
 #include "host/options/host_options.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "mirelda/text.h"
 
@@ -84,6 +86,37 @@ void ParseDrive(const std::string& value, HostOptions& o) {
   o.drives.emplace_back(static_cast<char>(c & ~0x20), value.substr(eq + 1));
 }
 
+// NAME:VALUE; an empty VALUE drops the header. The name must be a header token and the value
+// free of control characters, so no option can split a reply.
+void ParseHeader(const std::string& value, HostOptions& o) {
+  size_t colon = value.find(':');
+  std::string name = value.substr(0, colon == std::string::npos ? 0 : colon);
+  bool token = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+  });
+  if (!token) throw std::invalid_argument("--header takes NAME:VALUE, not \"" + value + "\"");
+  std::string content = text::Trim(value.substr(colon + 1));
+  for (unsigned char c : content) {
+    if (c < 0x20 || c == 0x7f) {
+      throw std::invalid_argument("--header " + name + " has a control character in its value");
+    }
+  }
+  std::erase_if(o.headers,
+                [&](const auto& header) { return text::EqualsIgnoreCase(header.first, name); });
+  if (!content.empty()) o.headers.emplace_back(name, content);
+}
+
+bool ParseSwitch(const std::string& name, const std::string& value) {
+  for (const char* yes : {"yes", "true", "on", "1"}) {
+    if (text::EqualsIgnoreCase(value, yes)) return true;
+  }
+  for (const char* no : {"no", "false", "off", "0"}) {
+    if (text::EqualsIgnoreCase(value, no)) return false;
+  }
+  throw std::invalid_argument("--" + name + " takes yes or no, not \"" + value + "\"");
+}
+
 void Apply(const Setting& s, HostOptions& o) {
   const std::string& name = s.first;
   const std::string& value = s.second;
@@ -139,6 +172,10 @@ void Apply(const Setting& s, HostOptions& o) {
   } else if (name == "io-threads") {
     o.io_threads = static_cast<unsigned>(ParseUnsigned(name, value, 64));
     if (o.io_threads == 0) throw std::invalid_argument("--io-threads must be more than 0");
+  } else if (name == "header") {
+    ParseHeader(value, o);
+  } else if (name == "secure-cookies") {
+    o.secure_cookies = ParseSwitch(name, value);
   } else {
     throw std::invalid_argument("unknown option --" + name);
   }
@@ -230,6 +267,12 @@ std::string HostUsage() {
          "  --compress on|off       gzip text replies over 1k for clients that accept it (on)\n"
          "  --workers N             threads that run pages (default: 4 per processor, at least 8)\n"
          "  --io-threads N          threads that read and write connections (2)\n"
+         "  --header NAME:VALUE     sends NAME with every reply that does not set it itself\n"
+         "                          (repeatable); \"NAME:\" drops it. By default replies carry\n"
+         "                          X-Content-Type-Options: nosniff, Referrer-Policy:\n"
+         "                          same-origin and X-Frame-Options: SAMEORIGIN\n"
+         "  --secure-cookies        the session cookie carries Secure (a site served over\n"
+         "                          HTTPS); \"secure-cookies = yes\" in a config file\n"
          "  --config FILE           reads \"name = value\" lines with the option names above\n"
          "                          (without \"--\"); options on the command line win;\n"
          "                          after a \"[section]\" line (\"[dsn]\", \"[mail]\", "
@@ -273,6 +316,8 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
     if (eq != std::string::npos) {
       value = name.substr(eq + 1);
       name.resize(eq);
+    } else if (name == "secure-cookies") {
+      value = "yes";  // a switch: it takes no value of its own on the command line
     } else {
       if (i + 1 >= argc) throw std::invalid_argument("--" + name + " needs a value");
       value = argv[++i];

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/http/reply.h"
+
 namespace mirelda::host {
 
 struct HostOptions {
@@ -30,6 +32,11 @@ struct HostOptions {
   uint64_t script_memory = uint64_t{512} << 20;  // the most one page's script values may hold
   unsigned workers = 0;                          // 0: chosen from the processor count
   unsigned io_threads = 2;                       // threads that read and write connections
+  // Headers sent with every reply unless the reply sets them itself; --header changes one,
+  // "--header NAME:" drops it.
+  Headers headers = DefaultStandingHeaders();
+  // The session cookie carries Secure, for a site that browsers reach only over HTTPS.
+  bool secure_cookies = false;
   bool help = false;
   bool version = false;
   // --check DIR: compile the pages of DIR and report their faults instead of serving a site.

@@ -1,5 +1,6 @@
 #include "host/page/page_runner.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -109,7 +110,10 @@ class PageRunner::RequestRun final : public PageExecutor {
  public:
   RequestRun(PageRunner& runner, PageServices& services, PageRunInput input,
              std::shared_ptr<const CompiledPage> global)
-      : runner_(runner), services_(services), input_(std::move(input)), global_(std::move(global)) {}
+      : runner_(runner),
+        services_(services),
+        input_(std::move(input)),
+        global_(std::move(global)) {}
 
   PageRun RunTop(const CompiledPage& page, HttpContext& context) {
     current_ = &context;
@@ -137,7 +141,8 @@ class PageRunner::RequestRun final : public PageExecutor {
     }
     SiteTarget target = runner_.site_.ResolveDecoded(url_path);
     if (target.kind != SiteTarget::Kind::kPage) {
-      throw Error(errc::kFileNotFound, "Server.Execute: \"" + url_path + "\" is no page of the site");
+      throw Error(errc::kFileNotFound,
+                  "Server.Execute: \"" + url_path + "\" is no page of the site");
     }
     std::shared_ptr<const CompiledPage> compiled;
     try {
@@ -176,9 +181,8 @@ class PageRunner::RequestRun final : public PageExecutor {
       for (const NamedObject& known : input.objects) {
         if (text::EqualsIgnoreCase(known.name, tag.id)) return;
       }
-      input.objects.push_back({tag.id, [this, &tag, &made, &context] {
-                                 return Get(tag, made, context);
-                               }});
+      input.objects.push_back(
+          {tag.id, [this, &tag, &made, &context] { return Get(tag, made, context); }});
     };
     for (const ObjectTag& tag : page.source->objects) add(tag);
     if (global_ && global_.get() != &page) {
@@ -208,9 +212,9 @@ class PageRunner::RequestRun final : public PageExecutor {
     return run;
   }
 
-  std::shared_ptr<Dispatch> Get(const ObjectTag& tag,
-                                std::map<std::string, std::shared_ptr<Dispatch>, LessIgnoreCase>& made,
-                                HttpContext& context) {
+  std::shared_ptr<Dispatch> Get(
+      const ObjectTag& tag, std::map<std::string, std::shared_ptr<Dispatch>, LessIgnoreCase>& made,
+      HttpContext& context) {
     auto make = [&tag] { return mirelda::CreateObject(tag.prog_id); };
     switch (tag.scope) {
       case ObjectTag::Scope::kPage: {
@@ -251,12 +255,12 @@ PageRunner::PageRunner(const Site& site, const EngineRegistry& engines, PageSett
       sessions_(sessions),
       log_(log),
       cache_(site.root(), engines, settings_.default_language, settings_.code_page),
-      ends_(sessions, [this](const std::string& id, SessionState state) {
-        EndSession(id, std::move(state));
-      }, std::chrono::seconds(30)) {
-  sessions_.SetEndHandler([this](const std::string& id, SessionState state) {
-    ends_.Push(id, std::move(state));
-  });
+      ends_(
+          sessions,
+          [this](const std::string& id, SessionState state) { EndSession(id, std::move(state)); },
+          std::chrono::seconds(30)) {
+  sessions_.SetEndHandler(
+      [this](const std::string& id, SessionState state) { ends_.Push(id, std::move(state)); });
 }
 
 PageRunner::~PageRunner() {
@@ -315,8 +319,7 @@ void PageRunner::EndSession(const std::string& id, SessionState state) {
 }
 
 PageRun PageRunner::RunDetached(std::shared_ptr<const CompiledPage> global,
-                                std::string_view procedure,
-                                const std::string& session_id,
+                                std::string_view procedure, const std::string& session_id,
                                 std::optional<SessionState> session) {
   MemorySessionStore scratch(1);
   auto request = std::make_shared<RequestData>();
@@ -332,8 +335,8 @@ PageRun PageRunner::RunDetached(std::shared_ptr<const CompiledPage> global,
   defaults.code_page = settings_.code_page;
   PageServices services{scratch, application_, defaults,
                         static_cast<int32_t>(settings_.script_timeout.count())};
-  PageLocation location{global->source->url_path,
-                        site_.root() / global->source->url_path.substr(1), site_.root()};
+  PageLocation location{global->source->url_path, site_.root() / global->source->url_path.substr(1),
+                        site_.root()};
   RequestRun pages(*this, services, NewInput(), std::move(global));
   services.executor = &pages;
   std::shared_ptr<HttpContext> context = HttpContext::Make(std::move(request), location, services);
@@ -355,6 +358,7 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
   defaults.code_page = settings_.code_page;
   PageServices services{sessions_, application_, defaults,
                         static_cast<int32_t>(settings_.script_timeout.count())};
+  services.secure_cookies = settings_.secure_cookies;
   PageRun run;
   std::shared_ptr<const CompiledPage> global;
   try {
@@ -395,6 +399,12 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
     // Response.End from a component's OnEndPage: the page has ended already.
   }
 
+  for (std::string line : context->response().log_lines()) {
+    // One log line per call, whatever the page put into it.
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    log_.Line("page log of " + page.url_path + ": " + line);
+  }
   Reply reply;
   if (run.outcome == PageRun::Outcome::kFailed) {
     LogFailure(run);
@@ -404,7 +414,11 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
     reply = context->response().Finish();
   }
   if (session_cookie) reply.AddHeader("Set-Cookie", *session_cookie);
-  reply.AddHeader("Cache-Control", "private");
+  // Pages are private to their visitor unless the page asked for stricter ("no-store").
+  bool cache_set = std::any_of(reply.headers.begin(), reply.headers.end(), [](const auto& h) {
+    return text::EqualsIgnoreCase(h.first, "Cache-Control");
+  });
+  if (!cache_set) reply.AddHeader("Cache-Control", "private");
   return reply;
 }
 

@@ -22,8 +22,8 @@
 #include "host/http/site.h"
 #include "host/objects/request.h"
 #include "host/page/page_cache.h"
-#include "host/page/session_ends.h"
 #include "host/page/script_engine.h"
+#include "host/page/session_ends.h"
 #include "host/state/application_state.h"
 #include "host/state/session_store.h"
 #include "host/state/shared_objects.h"
@@ -36,6 +36,7 @@ struct PageSettings {
   std::chrono::seconds script_timeout{90};
   std::string default_language = "vbscript";  // canonical engine name
   size_t script_memory = size_t{512} << 20;
+  bool secure_cookies = false;  // the session cookie carries Secure
 };
 
 class PageRunner {
@@ -74,7 +75,7 @@ class PageRunner {
   std::mutex start_mutex_;
   std::atomic<bool> started_{false};
   uint64_t failed_generation_ = 0;  // of the global.asa whose start failed; under start_mutex_
-  SessionEnds ends_;  // last: its thread uses everything above
+  SessionEnds ends_;                // last: its thread uses everything above
 };
 
 }  // namespace mirelda::host

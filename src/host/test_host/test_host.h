@@ -60,9 +60,12 @@ class TestResponse final : public ResponseObject {
   void Flush() override { ++flushes; }
   Variant Expires() override { return expires ? Variant(*expires) : Variant(); }
   void SetExpires(int32_t minutes) override { expires = minutes; }
-  Variant ExpiresAbsolute() override { return expires_absolute ? Variant(*expires_absolute) : Variant(); }
+  Variant ExpiresAbsolute() override {
+    return expires_absolute ? Variant(*expires_absolute) : Variant();
+  }
   void SetExpiresAbsolute(Date when) override { expires_absolute = when; }
   std::string CacheControl() override { return cache_control; }
+  void AppendToLog(const std::string& line) override { log.push_back(line); }
   void SetCacheControl(const std::string& value) override { cache_control = value; }
 
   // Everything written, concatenated.
@@ -82,6 +85,7 @@ class TestResponse final : public ResponseObject {
   std::optional<int32_t> expires;
   std::optional<Date> expires_absolute;
   std::string cache_control;
+  std::vector<std::string> log;  // AppendToLog's lines
   bool buffer = true;
 };
 
