@@ -1,5 +1,6 @@
 #include "data/data_classes.h"
 
+#include "data/data_command.h"
 #include "data/data_connection.h"
 #include "data/data_record_set.h"
 #include "data/data_stream.h"
@@ -19,6 +20,11 @@ Guid Fixed(std::string_view text) { return *ParseGuid(text); }
 template <class T>
 std::shared_ptr<Dispatch> Make() {
   return std::make_shared<T>();
+}
+
+// A Parameter made by CreateObject starts as CreateParameter() with no arguments makes it.
+std::shared_ptr<Dispatch> MakeParameter() {
+  return std::make_shared<DataParameter>("", 0, direction::kInput, 0, Variant());
 }
 
 // The classes join the in-process class table as soon as the library is loaded, so that
@@ -90,6 +96,16 @@ const Guid& StreamClassId() {
   return id;
 }
 
+const Guid& CommandClassId() {
+  static const Guid id = Fixed("{2C899708-ACC4-4DEB-9BA4-8750EF329E77}");
+  return id;
+}
+
+const Guid& ParameterClassId() {
+  static const Guid id = Fixed("{AF2DA309-8778-462B-AE3D-36069B2B9721}");
+  return id;
+}
+
 const std::vector<DataClass>& DataClasses() {
   static const std::vector<DataClass> classes = {
       {"ADODB.Connection", ConnectionClassId(), &Make<DataConnection>},
@@ -98,6 +114,8 @@ const std::vector<DataClass>& DataClasses() {
       {"JRO.JetEngine", JetEngineClassId(), &Make<JetCompactor>},
       {"Scripting.FileSystemObject", FileSystemObjectClassId(), &Make<FileSystemObjectImpl>},
       {"Scripting.Dictionary", DictionaryClassId(), &Make<ScriptingDictionary>},
+      {"ADODB.Command", CommandClassId(), &Make<DataCommand>},
+      {"ADODB.Parameter", ParameterClassId(), &MakeParameter},
       {"CDO.Message", MailMessageClassId(), &Make<MailMessage>},
       {"CDO.Configuration", MailConfigurationClassId(), &Make<MailConfiguration>},
       {"MSXML2.ServerXMLHTTP", ServerHttpRequestClassId(), &Make<ServerHttpRequest>},

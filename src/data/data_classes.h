@@ -28,6 +28,8 @@ const Guid& CatalogClassId();
 const Guid& JetEngineClassId();
 const Guid& FileSystemObjectClassId();
 const Guid& DictionaryClassId();
+const Guid& CommandClassId();
+const Guid& ParameterClassId();
 const Guid& MailMessageClassId();
 const Guid& MailConfigurationClassId();
 const Guid& ServerHttpRequestClassId();

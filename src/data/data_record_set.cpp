@@ -1,6 +1,7 @@
 #include "data/data_record_set.h"
 
 #include "data/data_classes.h"
+#include "data/data_command.h"
 #include "data/sql_lexer.h"
 #include "mirelda/text.h"
 
@@ -75,6 +76,16 @@ DataRecordSet::~DataRecordSet() {
 void DataRecordSet::Open(const Variant& source, const Variant& active_connection,
                          int32_t cursor_type, int32_t lock_type, int32_t options) {
   if (cursor_->rows) throw Error(errc::kObjectOpen);
+  // A Command as the source brings its own connection and parameters.
+  if (auto command = source.is_object() ? std::dynamic_pointer_cast<DataCommand>(source.ToObject())
+                                        : nullptr) {
+    if (cursor_type != cursor_type::kUnspecified) SetCursorType(cursor_type);
+    if (lock_type != lock_type::kUnspecified) SetLockType(lock_type);
+    RunResult result = command->Run(options);
+    if (!result.rows) return;
+    Attach(std::move(result.rows), cursor_type_);
+    return;
+  }
   std::string text = source.is_missing() || source.is_empty() ? source_
                      : source.is_string()                     ? source.ToString()
                                                               : std::string();

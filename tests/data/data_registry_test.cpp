@@ -51,13 +51,23 @@ TEST_F(DataLibrary, RegistersItsClassesBesideTheComponentLibrary) {
 
   Registrations r = RegistrationStore(dir_ / "registry").Load();
   EXPECT_NE(r.FindProgId("Mirelda.Database"), nullptr);
-  const std::vector<std::string> ours = {"ADODB.Connection", "ADODB.RecordSet", "ADOX.Catalog",
-                                         "JRO.JetEngine", "Scripting.FileSystemObject",
+  const std::vector<std::string> ours = {"ADODB.Connection",
+                                         "ADODB.RecordSet",
+                                         "ADOX.Catalog",
+                                         "JRO.JetEngine",
+                                         "Scripting.FileSystemObject",
                                          "Scripting.Dictionary",
-                                         "CDO.Message", "CDO.Configuration",
-                                         "MSXML2.ServerXMLHTTP", "MSXML2.ServerXMLHTTP.3.0",
-                                         "MSXML2.ServerXMLHTTP.6.0", "Microsoft.XMLHTTP",
-                                         "MSXML2.XMLHTTP", "Msxml2.XMLHTTP.6.0", "ADODB.Stream"};
+                                         "CDO.Message",
+                                         "CDO.Configuration",
+                                         "MSXML2.ServerXMLHTTP",
+                                         "MSXML2.ServerXMLHTTP.3.0",
+                                         "MSXML2.ServerXMLHTTP.6.0",
+                                         "Microsoft.XMLHTTP",
+                                         "MSXML2.XMLHTTP",
+                                         "Msxml2.XMLHTTP.6.0",
+                                         "ADODB.Stream",
+                                         "ADODB.Command",
+                                         "ADODB.Parameter"};
   for (const std::string& prog_id : ours) {
     const ClassRegistration* entry = r.FindProgId(prog_id);
     ASSERT_NE(entry, nullptr) << prog_id;

@@ -12,6 +12,13 @@
 namespace mirelda::testing {
 namespace {
 
+// The engine's target for a converted file, opened as a Jet file.
+data::JetTarget JetFileAt(const std::string& path) {
+  data::JetTarget target;
+  target.path = path;
+  return target;
+}
+
 using import::AccessType;
 using import::Cell;
 
@@ -102,7 +109,7 @@ TEST(JetStoreBuilder, EveryTypeKeepsItsValueAndFieldType) {
                       "table All Types, index ByAttachment: it names a column that was not "
                       "converted; index not converted"}));
 
-  data::SqliteEngine engine((dir / "types.mdb").string());
+  data::SqliteEngine engine(JetFileAt((dir / "types.mdb").string()));
   auto t = engine.Run("SELECT * FROM [All Types] WHERE ID = 41");
   ASSERT_EQ(t->RowCount(), 1u);
   ASSERT_EQ(t->columns().size(), std::size(cases) + 1);

@@ -18,6 +18,13 @@
 namespace mirelda::testing {
 namespace {
 
+// The engine's target for a converted file, opened as a Jet file.
+data::JetTarget JetFileAt(const std::string& path) {
+  data::JetTarget target;
+  target.path = path;
+  return target;
+}
+
 std::filesystem::path Sample() { return BuildDir() / "tests" / "mdb-sample" / "fruit.mdb"; }
 
 std::string RunTool(const std::string& command) {
@@ -37,7 +44,7 @@ class ImportedSample : public ::testing::Test {
     dir_ = new TempDir;
     report_ =
         new import::ImportReport(import::ImportAccessFile(Sample(), *dir_ / "fruit.mdb", false));
-    engine_ = new data::SqliteEngine((*dir_ / "fruit.mdb").string());
+    engine_ = new data::SqliteEngine(JetFileAt((*dir_ / "fruit.mdb").string()));
   }
   static void TearDownTestSuite() {
     delete engine_;
@@ -192,7 +199,7 @@ TEST(ImportRefusal, ExistingDestinationNeedsForce) {
   out = RunTool(Tool() + " --force '" + Sample().string() + "' '" + dest + "'");
   EXPECT_EQ(out.substr(0, 2), "0\n") << out;
   EXPECT_NE(out.find("table Fruit: 37 rows"), std::string::npos) << out;
-  data::SqliteEngine engine(dest);
+  data::SqliteEngine engine(JetFileAt(dest));
   EXPECT_EQ(engine.Run("SELECT COUNT(*) FROM [Muffin/Bread]")->Value(0, 0).ToLong(), 13);
 }
 

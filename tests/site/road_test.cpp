@@ -176,10 +176,11 @@ TEST_F(SiteRoad, RecordsAddedThroughTheGeneratedFormAreListedAndValuesStayValues
   Page form = admin_.Get("/admin/add.asp?table=news");
   ASSERT_EQ(form.status, 200);
   EXPECT_TRUE(
-      form.Has("<form name=\"frmAdd\" action=\"table.asp?table=news&action=add\" "
-               "method=\"post\">"))
+      form.Has("<form name=\"frmAdd\" id=\"frmRecord\" "
+               "action=\"table.asp?table=news&amp;action=add\" method=\"post\">"))
       << form.text;
-  EXPECT_TRUE(form.Has("<td nowrap>标题</td><td nowrap><input type=\"text\" name=\"newsTitle\">"))
+  EXPECT_TRUE(form.Has("<td nowrap>标题 *</td><td nowrap><input type=\"text\" name=\"newsTitle\" "
+                       "value=\"\">"))
       << form.text;
   EXPECT_TRUE(form.Has("<option value=\"2\">新闻</option>")) << form.text;
   EXPECT_TRUE(form.Has("<textarea name=\"newsBody\"></textarea>")) << form.text;
@@ -239,7 +240,8 @@ TEST_F(SiteRoad, PersonsLogOnAreRememberedAndLogged) {
   Install();
   ASSERT_TRUE(LogOnAdmin("admin", "Sun In May"));
   Page form = admin_.Get("/admin/add.asp?table=login");
-  EXPECT_TRUE(form.Has("<select name=\"loginPersonID\"></select>")) << form.text;
+  EXPECT_TRUE(form.Has("<select name=\"loginPersonID\"><option value=\"\"></option></select>"))
+      << form.text;
   ASSERT_TRUE(AddRecord("person",
                         {{"personAlias", "lisi"}, {"personPwd", "密码 1"}, {"personName", "李四"}})
                   .Has("已保存一条记录。"));
