@@ -280,6 +280,9 @@ RunResult PostgresEngine::Execute(std::string_view statement, std::span<const Va
 void PostgresEngine::ApplyTimeout(int32_t seconds) {
   int32_t wanted = std::max<int32_t>(seconds, 0);
   if (wanted == applied_timeout_) return;
+  // In a failed transaction the server takes nothing but its end: the ROLLBACK must not be
+  // refused because the setting before it was.
+  if (PQtransactionStatus(conn_.get()) == PQTRANS_INERROR) return;
   // A setting made inside a transaction is undone when it rolls back: it is known to hold only
   // until the next statement.
   bool in_transaction = PQtransactionStatus(conn_.get()) != PQTRANS_IDLE;
