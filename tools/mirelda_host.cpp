@@ -84,6 +84,7 @@ std::vector<std::string> RestartOnlyChanges(const HostOptions& a, const HostOpti
   note("default-language", a.default_language == b.default_language);
   note("registry", a.registry == b.registry);
   note("session-timeout", a.session_timeout == b.session_timeout);
+  note("max-sessions", a.max_sessions == b.max_sessions);
   note("script-timeout", a.script_timeout == b.script_timeout);
   note("script-memory", a.script_memory == b.script_memory);
   note("max-body", a.max_body == b.max_body);
@@ -161,7 +162,7 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   ::signal(SIGPIPE, SIG_IGN);
 
   AccessLog log;
-  MemorySessionStore sessions;
+  MemorySessionStore sessions(options.max_sessions);
   PageSettings page_settings;
   page_settings.code_page = options.code_page;
   page_settings.session_timeout = options.session_timeout;

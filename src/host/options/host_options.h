@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -28,6 +29,8 @@ struct HostOptions {
   uint64_t max_body = uint64_t{64} << 20;
   uint64_t body_buffer = uint64_t{256} << 10;  // larger bodies are spooled to the data folder
   std::chrono::seconds body_timeout{60};
+  std::chrono::seconds connection_timeout{30};  // an idle connection is closed after it
+  unsigned max_connections = 1024;
   bool compress = true;                          // gzip for text replies when the client takes it
   uint64_t script_memory = uint64_t{512} << 20;  // the most one page's script values may hold
   unsigned workers = 0;                          // 0: chosen from the processor count
@@ -37,6 +40,16 @@ struct HostOptions {
   Headers headers = DefaultStandingHeaders();
   // The session cookie carries Secure, for a site that browsers reach only over HTTPS.
   bool secure_cookies = false;
+  size_t max_sessions = 100000;
+  std::string session_store;  // empty: sessions live in this process's memory
+  // Error replies show the page's fault, its file and line.
+  bool debug_errors = false;
+  std::vector<std::pair<int, std::string>> error_pages;  // status, URL path of the site
+  std::optional<std::filesystem::path> access_log;       // none: standard error
+  std::optional<std::filesystem::path> error_log;        // none: standard error
+  std::vector<std::string> trusted_proxies;              // ADDR or ADDR/PREFIX
+  std::string health_path;                               // empty: none
+  std::filesystem::path mime_types = "/etc/mime.types";
   bool help = false;
   bool version = false;
   // --check DIR: compile the pages of DIR and report their faults instead of serving a site.
@@ -46,12 +59,13 @@ struct HostOptions {
   std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> sections;
 };
 
-// The text of --help.
+// The text of --help: every option of the table with its default.
 std::string HostUsage();
 
 // Reads the command line (argv[1..]) and the config file that --config names. Options on the
-// command line win over the file's; drives from both are kept. Throws std::invalid_argument with
-// a message for the user.
+// command line win over the file's; drives from both are kept. Relative paths of the file are
+// taken from its folder. Throws std::invalid_argument with a message for the user; one about
+// the file starts with "FILE:LINE: ".
 HostOptions ParseHostOptions(int argc, const char* const* argv);
 
 }  // namespace mirelda::host
