@@ -66,23 +66,26 @@ void ReadConfigFile(const std::filesystem::path& file, HostOptions& options) {
   }
 }
 
-// Appends WORDS to OUT in lines of at most kHelpWidth, each after kHelpIndent blanks but the
-// first, which continues the line OUT ends with.
-void Wrap(std::string_view words, std::string& out) {
-  size_t column = out.size() - (out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1);
-  while (!words.empty()) {
-    size_t end = words.find(' ');
-    std::string_view word = words.substr(0, end);
-    words = end == std::string_view::npos ? std::string_view() : words.substr(end + 1);
-    if (column > kHelpIndent && column + 1 + word.size() > kHelpWidth) {
+// Appends the words of HELP and then TAIL, which is not broken, to OUT in lines of at most
+// kHelpWidth, each after kHelpIndent blanks but the first, which continues the line OUT ends with.
+void Wrap(std::string_view help, const std::string& tail, std::string& out) {
+  std::vector<std::string_view> units;
+  for (size_t end; !help.empty(); help = end == std::string_view::npos ? "" : help.substr(end + 1)) {
+    end = help.find(' ');
+    units.push_back(help.substr(0, end));
+  }
+  if (!tail.empty()) units.push_back(tail);
+  size_t column = kHelpIndent;
+  for (std::string_view unit : units) {
+    if (column > kHelpIndent && column + 1 + unit.size() > kHelpWidth) {
       out += "\n" + std::string(kHelpIndent, ' ');
       column = kHelpIndent;
     } else if (column > kHelpIndent) {
       out += ' ';
       ++column;
     }
-    out += word;
-    column += word.size();
+    out += unit;
+    column += unit.size();
   }
   out += '\n';
 }
@@ -104,9 +107,8 @@ std::string HostUsage() {
     usage += synopsis.size() < kHelpIndent
                  ? synopsis + std::string(kHelpIndent - synopsis.size(), ' ')
                  : synopsis + "\n" + std::string(kHelpIndent, ' ');
-    std::string help(option.help);
-    if (option.shown_default) help += " (default " + option.shown_default(defaults) + ")";
-    Wrap(help, usage);
+    Wrap(option.help,
+         option.shown_default ? "(default " + option.shown_default(defaults) + ")" : "", usage);
   }
   usage +=
       "\n"
