@@ -116,6 +116,30 @@ TEST(HostOptions, StandingHeadersAndSecureCookies) {
   EXPECT_EQ(o.headers.back(), (std::pair<std::string, std::string>("X-Frame-Options", "DENY")));
 }
 
+TEST(HostOptions, OperatingOptions) {
+  HostOptions o = Parse({"--site", "www"});
+  EXPECT_FALSE(o.debug_errors);
+  EXPECT_TRUE(o.error_pages.empty());
+  EXPECT_FALSE(o.access_log);
+  EXPECT_FALSE(o.error_log);
+  EXPECT_TRUE(o.trusted_proxies.empty());
+  EXPECT_EQ(o.health_path, "");
+  mirelda::testing::TempDir dir;
+  std::ofstream(dir / "host.conf") << "debug-errors yes\nerror-page = 500=/errors/500.asp\n"
+                                      "trusted-proxy 10.0.0.0/8\naccess-log /var/log/a.log\n";
+  o = Parse({"--site", "www", "--config", (dir / "host.conf").string(), "--error-page",
+             "404=/errors/404.html", "--error-page=500=/oops.html", "--error-log", "e.log",
+             "--trusted-proxy", "::1", "--health-path", "/healthz"});
+  EXPECT_TRUE(o.debug_errors);
+  EXPECT_EQ(o.error_pages, (std::vector<std::pair<int, std::string>>{
+                               {404, "/errors/404.html"}, {500, "/oops.html"}}));
+  EXPECT_EQ(o.access_log, std::filesystem::path("/var/log/a.log"));
+  EXPECT_EQ(o.error_log, std::filesystem::path("e.log"));
+  EXPECT_EQ(o.trusted_proxies, (std::vector<std::string>{"10.0.0.0/8", "::1"}));
+  EXPECT_EQ(o.health_path, "/healthz");
+  EXPECT_TRUE(Parse({"--site", "www", "--debug-errors"}).debug_errors);
+}
+
 TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
   mirelda::testing::TempDir dir;
   std::ofstream(dir / "bad.conf") << "site = x\nnonsense\n";
@@ -144,6 +168,14 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
            {"--site", "x", "--header", "Bad Name:1"},
            {"--site", "x", "--header", "X-A:one\r\nSet-Cookie: b=2"},
            {"--site", "x", "--secure-cookies=maybe"},
+           {"--site", "x", "--debug-errors=perhaps"},
+           {"--site", "x", "--error-page", "404"},
+           {"--site", "x", "--error-page", "404=errors/404.html"},
+           {"--site", "x", "--error-page", "403=/errors/403.html"},
+           {"--site", "x", "--access-log", ""},
+           {"--site", "x", "--trusted-proxy", ""},
+           {"--site", "x", "--health-path", "healthz"},
+           {"--site", "x", "--health-path", "/health?x"},
        }) {
     EXPECT_THROW(Parse(args), std::invalid_argument);
   }

@@ -107,6 +107,22 @@ void ParseHeader(const std::string& value, HostOptions& o) {
   if (!content.empty()) o.headers.emplace_back(name, content);
 }
 
+// STATUS=URLPATH for one of the statuses the host answers with its own page.
+void ParseErrorPage(const std::string& value, HostOptions& o) {
+  size_t eq = value.find('=');
+  std::string status = value.substr(0, eq == std::string::npos ? 0 : eq);
+  if (eq == std::string::npos || eq + 1 >= value.size() || value[eq + 1] != '/') {
+    throw std::invalid_argument("--error-page takes STATUS=/PATH, not \"" + value + "\"");
+  }
+  if (status != "404" && status != "500") {
+    throw std::invalid_argument("--error-page is for the statuses 404 and 500, not \"" + status +
+                                "\"");
+  }
+  int code = status == "404" ? 404 : 500;
+  std::erase_if(o.error_pages, [&](const auto& page) { return page.first == code; });
+  o.error_pages.emplace_back(code, value.substr(eq + 1));
+}
+
 bool ParseSwitch(const std::string& name, const std::string& value) {
   for (const char* yes : {"yes", "true", "on", "1"}) {
     if (text::EqualsIgnoreCase(value, yes)) return true;
@@ -176,6 +192,22 @@ void Apply(const Setting& s, HostOptions& o) {
     ParseHeader(value, o);
   } else if (name == "secure-cookies") {
     o.secure_cookies = ParseSwitch(name, value);
+  } else if (name == "debug-errors") {
+    o.debug_errors = ParseSwitch(name, value);
+  } else if (name == "error-page") {
+    ParseErrorPage(value, o);
+  } else if (name == "access-log" || name == "error-log") {
+    if (value.empty()) throw std::invalid_argument("--" + name + " needs a file name");
+    (name == "access-log" ? o.access_log : o.error_log) = value;
+  } else if (name == "trusted-proxy") {
+    if (value.empty()) throw std::invalid_argument("--trusted-proxy needs an address");
+    o.trusted_proxies.push_back(value);
+  } else if (name == "health-path") {
+    if (value.empty() || value[0] != '/' || value.find_first_of("?# ") != std::string::npos) {
+      throw std::invalid_argument("--health-path takes a URL path such as /healthz, not \"" +
+                                  value + "\"");
+    }
+    o.health_path = value;
   } else {
     throw std::invalid_argument("unknown option --" + name);
   }
@@ -273,6 +305,22 @@ std::string HostUsage() {
          "                          same-origin and X-Frame-Options: SAMEORIGIN\n"
          "  --secure-cookies        the session cookie carries Secure (a site served over\n"
          "                          HTTPS); \"secure-cookies = yes\" in a config file\n"
+         "  --debug-errors          a failing page shows its error number, description, file\n"
+         "                          and line; without it the visitor gets a plain 500 page and\n"
+         "                          the details go to the error log; \"debug-errors = yes\"\n"
+         "                          in a config file\n"
+         "  --error-page STATUS=PATH  the site's file or page PATH (\"/errors/404.html\") is\n"
+         "                          sent with STATUS for the 404 and 500 replies of the host\n"
+         "  --access-log FILE       request lines (combined format, then the request id and the\n"
+         "                          time taken) go to FILE instead of standard error\n"
+         "  --error-log FILE        page errors and the host's messages go to FILE instead of\n"
+         "                          standard error; SIGHUP reopens both files\n"
+         "  --trusted-proxy ADDR[/PREFIX]  from this peer (repeatable, IPv4 or IPv6) the\n"
+         "                          X-Forwarded-For and X-Forwarded-Proto headers give the\n"
+         "                          client address (REMOTE_ADDR) and HTTPS; from others they\n"
+         "                          are ignored\n"
+         "  --health-path PATH      answers PATH with 200 \"ok\" when the registration store\n"
+         "                          loads and the data folder is writable, else 503 and why\n"
          "  --config FILE           reads \"name = value\" lines with the option names above\n"
          "                          (without \"--\"); options on the command line win;\n"
          "                          after a \"[section]\" line (\"[dsn]\", \"[mail]\", "
@@ -289,8 +337,9 @@ std::string HostUsage() {
          "  --help                  this text\n"
          "\n"
          "On start it prints \"mirelda-host: serving DIR at http://ADDR:PORT/\" to standard\n"
-         "output. It logs one line per request and every page error to standard error, and on\n"
-         "SIGINT or SIGTERM finishes the requests in flight and exits 0. SIGHUP reads the config\n"
+         "output. It logs one line per request and every page error to standard error (or the\n"
+         "files given), and on SIGINT or SIGTERM finishes the requests in flight and exits 0.\n"
+         "SIGHUP reopens the log files (so a rotated log is written anew) and reads the config\n"
          "file again: its [sections] apply to pages that start afterwards; options that need a\n"
          "restart are named in the log; a file that no longer parses changes nothing.\n";
 }
@@ -316,7 +365,7 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
     if (eq != std::string::npos) {
       value = name.substr(eq + 1);
       name.resize(eq);
-    } else if (name == "secure-cookies") {
+    } else if (name == "secure-cookies" || name == "debug-errors") {
       value = "yes";  // a switch: it takes no value of its own on the command line
     } else {
       if (i + 1 >= argc) throw std::invalid_argument("--" + name + " needs a value");

@@ -37,6 +37,16 @@ struct HostOptions {
   Headers headers = DefaultStandingHeaders();
   // The session cookie carries Secure, for a site that browsers reach only over HTTPS.
   bool secure_cookies = false;
+  // A failing page shows its error number, description, file and line (else a plain 500 page
+  // and the details go to the error log only).
+  bool debug_errors = false;
+  // The site's own page for a status the host answers (404, 500): URL path of a file or page.
+  std::vector<std::pair<int, std::string>> error_pages;
+  std::optional<std::filesystem::path> access_log;  // none: standard error
+  std::optional<std::filesystem::path> error_log;   // none: standard error
+  // Peers (ADDR or ADDR/PREFIX) whose X-Forwarded-For and X-Forwarded-Proto are believed.
+  std::vector<std::string> trusted_proxies;
+  std::string health_path;  // "": no health answer
   bool help = false;
   bool version = false;
   // --check DIR: compile the pages of DIR and report their faults instead of serving a site.

@@ -278,10 +278,29 @@ PageRunInput PageRunner::NewInput() const {
   return input;
 }
 
-void PageRunner::LogFailure(const PageRun& run) {
+void PageRunner::LogFailure(const PageRun& run, std::string_view request_id) {
   std::string where = run.where.file + " line " + std::to_string(run.where.line);
   if (run.where.column > 0) where += " column " + std::to_string(run.where.column);
-  log_.Line("page error in " + where + ": " + std::to_string(run.number) + " " + run.description);
+  std::string line = "page error in " + where + ": " + std::to_string(run.number) + " " +
+                     run.description;
+  if (!run.source.empty()) line += " (" + run.source + ")";
+  if (!request_id.empty()) line += " [request " + std::string(request_id) + "]";
+  log_.Line(line);
+}
+
+Reply PageRunner::FailureReply(const PageRun& run, const std::shared_ptr<const RequestData>& request,
+                               const SiteTarget& page, int32_t code_page) {
+  if (settings_.debug_errors) return ErrorReply(run, code_page);
+  SiteTarget own = settings_.error_pages.Find(500);
+  std::optional<Reply> reply;
+  if (own.kind == SiteTarget::Kind::kStaticFile) {
+    reply = ErrorFileReply(own, 500);
+  } else if (own.kind == SiteTarget::Kind::kPage && own.url_path != page.url_path) {
+    // The error page runs for the same request; should it fail too, the plain page is sent.
+    reply = Run(request, own);
+    reply->status = 500;
+  }
+  return reply ? std::move(*reply) : PlainErrorReply(code_page);
 }
 
 std::optional<PageRun> PageRunner::StartApplication(
@@ -352,6 +371,7 @@ PageRun PageRunner::RunDetached(std::shared_ptr<const CompiledPage> global,
 }
 
 Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarget& page) {
+  std::shared_ptr<const RequestData> original = request;
   PageLocation location{page.url_path, page.file, site_.root()};
   SessionState defaults;
   defaults.timeout = settings_.session_timeout;
@@ -407,8 +427,8 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
   }
   Reply reply;
   if (run.outcome == PageRun::Outcome::kFailed) {
-    LogFailure(run);
-    reply = ErrorReply(run, context->code_page());
+    LogFailure(run, original->request_id);
+    reply = FailureReply(run, original, page, context->code_page());
     context->response().AddCookieHeaders(reply);
   } else {
     reply = context->response().Finish();
