@@ -130,6 +130,8 @@ TEST(ProductionErrors, TheSitesOwnPagesFor404And500) {
   for (const Case& c : std::vector<Case>{
            {"/errors/404.html", "/errors/500.asp", "file-404", "page-500"},
            {"/errors/404.asp", "/errors/500.html", "page-404", "file-500"},
+           // A 500 page that fails itself leaves the plain page.
+           {"/errors/404.html", "/runtime.asp", "file-404", nullptr},
        }) {
     Host host({"--error-page", std::string("404=") + c.page_404, "--error-page",
                std::string("500=") + c.page_500});
@@ -141,7 +143,11 @@ TEST(ProductionErrors, TheSitesOwnPagesFor404And500) {
     for (const char* failing : {"/runtime.asp", "/include.asp"}) {
       HttpReply r = host.Get(failing);
       EXPECT_EQ(r.status, 500) << failing;
-      EXPECT_EQ(r.body, c.body_500) << failing;
+      if (c.body_500) {
+        EXPECT_EQ(r.body, c.body_500) << failing;
+      } else {
+        EXPECT_NE(r.body.find("500 Internal Server Error"), std::string::npos) << r.body;
+      }
     }
     EXPECT_EQ(host.Get("/hello.asp").body, "hello");
   }
@@ -175,10 +181,12 @@ TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLine) {
                        R"( \d+\.\dms)");
   std::regex file_line("127\\.0\\.0\\.1 - - " + when + R"( "GET /style\.css HTTP/1\.1" 200 6 "-" "-" )" +
                        css.Header("X-Request-Id") + R"( \d+\.\dms)");
+  // A request's line is written when it has ended: the two may come in either order.
   std::vector<std::string> lines;
   std::stringstream in(access);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), 2u) << access;
+  if (lines[0].find(id) == std::string::npos) std::swap(lines[0], lines[1]);
   EXPECT_TRUE(std::regex_match(lines[0], page_line)) << lines[0];
   EXPECT_TRUE(std::regex_match(lines[1], file_line)) << lines[1];
 

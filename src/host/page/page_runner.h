@@ -67,9 +67,10 @@ class PageRunner {
   PageRun RunDetached(std::shared_ptr<const CompiledPage> global, std::string_view procedure,
                       const std::string& session_id, std::optional<SessionState> session);
   void LogFailure(const PageRun& run, std::string_view request_id = {});
-  // The 500 reply of a failed page for the visitor.
-  Reply FailureReply(const PageRun& run, const std::shared_ptr<const RequestData>& request,
-                     const SiteTarget& page, int32_t code_page);
+  // One page run; *failed tells whether it ended in an error no script handled.
+  Reply RunOnce(std::shared_ptr<const RequestData> request, const SiteTarget& page, bool* failed);
+  // The 500 reply of a failed page, but for the site's own 500 page when that is a page.
+  Reply FailureReply(const PageRun& run, int32_t code_page) const;
 
   const Site& site_;
   const EngineRegistry& engines_;
