@@ -90,13 +90,21 @@ std::vector<std::string> RestartOnlyChanges(const HostOptions& a, const HostOpti
   note("max-body", a.max_body == b.max_body);
   note("workers", a.workers == b.workers);
   note("io-threads", a.io_threads == b.io_threads);
+  note("debug-errors", a.debug_errors == b.debug_errors);
+  note("error-page", a.error_pages == b.error_pages);
+  note("access-log", a.access_log == b.access_log);
+  note("error-log", a.error_log == b.error_log);
+  note("trusted-proxy", a.trusted_proxies == b.trusted_proxies);
+  note("health-path", a.health_path == b.health_path);
   return changed;
 }
 
-// SIGHUP: the config file is read again and its object settings ("[dsn]", "[mail]", ...)
+// SIGHUP: the log files are opened again (after a rotation renamed them), the config file is read
+// again and its object settings ("[dsn]", "[mail]", ...)
 // replace the old ones for the pages that start from now on; a file that no longer parses leaves
 // everything as it was. Requests in flight are not touched.
 void Reload(int argc, const char* const* argv, HostOptions& current, AccessLog& log) {
+  log.Reopen();
   HostOptions next;
   try {
     next = ParseHostOptions(argc, argv);
@@ -161,7 +169,8 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 
-  AccessLog log;
+  AccessLog log(options.access_log, options.error_log);
+  ErrorPages error_pages(site, options.error_pages);
   MemorySessionStore sessions(options.max_sessions);
   PageSettings page_settings;
   page_settings.code_page = options.code_page;
@@ -170,6 +179,8 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   page_settings.script_memory = static_cast<size_t>(options.script_memory);
   page_settings.default_language = default_language;
   page_settings.secure_cookies = options.secure_cookies;
+  page_settings.debug_errors = options.debug_errors;
+  page_settings.error_pages = error_pages;
   PageRunner pages(site, engines, page_settings, sessions, log);
 
   ServerSettings server_settings;
@@ -182,6 +193,10 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   server_settings.compress = options.compress;
   server_settings.io_threads = options.io_threads;
   server_settings.standing_headers = options.headers;
+  server_settings.error_pages = error_pages;
+  server_settings.trusted_proxies = TrustedProxies(options.trusted_proxies);
+  server_settings.health_path = options.health_path;
+  server_settings.registry = std::getenv("MIRELDA_REGISTRY");
   unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   server_settings.workers = options.workers ? options.workers : std::max(8u, 4 * cores);
   HttpServer server(server_settings, site, pages, log);

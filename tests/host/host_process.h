@@ -21,9 +21,10 @@ namespace mirelda::testing {
 
 class HostProcess {
  public:
-  // Starts mirelda-host with the site folder site_dir and extra arguments.
+  // Starts mirelda-host with the site folder site_dir and extra arguments. Tests look at what
+  // failed pages say, so they are shown (--debug-errors) unless debug_errors is false.
   HostProcess(const std::filesystem::path& work, const std::filesystem::path& site_dir,
-              std::vector<std::string> extra = {})
+              std::vector<std::string> extra = {}, bool debug_errors = true)
       : log_(work / "host.log") {
     std::filesystem::path registry = work / "registry";
     RegisterComponents(registry);
@@ -38,6 +39,7 @@ class HostProcess {
                                      registry.string(),
                                      "--workers",
                                      "4"};
+    if (debug_errors) args.emplace_back("--debug-errors");
     args.insert(args.end(), extra.begin(), extra.end());
     int out[2];
     if (::pipe(out) != 0) throw std::runtime_error("pipe failed");

@@ -1,9 +1,13 @@
 #include "host/http/access_log.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <stdexcept>
 
 namespace mirelda::host {
 namespace {
@@ -11,23 +15,26 @@ namespace {
 constexpr size_t kGathered = 16 * 1024;
 
 // The caller holds the log's mutex, so writes from different threads never interleave.
-void WriteAll(const std::string& text) {
+void WriteAll(int fd, const std::string& text) {
   const char* p = text.data();
   size_t left = text.size();
   while (left > 0) {
-    ssize_t n = ::write(STDERR_FILENO, p, left);
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
     p += n;
     left -= static_cast<size_t>(n);
   }
 }
 
-// Control characters of a request (a raw URI may carry any byte) never reach the log as such.
-std::string Printable(std::string_view s) {
+// Control characters of a request (a raw URI may carry any byte) never reach the log as such,
+// nor a quote (or, in a field of a request line, a backslash) that would end or blur a quoted
+// field.
+std::string Printable(std::string_view s, bool field = false) {
   std::string out;
   for (char c : s) {
     auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F || c == '"') {
+    if (u < 0x20 || u == 0x7F || c == '"' || (field && c == '\\')) {
       char buf[5];
       std::snprintf(buf, sizeof buf, "\\x%02X", u);
       out += buf;
@@ -38,19 +45,74 @@ std::string Printable(std::string_view s) {
   return out;
 }
 
+// A field the combined format quotes: "-" when empty.
+std::string Quoted(std::string_view s) {
+  return "\"" + (s.empty() ? "-" : Printable(s, true)) + "\"";
+}
+
 }  // namespace
 
-AccessLog::~AccessLog() { Flush(); }
+AccessLog::AccessLog(std::optional<std::filesystem::path> access_file,
+                     std::optional<std::filesystem::path> error_file)
+    : access_file_(std::move(access_file)), error_file_(std::move(error_file)) {
+  auto fail = [](const std::filesystem::path& file) {
+    return std::runtime_error("cannot open the log file " + file.string() + ": " +
+                              std::strerror(errno));
+  };
+  if (access_file_) {
+    access_fd_ = Open(*access_file_);
+    if (access_fd_ < 0) throw fail(*access_file_);
+  }
+  if (error_file_) {
+    error_fd_ = Open(*error_file_);
+    if (error_fd_ < 0) {
+      std::runtime_error error = fail(*error_file_);
+      if (access_fd_ > 2) ::close(access_fd_);
+      throw error;
+    }
+  }
+}
 
-void AccessLog::Flush() {
-  std::lock_guard lock(mutex_);
-  WriteAll(pending_);
+AccessLog::~AccessLog() {
+  Flush();
+  if (access_fd_ > 2) ::close(access_fd_);
+  if (error_fd_ > 2) ::close(error_fd_);
+}
+
+int AccessLog::Open(const std::filesystem::path& file) {
+  return ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+void AccessLog::WriteGathered() {
+  WriteAll(access_fd_, pending_);
   pending_.clear();
 }
 
-void AccessLog::Request(std::string_view remote_address, std::string_view method,
-                        std::string_view uri, std::string_view protocol, int status, size_t bytes,
-                        std::chrono::steady_clock::duration elapsed) {
+void AccessLog::Flush() {
+  std::lock_guard lock(mutex_);
+  WriteGathered();
+}
+
+void AccessLog::Reopen() {
+  std::string failed;
+  {
+    std::lock_guard lock(mutex_);
+    WriteGathered();
+    for (auto [file, fd] : {std::pair{&access_file_, &access_fd_}, {&error_file_, &error_fd_}}) {
+      if (!*file) continue;
+      int opened = Open(**file);
+      if (opened < 0) {
+        failed += " " + (*file)->string() + " (" + std::strerror(errno) + ")";
+        continue;
+      }
+      ::close(*fd);
+      *fd = opened;
+    }
+  }
+  if (!failed.empty()) Line("cannot reopen the log files" + failed + "; writing on to the old ones");
+}
+
+void AccessLog::Request(const AccessEntry& e) {
   // The time stamp changes once a second; each thread formats it only then.
   thread_local std::time_t stamped = -1;
   thread_local char when[64];
@@ -61,25 +123,26 @@ void AccessLog::Request(std::string_view remote_address, std::string_view method
     std::strftime(when, sizeof when, "%d/%b/%Y:%H:%M:%S %z", &tm);
     stamped = now;
   }
-  double ms = std::chrono::duration<double, std::milli>(elapsed).count();
-  char tail[96];
-  std::snprintf(tail, sizeof tail, "\" %d %zu %.1fms", status, bytes, ms);
-  std::string line = Printable(remote_address) + " - - [" + when + "] \"" + Printable(method) +
-                     " " + Printable(uri) + " " + Printable(protocol) + tail + "\n";
+  double ms = std::chrono::duration<double, std::milli>(e.elapsed).count();
+  char status[64];
+  std::snprintf(status, sizeof status, " %d %zu ", e.status, e.bytes);
+  char took[32];
+  std::snprintf(took, sizeof took, " %.1fms\n", ms);
+  std::string line = Printable(e.remote_address, true) + " - - [" + when + "] \"" +
+                     Printable(e.method, true) + " " + Printable(e.uri, true) + " " +
+                     Printable(e.protocol, true) + "\"" + status + Quoted(e.referer) + " " +
+                     Quoted(e.user_agent) + " " + Printable(e.request_id, true) + took;
   std::lock_guard lock(mutex_);
   pending_ += line;
-  if (pending_.size() >= kGathered) {
-    WriteAll(pending_);
-    pending_.clear();
-  }
+  if (pending_.size() >= kGathered) WriteGathered();
 }
 
 void AccessLog::Line(std::string_view text) {
   std::string line = "mirelda-host: " + Printable(text) + "\n";
   std::lock_guard lock(mutex_);
-  pending_ += line;
-  WriteAll(pending_);
-  pending_.clear();
+  // On one stream the request lines come first, in the order things happened.
+  WriteGathered();
+  WriteAll(error_fd_, line);
 }
 
 }  // namespace mirelda::host

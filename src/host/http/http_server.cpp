@@ -17,7 +17,9 @@
 #include "host/http/compressed_files.h"
 #include "host/http/content_encoding.h"
 #include "host/http/entity_tag.h"
+#include "host/http/health_check.h"
 #include "host/http/http_date.h"
+#include "host/http/request_id.h"
 #include "host/objects/url_encoding.h"
 #include "mirelda/text.h"
 
@@ -30,8 +32,13 @@ struct HttpServer::Exchange {
   bool dispatched = false;
   std::string method;
   std::string protocol;
-  std::string remote_address;
+  std::string remote_address;  // the client's, as far as trusted proxies tell
   uint16_t remote_port = 0;
+  bool https = false;  // as a trusted proxy tells
+  std::string request_id = NewRequestId();
+  std::string referer;
+  std::string user_agent;
+  int page_status = 0;  // the status a successful page is sent with (404 for the 404 page)
   std::string path;   // raw path of raw_uri
   std::string query;  // raw query of raw_uri
   SiteTarget target;
@@ -99,6 +106,19 @@ void OnLibraryMessage(void* cls, const char* format, va_list args) {
 MHD_Result CollectHeader(void* cls, enum MHD_ValueKind, const char* key, const char* value) {
   static_cast<HeaderList*>(cls)->emplace_back(key ? key : "", value ? value : "");
   return MHD_YES;
+}
+
+// The value of every header of one name, joined with commas as one list.
+std::string JoinedHeader(struct MHD_Connection* connection, std::string_view name) {
+  HeaderList headers;
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader, &headers);
+  std::string joined;
+  for (const auto& [key, value] : headers) {
+    if (!text::EqualsIgnoreCase(key, name)) continue;
+    if (!joined.empty()) joined += ",";
+    joined += value;
+  }
+  return joined;
 }
 
 std::string AddressText(const struct sockaddr* address, uint16_t* port) {
@@ -204,9 +224,18 @@ void* HttpServer::BeginRequest(const char* uri) {
 
 void HttpServer::EndRequest(Exchange* exchange) {
   std::unique_ptr<Exchange> owned(exchange);
-  log_.Request(exchange->remote_address, exchange->method, exchange->raw_uri, exchange->protocol,
-               exchange->status, exchange->bytes,
-               std::chrono::steady_clock::now() - exchange->started);
+  AccessEntry entry;
+  entry.remote_address = exchange->remote_address;
+  entry.method = exchange->method;
+  entry.uri = exchange->raw_uri;
+  entry.protocol = exchange->protocol;
+  entry.status = exchange->status;
+  entry.bytes = exchange->bytes;
+  entry.referer = exchange->referer;
+  entry.user_agent = exchange->user_agent;
+  entry.request_id = exchange->request_id;
+  entry.elapsed = std::chrono::steady_clock::now() - exchange->started;
+  log_.Request(entry);
   // An idle server has nothing to gather for: the lines go out now.
   if (--in_flight_ == 0) log_.Flush();
 }
@@ -219,6 +248,7 @@ int HttpServer::Send(struct MHD_Connection* connection, Exchange& exchange, int 
     MHD_add_response_header(response, name.c_str(), value.c_str());
   }
   MHD_add_response_header(response, "Server", "Mirelda/1.0");
+  MHD_add_response_header(response, "X-Request-Id", exchange.request_id.c_str());
   exchange.status = status;
   exchange.bytes = bytes;
   MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
@@ -248,7 +278,10 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     if (fd >= 0) ::close(fd);
-    return Queue(connection, exchange, StatusReply(404));
+    SiteTarget page = settings_.error_pages.Find(404);
+    std::optional<Reply> own;
+    if (page.kind == SiteTarget::Kind::kStaticFile) own = ErrorFileReply(page, 404);
+    return Queue(connection, exchange, own ? *own : StatusReply(404));
   }
   auto size = static_cast<uint64_t>(st.st_size);
   int64_t modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
@@ -324,6 +357,8 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &CollectHeader, &data->headers);
   data->remote_address = exchange.remote_address;
   data->remote_port = exchange.remote_port;
+  data->https = exchange.https;
+  data->request_id = exchange.request_id;
   const union MHD_ConnectionInfo* socket =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
   if (socket) {
@@ -345,6 +380,9 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
         Reply reply;
         try {
           reply = pages_.Run(std::move(data), job_exchange->target);
+          if (job_exchange->page_status && reply.status < 300) {
+            reply.status = job_exchange->page_status;
+          }
           if (compress) CompressReply(reply, gzip);
         } catch (const std::exception& e) {
           log_.Line("page " + job_exchange->target.url_path + " failed: " + e.what());
@@ -361,6 +399,36 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   return 1;
 }
 
+void HttpServer::FindClient(struct MHD_Connection* connection, Exchange& exchange) {
+  auto header = [connection](const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    return value ? std::string(value) : std::string();
+  };
+  exchange.referer = header(MHD_HTTP_HEADER_REFERER);
+  exchange.user_agent = header(MHD_HTTP_HEADER_USER_AGENT);
+  if (settings_.trusted_proxies.empty() ||
+      !settings_.trusted_proxies.Trusts(exchange.remote_address)) {
+    return;
+  }
+  TrustedProxies::Client client = settings_.trusted_proxies.Resolve(
+      exchange.remote_address, JoinedHeader(connection, "X-Forwarded-For"),
+      JoinedHeader(connection, "X-Forwarded-Proto"));
+  if (client.address != exchange.remote_address) exchange.remote_port = 0;
+  exchange.remote_address = client.address;
+  if (client.https) exchange.https = *client.https;
+}
+
+void HttpServer::NotFound(Exchange& exchange) {
+  SiteTarget page = settings_.error_pages.Find(404);
+  if (page.kind == SiteTarget::Kind::kPage) {
+    exchange.target = page;
+    exchange.page_status = 404;
+  } else if (page.kind == SiteTarget::Kind::kStaticFile) {
+    std::optional<Reply> own = ErrorFileReply(page, 404);
+    if (own) exchange.reply = std::make_unique<Reply>(std::move(*own));
+  }
+}
+
 int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const char* method,
                        const char* version, const char* upload_data, size_t* upload_data_size) {
   if (!exchange.headers_seen) {
@@ -374,8 +442,14 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     exchange.remote_address =
         AddressText(client ? client->client_addr : nullptr, &exchange.remote_port);
+    FindClient(connection, exchange);
     uint64_t declared_body = 0;
     SplitUri(exchange.raw_uri, &exchange.path, &exchange.query);
+    if (!settings_.health_path.empty() && exchange.path == settings_.health_path) {
+      exchange.reply =
+          std::make_unique<Reply>(HealthReply(settings_.registry, settings_.spool_folder));
+      return 1;
+    }
     const char* length =
         MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     if (length) {
@@ -397,6 +471,7 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
       exchange.body_timed = true;
     }
     exchange.target = site_.Resolve(exchange.path);
+    if (exchange.target.kind == SiteTarget::Kind::kNotFound) NotFound(exchange);
     if (exchange.target.kind == SiteTarget::Kind::kPage) {
       exchange.body = std::make_unique<RequestBody>(settings_.body_buffer, settings_.spool_folder);
       try {
@@ -411,7 +486,7 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
         exchange.reply = std::make_unique<Reply>(StatusReply(400));
         break;
       case SiteTarget::Kind::kNotFound:
-        exchange.reply = std::make_unique<Reply>(StatusReply(404));
+        if (!exchange.reply) exchange.reply = std::make_unique<Reply>(StatusReply(404));
         break;
       case SiteTarget::Kind::kFolder: {
         exchange.reply = std::make_unique<Reply>(StatusReply(301));

@@ -13,9 +13,11 @@
 
 #include "host/http/access_log.h"
 #include "host/http/compressed_files.h"
+#include "host/http/error_pages.h"
 #include "host/http/request_body.h"
 #include "host/http/reply.h"
 #include "host/http/site.h"
+#include "host/http/trusted_proxy.h"
 #include "host/http/worker_pool.h"
 #include "host/page/page_runner.h"
 
@@ -37,6 +39,10 @@ struct ServerSettings {
   unsigned workers = 8;
   // Sent with every reply, pages and static files alike, unless the reply names them itself.
   Headers standing_headers = DefaultStandingHeaders();
+  ErrorPages error_pages;          // the site's own 404 page
+  TrustedProxies trusted_proxies;  // whose X-Forwarded-For and X-Forwarded-Proto count
+  std::string health_path;         // "": none; else answered by HealthReply
+  std::filesystem::path registry;  // the registration store the health answer loads
 };
 
 class HttpServer {
@@ -70,6 +76,10 @@ class HttpServer {
   int Queue(::MHD_Connection* connection, Exchange& exchange, const Reply& reply);
   void RestoreIdleTimeout(::MHD_Connection* connection, Exchange& exchange);
   int ServeStatic(::MHD_Connection* connection, Exchange& exchange);
+  // The request's client as the trusted proxies tell it, when the peer is one.
+  void FindClient(::MHD_Connection* connection, Exchange& exchange);
+  // A 404 with the site's own page: a file read now, or a page that replaces the target.
+  void NotFound(Exchange& exchange);
   int StartPage(::MHD_Connection* connection, Exchange& exchange);
 
   ServerSettings settings_;

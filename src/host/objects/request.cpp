@@ -114,7 +114,7 @@ Variant HttpRequest::ServerVariables(const std::string& name) {
   if (n == "LOCAL_ADDR") return Variant(d.local_address);
   if (n == "SERVER_PORT") return Variant(std::to_string(d.local_port));
   if (n == "SERVER_SOFTWARE") return Variant("Mirelda/1.0");
-  if (n == "HTTPS") return Variant("off");
+  if (n == "HTTPS") return Variant(d.https ? "on" : "off");
   if (n == "CONTENT_TYPE") return Variant(d.Header("Content-Type"));
   if (n == "CONTENT_LENGTH") return Variant(std::to_string(d.body.size()));
   if (n == "SERVER_NAME") {

@@ -30,10 +30,12 @@ struct RequestData {
   ByteArray body;
 
   std::string_view BodyText() const { return body.view(); }
-  std::string remote_address;
+  std::string remote_address;  // the client's, also behind a trusted proxy
   uint16_t remote_port = 0;
   std::string local_address;
   uint16_t local_port = 0;
+  bool https = false;      // the client came over HTTPS, as a trusted proxy tells
+  std::string request_id;  // as the logs name the request
 
   // The first header of that name (any letter case), or "".
   std::string Header(std::string_view name) const;

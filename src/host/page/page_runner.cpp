@@ -278,10 +278,22 @@ PageRunInput PageRunner::NewInput() const {
   return input;
 }
 
-void PageRunner::LogFailure(const PageRun& run) {
+void PageRunner::LogFailure(const PageRun& run, std::string_view request_id) {
   std::string where = run.where.file + " line " + std::to_string(run.where.line);
   if (run.where.column > 0) where += " column " + std::to_string(run.where.column);
-  log_.Line("page error in " + where + ": " + std::to_string(run.number) + " " + run.description);
+  std::string line = "page error in " + where + ": " + std::to_string(run.number) + " " +
+                     run.description;
+  if (!run.source.empty()) line += " (" + run.source + ")";
+  if (!request_id.empty()) line += " [request " + std::string(request_id) + "]";
+  log_.Line(line);
+}
+
+Reply PageRunner::FailureReply(const PageRun& run, int32_t code_page) const {
+  if (settings_.debug_errors) return ErrorReply(run, code_page);
+  SiteTarget own = settings_.error_pages.Find(500);
+  std::optional<Reply> reply;
+  if (own.kind == SiteTarget::Kind::kStaticFile) reply = ErrorFileReply(own, 500);
+  return reply ? std::move(*reply) : PlainErrorReply(code_page);
 }
 
 std::optional<PageRun> PageRunner::StartApplication(
@@ -352,6 +364,28 @@ PageRun PageRunner::RunDetached(std::shared_ptr<const CompiledPage> global,
 }
 
 Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarget& page) {
+  bool failed = false;
+  Reply reply = RunOnce(request, page, &failed);
+  SiteTarget own = settings_.error_pages.Find(500);
+  if (!failed || settings_.debug_errors || own.kind != SiteTarget::Kind::kPage ||
+      own.url_path == page.url_path) {
+    return reply;
+  }
+  // The site's 500 page runs for the same request once the failed page has let go of
+  // everything; should it fail too, the plain page stands.
+  bool failed_again = false;
+  Reply shown = RunOnce(std::move(request), own, &failed_again);
+  if (failed_again) return reply;
+  shown.status = 500;
+  for (const auto& [name, value] : reply.headers) {
+    if (text::EqualsIgnoreCase(name, "Set-Cookie")) shown.AddHeader(name, value);
+  }
+  return shown;
+}
+
+Reply PageRunner::RunOnce(std::shared_ptr<const RequestData> request, const SiteTarget& page,
+                          bool* failed) {
+  std::string request_id = request->request_id;
   PageLocation location{page.url_path, page.file, site_.root()};
   SessionState defaults;
   defaults.timeout = settings_.session_timeout;
@@ -407,8 +441,9 @@ Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarg
   }
   Reply reply;
   if (run.outcome == PageRun::Outcome::kFailed) {
-    LogFailure(run);
-    reply = ErrorReply(run, context->code_page());
+    *failed = true;
+    LogFailure(run, request_id);
+    reply = FailureReply(run, context->code_page());
     context->response().AddCookieHeaders(reply);
   } else {
     reply = context->response().Finish();

@@ -1,8 +1,10 @@
 // Runs one page request: makes the page context, compiles (or reuses) the page, runs it on the
 // calling thread's runner of the page's engine, and turns the outcome into a reply. An error no
-// script handled becomes status 500 with a page naming the error number, description, file and
-// line; cookies the page set before the error are still sent. Safe to call from several threads
-// at once.
+// script handled is logged with the request's id and becomes status 500: the site's own 500 page
+// (a file, or a page run for the same request), else a plain page that tells nothing of the
+// error, or with debug_errors a page naming the error number, description, file and line.
+// Cookies the page set before the error are still sent. Safe to call from several threads at
+// once.
 //
 // A site's global.asa takes part: Application_OnStart runs once, before the first page;
 // Session_OnStart runs on the first page of each new session, before that page; Session_OnEnd
@@ -18,6 +20,7 @@
 #include <string>
 
 #include "host/http/access_log.h"
+#include "host/http/error_pages.h"
 #include "host/http/reply.h"
 #include "host/http/site.h"
 #include "host/objects/request.h"
@@ -37,6 +40,8 @@ struct PageSettings {
   std::string default_language = "vbscript";  // canonical engine name
   size_t script_memory = size_t{512} << 20;
   bool secure_cookies = false;  // the session cookie carries Secure
+  bool debug_errors = false;    // the 500 page names the error and where it happened
+  ErrorPages error_pages;       // the site's own 500 page
 };
 
 class PageRunner {
@@ -61,7 +66,11 @@ class PageRunner {
   // the one session given (or none); what it writes goes nowhere.
   PageRun RunDetached(std::shared_ptr<const CompiledPage> global, std::string_view procedure,
                       const std::string& session_id, std::optional<SessionState> session);
-  void LogFailure(const PageRun& run);
+  void LogFailure(const PageRun& run, std::string_view request_id = {});
+  // One page run; *failed tells whether it ended in an error no script handled.
+  Reply RunOnce(std::shared_ptr<const RequestData> request, const SiteTarget& page, bool* failed);
+  // The 500 reply of a failed page, but for the site's own 500 page when that is a page.
+  Reply FailureReply(const PageRun& run, int32_t code_page) const;
 
   const Site& site_;
   const EngineRegistry& engines_;

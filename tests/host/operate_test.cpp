@@ -1,0 +1,269 @@
+// mirelda-host as it runs in production: failing pages answer a plain 500 page that tells the
+// visitor nothing of the failure while the error log has all of it, the site's own error pages,
+// access lines in the combined format whose request id stands on the error lines too, log files
+// that SIGHUP reopens under load, and the health path.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <chrono>
+#include <memory>
+#include <regex>
+#include <thread>
+
+#include "host/host_process.h"
+#include "host/http_client.h"
+#include "host/objects/code_page.h"
+#include "support/temp_dir.h"
+
+namespace mirelda::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::map<std::string, std::string> kSite = {
+    {"hello.asp", "<% Response.Write \"hello\" %>"},
+    {"style.css", "body{}"},
+    {"runtime.asp", "<% Dim secretTotal\nsecretTotal = 1 / 0 %>"},
+    {"compile.asp", "<% If secretTotal Then\nResponse.Write \"secretWord\"\n%>"},
+    {"include.asp", "<p>before</p>\n<!--#include file=\"inc/secret.inc\"-->"},
+    {"inc/secret.inc", "<%\nDim secretTotal\nsecretTotal = CInt(\"secretWord\") %>"},
+    {"script.asp", "<%@ Language=\"JavaScript\" %><% var secretTotal = secretThing.x; %>"},
+    {"status.asp", "<% Response.Write \"page\" %>"},
+    {"errors/404.html", "file-404"},
+    {"errors/500.html", "file-500"},
+    {"errors/404.asp", "<% Response.Write \"page-404\" %>"},
+    {"errors/500.asp", "<% Response.Write \"page-500\" %>"},
+};
+
+// A host serving kSite from a folder of its own, in production mode unless debug_errors; with
+// log_files its logs are access.log and error.log in work().
+class Host {
+ public:
+  explicit Host(std::vector<std::string> args = {}, bool debug_errors = false,
+                bool log_files = false) {
+    for (const auto& [name, content] : kSite) WriteFile(dir_.path() / "site" / name, content);
+    if (log_files) {
+      args.insert(args.end(), {"--access-log", (work() / "access.log").string(), "--error-log",
+                               (work() / "error.log").string()});
+    }
+    process_ =
+        std::make_unique<HostProcess>(dir_.path(), dir_.path() / "site", args, debug_errors);
+  }
+  ~Host() { EXPECT_EQ(process_->Stop(), 0) << process_->Log(); }
+
+  fs::path work() const { return dir_.path(); }
+  HostProcess& process() { return *process_; }
+  HttpReply Get(const std::string& target,
+                const std::vector<std::pair<std::string, std::string>>& headers = {}) {
+    return HttpRequest(process_->port(), "GET", target, headers);
+  }
+
+ private:
+  TempDir dir_;
+  std::unique_ptr<HostProcess> process_;
+};
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Log lines are written once a request has ended, which may be after its reply has been read.
+std::string WaitForText(const fs::path& file, const std::string& text) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::string content = ReadFile(file);
+  while (content.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    content = ReadFile(file);
+  }
+  return content;
+}
+
+TEST(ProductionErrors, TheVisitorLearnsNothingAndTheErrorLogEverything) {
+  Host host;
+  struct Case {
+    const char* page;
+    const char* logged;  // the description and where, as the error log has them
+  };
+  for (const Case& c : std::vector<Case>{
+           {"/runtime.asp", "/runtime.asp line 2"},
+           {"/compile.asp", "/compile.asp line"},
+           {"/include.asp", "/inc/secret.inc line 3"},
+           {"/script.asp", "/script.asp line 1"},
+       }) {
+    HttpReply r = host.Get(c.page);
+    EXPECT_EQ(r.status, 500) << c.page;
+    EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=GBK") << c.page;
+    EXPECT_NE(r.body.find(host::EncodeToCodePage("服务器错误", 936)), std::string::npos) << c.page;
+    EXPECT_NE(r.body.find("500 Internal Server Error"), std::string::npos) << c.page;
+    for (const char* secret : {"secret", ".asp", ".inc", "line", "Division", "mismatch",
+                               "Microsoft", "Error number", "Syntax", "Expected"}) {
+      EXPECT_EQ(r.body.find(secret), std::string::npos) << c.page << " shows " << secret;
+    }
+    std::string id = r.Header("X-Request-Id");
+    ASSERT_TRUE(std::regex_match(id, std::regex("[0-9a-f]{16}"))) << id;
+    std::string log = host.process().Log();
+    size_t at = log.find("[request " + id + "]");
+    ASSERT_NE(at, std::string::npos) << c.page << "\n" << log;
+    std::string line = log.substr(log.rfind('\n', at) + 1, at - log.rfind('\n', at));
+    EXPECT_NE(line.find("page error in " + std::string(c.logged)), std::string::npos) << line;
+  }
+  EXPECT_NE(host.process().Log().find("11 Division by zero"), std::string::npos);
+
+  Host debug({}, true);
+  HttpReply shown = debug.Get("/runtime.asp");
+  EXPECT_EQ(shown.status, 500);
+  EXPECT_NE(shown.body.find("Division by zero"), std::string::npos) << shown.body;
+  EXPECT_NE(shown.body.find("/runtime.asp, line 2"), std::string::npos) << shown.body;
+}
+
+TEST(ProductionErrors, TheSitesOwnPagesFor404And500) {
+  struct Case {
+    const char* page_404;
+    const char* page_500;
+    const char* body_404;
+    const char* body_500;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"/errors/404.html", "/errors/500.asp", "file-404", "page-500"},
+           {"/errors/404.asp", "/errors/500.html", "page-404", "file-500"},
+           // A 500 page that fails itself leaves the plain page.
+           {"/errors/404.html", "/runtime.asp", "file-404", nullptr},
+       }) {
+    Host host({"--error-page", std::string("404=") + c.page_404, "--error-page",
+               std::string("500=") + c.page_500});
+    for (const char* missing : {"/nothing.html", "/no/such/page.asp", "/inc/secret.inc"}) {
+      HttpReply r = host.Get(missing);
+      EXPECT_EQ(r.status, 404) << missing;
+      EXPECT_EQ(r.body, c.body_404) << missing;
+    }
+    for (const char* failing : {"/runtime.asp", "/include.asp"}) {
+      HttpReply r = host.Get(failing);
+      EXPECT_EQ(r.status, 500) << failing;
+      if (c.body_500) {
+        EXPECT_EQ(r.body, c.body_500) << failing;
+      } else {
+        EXPECT_NE(r.body.find("500 Internal Server Error"), std::string::npos) << r.body;
+      }
+    }
+    EXPECT_EQ(host.Get("/hello.asp").body, "hello");
+  }
+  // A page that is not there is refused at the start, not at the first error.
+  TempDir dir;
+  WriteFile(dir / "site" / "index.html", "home");
+  try {
+    HostProcess refused(dir.path(), dir / "site", {"--error-page", "404=/errors/404.html"}, false);
+    ADD_FAILURE() << "the host started without its error page";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("--error-page 404=/errors/404.html"), std::string::npos)
+        << e.what();
+  }
+}
+
+TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLine) {
+  Host host({}, false, true);
+  HttpReply failed = host.Get("/runtime.asp?x=1", {{"Referer", "http://example.test/from \"here\""},
+                                                   {"User-Agent", "tester/1.0 (x)"}});
+  ASSERT_EQ(failed.status, 500);
+  std::string id = failed.Header("X-Request-Id");
+  HttpReply css = host.Get("/style.css");
+  ASSERT_EQ(css.status, 200);
+  EXPECT_NE(css.Header("X-Request-Id"), id);
+  std::string access = WaitForText(host.work() / "access.log", css.Header("X-Request-Id"));
+  // host ident user [time] "request" status bytes "referer" "user agent", then id and time taken
+  std::string when = R"(\[\d{2}/\w{3}/\d{4}:\d{2}:\d{2}:\d{2} [+-]\d{4}\])";
+  std::regex page_line("127\\.0\\.0\\.1 - - " + when + R"( "GET /runtime\.asp\?x=1 HTTP/1\.1" 500 )" +
+                       std::to_string(failed.body.size()) +
+                       R"re( "http://example\.test/from \\x22here\\x22" "tester/1\.0 \(x\)" )re" + id +
+                       R"( \d+\.\dms)");
+  std::regex file_line("127\\.0\\.0\\.1 - - " + when + R"( "GET /style\.css HTTP/1\.1" 200 6 "-" "-" )" +
+                       css.Header("X-Request-Id") + R"( \d+\.\dms)");
+  // A request's line is written when it has ended: the two may come in either order.
+  std::vector<std::string> lines;
+  std::stringstream in(access);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 2u) << access;
+  if (lines[0].find(id) == std::string::npos) std::swap(lines[0], lines[1]);
+  EXPECT_TRUE(std::regex_match(lines[0], page_line)) << lines[0];
+  EXPECT_TRUE(std::regex_match(lines[1], file_line)) << lines[1];
+
+  std::string errors = WaitForText(host.work() / "error.log", id);
+  EXPECT_NE(errors.find("page error in /runtime.asp line 2"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("Division by zero (Microsoft VBScript runtime error) [request " + id + "]"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(errors.find("GET "), std::string::npos) << errors;
+  EXPECT_EQ(host.process().Log().find("runtime.asp"), std::string::npos) << "standard error";
+}
+
+TEST(OperateLogs, SighupReopensRenamedLogsUnderLoadWithoutAFailedRequest) {
+  Host host({}, false, true);
+  std::string url = "http://127.0.0.1:" + std::to_string(host.process().port()) + "/hello.asp";
+  std::string wrk_output;
+  std::thread load([&] {
+    FILE* wrk = ::popen(("wrk -t1 -c4 -d2s " + url + " 2>&1").c_str(), "r");
+    ASSERT_NE(wrk, nullptr);
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, wrk)) wrk_output += buffer;
+    EXPECT_EQ(::pclose(wrk), 0) << wrk_output;
+  });
+  fs::path access = host.work() / "access.log";
+  for (int i = 1; i <= 3; ++i) {
+    // Rotation as logrotate does it: the file is renamed, then the host told.
+    WaitForText(access, "/hello.asp");
+    fs::rename(access, host.work() / ("access.log." + std::to_string(i)));
+    host.process().Signal(SIGHUP);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string errors;
+    int reloads = 0;
+    while (reloads < i && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      errors = ReadFile(host.work() / "error.log");
+      reloads = 0;
+      for (size_t at = errors.find("reloaded the settings"); at != std::string::npos;
+           at = errors.find("reloaded the settings", at + 1)) {
+        ++reloads;
+      }
+    }
+    EXPECT_EQ(reloads, i) << errors;
+  }
+  load.join();
+  EXPECT_NE(wrk_output.find("requests in"), std::string::npos) << wrk_output;
+  EXPECT_EQ(wrk_output.find("Non-2xx"), std::string::npos) << wrk_output;
+  EXPECT_EQ(wrk_output.find("Socket errors"), std::string::npos) << wrk_output;
+  ASSERT_EQ(host.Get("/hello.asp").body, "hello");
+  for (int i = 1; i <= 3; ++i) {
+    std::string rotated = ReadFile(host.work() / ("access.log." + std::to_string(i)));
+    EXPECT_NE(rotated.find("\"GET /hello.asp HTTP/1.1\" 200 5 "), std::string::npos) << i;
+    EXPECT_EQ(rotated.back(), '\n') << i;
+  }
+  EXPECT_NE(WaitForText(access, "/hello.asp").find("\"GET /hello.asp HTTP/1.1\" 200 5 "),
+            std::string::npos);
+}
+
+TEST(OperateHealth, OkWhileTheStoreLoadsAndTheDataFolderTakesFiles) {
+  Host host({"--health-path", "/status.asp"});
+  auto expect = [&](int status, const std::string& says) {
+    HttpReply r = host.Get("/status.asp");
+    EXPECT_EQ(r.status, status) << r.body;
+    EXPECT_EQ(r.Header("Content-Type"), "text/plain; charset=utf-8");
+    EXPECT_NE(r.body.find(says), std::string::npos) << r.body;
+    EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << r.body;
+  };
+  expect(200, "ok");
+  fs::rename(host.work() / "registry", host.work() / "registry.away");
+  expect(503, "the registration store " + (host.work() / "registry").string() + " does not exist");
+  fs::rename(host.work() / "registry.away", host.work() / "registry");
+  expect(200, "ok");
+  fs::rename(host.work() / "var", host.work() / "var.away");
+  expect(503, "the data folder");
+  fs::rename(host.work() / "var.away", host.work() / "var");
+  expect(200, "ok");
+  EXPECT_EQ(host.Get("/hello.asp").body, "hello");
+}
+
+}  // namespace
+}  // namespace mirelda::testing
