@@ -36,8 +36,56 @@ function FieldId(conn, tableId, column) {
                          " and fieldCode=" + SqlText(column));
 }
 
+// One step of the site's own installation as one transaction: a crash or a failure leaves it
+// wholly done or not at all, and the next run finds it missing and does it again. work returns
+// the step's report lines, or a text when the step failed (the step is then undone); the lines
+// are shown only once the step is lasting. An engine error undoes the step too, its words going
+// to the host's log.
+function Step(conn, work) {
+  var lines;
+  conn.BeginTrans();
+  try {
+    lines = work();
+  } catch (e) {
+    conn.RollbackTrans();
+    LogLine("install: " + Text(e.message));
+    return "数据库拒绝了这一步，没有留下任何改动";
+  }
+  if (typeof lines === "string") {
+    conn.RollbackTrans();
+    return lines;
+  }
+  conn.CommitTrans();
+  return lines;
+}
+
+// PostgreSQL draws identity values outside transactions: restarting a table's identity inside
+// the step at the value it would give next makes the ids the step draws part of it, so a run
+// after a crash gets the ids a run without the crash gets. SQLite keeps its counters in a table
+// that the transaction covers.
+function HoldIds(conn, table, column) {
+  if (!UsesServerDatabase()) return;
+  var name = table.toLowerCase(), id = column.toLowerCase();
+  var rs = conn.Execute("select coalesce(pg_sequence_last_value(s.seqrelid) + s.seqincrement, " +
+                        "s.seqstart) as nextID from pg_sequence s where s.seqrelid = " +
+                        "to_regclass(pg_get_serial_sequence(" + SqlText(name) + "," +
+                        SqlText(id) + "))");
+  var next = rs.EOF ? null : rs.Fields(0).Value;
+  rs.Close();
+  if (next !== null) {
+    conn.Execute("ALTER TABLE " + name + " ALTER COLUMN " + id + " RESTART WITH " +
+                 SqlNumber(next));
+  }
+}
+
 // Registers an application table and its columns' labels, codes and lookups in the dictionary.
 function Register(conn, table) {
+  // Only tables that the step writes to: a restart not followed by a row leaves PostgreSQL's
+  // count unread, and the next hold would start it over.
+  HoldIds(conn, "TableReference", "id");
+  HoldIds(conn, "FieldReference", "id");
+  if (table.codes) HoldIds(conn, "EnumTable", "id");
+  if (table.index) HoldIds(conn, "IndexTable", "id");
   conn.Execute("insert into TableReference (tableCode,tableName,tableType) values (" +
                SqlText(table.code) + "," + SqlText(table.name) + ",2)");
   var tableId = ReadValue(conn, "select MAX(id) as maxID from TableReference");
@@ -124,33 +172,45 @@ if (!failed) {
 <h2>3. 应用数据表</h2>
 <ul class="plain report">
 <%
+  // Each table's creation and its registration in the dictionary are one step.
   var tables = AppTables(UsesServerDatabase() ? "DEFAULT (getdate())" : "DEFAULT (Now())");
   for (var t = 0; t < tables.length && !failed; t++) {
     var table = tables[t];
     var label = "数据表 " + table.code + "（" + table.name + "）";
-    if (db.TableExists(table.code)) {
-      Line(Html(label + "已存在，不需要建立"), "same");
-    } else {
-      var names = [], types = [], sizes = [], flags = [];
-      for (var i = 0; i < table.columns.length; i++) {
-        names.push(table.columns[i][0]);
-        types.push(table.columns[i][1]);
-        sizes.push(table.columns[i][2]);
-        flags.push(table.columns[i][3]);
+    var exists = db.TableExists(table.code) === true;
+    var registered = RegistrationId(conn, table.code) !== null;
+    var lines = [[label + "已存在，不需要建立", "same"], [label + "已登记在数据字典中", "same"]];
+    if (!exists || !registered) {
+      lines = Step(conn, function () {
+        var made = [[label + "已存在，不需要建立", "same"]];
+        if (!exists) {
+          var names = [], types = [], sizes = [], flags = [];
+          for (var i = 0; i < table.columns.length; i++) {
+            names.push(table.columns[i][0]);
+            types.push(table.columns[i][1]);
+            sizes.push(table.columns[i][2]);
+            flags.push(table.columns[i][3]);
+          }
+          var result = Text(db.CreateTable(1, table.code, names, types, sizes, flags, table.key));
+          if (result !== "创建表成功") return result;
+          made[0] = [label + "：" + result, "done"];
+        }
+        if (registered) {
+          made.push([label + "已登记在数据字典中", "same"]);
+        } else {
+          var count = Register(conn, table);
+          made.push([label + "已登记到数据字典，" + count + " 个字段带有标签", "done"]);
+        }
+        return made;
+      });
+      if (typeof lines === "string") {
+        failed = true;
+        Line(Html(label + "：" + lines), "error");
+        break;
       }
-      var result = Text(db.CreateTable(1, table.code, names, types, sizes, flags, table.key));
       changed = true;
-      if (result !== "创建表成功") failed = true;
-      Line(Html(label + "：" + result), failed ? "error" : "done");
     }
-    if (failed) break;
-    if (RegistrationId(conn, table.code) === null) {
-      var count = Register(conn, table);
-      changed = true;
-      Line(Html(label + "已登记到数据字典，" + count + " 个字段带有标签"), "done");
-    } else {
-      Line(Html(label + "已登记在数据字典中"), "same");
-    }
+    for (var l = 0; l < lines.length; l++) Line(Html(lines[l][0]), lines[l][1]);
   }
 %>
 </ul>
@@ -158,17 +218,27 @@ if (!failed) {
 <h2>4. 管理菜单</h2>
 <ul class="plain report">
 <%
+  // Each entry is a step of its own; the last one written marks the installation as finished.
   for (var m = 0; m < APP_MENU.length && !failed; m++) {
     var entry = APP_MENU[m];
     var present = ReadValue(conn, "select COUNT(*) from adminMenu where adminMenuCode=" +
                                   SqlText(entry[0]));
     if (Number(present) > 0) {
       Line(Html("菜单“" + entry[1] + "”已存在"), "same");
-    } else {
+      continue;
+    }
+    var added = Step(conn, function () {
+      HoldIds(conn, "adminMenu", "adminMenuID");
       conn.Execute("insert into adminMenu (adminMenuCode,adminMenuName,adminMenuLink," +
                    "adminMenuTarget,adminMenuRemark,parentMenuID,menuOrder) values (" +
                    SqlText(entry[0]) + "," + SqlText(entry[1]) + "," + SqlText(entry[2]) +
                    ",'_self'," + SqlText(entry[3]) + ",0," + SqlNumber(entry[4]) + ")");
+      return [];
+    });
+    if (typeof added === "string") {
+      failed = true;
+      Line(Html("菜单“" + entry[1] + "”：" + added), "error");
+    } else {
       changed = true;
       Line(Html("已添加菜单“" + entry[1] + "”"), "done");
     }

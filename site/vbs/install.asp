@@ -1,11 +1,10 @@
 <%@ LANGUAGE="VBScript" %>
 <!-- #include virtual="/vbs/inc/common.inc" -->
 <%
-' Installation runs once for anyone; afterwards only an administrator may run it again.
+' Installation runs once for anyone; afterwards only an administrator may run it again (the same
+' lock as the JavaScript installation page's).
 Response.CacheControl = "no-store"
-If SiteInstalled() And Not IsAdmin() Then
-  Refuse "站点已经安装。只有管理员可以再次运行安装页面，请先以管理员登录。"
-End If
+If SiteInstalled() Then RequireAdminOrRefuse
 Dim pageTitle
 pageTitle = "安装报告（VBScript 页面）"
 

@@ -7,6 +7,7 @@
 #include "data/postgres_engine.h"
 #include "data/schema_rowsets.h"
 #include "data/sqlite_engine.h"
+#include "mirelda/exit_at_step_point.h"
 
 namespace mirelda::data {
 namespace {
@@ -66,6 +67,14 @@ std::shared_ptr<RecordSet> DataConnection::ExecuteCounted(const std::string& tex
 
 RunResult DataConnection::Run(std::string_view statement, std::span<const Variant> parameters,
                               int32_t timeout_seconds) {
+  RunResult result = RunOnEngine(statement, parameters, timeout_seconds);
+  if (transaction_level_ > 0 && !result.rows) ExitAtStepPoint();
+  return result;
+}
+
+RunResult DataConnection::RunOnEngine(std::string_view statement,
+                                      std::span<const Variant> parameters,
+                                      int32_t timeout_seconds) {
   Engine& engine = RequireOpen();
   try {
     return engine.Execute(statement, parameters, timeout_seconds);
@@ -84,7 +93,7 @@ void DataConnection::Close() {
 
 int32_t DataConnection::State() { return engine_ ? kStateOpen : kStateClosed; }
 
-void DataConnection::Control(const std::string& statement) { Run(statement, {}, 0); }
+void DataConnection::Control(const std::string& statement) { RunOnEngine(statement, {}, 0); }
 
 int32_t DataConnection::BeginTrans() {
   RequireOpen();
@@ -102,6 +111,7 @@ void DataConnection::CommitTrans() {
   Control(transaction_level_ == 1 ? "COMMIT"
                                   : "RELEASE SAVEPOINT " + Savepoint(transaction_level_));
   --transaction_level_;
+  ExitAtStepPoint();
 }
 
 void DataConnection::RollbackTrans() {

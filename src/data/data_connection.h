@@ -57,12 +57,14 @@ class DataConnection final : public Connection {
   // The engine of the open connection; kConnectionInvalid when closed. For record sets.
   Engine& OpenEngineOrRaise();
   // Runs a statement on the open engine; an engine error goes into Errors on its way out.
-  // kObjectClosed when closed.
+  // kObjectClosed when closed. A statement that writes inside a transaction is a step point.
   RunResult Run(std::string_view statement, std::span<const Variant> parameters,
                 int32_t timeout_seconds);
 
  private:
   Engine& RequireOpen();
+  RunResult RunOnEngine(std::string_view statement, std::span<const Variant> parameters,
+                        int32_t timeout_seconds);
   // Runs a transaction statement, recording a failure in Errors.
   void Control(const std::string& statement);
 

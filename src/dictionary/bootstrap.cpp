@@ -1,7 +1,7 @@
 #include "dictionary/bootstrap.h"
 
-#include "dictionary/exit_at_step_point.h"
 #include "dictionary/step_transaction.h"
+#include "mirelda/exit_at_step_point.h"
 #include "mirelda/text.h"
 
 namespace mirelda::dictionary {

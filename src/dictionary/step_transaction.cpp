@@ -1,6 +1,6 @@
 #include "dictionary/step_transaction.h"
 
-#include "dictionary/exit_at_step_point.h"
+#include "mirelda/exit_at_step_point.h"
 #include "mirelda/data.h"
 #include "mirelda/text.h"
 

@@ -119,6 +119,26 @@ async function run() {
     await page.goto(base + "/mainface/index.asp");
     check((await page.textContent("main")).includes("wangwu，你好。请先登录"),
           "no person in a new session");
+
+    // The person's logout renews the session and drops the remember-me cookies.
+    const logon = await page.goto(base + "/logon.asp");
+    check(logon.headers()["cache-control"] === "no-store", "the logon page out of every cache");
+    await page.fill("#personPwd", "春眠 1");
+    await Promise.all([page.waitForURL(base + "/mainface/index.asp?trade=1"),
+                       page.click("main button[type=submit]")]);
+    const names = async () => (await context.cookies()).map((c) => c.name);
+    const remembered = await names();
+    check(remembered.includes("name") && remembered.includes("checkbox"), "remember-me cookies");
+    const session = (await context.cookies()).find((c) => c.name === "MIRELDA_SESSION").value;
+    await Promise.all([page.waitForURL(base + "/"), page.click("#person-logout")]);
+    const left = await names();
+    for (const name of ["name", "pwd", "checkbox"]) {
+      check(!left.includes(name), name + " dropped by the logout, cookies now " + left);
+    }
+    const renewed = (await context.cookies()).find((c) => c.name === "MIRELDA_SESSION");
+    check(!renewed || renewed.value !== session, "a new session after the person's logout");
+    await page.goto(base + "/logon.asp");
+    check(!(await page.isVisible("#welcome")), "no remembered name after the logout");
     await pagesParse();
   } catch (e) {
     if (page) {

@@ -3,6 +3,7 @@
 // added through the generated forms, person logon and its log, uploads and compaction. What the
 // pages show is checked against what the Jet file really holds.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 #include <sstream>
@@ -119,6 +120,32 @@ TEST_F(SiteRoad, InstallsOnAFreshDataFolderAndAgainChangesNothing) {
   EXPECT_EQ(Query(counts), (Rows{{"9", "56", "22", "1", "1", "6"}}));
   EXPECT_TRUE(admin_.Get("/").Has("已安装"));
   EXPECT_FALSE(admin_.Get("/").Has("Sun In May")) << "the home page never shows a password";
+}
+
+// Both languages' installation pages share one lock: installed means the administrator table and
+// the menu's last entry, the installation's last write, are there. Cut short before that entry,
+// the installation stays open to anyone; finished, it answers only an administrator.
+TEST_F(SiteRoad, BothInstallationPagesStayOpenUntilTheLastMenuEntryThenOnlyForTheAdministrator) {
+  Install();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(host_.database_file().c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, "delete from adminMenu where adminMenuCode='Upload'", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  for (const char* page : {"/vbs/install.asp", "/install.asp"}) {
+    EXPECT_EQ(Visitor(host_.port()).Get(page).status, 200) << page << " after a cut-short run";
+  }
+  EXPECT_EQ(Query("select count(*) from adminMenu where adminMenuCode='Upload'"), (Rows{{"1"}}));
+  for (const char* page : {"/vbs/install.asp", "/install.asp"}) {
+    Page locked = Visitor(host_.port()).Get(page);
+    EXPECT_EQ(locked.status, 403) << page;
+    EXPECT_TRUE(locked.Has("只有管理员可以再次运行安装页面")) << page << "\n" << locked.text;
+  }
+  ASSERT_TRUE(LogOnAdmin("admin", "Sun In May"));
+  for (const char* page : {"/vbs/install.asp", "/install.asp"}) {
+    EXPECT_EQ(admin_.Get(page).status, 200) << page;
+  }
 }
 
 TEST_F(SiteRoad, AdministratorsLogOnWithTheFixedAccountThenWithAStoredOne) {

@@ -1,11 +1,11 @@
-#include "dictionary/exit_at_step_point.h"
+#include "mirelda/exit_at_step_point.h"
 
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 
-namespace mirelda::dictionary {
+namespace mirelda {
 
 void ExitAtStepPoint() {
   static const long exit_at = [] {
@@ -17,4 +17,4 @@ void ExitAtStepPoint() {
   if (exit_at > 0 && ++points == exit_at) ::_exit(137);
 }
 
-}  // namespace mirelda::dictionary
+}  // namespace mirelda
