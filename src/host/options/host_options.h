@@ -37,6 +37,11 @@ struct HostOptions {
   Headers headers = DefaultStandingHeaders();
   // The session cookie carries Secure, for a site that browsers reach only over HTTPS.
   bool secure_cookies = false;
+  // Where sessions and application values live: "" keeps them in this process; a
+  // postgresql:// URL shares them with every host that names the same database.
+  std::string session_store;
+  // The most sessions live at once; past that the sessions idle longest make room.
+  size_t max_sessions = 100000;
   bool help = false;
   bool version = false;
   // --check DIR: compile the pages of DIR and report their faults instead of serving a site.
