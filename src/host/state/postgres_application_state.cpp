@@ -69,7 +69,7 @@ void PostgresApplicationState::Set(const std::string& name, const Variant& value
     throw Error(errc::kInvalidProcedureCall, "An application value cannot hold an object");
   }
   const std::string upsert =
-      "ON CONFLICT (key) DO UPDATE SET name = EXCLUDED.name, value = EXCLUDED.value";
+      "ON CONFLICT (key) DO UPDATE SET value = EXCLUDED.value";
   Change(page, deadline,
          "INSERT INTO mirelda_application VALUES ($1, $2, $3) " + upsert,
          Waiting("INSERT INTO mirelda_application SELECT $2::text, $3::text, $4::bytea FROM l " + upsert),
