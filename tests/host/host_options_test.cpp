@@ -27,6 +27,12 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(20));
   EXPECT_EQ(o.default_language, "VBScript");
   EXPECT_EQ(o.script_memory, 512u << 20);
+  EXPECT_EQ(o.session_store, "");
+  EXPECT_EQ(o.max_sessions, 100000u);
+  o = Parse({"--site", "www", "--session-store", "postgresql://u:p@db:5432/site",
+             "--max-sessions=500"});
+  EXPECT_EQ(o.session_store, "postgresql://u:p@db:5432/site");
+  EXPECT_EQ(o.max_sessions, 500u);
   o = Parse({"--site=www", "--listen", "[::1]:0", "--drive", "d:=/srv/d", "--drive=E:=/e",
              "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
              "r", "--site-drive", "w", "--script-memory", "64k"});
@@ -56,6 +62,7 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
                                       "drive = C:=/srv/c\n"
                                       "\n"
                                       "session-timeout = 5\n"
+                                      "session-store postgresql://db/site\n"
                                       "default-language = VBScript\n"
                                       "[dsn]\n"
                                       "shop = Driver={SQL Server};Server=db;Database=shop\n"
@@ -67,6 +74,7 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
   EXPECT_EQ(o.listen_port, 9);
   ASSERT_EQ(o.drives.size(), 1u);
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(5));
+  EXPECT_EQ(o.session_store, "postgresql://db/site");
   EXPECT_EQ(o.default_language, "VBScript");
   // A section's lines are settings of the objects pages create, not host options: the value
   // keeps its own "=" and braces.
@@ -144,6 +152,9 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
            {"--site", "x", "--header", "Bad Name:1"},
            {"--site", "x", "--header", "X-A:one\r\nSet-Cookie: b=2"},
            {"--site", "x", "--secure-cookies=maybe"},
+           {"--site", "x", "--session-store", "mysql://db/site"},
+           {"--site", "x", "--max-sessions", "0"},
+           {"--site", "x", "--max-sessions", "many"},
        }) {
     EXPECT_THROW(Parse(args), std::invalid_argument);
   }
