@@ -10,6 +10,9 @@
 namespace mirelda::host {
 namespace {
 
+// Sessions have no index but their key: every save changes the times, and without an index on
+// them the server rewrites the row in place (a heap-only update) instead of updating indexes on
+// each page. The sweep and the cap read the whole table, every half minute or when it is full.
 // Every host runs this when it first needs the store; the advisory lock keeps two hosts that
 // start together from racing on the catalog. Sent as one query, the statements are one
 // transaction, which holds the lock to its end.
@@ -22,9 +25,7 @@ constexpr std::string_view kTables =
     "  last_access timestamptz NOT NULL,"
     "  expires_at timestamptz NOT NULL,"
     "  timeout_seconds integer NOT NULL,"
-    "  code_page integer NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS mirelda_sessions_expiry ON mirelda_sessions (expires_at);"
-    "CREATE INDEX IF NOT EXISTS mirelda_sessions_age ON mirelda_sessions (last_access);"
+    "  code_page integer NOT NULL) WITH (fillfactor = 70);"
     "CREATE TABLE IF NOT EXISTS mirelda_application ("
     "  key text PRIMARY KEY,"
     "  name text NOT NULL,"
@@ -82,6 +83,7 @@ void PostgresLink::Connect() {
     PQfinish(conn_);
     conn_ = nullptr;
   }
+  prepared_.clear();
   // A server that is down answers at once; one that does not answer at all holds a page no more
   // than this. The URL may name its own.
   const char* keys[] = {"connect_timeout", "dbname", "application_name", nullptr};
@@ -117,9 +119,17 @@ StatementResult PostgresLink::Once(std::string_view sql,
     formats.push_back(v.binary ? 1 : 0);
   }
   std::string text(sql);
+  auto known = prepared_.find(text);
+  if (known == prepared_.end()) {
+    std::string name = "mirelda_" + std::to_string(prepared_.size());
+    pg_result* made = PQprepare(conn_, name.c_str(), text.c_str(), 0, nullptr);
+    if (!made || PQresultStatus(made) != PGRES_COMMAND_OK) Fail(made);
+    PQclear(made);
+    known = prepared_.emplace(std::move(text), std::move(name)).first;
+  }
   pg_result* result =
-      PQexecParams(conn_, text.c_str(), static_cast<int>(values.size()), nullptr, data.data(),
-                   lengths.data(), formats.data(), 0);
+      PQexecPrepared(conn_, known->second.c_str(), static_cast<int>(values.size()), data.data(),
+                     lengths.data(), formats.data(), 0);
   ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Fail(result);
   return StatementResult(result);

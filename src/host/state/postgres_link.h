@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "host/state/session_store.h"
@@ -57,7 +58,7 @@ class PostgresLink {
   PostgresLink(const PostgresLink&) = delete;
   PostgresLink& operator=(const PostgresLink&) = delete;
 
-  // Runs one statement. A link that has been idle and finds the server gone (restarted) connects
+  // Runs one statement, prepared on the connection the first time it comes. A link that has been idle and finds the server gone (restarted) connects
   // again and runs the statement once more, unless retry is false: a statement that depends on
   // what the old connection held (a lock) must not quietly run on a new one.
   StatementResult Run(std::string_view sql, const std::vector<StatementValue>& values = {},
@@ -74,6 +75,9 @@ class PostgresLink {
 
   std::string url_;
   pg_conn* conn_ = nullptr;
+  // The statements prepared on conn_, by text: each page runs the same few, so the server
+  // parses and plans each once per connection.
+  std::unordered_map<std::string, std::string> prepared_;
 };
 
 class PostgresPool {

@@ -84,24 +84,23 @@ SaveOutcome PostgresSessionStore::Save(const std::string& id, const SessionState
   std::vector<StatementValue> values = StateValues(id, state);
   values.push_back({std::to_string(expected)});
   PostgresPool::Lease link = pool_->Take();
-  // The second count sees the table as it was before the update: a live row that the update
-  // left alone was saved by another page first.
-  StatementResult row = link->Run(
-      "WITH saved AS (UPDATE mirelda_sessions SET vals = $2, version = version + 1, "
+  StatementResult saved = link->Run(
+      "UPDATE mirelda_sessions SET vals = $2, version = version + 1, "
       "  last_access = now(), expires_at = now() + make_interval(secs => $3::int), "
       "  timeout_seconds = $3::int, code_page = $4::int "
-      "  WHERE id = $1 AND version = $5::bigint AND expires_at > now() RETURNING 1) "
-      "SELECT (SELECT count(*) FROM saved), "
-      "  (SELECT count(*) FROM mirelda_sessions WHERE id = $1 AND expires_at > now())",
+      "WHERE id = $1 AND version = $5::bigint AND expires_at > now()",
       values);
-  if (row.Integer(0, 0) == 1) {
+  if (saved.affected() == 1) {
     if (state.objects) {
       std::lock_guard lock(objects_mutex_);
       objects_[id] = state.objects;
     }
     return SaveOutcome::kSaved;
   }
-  return row.Integer(0, 1) == 1 ? SaveOutcome::kConflict : SaveOutcome::kGone;
+  // Rare: another page saved first, or the session ended meanwhile.
+  StatementResult live = link->Run(
+      "SELECT count(*) FROM mirelda_sessions WHERE id = $1 AND expires_at > now()", {{id}});
+  return live.Integer(0, 0) == 1 ? SaveOutcome::kConflict : SaveOutcome::kGone;
 }
 
 void PostgresSessionStore::Touch(const std::string& id) {
