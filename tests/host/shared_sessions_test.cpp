@@ -37,6 +37,9 @@ std::map<std::string, std::string> Site(const std::string& host_name) {
        "<%@ Language=VBScript %><% Session(\"me\") = CStr(Request.QueryString(\"me\")) %>set"},
       {"mine.asp", "<%@ Language=VBScript %><%= Session(\"me\") %>"},
       {"plain.asp", "plain"},
+      {"fails.asp",
+       "<%@ Language=VBScript %><% Application.Lock\nApplication(\"n\") = 0\n"
+       "Err.Raise 5 %>"},
   };
 }
 
@@ -46,7 +49,8 @@ class SharedSessionsTest : public ::testing::Test {
     dir_ = new TempDir();
     server_ = new PrivatePostgres(MIRELDA_TEST_SUPPORT_DIR "/postgres_fixture.sh",
                                   dir_->path() / "postgres");
-    std::vector<std::string> args{"--session-store", server_->Url()};
+    // A lock left behind would hold the next page until its time limit: 500, not 200.
+    std::vector<std::string> args{"--session-store", server_->Url(), "--script-timeout", "10"};
     a_ = new RunningHost(Site("A"), args);
     b_ = new RunningHost(Site("B"), args);
     proxy_ = new ProxyProcess(dir_->path() / "nginx", {a_->port(), b_->port()});
@@ -107,6 +111,12 @@ TEST_F(SharedSessionsTest, ApplicationCountersOfConcurrentPagesOnBothHostsEndExa
   for (std::thread& t : pages) t.join();
   EXPECT_EQ(ok.load(), 20);
   EXPECT_EQ(Get("/count.asp").body, "21");
+  // A page that fails holding the lock gives it back as it ends, on whichever host it ran.
+  EXPECT_EQ(Get("/fails.asp").status, 500);
+  EXPECT_EQ(Get("/fails.asp").status, 500);
+  HttpReply after = Get("/count.asp");
+  EXPECT_EQ(after.status, 200) << after.body;
+  EXPECT_EQ(after.body, "1");
 }
 
 TEST_F(SharedSessionsTest, AServerRestartGivesPagesInFlight503AndNeverAnotherVisitorsSession) {
