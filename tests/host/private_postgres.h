@@ -55,9 +55,11 @@ class PrivatePostgres {
   }
   void PgCtl(const std::string& arguments) {
     std::string owner = ::getuid() == 0 ? "runuser -u postgres -- " : "";
-    Shell("for d in $(pg_config --bindir 2>/dev/null) /usr/lib/postgresql/*/bin; do "
-          "[ -x \"$d/pg_ctl\" ] && exec " + owner + "\"$d/pg_ctl\" -D '" + env_["cluster"] +
-          "/data' " + arguments + " >/dev/null; done; exit 1");
+    Shell(
+        "for d in $(pg_config --bindir 2>/dev/null) /usr/lib/postgresql/*/bin; do "
+        "[ -x \"$d/pg_ctl\" ] && exec " +
+        owner + "\"$d/pg_ctl\" -D '" + env_["cluster"] + "/data' " + arguments +
+        " >/dev/null; done; exit 1");
   }
 
   std::filesystem::path script_;

@@ -1,10 +1,9 @@
 // What one page's Session costs the store it shares with other hosts: no call for a page that
 // never touches it, one load before first use, at most one save after the page, and a page
 // that another page beat to the save redoes its changes on top.
-#include "host/objects/session.h"
-
 #include <gtest/gtest.h>
 
+#include "host/objects/session.h"
 #include "host/state/postgres_session_store.h"
 #include "mirelda/error.h"
 #include "support/print_variant.h"
@@ -73,16 +72,23 @@ TEST(SessionObject, APageCostsTheStoreOnlyWhatItUses) {
   const std::vector<PageCase> cases = {
       {"untouched, no cookie", false, 0s, [](HttpSession&) {}, {0, 0, 0, 0, 0}},
       {"untouched, with cookie", true, 0s, [](HttpSession&) {}, {0, 0, 0, 0, 0}},
-      {"reads", true, 0s,
+      {"reads",
+       true,
+       0s,
        [](HttpSession& s) {
          EXPECT_EQ(s.Value("n"), Variant(int32_t{1}));
          s.Value("other");
          s.Names();
        },
        {0, 1, 0, 0, 0}},
-      {"reads after a long idle", true, 5min, [](HttpSession& s) { s.Value("n"); },
+      {"reads after a long idle",
+       true,
+       5min,
+       [](HttpSession& s) { s.Value("n"); },
        {0, 1, 0, 1, 0}},
-      {"writes", true, 5min,
+      {"writes",
+       true,
+       5min,
        [](HttpSession& s) {
          s.SetValue("n", Variant(int32_t{2}));
          s.SetValue("m", Variant("x"));
@@ -90,8 +96,11 @@ TEST(SessionObject, APageCostsTheStoreOnlyWhatItUses) {
          EXPECT_EQ(s.Value("n"), Variant(int32_t{2}));
        },
        {0, 1, 1, 0, 0}},
-      {"first write makes the session", false, 0s,
-       [](HttpSession& s) { s.SetValue("n", Variant(int32_t{2})); }, {1, 0, 1, 0, 0}},
+      {"first write makes the session",
+       false,
+       0s,
+       [](HttpSession& s) { s.SetValue("n", Variant(int32_t{2})); },
+       {1, 0, 1, 0, 0}},
       {"abandons", true, 0s, [](HttpSession& s) { s.Abandon(); }, {0, 1, 0, 0, 1}},
   };
   for (const PageCase& c : cases) {

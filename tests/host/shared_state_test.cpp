@@ -22,8 +22,8 @@ using namespace std::chrono_literals;
 
 std::string FreshUrl() {
   const testing::PostgresServer& s = testing::Postgres();
-  return "postgresql://" + s.user + ":" + s.password + "@" + s.host + ":" +
-         std::to_string(s.port) + "/" + testing::FreshPostgresDatabase();
+  return "postgresql://" + s.user + ":" + s.password + "@" + s.host + ":" + std::to_string(s.port) +
+         "/" + testing::FreshPostgresDatabase();
 }
 
 class Thing : public Dispatch {

@@ -39,7 +39,8 @@ auto HttpSession::Guard(F&& call) -> decltype(call()) {
     return call();
   } catch (const StoreUnavailable& e) {
     store_failed_ = true;
-    throw Error(errc::kUnspecified, std::string("The session store cannot be reached: ") + e.what());
+    throw Error(errc::kUnspecified,
+                std::string("The session store cannot be reached: ") + e.what());
   }
 }
 

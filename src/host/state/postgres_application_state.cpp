@@ -47,8 +47,7 @@ Variant PostgresApplicationState::Get(const std::string& name) {
 }
 
 void PostgresApplicationState::Change(std::thread::id page, Deadline deadline,
-                                      const std::string& held_sql,
-                                      const std::string& waiting_sql,
+                                      const std::string& held_sql, const std::string& waiting_sql,
                                       std::vector<StatementValue> values) {
   if (PostgresLink* held = HeldBy(page)) {
     held->Run(held_sql, values, false);
@@ -68,11 +67,10 @@ void PostgresApplicationState::Set(const std::string& name, const Variant& value
   if (value.is_object()) {
     throw Error(errc::kInvalidProcedureCall, "An application value cannot hold an object");
   }
-  const std::string upsert =
-      "ON CONFLICT (key) DO UPDATE SET value = EXCLUDED.value";
-  Change(page, deadline,
-         "INSERT INTO mirelda_application VALUES ($1, $2, $3) " + upsert,
-         Waiting("INSERT INTO mirelda_application SELECT $2::text, $3::text, $4::bytea FROM l " + upsert),
+  const std::string upsert = "ON CONFLICT (key) DO UPDATE SET value = EXCLUDED.value";
+  Change(page, deadline, "INSERT INTO mirelda_application VALUES ($1, $2, $3) " + upsert,
+         Waiting("INSERT INTO mirelda_application SELECT $2::text, $3::text, $4::bytea FROM l " +
+                 upsert),
          {{text::ToLowerAscii(name)}, {name}, {EncodeVariant(value), true}});
 }
 

@@ -127,9 +127,8 @@ StatementResult PostgresLink::Once(std::string_view sql,
     PQclear(made);
     known = prepared_.emplace(std::move(text), std::move(name)).first;
   }
-  pg_result* result =
-      PQexecPrepared(conn_, known->second.c_str(), static_cast<int>(values.size()), data.data(),
-                     lengths.data(), formats.data(), 0);
+  pg_result* result = PQexecPrepared(conn_, known->second.c_str(), static_cast<int>(values.size()),
+                                     data.data(), lengths.data(), formats.data(), 0);
   ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Fail(result);
   return StatementResult(result);

@@ -58,9 +58,10 @@ class PostgresLink {
   PostgresLink(const PostgresLink&) = delete;
   PostgresLink& operator=(const PostgresLink&) = delete;
 
-  // Runs one statement, prepared on the connection the first time it comes. A link that has been idle and finds the server gone (restarted) connects
-  // again and runs the statement once more, unless retry is false: a statement that depends on
-  // what the old connection held (a lock) must not quietly run on a new one.
+  // Runs one statement, prepared on the connection the first time it comes. A link that has been
+  // idle and finds the server gone (restarted) connects again and runs the statement once more,
+  // unless retry is false: a statement that depends on what the old connection held (a lock) must
+  // not quietly run on a new one.
   StatementResult Run(std::string_view sql, const std::vector<StatementValue>& values = {},
                       bool retry = true);
   // Runs statements without placeholders, several separated by ';'.

@@ -14,8 +14,7 @@ std::vector<StatementValue> StateValues(const std::string& id, const SessionStat
 
 }  // namespace
 
-PostgresSessionStore::PostgresSessionStore(std::shared_ptr<PostgresPool> pool,
-                                           size_t max_sessions)
+PostgresSessionStore::PostgresSessionStore(std::shared_ptr<PostgresPool> pool, size_t max_sessions)
     : pool_(std::move(pool)), max_sessions_(max_sessions) {}
 
 std::shared_ptr<SharedObjects> PostgresSessionStore::ObjectsOf(const std::string& id) {
@@ -62,10 +61,10 @@ std::optional<LoadedSession> PostgresSessionStore::Load(const std::string& id) {
     return std::nullopt;
   }
   if (row.Text(0, 5) == "t") {
-    Ended ended = Collect(link->Run(
-        "DELETE FROM mirelda_sessions WHERE id = $1 AND expires_at <= now() "
-        "RETURNING id, vals, timeout_seconds, code_page",
-        {{id}}));
+    Ended ended =
+        Collect(link->Run("DELETE FROM mirelda_sessions WHERE id = $1 AND expires_at <= now() "
+                          "RETURNING id, vals, timeout_seconds, code_page",
+                          {{id}}));
     Tell(ended);
     return std::nullopt;
   }
@@ -144,9 +143,9 @@ void PostgresSessionStore::Remove(const std::string& id) {
 void PostgresSessionStore::Sweep() {
   PostgresPool::Lease link = pool_->Take();
   // Each expired row goes to the one host whose DELETE takes it, which runs its end.
-  Ended ended = Collect(link->Run(
-      "DELETE FROM mirelda_sessions WHERE expires_at <= now() "
-      "RETURNING id, vals, timeout_seconds, code_page"));
+  Ended ended =
+      Collect(link->Run("DELETE FROM mirelda_sessions WHERE expires_at <= now() "
+                        "RETURNING id, vals, timeout_seconds, code_page"));
   Tell(ended);
 }
 

@@ -90,9 +90,9 @@ std::optional<LoadedSession> MemorySessionStore::Load(const std::string& id) {
     std::lock_guard lock(shard.mutex);
     TimePoint now = clock_();
     if (Entry* entry = Find(shard, id, now, ended)) {
-      loaded = LoadedSession{entry->state, entry->version,
-                             std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 now - entry->last_access)};
+      loaded = LoadedSession{
+          entry->state, entry->version,
+          std::chrono::duration_cast<std::chrono::milliseconds>(now - entry->last_access)};
     }
   }
   Tell(ended);
@@ -205,15 +205,16 @@ void MemorySessionStore::Evict(Ended& ended) {
   for (Shard& shard : shards_) locks.emplace_back(shard.mutex);
   std::vector<std::tuple<TimePoint, Shard*, const std::string*>> by_age;
   for (Shard& shard : shards_) {
-    for (const auto& [id, entry] : shard.sessions) by_age.emplace_back(entry.last_access, &shard, &id);
+    for (const auto& [id, entry] : shard.sessions)
+      by_age.emplace_back(entry.last_access, &shard, &id);
   }
   if (by_age.empty()) return;
   size_t evict = std::max<size_t>(1, by_age.size() / 10);
-  std::nth_element(by_age.begin(), by_age.begin() + static_cast<ptrdiff_t>(evict - 1),
-                   by_age.end(),
+  std::nth_element(by_age.begin(), by_age.begin() + static_cast<ptrdiff_t>(evict - 1), by_age.end(),
                    [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
   std::vector<std::pair<Shard*, std::string>> doomed;
-  for (size_t i = 0; i < evict; ++i) doomed.emplace_back(std::get<1>(by_age[i]), *std::get<2>(by_age[i]));
+  for (size_t i = 0; i < evict; ++i)
+    doomed.emplace_back(std::get<1>(by_age[i]), *std::get<2>(by_age[i]));
   for (auto& [shard, id] : doomed) {
     auto it = shard->sessions.find(id);
     ended.emplace_back(id, std::move(it->second.state));

@@ -74,8 +74,7 @@ class SessionStore {
   virtual std::optional<LoadedSession> Load(const std::string& id) = 0;
   // Replaces the session's state when its version is still expected, moving the version on and
   // restarting the idle clock.
-  virtual SaveOutcome Save(const std::string& id, const SessionState& state,
-                           uint64_t expected) = 0;
+  virtual SaveOutcome Save(const std::string& id, const SessionState& state, uint64_t expected) = 0;
   // Restarts the idle clock of a live session; nothing for one that is gone.
   virtual void Touch(const std::string& id) = 0;
   // Moves a live session to a new identifier, keeping its state and version; the old identifier
