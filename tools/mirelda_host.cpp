@@ -16,6 +16,8 @@
 #include "host/options/host_options.h"
 #include "host/page/page_runner.h"
 #include "host/page/site_check.h"
+#include "host/state/postgres_application_state.h"
+#include "host/state/postgres_session_store.h"
 #include "host/state/session_store.h"
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
@@ -171,7 +173,24 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
 
   AccessLog log(options.access_log, options.error_log);
   ErrorPages error_pages(site, options.error_pages);
-  MemorySessionStore sessions(options.max_sessions);
+  // Sessions and application values stay in this process unless a shared store is named.
+  std::unique_ptr<SessionStore> sessions;
+  std::unique_ptr<ApplicationState> application;
+  if (options.session_store.empty()) {
+    sessions = std::make_unique<MemorySessionStore>(options.max_sessions);
+    application = std::make_unique<MemoryApplicationState>();
+  } else {
+    auto pool = std::make_shared<PostgresPool>(options.session_store);
+    sessions = std::make_unique<PostgresSessionStore>(pool, options.max_sessions);
+    application = std::make_unique<PostgresApplicationState>(pool);
+    try {
+      pool->Take();
+    } catch (const std::exception& e) {
+      // The host serves anyway: pages that need the store answer 503 until it is back.
+      std::fprintf(stderr, "mirelda-host: the session store cannot be reached yet: %s\n",
+                   e.what());
+    }
+  }
   PageSettings page_settings;
   page_settings.code_page = options.code_page;
   page_settings.session_timeout = options.session_timeout;
@@ -181,7 +200,7 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   page_settings.secure_cookies = options.secure_cookies;
   page_settings.debug_errors = options.debug_errors;
   page_settings.error_pages = error_pages;
-  PageRunner pages(site, engines, page_settings, sessions, log);
+  PageRunner pages(site, engines, page_settings, *sessions, *application, log);
 
   ServerSettings server_settings;
   server_settings.address = options.listen_address;

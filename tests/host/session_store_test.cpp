@@ -1,13 +1,33 @@
-// Sessions in memory: identifiers, expiry and renewal.
+// Sessions in memory: identifiers, versions, expiry, the cap and renewal, on a clock the test
+// moves by hand.
 #include "host/state/session_store.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <thread>
 
 namespace mirelda::host {
 namespace {
+
+using namespace std::chrono_literals;
+
+// A clock that stands still until the test moves it.
+struct HandClock {
+  std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+  MemorySessionStore::Clock Reader() {
+    return [this] { return now; };
+  }
+};
+
+SessionState WithValue(const std::string& name, Variant value,
+                       std::chrono::seconds timeout = 20min) {
+  SessionState state;
+  state.values[name] = std::move(value);
+  state.timeout = timeout;
+  return state;
+}
 
 TEST(SessionStore, IdentifiersAreRandom128BitHex) {
   std::set<std::string> seen;
@@ -20,97 +40,138 @@ TEST(SessionStore, IdentifiersAreRandom128BitHex) {
   EXPECT_EQ(seen.size(), 200u);
 }
 
-TEST(SessionStore, RenewalKeepsValuesAndRetiresTheOldIdentifier) {
+TEST(SessionStore, SavesNameTheVersionTheyLoaded) {
   MemorySessionStore store;
-  SessionState state;
-  state.values["adminID"] = Variant(int32_t{1});
-  std::string id = store.Create(state);
+  std::string id = store.Create(WithValue("n", Variant(int32_t{1})));
+  std::optional<LoadedSession> first = store.Load(id);
+  std::optional<LoadedSession> second = store.Load(id);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->version, 1u);
+  first->state.values["n"] = Variant(int32_t{2});
+  EXPECT_EQ(store.Save(id, first->state, first->version), SaveOutcome::kSaved);
+  second->state.values["n"] = Variant(int32_t{3});
+  EXPECT_EQ(store.Save(id, second->state, second->version), SaveOutcome::kConflict);
+  std::optional<LoadedSession> now = store.Load(id);
+  ASSERT_TRUE(now);
+  EXPECT_EQ(now->version, 2u);
+  EXPECT_EQ(now->state.values["N"], Variant(int32_t{2}));
+  store.Remove(id);
+  EXPECT_EQ(store.Save(id, now->state, now->version), SaveOutcome::kGone);
+  EXPECT_FALSE(store.Load(id));
+}
+
+TEST(SessionStore, RenewalKeepsValuesAndVersionAndRetiresTheOldIdentifier) {
+  MemorySessionStore store;
+  std::string id = store.Create(WithValue("adminID", Variant(int32_t{1})));
   std::optional<std::string> fresh = store.Renew(id);
   ASSERT_TRUE(fresh);
   EXPECT_NE(*fresh, id);
-  EXPECT_FALSE(store.Update(id, [](SessionState&) { ADD_FAILURE() << "old id still works"; }));
-  Variant seen;
-  EXPECT_TRUE(store.Update(*fresh, [&](SessionState& s) { seen = s.values["ADMINID"]; }));
-  EXPECT_EQ(seen, Variant(int32_t{1}));
+  EXPECT_FALSE(store.Load(id));
+  std::optional<LoadedSession> loaded = store.Load(*fresh);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->state.values["ADMINID"], Variant(int32_t{1}));
+  EXPECT_EQ(store.Save(*fresh, loaded->state, 1), SaveOutcome::kSaved);
   EXPECT_FALSE(store.Renew("no-such-session"));
   store.Remove(*fresh);
   EXPECT_EQ(store.size(), 0u);
 }
 
-TEST(SessionStore, IdleSessionsExpireAndUseKeepsThemAlive) {
-  MemorySessionStore store;
-  SessionState state;
-  state.timeout = std::chrono::seconds(1);
-  std::string idle = store.Create(state);
-  std::string used = store.Create(state);
+TEST(SessionStore, IdleSessionsExpireWhileSavesAndTouchesKeepThemAlive) {
+  HandClock clock;
+  MemorySessionStore store(100, clock.Reader());
+  std::string idle = store.Create(WithValue("v", Variant(), 60s));
+  std::string saved = store.Create(WithValue("v", Variant(), 60s));
+  std::string touched = store.Create(WithValue("v", Variant(), 60s));
+  std::string loaded = store.Create(WithValue("v", Variant(), 60s));
   for (int i = 0; i < 3; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_TRUE(store.Update(used, [](SessionState&) {}));
+    clock.now += 40s;
+    std::optional<LoadedSession> s = store.Load(saved);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->idle, 40s);
+    EXPECT_EQ(store.Save(saved, s->state, s->version), SaveOutcome::kSaved);
+    store.Touch(touched);
+    if (i == 0) {
+      EXPECT_TRUE(store.Load(loaded));
+    }
   }
-  EXPECT_FALSE(store.Update(idle, [](SessionState&) {}));
+  EXPECT_FALSE(store.Load(idle));
+  EXPECT_FALSE(store.Load(loaded)) << "a load alone does not move the idle clock";
   EXPECT_FALSE(store.Renew(idle));
+  EXPECT_TRUE(store.Load(saved));
+  EXPECT_TRUE(store.Load(touched));
+  clock.now += 59s;
+  EXPECT_TRUE(store.Load(touched));
+  clock.now += 1s;
+  EXPECT_FALSE(store.Load(touched)) << "gone at exactly its timeout";
 }
 
 TEST(SessionStore, AFullStoreMakesRoomFromTheSessionsIdleLongest) {
-  MemorySessionStore store(20);
+  HandClock clock;
+  MemorySessionStore store(20, clock.Reader());
   std::vector<std::string> ids;
   for (int i = 0; i < 20; ++i) {
     ids.push_back(store.Create({}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    clock.now += 1s;
   }
-  EXPECT_TRUE(store.Update(ids[0], [](SessionState&) {}));  // now the most recently used
+  store.Touch(ids[0]);  // now the most recently used
   std::string fresh = store.Create({});
-  EXPECT_LE(store.size(), 20u);
-  EXPECT_TRUE(store.Update(fresh, [](SessionState&) {}));
-  EXPECT_TRUE(store.Update(ids[0], [](SessionState&) {}));
-  EXPECT_FALSE(store.Update(ids[1], [](SessionState&) {}));  // idle longest
-  EXPECT_TRUE(store.Update(ids[19], [](SessionState&) {}));
+  EXPECT_EQ(store.size(), 19u) << "the two idle longest made room, then the new one came";
+  EXPECT_TRUE(store.Load(fresh));
+  EXPECT_TRUE(store.Load(ids[0]));
+  EXPECT_FALSE(store.Load(ids[1]));
+  EXPECT_FALSE(store.Load(ids[2]));
+  EXPECT_TRUE(store.Load(ids[3]));
+  EXPECT_TRUE(store.Load(ids[19]));
 }
 
 TEST(SessionStore, TheEndHandlerHearsOfEverySessionThatEndsWithItsLastValues) {
-  MemorySessionStore store;
+  HandClock clock;
+  MemorySessionStore store(100, clock.Reader());
   std::vector<std::pair<std::string, Variant>> ended;
   store.SetEndHandler([&](const std::string& id, SessionState state) {
     ended.emplace_back(id, state.values["who"]);
   });
-  SessionState state;
-  state.timeout = std::chrono::seconds(1);
-  state.values["who"] = Variant(std::string("idle"));
-  std::string idle = store.Create(state);
-  state.values["who"] = Variant(std::string("gone"));
-  std::string gone = store.Create(state);
-  std::optional<std::string> renewed = store.Renew(store.Create(state));
+  std::string idle = store.Create(WithValue("who", Variant(std::string("idle")), 1s));
+  std::string gone = store.Create(WithValue("who", Variant(std::string("gone")), 1s));
+  std::optional<std::string> renewed =
+      store.Renew(store.Create(WithValue("who", Variant(std::string("renewed")), 1s)));
   ASSERT_TRUE(renewed);
   EXPECT_TRUE(ended.empty()) << "a renewal is no end";
   store.Remove(gone);
   store.Remove(gone);
   ASSERT_EQ(ended.size(), 1u);
   EXPECT_EQ(ended[0], std::make_pair(gone, Variant(std::string("gone"))));
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  clock.now += 1s;
   store.Sweep();
   ASSERT_EQ(ended.size(), 3u);
   EXPECT_EQ(store.size(), 0u);
-  std::set<std::string> swept{ended[1].first, ended[2].first};
-  EXPECT_EQ(swept, (std::set<std::string>{idle, *renewed}));
+  std::map<std::string, std::string> swept{{ended[1].first, ended[1].second.ToString()},
+                                           {ended[2].first, ended[2].second.ToString()}};
+  EXPECT_EQ(swept, (std::map<std::string, std::string>{{idle, "idle"}, {*renewed, "renewed"}}));
 }
 
-TEST(SessionStore, ConcurrentWritersLoseNoValue) {
+TEST(SessionStore, ConcurrentPagesThatRedoTheirChangesLoseNoValue) {
   MemorySessionStore store;
   std::string id = store.Create({});
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 250; ++i) {
-        store.Update(id, [&](SessionState& s) {
-          s.values["k" + std::to_string(t) + "_" + std::to_string(i)] = Variant(int32_t{i});
-        });
+        std::string name = "k" + std::to_string(t) + "_" + std::to_string(i);
+        for (;;) {
+          std::optional<LoadedSession> s = store.Load(id);
+          ASSERT_TRUE(s);
+          s->state.values[name] = Variant(int32_t{i});
+          if (store.Save(id, s->state, s->version) == SaveOutcome::kSaved) break;
+        }
       }
     });
   }
   for (auto& t : threads) t.join();
-  size_t count = 0;
-  store.Update(id, [&](SessionState& s) { count = s.values.size(); });
-  EXPECT_EQ(count, 1000u);
+  std::optional<LoadedSession> s = store.Load(id);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->state.values.size(), 1000u);
+  EXPECT_EQ(s->version, 1001u);
 }
 
 }  // namespace

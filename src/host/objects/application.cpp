@@ -1,47 +1,82 @@
 #include "host/objects/application.h"
 
+#include "host/state/session_store.h"
+#include "mirelda/error.h"
+
 namespace mirelda::host {
+
+namespace {
+
+// Runs a call of the state; a store that cannot be reached becomes a script error and marks the
+// page for 503.
+template <typename F>
+auto Guard(bool& failed, F&& call) -> decltype(call()) {
+  try {
+    return call();
+  } catch (const StoreUnavailable& e) {
+    failed = true;
+    throw Error(errc::kUnspecified,
+                std::string("The application store cannot be reached: ") + e.what());
+  }
+}
+
+}  // namespace
 
 HttpApplication::~HttpApplication() { ReleaseLocks(); }
 
 void HttpApplication::ReleaseLocks() {
   while (held_ > 0) {
-    state_.Unlock(page_);
     --held_;
+    try {
+      state_.Unlock(page_);
+    } catch (const StoreUnavailable&) {
+      // The lock went with the connection that held it.
+      *store_failed_ = true;
+    }
   }
 }
 
+Variant HttpApplication::Value(const std::string& name) {
+  return Guard(*store_failed_, [&] { return state_.Get(name); });
+}
+
 void HttpApplication::SetValue(const std::string& name, const Variant& value) {
-  state_.Set(name, value, page_);
+  Guard(*store_failed_, [&] { state_.Set(name, value, page_, deadline_); });
 }
 
 void HttpApplication::Lock() {
-  state_.Lock(page_);
+  Guard(*store_failed_, [&] { state_.Lock(page_, deadline_); });
   ++held_;
 }
 
 void HttpApplication::Unlock() {
   if (held_ == 0) return;
-  state_.Unlock(page_);
   --held_;
+  Guard(*store_failed_, [&] { state_.Unlock(page_); });
 }
-
-}  // namespace mirelda::host
-
-namespace mirelda::host {
 
 std::shared_ptr<ContentsCollection> HttpApplication::MakeContents() {
   // The state outlives every page; the page's identity is what Lock and Unlock go by.
   ApplicationState* state = &state_;
   std::thread::id page = page_;
+  Deadline deadline = deadline_;
+  std::shared_ptr<bool> failed = store_failed_;
   return std::make_shared<ContentsCollection>(
       "Contents",
       ContentsAccess{
-          [state] { return state->Names(); },
-          [state](const std::string& name) { return state->Get(name); },
-          [state, page](const std::string& name, const Variant& v) { state->Set(name, v, page); },
-          [state, page](const std::string& name) { state->Remove(name, page); },
-          [state, page] { state->RemoveAll(page); },
+          [state, failed] { return Guard(*failed, [&] { return state->Names(); }); },
+          [state, failed](const std::string& name) {
+            return Guard(*failed, [&] { return state->Get(name); });
+          },
+          [state, page, deadline, failed](const std::string& name, const Variant& v) {
+            Guard(*failed, [&] { state->Set(name, v, page, deadline); });
+          },
+          [state, page, deadline, failed](const std::string& name) {
+            Guard(*failed, [&] { state->Remove(name, page, deadline); });
+          },
+          [state, page, deadline, failed] {
+            Guard(*failed, [&] { state->RemoveAll(page, deadline); });
+          },
       });
 }
 

@@ -1,5 +1,6 @@
-// The Application object of the HTTP host: one page's handle to the ApplicationState of the
-// process. Belongs to the page's thread; the locks it holds are given back when the page ends.
+// The Application object of the HTTP host: one page's handle to the site's ApplicationState.
+// Belongs to the page's thread; the locks it holds are given back when the page ends, and a wait
+// for another page's lock ends at the page's deadline.
 #pragma once
 
 #include <thread>
@@ -12,11 +13,12 @@ namespace mirelda::host {
 
 class HttpApplication final : public ApplicationObject {
  public:
-  explicit HttpApplication(ApplicationState& state) : state_(state) {}
+  HttpApplication(ApplicationState& state, Deadline deadline)
+      : state_(state), deadline_(deadline) {}
   // Releases the locks the page still holds.
   ~HttpApplication() override;
 
-  Variant Value(const std::string& name) override { return state_.Get(name); }
+  Variant Value(const std::string& name) override;
   void SetValue(const std::string& name, const Variant& value) override;
   void Lock() override;
   void Unlock() override;
@@ -29,10 +31,16 @@ class HttpApplication final : public ApplicationObject {
   void SetContents(const Variant& key, const Variant& value);
   const MemberTable& Members() const override;
 
+  // True when the shared store could not be reached for this page: the reply is 503.
+  bool store_failed() const { return *store_failed_; }
+
  private:
   std::shared_ptr<ContentsCollection> MakeContents();
 
   ApplicationState& state_;
+  Deadline deadline_;
+  // Shared with the page's Contents collections.
+  std::shared_ptr<bool> store_failed_ = std::make_shared<bool>(false);
   std::thread::id page_ = std::this_thread::get_id();
   int held_ = 0;
 };

@@ -22,7 +22,7 @@ std::shared_ptr<HttpContext> HttpContext::Make(std::shared_ptr<const RequestData
   self->server_ = std::make_shared<HttpServerObject>(
       context, page.site_root, page.script_name, self->code_page_, services.script_timeout_seconds,
       services.executor);
-  self->application_ = std::make_shared<HttpApplication>(services.application);
+  self->application_ = std::make_shared<HttpApplication>(services.application, services.deadline);
   return context;
 }
 

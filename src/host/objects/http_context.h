@@ -31,6 +31,8 @@ struct PageServices {
   int32_t script_timeout_seconds = 90;
   PageExecutor* executor = nullptr;  // runs the pages this one executes; null for none
   bool secure_cookies = false;       // the session cookie carries Secure
+  // When the page's time is up: a wait for Application.Lock ends there.
+  Deadline deadline = Deadline::max();
 };
 
 class HttpContext final : public ScriptingContext {
@@ -51,6 +53,7 @@ class HttpContext final : public ScriptingContext {
 
   HttpResponse& response() { return *response_; }
   HttpSession& session() { return *session_; }
+  HttpApplication& application() { return *application_; }
   HttpServerObject& server() { return *server_; }
   int32_t code_page() const { return code_page_; }
   // The code page of this page's text and output, as the page's CODEPAGE directive names it;

@@ -1,5 +1,7 @@
 #include "host/objects/session.h"
 
+#include <algorithm>
+
 #include "host/objects/code_page.h"
 #include "host/objects/request.h"
 #include "mirelda/error.h"
@@ -22,59 +24,81 @@ void RequireStorable(const Variant& value) {
 HttpSession::HttpSession(SessionStore& store, std::optional<std::string> incoming_id,
                          SessionState defaults, int32_t& code_page, bool secure_cookie)
     : store_(store),
+      incoming_id_(std::move(incoming_id)),
       defaults_(std::move(defaults)),
       code_page_(code_page),
       secure_cookie_(secure_cookie) {
-  if (incoming_id) {
-    int32_t stored_code_page = 0;
-    if (store_.Update(*incoming_id, [&](SessionState& s) { stored_code_page = s.code_page; })) {
-      id_ = std::move(incoming_id);
-      code_page_ = stored_code_page;
-    }
+  // The session's code page holds from the page's first line when a load is free; a shared
+  // store is asked only once the page touches the session, and its code page holds from there.
+  if (store_.local()) Load();
+}
+
+template <typename F>
+auto HttpSession::Guard(F&& call) -> decltype(call()) {
+  try {
+    return call();
+  } catch (const StoreUnavailable& e) {
+    store_failed_ = true;
+    throw Error(errc::kUnspecified,
+                std::string("The session store cannot be reached: ") + e.what());
   }
 }
 
+void HttpSession::Load() {
+  if (!incoming_id_) return;
+  std::string id = std::move(*incoming_id_);
+  incoming_id_.reset();
+  std::optional<LoadedSession> loaded = Guard([&] { return store_.Load(id); });
+  if (!loaded) return;
+  id_ = std::move(id);
+  state_ = std::move(loaded->state);
+  version_ = loaded->version;
+  idle_ = loaded->idle;
+  code_page_ = state_.code_page;
+}
+
+bool HttpSession::live() {
+  Load();
+  return id_.has_value();
+}
+
 const std::string& HttpSession::Ensure() {
+  Load();
   if (!id_) {
-    SessionState fresh = defaults_;
-    fresh.code_page = code_page_;
-    id_ = store_.Create(std::move(fresh));
+    state_ = defaults_;
+    state_.code_page = code_page_;
+    id_ = Guard([&] { return store_.Create(state_); });
+    version_ = 1;
+    idle_ = std::chrono::milliseconds(0);
+    changes_.clear();
     cookie_changed_ = true;
   }
   return *id_;
 }
 
-bool HttpSession::Access(const std::function<void(SessionState&)>& change) {
-  if (!id_) return false;
-  if (store_.Update(*id_, change)) return true;
-  id_.reset();  // expired while the page ran
-  return false;
+void HttpSession::Change(std::function<void(SessionState&)> change) {
+  change(state_);
+  changes_.push_back(std::move(change));
 }
 
 Variant HttpSession::Value(const std::string& name) {
   RequireOn();
-  Variant value;
-  Access([&](SessionState& s) {
-    auto it = s.values.find(name);
-    if (it != s.values.end()) value = it->second;
-  });
-  return value;
+  Load();
+  auto it = state_.values.find(name);
+  return id_ && it != state_.values.end() ? it->second : Variant();
 }
 
 void HttpSession::SetValue(const std::string& name, const Variant& value) {
   RequireOn();
   RequireStorable(value);
-  auto set = [&](SessionState& s) { s.values[name] = value; };
   Ensure();
-  if (!Access(set)) {
-    Ensure();
-    Access(set);
-  }
+  Change([name, value](SessionState& s) { s.values[name] = value; });
 }
 
 void HttpSession::Remove(const std::string& name) {
   RequireOn();
-  Access([&](SessionState& s) { s.values.erase(name); });
+  if (!live()) return;
+  Change([name](SessionState& s) { s.values.erase(name); });
 }
 
 std::string HttpSession::SessionID() {
@@ -91,23 +115,21 @@ void HttpSession::RequireOn() const {
 
 std::shared_ptr<SharedObjects> HttpSession::Objects() {
   RequireOn();
-  std::shared_ptr<SharedObjects> objects;
-  auto take = [&](SessionState& s) {
-    if (!s.objects) s.objects = std::make_shared<SharedObjects>();
-    objects = s.objects;
-  };
   Ensure();
-  if (!Access(take)) {
-    Ensure();
-    Access(take);
+  if (!state_.objects) {
+    // Made once for the session: a page that redoes its changes after a conflict keeps the
+    // objects the first page of the session made, if any.
+    auto objects = std::make_shared<SharedObjects>();
+    Change([objects](SessionState& s) {
+      if (!s.objects) s.objects = objects;
+    });
   }
-  return objects;
+  return state_.objects;
 }
 
 int32_t HttpSession::Timeout() {
   RequireOn();
-  std::chrono::seconds timeout = defaults_.timeout;
-  Access([&](SessionState& s) { timeout = s.timeout; });
+  std::chrono::seconds timeout = live() ? state_.timeout : defaults_.timeout;
   return static_cast<int32_t>((timeout.count() + 59) / 60);
 }
 
@@ -117,22 +139,24 @@ void HttpSession::SetTimeout(int32_t minutes) {
     throw Error(errc::kInvalidProcedureCall, "Session.Timeout takes 1 to 525600 minutes");
   }
   Ensure();
-  Access([&](SessionState& s) { s.timeout = std::chrono::minutes(minutes); });
+  Change([minutes](SessionState& s) { s.timeout = std::chrono::minutes(minutes); });
 }
 
 void HttpSession::Abandon() {
   RequireOn();
+  Load();
   abandoned_ = true;
 }
 
 void HttpSession::Renew() {
   RequireOn();
-  if (!id_) return;
-  if (std::optional<std::string> fresh = store_.Renew(*id_)) {
+  if (!live()) return;
+  if (std::optional<std::string> fresh = Guard([&] { return store_.Renew(*id_); })) {
     id_ = std::move(fresh);
     cookie_changed_ = true;
   } else {
     id_.reset();
+    changes_.clear();
   }
 }
 
@@ -144,21 +168,21 @@ void HttpSession::SetCodePage(int32_t code_page) {
   }
   code_page_ = code_page;
   Ensure();
-  Access([&](SessionState& s) { s.code_page = code_page; });
+  Change([code_page](SessionState& s) { s.code_page = code_page; });
 }
 
 std::vector<std::string> HttpSession::Names() {
   RequireOn();
   std::vector<std::string> names;
-  Access([&](SessionState& s) {
-    for (const auto& [name, value] : s.values) names.push_back(name);
-  });
+  if (!live()) return names;
+  for (const auto& [name, value] : state_.values) names.push_back(name);
   return names;
 }
 
 void HttpSession::RemoveAll() {
   RequireOn();
-  Access([&](SessionState& s) { s.values.clear(); });
+  if (!live()) return;
+  Change([](SessionState& s) { s.values.clear(); });
 }
 
 std::shared_ptr<ContentsCollection> HttpSession::MakeContents() {
@@ -196,13 +220,46 @@ const MemberTable& HttpSession::Members() const {
   return table;
 }
 
+void HttpSession::Save() {
+  if (changes_.empty()) {
+    // The idle clock moves on only now and then for a page that changed nothing, so that
+    // reading pages cost no write; the session may end up to a twentieth of its timeout early.
+    auto grain = std::min<std::chrono::milliseconds>(state_.timeout / 20, std::chrono::seconds(30));
+    if (idle_ >= grain) store_.Touch(*id_);
+    return;
+  }
+  // Each round is a save that another page beat; a handful is plenty for one visitor's pages.
+  for (int round = 0; round < 16; ++round) {
+    switch (store_.Save(*id_, state_, version_)) {
+      case SaveOutcome::kSaved:
+        return;
+      case SaveOutcome::kGone:
+        return;  // ended while the page ran: its changes end with it
+      case SaveOutcome::kConflict:
+        break;
+    }
+    std::optional<LoadedSession> loaded = store_.Load(*id_);
+    if (!loaded) return;
+    state_ = std::move(loaded->state);
+    version_ = loaded->version;
+    for (const auto& change : changes_) change(state_);
+  }
+  throw Error(errc::kUnspecified, "The session changed under this page too often to be saved");
+}
+
 std::optional<std::string> HttpSession::FinishPage() {
   std::string attributes =
       std::string("; Path=/; HttpOnly; SameSite=Lax") + (secure_cookie_ ? "; Secure" : "");
-  if (abandoned_) {
-    if (id_) store_.Remove(*id_);
-    id_.reset();
-    return std::string(kSessionCookieName) + "=; Max-Age=0" + attributes;
+  try {
+    if (abandoned_) {
+      if (id_) store_.Remove(*id_);
+      id_.reset();
+      return std::string(kSessionCookieName) + "=; Max-Age=0" + attributes;
+    }
+    if (id_) Save();
+  } catch (const StoreUnavailable&) {
+    store_failed_ = true;
+    return std::nullopt;
   }
   if (cookie_changed_ && id_) return std::string(kSessionCookieName) + "=" + *id_ + attributes;
   return std::nullopt;

@@ -1,14 +1,19 @@
 // The Session object of the HTTP host: one page's view of the visitor's session in a
 // SessionStore. The session is made on first write (or when the page asks for its identifier),
-// never from an identifier that the browser made up; every read and write goes straight to the
-// store, so two pages of one visitor running at once see each other's values. Belongs to the
+// never from an identifier that the browser made up. The page loads the session when it first
+// touches it (a page that never does costs a shared store nothing), works on its own copy, and saves
+// it once when it ends, and only when it changed something. When another page of the same visitor
+// saved in between, the session is loaded again and this page's changes are made again on top,
+// in the order the page made them: for each value the page that ends last wins. Belongs to the
 // page's thread.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/objects/contents_collection.h"
 #include "host/state/session_store.h"
@@ -45,12 +50,16 @@ class HttpSession final : public SessionObject {
   void RemoveAll();
   const MemberTable& Members() const override;
 
-  // The Set-Cookie header value the reply needs: when the session was made or renewed on this
-  // page, or dropped by Abandon. Removes an abandoned session from the store.
+  // Saves what the page changed and returns the Set-Cookie header value the reply needs: when
+  // the session was made or renewed on this page, or dropped by Abandon. Removes an abandoned
+  // session from the store.
   std::optional<std::string> FinishPage();
+  // True when the store could not be reached for this page: the reply is 503, whatever the
+  // script made of the error.
+  bool store_failed() const { return store_failed_; }
 
   // True when there is a live session (the browser brought one, or this page made one).
-  bool live() const { return id_.has_value(); }
+  bool live();
   // The session's objects of global.asa's object tags, making the session when there is none.
   std::shared_ptr<SharedObjects> Objects();
   // For a page whose ENABLESESSIONSTATE is False: its script reaches no session.
@@ -60,15 +69,29 @@ class HttpSession final : public SessionObject {
   std::shared_ptr<ContentsCollection> MakeContents();
   // A page with its session turned off is refused every member.
   void RequireOn() const;
+  // Loads the session that the cookie names, once.
+  void Load();
   // The identifier of the live session, making one when there is none.
   const std::string& Ensure();
-  // Runs change on the live session; false when there is none (any more).
-  bool Access(const std::function<void(SessionState&)>& change);
+  // Makes change on the page's copy and keeps it to make again after a conflicting save.
+  void Change(std::function<void(SessionState&)> change);
+  // Writes the page's copy back; loads and redoes the changes while other pages save first.
+  void Save();
+  // Runs a call of the store; a store that cannot be reached becomes a script error and marks
+  // the page for 503.
+  template <typename F>
+  auto Guard(F&& call) -> decltype(call());
 
   SessionStore& store_;
-  std::optional<std::string> id_;  // of a live session
+  std::optional<std::string> incoming_id_;  // not looked up yet
+  std::optional<std::string> id_;           // of a live session
+  SessionState state_;                      // the page's copy of the live session
+  uint64_t version_ = 0;
+  std::chrono::milliseconds idle_{0};
+  std::vector<std::function<void(SessionState&)>> changes_;
   SessionState defaults_;
   int32_t& code_page_;
+  bool store_failed_ = false;
   bool cookie_changed_ = false;
   bool abandoned_ = false;
   bool off_ = false;

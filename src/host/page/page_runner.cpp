@@ -53,6 +53,21 @@ Reply ErrorReply(const PageRun& run, int32_t code_page) {
   return reply;
 }
 
+// A page that needed the shared store while it was down: the visitor may try again shortly, and
+// gets nothing of the page, which ran without its session or application values.
+Reply StoreDownReply(int32_t code_page) {
+  Reply reply;
+  reply.status = 503;
+  reply.AddHeader("Content-Type", "text/html; charset=" + CharsetName(code_page));
+  reply.AddHeader("Retry-After", "5");
+  reply.body = EncodeToCodePage(
+      "<!DOCTYPE html>\n<html><head><title>Service unavailable</title></head><body>\n"
+      "<h1>Service unavailable</h1>\n<p>The session store cannot be reached. Please try again "
+      "in a moment.</p>\n</body></html>\n",
+      code_page);
+  return reply;
+}
+
 PageRun Failed(const PageError& e) {
   PageRun run;
   run.outcome = PageRun::Outcome::kFailed;
@@ -248,11 +263,12 @@ class PageRunner::RequestRun final : public PageExecutor {
 };
 
 PageRunner::PageRunner(const Site& site, const EngineRegistry& engines, PageSettings settings,
-                       SessionStore& sessions, AccessLog& log)
+                       SessionStore& sessions, ApplicationState& application, AccessLog& log)
     : site_(site),
       engines_(engines),
       settings_(std::move(settings)),
       sessions_(sessions),
+      application_(application),
       log_(log),
       cache_(site.root(), engines, settings_.default_language, settings_.code_page),
       ends_(
@@ -349,7 +365,9 @@ PageRun PageRunner::RunDetached(std::shared_ptr<const CompiledPage> global,
                         static_cast<int32_t>(settings_.script_timeout.count())};
   PageLocation location{global->source->url_path, site_.root() / global->source->url_path.substr(1),
                         site_.root()};
-  RequestRun pages(*this, services, NewInput(), std::move(global));
+  PageRunInput input = NewInput();
+  services.deadline = input.deadline;
+  RequestRun pages(*this, services, std::move(input), std::move(global));
   services.executor = &pages;
   std::shared_ptr<HttpContext> context = HttpContext::Make(std::move(request), location, services);
   PageRun run = pages.RunEvent(*context, procedure);
@@ -400,7 +418,9 @@ Reply PageRunner::RunOnce(std::shared_ptr<const RequestData> request, const Site
   } catch (const PageError& e) {
     run = Failed(e);
   }
-  RequestRun pages(*this, services, NewInput(), global);
+  PageRunInput input = NewInput();
+  services.deadline = input.deadline;
+  RequestRun pages(*this, services, std::move(input), global);
   services.executor = &pages;
   std::shared_ptr<HttpContext> context = HttpContext::Make(std::move(request), location, services);
 
@@ -422,6 +442,11 @@ Reply PageRunner::RunOnce(std::shared_ptr<const RequestData> request, const Site
       run = before ? *before : pages.RunTop(*compiled, *context);
     } catch (const PageError& e) {
       run = Failed(e);
+    } catch (const Error& e) {
+      // The session looked up for Session_OnStart: its store may be down.
+      SourceLocation where;
+      where.file = page.url_path;
+      run = Failed(PageError(e, where));
     }
   }
   std::optional<std::string> session_cookie;
@@ -440,7 +465,11 @@ Reply PageRunner::RunOnce(std::shared_ptr<const RequestData> request, const Site
     log_.Line("page log of " + page.url_path + ": " + line);
   }
   Reply reply;
-  if (run.outcome == PageRun::Outcome::kFailed) {
+  if (context->session().store_failed() || context->application().store_failed()) {
+    log_.Line("page " + page.url_path + " answered 503: the session store cannot be reached");
+    reply = StoreDownReply(context->code_page());
+    session_cookie.reset();
+  } else if (run.outcome == PageRun::Outcome::kFailed) {
     *failed = true;
     LogFailure(run, request_id);
     reply = FailureReply(run, context->code_page());

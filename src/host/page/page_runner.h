@@ -46,9 +46,9 @@ struct PageSettings {
 
 class PageRunner {
  public:
-  // engines must outlive the runner.
+  // engines, sessions and application must outlive the runner.
   PageRunner(const Site& site, const EngineRegistry& engines, PageSettings settings,
-             SessionStore& sessions, AccessLog& log);
+             SessionStore& sessions, ApplicationState& application, AccessLog& log);
   ~PageRunner();
   PageRunner(const PageRunner&) = delete;
   PageRunner& operator=(const PageRunner&) = delete;
@@ -76,8 +76,8 @@ class PageRunner {
   const EngineRegistry& engines_;
   PageSettings settings_;
   SessionStore& sessions_;
+  ApplicationState& application_;
   AccessLog& log_;
-  ApplicationState application_;
   PageCache cache_;
   // The application objects of global.asa's object tags.
   std::shared_ptr<SharedObjects> application_objects_ = std::make_shared<SharedObjects>();

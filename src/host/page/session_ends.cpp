@@ -42,8 +42,12 @@ void SessionEnds::Work() {
     }
     if (std::chrono::steady_clock::now() >= next_sweep) {
       lock.unlock();
-      // Ended sessions come back through Push, so the queue is looked at again at once.
-      store_.Sweep();
+      // Ended sessions come back through Push, so the queue is looked at again at once. A
+      // shared store that is down now is swept on a later round.
+      try {
+        store_.Sweep();
+      } catch (const std::exception&) {
+      }
       next_sweep = std::chrono::steady_clock::now() + sweep_every_;
       lock.lock();
       continue;

@@ -4,52 +4,64 @@
 
 namespace mirelda::host {
 
-Variant ApplicationState::Get(const std::string& name) {
+ApplicationState::~ApplicationState() = default;
+
+void LockWaitedTooLong() {
+  throw Error(errc::kUnspecified,
+              "Another page held Application.Lock until this page's time limit ran out");
+}
+
+Variant MemoryApplicationState::Get(const std::string& name) {
   std::lock_guard lock(mutex_);
   auto it = values_.find(name);
   return it == values_.end() ? Variant() : it->second;
 }
 
-void ApplicationState::WaitForTurn(std::unique_lock<std::mutex>& lock, std::thread::id page) {
-  released_.wait(lock, [&] { return depth_ == 0 || owner_ == page; });
+void MemoryApplicationState::WaitForTurn(std::unique_lock<std::mutex>& lock, std::thread::id page,
+                                         Deadline deadline) {
+  if (!released_.wait_until(lock, deadline, [&] { return depth_ == 0 || owner_ == page; })) {
+    LockWaitedTooLong();
+  }
 }
 
-void ApplicationState::Set(const std::string& name, const Variant& value, std::thread::id page) {
+void MemoryApplicationState::Set(const std::string& name, const Variant& value,
+                                 std::thread::id page, Deadline deadline) {
   if (value.is_object()) {
     throw Error(errc::kInvalidProcedureCall, "An application value cannot hold an object");
   }
   std::unique_lock lock(mutex_);
-  WaitForTurn(lock, page);
+  WaitForTurn(lock, page, deadline);
   values_[name] = value;
 }
 
-void ApplicationState::Remove(const std::string& name, std::thread::id page) {
+void MemoryApplicationState::Remove(const std::string& name, std::thread::id page,
+                                    Deadline deadline) {
   std::unique_lock lock(mutex_);
-  WaitForTurn(lock, page);
+  WaitForTurn(lock, page, deadline);
   values_.erase(name);
 }
 
-void ApplicationState::RemoveAll(std::thread::id page) {
+void MemoryApplicationState::RemoveAll(std::thread::id page, Deadline deadline) {
   std::unique_lock lock(mutex_);
-  WaitForTurn(lock, page);
+  WaitForTurn(lock, page, deadline);
   values_.clear();
 }
 
-std::vector<std::string> ApplicationState::Names() {
+std::vector<std::string> MemoryApplicationState::Names() {
   std::lock_guard lock(mutex_);
   std::vector<std::string> names;
   for (const auto& [name, value] : values_) names.push_back(name);
   return names;
 }
 
-void ApplicationState::Lock(std::thread::id page) {
+void MemoryApplicationState::Lock(std::thread::id page, Deadline deadline) {
   std::unique_lock lock(mutex_);
-  WaitForTurn(lock, page);
+  WaitForTurn(lock, page, deadline);
   owner_ = page;
   ++depth_;
 }
 
-void ApplicationState::Unlock(std::thread::id page) {
+void MemoryApplicationState::Unlock(std::thread::id page) {
   std::lock_guard lock(mutex_);
   if (depth_ == 0 || owner_ != page) return;
   if (--depth_ == 0) {

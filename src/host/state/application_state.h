@@ -1,8 +1,11 @@
-// Values shared by every page of the site for the life of the process. Lock gives one page the
-// right to change them until it calls Unlock or ends; other pages that write meanwhile wait.
-// Shared by all threads.
+// Values shared by every page of the site. Lock gives one page the right to change them until it
+// calls Unlock or ends; other pages that write meanwhile wait, until their own deadline at most.
+// A page is known by its thread, which runs it from start to end. The interface lets several
+// hosts share the values; MemoryApplicationState keeps them for the life of this process. Shared
+// by all threads.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -15,22 +18,43 @@
 
 namespace mirelda::host {
 
+using Deadline = std::chrono::steady_clock::time_point;
+
 class ApplicationState {
  public:
-  Variant Get(const std::string& name);
-  // Waits while another page holds the lock.
-  void Set(const std::string& name, const Variant& value, std::thread::id page);
+  virtual ~ApplicationState();
+
+  virtual Variant Get(const std::string& name) = 0;
+  // Waits while another page holds the lock; past deadline raises an Error instead.
+  virtual void Set(const std::string& name, const Variant& value, std::thread::id page,
+                   Deadline deadline) = 0;
   // Waits, as Set does, while another page holds the lock. A name not there is no error.
-  void Remove(const std::string& name, std::thread::id page);
-  void RemoveAll(std::thread::id page);
+  virtual void Remove(const std::string& name, std::thread::id page, Deadline deadline) = 0;
+  virtual void RemoveAll(std::thread::id page, Deadline deadline) = 0;
   // The names of the values, alphabetical without regard to case.
-  std::vector<std::string> Names();
-  void Lock(std::thread::id page);
-  void Unlock(std::thread::id page);
+  virtual std::vector<std::string> Names() = 0;
+  // Nests: the page holds the lock until as many Unlocks.
+  virtual void Lock(std::thread::id page, Deadline deadline) = 0;
+  virtual void Unlock(std::thread::id page) = 0;
+};
+
+// Raises the error of a page that waited for Application.Lock until its deadline.
+[[noreturn]] void LockWaitedTooLong();
+
+class MemoryApplicationState final : public ApplicationState {
+ public:
+  Variant Get(const std::string& name) override;
+  void Set(const std::string& name, const Variant& value, std::thread::id page,
+           Deadline deadline) override;
+  void Remove(const std::string& name, std::thread::id page, Deadline deadline) override;
+  void RemoveAll(std::thread::id page, Deadline deadline) override;
+  std::vector<std::string> Names() override;
+  void Lock(std::thread::id page, Deadline deadline) override;
+  void Unlock(std::thread::id page) override;
 
  private:
   // Callers hold mutex_.
-  void WaitForTurn(std::unique_lock<std::mutex>& lock, std::thread::id page);
+  void WaitForTurn(std::unique_lock<std::mutex>& lock, std::thread::id page, Deadline deadline);
 
   std::mutex mutex_;
   std::condition_variable released_;
