@@ -222,10 +222,11 @@ const MemberTable& HttpSession::Members() const {
 
 void HttpSession::Save() {
   if (changes_.empty()) {
-    // The idle clock moves on only now and then for a page that changed nothing, so that
-    // reading pages cost no write; the session may end up to a twentieth of its timeout early.
+    // In a shared store the idle clock moves on only now and then for a page that changed
+    // nothing, so that reading pages cost no write; the session may end up to a twentieth of its
+    // timeout early there. In memory a touch is cheap, so every page keeps the session alive.
     auto grain = std::min<std::chrono::milliseconds>(state_.timeout / 20, std::chrono::seconds(30));
-    if (idle_ >= grain) store_.Touch(*id_);
+    if (store_.local() || idle_ >= grain) store_.Touch(*id_);
     return;
   }
   // Each round is a save that another page beat; a handful is plenty for one visitor's pages.
