@@ -125,13 +125,17 @@ TEST(HostOptions, EachOptionSetsItsField) {
     return std::to_string(o.connection_timeout.count());
   };
   Field max_connections = [](const HostOptions& o) { return std::to_string(o.max_connections); };
-  Field debug_errors = [](const HostOptions& o) { return std::string(o.debug_errors ? "yes" : "no"); };
+  Field debug_errors = [](const HostOptions& o) {
+    return std::string(o.debug_errors ? "yes" : "no");
+  };
   Field error_pages = [](const HostOptions& o) {
     std::string pages;
     for (const auto& [status, path] : o.error_pages) pages += std::to_string(status) + path + " ";
     return pages;
   };
-  Field access_log = [](const HostOptions& o) { return o.access_log ? o.access_log->string() : "-"; };
+  Field access_log = [](const HostOptions& o) {
+    return o.access_log ? o.access_log->string() : "-";
+  };
   Field error_log = [](const HostOptions& o) { return o.error_log ? o.error_log->string() : "-"; };
   Field proxies = [](const HostOptions& o) {
     std::string list;
@@ -145,10 +149,12 @@ TEST(HostOptions, EachOptionSetsItsField) {
     return std::to_string(o.body_buffer) + " " + std::to_string(o.body_timeout.count());
   };
   Field threads = [](const HostOptions& o) {
-    return std::to_string(o.workers) + " " + std::to_string(o.io_threads) + (o.compress ? " on" : " off");
+    return std::to_string(o.workers) + " " + std::to_string(o.io_threads) +
+           (o.compress ? " on" : " off");
   };
   Field timeouts = [](const HostOptions& o) {
-    return std::to_string(o.script_timeout.count()) + " " + std::to_string(o.session_timeout.count());
+    return std::to_string(o.script_timeout.count()) + " " +
+           std::to_string(o.session_timeout.count());
   };
   struct Row {
     std::vector<std::string> args;
@@ -258,7 +264,8 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
       EXPECT_EQ(e.what(), row.message);
     }
   }
-  for (const char* page : {"404", "399=/x", "600=/x", "404=x.html", "404=/a b", "40=/x", "4040=/x"}) {
+  for (const char* page :
+       {"404", "399=/x", "600=/x", "404=x.html", "404=/a b", "40=/x", "4040=/x"}) {
     EXPECT_THROW(Parse({"--site", "x", "--error-page", page}), std::invalid_argument) << page;
   }
 }
@@ -273,7 +280,8 @@ TEST(HostOptions, ConfigFaultsNameTheFileAndLine) {
   for (const Row& row : std::vector<Row>{
            {"site = x\nnonsense\n", "2: expected \"name = value\""},
            {"check = x\n", "1: check has no place in a config file"},
-           {"site = x\n# comment\nconfig = other.conf\n", "3: config has no place in a config file"},
+           {"site = x\n# comment\nconfig = other.conf\n",
+            "3: config has no place in a config file"},
            {"site = x\n[]\nkey = value\n", "2: expected \"[section]\""},
            {"site = x\n[dsn\n", "2: expected \"[section]\""},
            {"listen = 8080\n", "1: --listen takes ADDRESS:PORT, not \"8080\""},

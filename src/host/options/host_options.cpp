@@ -70,7 +70,8 @@ void ReadConfigFile(const std::filesystem::path& file, HostOptions& options) {
 // kHelpWidth, each after kHelpIndent blanks but the first, which continues the line OUT ends with.
 void Wrap(std::string_view help, const std::string& tail, std::string& out) {
   std::vector<std::string_view> units;
-  for (size_t end; !help.empty(); help = end == std::string_view::npos ? "" : help.substr(end + 1)) {
+  for (size_t end; !help.empty();
+       help = end == std::string_view::npos ? "" : help.substr(end + 1)) {
     end = help.find(' ');
     units.push_back(help.substr(0, end));
   }

@@ -16,7 +16,8 @@ bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 // line.
 bool IsUrlPath(const std::string& path) {
   return !path.empty() && path[0] == '/' && path.find_first_of("?# ") == std::string::npos &&
-         std::none_of(path.begin(), path.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+         std::none_of(path.begin(), path.end(),
+                      [](unsigned char c) { return c < 0x20 || c == 0x7f; });
 }
 
 }  // namespace
@@ -84,8 +85,10 @@ void SetErrorPage(const OptionValue& v, HostOptions& o) {
   int status = status_digits ? std::stoi(v.text.substr(0, 3)) : 0;
   std::string path = eq == std::string::npos ? std::string() : v.text.substr(eq + 1);
   if (status < 400 || status > 599 || !IsUrlPath(path)) {
-    RefuseValue(v, "takes STATUS=URLPATH with a status from 400 to 599 and a path from the "
-                   "site's root, not \"" + v.text + "\"");
+    RefuseValue(v,
+                "takes STATUS=URLPATH with a status from 400 to 599 and a path from the "
+                "site's root, not \"" +
+                    v.text + "\"");
   }
   std::erase_if(o.error_pages, [&](const auto& page) { return page.first == status; });
   o.error_pages.emplace_back(status, path);

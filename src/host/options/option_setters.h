@@ -7,12 +7,12 @@
 
 namespace mirelda::host {
 
-void SetListen(const OptionValue& v, HostOptions& o);       // ADDRESS:PORT, [IPv6]:PORT
-void SetDrive(const OptionValue& v, HostOptions& o);        // X:=FOLDER
-void SetSiteDrive(const OptionValue& v, HostOptions& o);    // X or X:
-void SetHeader(const OptionValue& v, HostOptions& o);       // NAME:VALUE, "NAME:" drops it
-void SetErrorPage(const OptionValue& v, HostOptions& o);    // STATUS=URLPATH
-void SetTrustedProxy(const OptionValue& v, HostOptions& o); // ADDR[/PREFIX]
-void SetHealthPath(const OptionValue& v, HostOptions& o);   // /PATH, or empty for none
+void SetListen(const OptionValue& v, HostOptions& o);        // ADDRESS:PORT, [IPv6]:PORT
+void SetDrive(const OptionValue& v, HostOptions& o);         // X:=FOLDER
+void SetSiteDrive(const OptionValue& v, HostOptions& o);     // X or X:
+void SetHeader(const OptionValue& v, HostOptions& o);        // NAME:VALUE, "NAME:" drops it
+void SetErrorPage(const OptionValue& v, HostOptions& o);     // STATUS=URLPATH
+void SetTrustedProxy(const OptionValue& v, HostOptions& o);  // ADDR[/PREFIX]
+void SetHealthPath(const OptionValue& v, HostOptions& o);    // /PATH, or empty for none
 
 }  // namespace mirelda::host

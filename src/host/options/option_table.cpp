@@ -66,12 +66,14 @@ constexpr auto kOptions = std::to_array<HostOption>({
      .argument = "FILE",
      .help = "registration store",
      .set = [](const OptionValue& v, HostOptions& o) { o.registry = ParsePath(v, "a file"); },
-     .shown_default = [](const HostOptions&) { return std::string("$MIRELDA_REGISTRY, else DATA/registry"); }},
+     .shown_default =
+         [](const HostOptions&) { return std::string("$MIRELDA_REGISTRY, else DATA/registry"); }},
     {.name = "session-timeout",
      .argument = "MIN",
      .help = "idle minutes until a session ends; \"90s\" for seconds",
      .set = [](const OptionValue& v, HostOptions& o) { o.session_timeout = ParseMinutes(v); },
-     .shown_default = [](const HostOptions& d) { return to_string(d.session_timeout.count() / 60); }},
+     .shown_default =
+         [](const HostOptions& d) { return to_string(d.session_timeout.count() / 60); }},
     {.name = "max-sessions",
      .argument = "N",
      .help = "the most sessions kept at once; a new visitor past it gets none until one ends",
@@ -89,7 +91,10 @@ constexpr auto kOptions = std::to_array<HostOption>({
            RefuseControlCharacters(v, v.text);
            o.session_store = v.text;
          },
-     .shown_default = [](const HostOptions& d) { return d.session_store.empty() ? std::string("memory") : d.session_store; }},
+     .shown_default =
+         [](const HostOptions& d) {
+           return d.session_store.empty() ? std::string("memory") : d.session_store;
+         }},
     {.name = "script-timeout",
      .argument = "SEC",
      .help = "seconds a page may run",
@@ -195,7 +200,8 @@ constexpr auto kOptions = std::to_array<HostOption>({
      .set = [](const OptionValue& v, HostOptions& o) { o.debug_errors = ParseSwitch(v); }},
     {.name = "health-path",
      .argument = "PATH",
-     .help = "a URL path such as /health that the host answers itself, to show that it serves; none by default",
+     .help = "a URL path such as /health that the host answers itself, to show that it serves; "
+             "none by default",
      .set = SetHealthPath},
     {.name = "access-log",
      .argument = "FILE",
