@@ -113,24 +113,39 @@ size_t CharsetCodec::Decode(std::string_view bytes, size_t max_chars, std::strin
   std::string_view rest = bytes;
   size_t chars = 0;
   std::string units;
-  while (chars < max_chars && !rest.empty()) {
-    size_t want = std::min<size_t>(max_chars - chars, 1024);
-    units.clear();
-    int err = from_bytes_.Convert(rest, units, want * 4);
-    size_t produced = units.size() / 4;
-    for (size_t i = 0; i < produced; ++i) {
-      const auto* u = reinterpret_cast<const unsigned char*>(units.data() + i * 4);
+  auto emit = [&] {
+    for (size_t i = 0; i + 4 <= units.size(); i += 4) {
+      const auto* u = reinterpret_cast<const unsigned char*>(units.data() + i);
       AppendUtf8(static_cast<char32_t>(u[0] | (u[1] << 8) | (u[2] << 16) |
                                        (static_cast<uint32_t>(u[3]) << 24)),
                  out);
+      ++chars;
     }
-    chars += produced;
+    units.clear();
+  };
+  while (chars < max_chars && !rest.empty()) {
+    size_t want = std::min<size_t>(max_chars - chars, 1024);
+    int err = from_bytes_.Convert(rest, units, want * 4);
+    emit();
     if (err == EILSEQ || err == EINVAL) {
       if (chars >= max_chars) break;
+      // A stateful charset may still hold the character before the bad byte.
+      from_bytes_.Finish(units);
+      emit();
       AppendUtf8(0xFFFD, out);
       ++chars;
       rest.remove_prefix(1);
       from_bytes_.Reset();
+    }
+  }
+  if (rest.empty()) {
+    // CP1258 and the other stateful pages hold each letter back in case a combining mark
+    // follows: the last one comes out only when the converter is told the bytes ended.
+    from_bytes_.Finish(units);
+    if (!units.empty()) {
+      // Without room for it, the held character (one byte in those pages) stays unread.
+      if (chars >= max_chars) return bytes.size() - 1;
+      emit();
     }
   }
   return bytes.size() - rest.size();
