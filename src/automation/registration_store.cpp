@@ -10,36 +10,24 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "mirelda/error.h"
 #include "mirelda/registry.h"
 #include "mirelda/text.h"
+#include "platform/atomic_file.h"
+#include "platform/errno_error.h"
 
 namespace mirelda {
 namespace {
 
-// Closes a descriptor on every path out.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+// The store's own numbers: a folder it cannot reach or write, else unspecified.
+constexpr platform::ErrnoNumbers kStoreNumbers{platform::kNotFoundRow | platform::kDeniedRow,
+                                               errc::kUnspecified};
 
 [[noreturn]] void FailWith(const std::string& what, const std::filesystem::path& path, int err) {
-  int32_t number = err == EACCES || err == EPERM || err == EROFS ? errc::kPermissionDenied
-                   : err == ENOENT || err == ENOTDIR             ? errc::kPathNotFound
-                                                                 : errc::kUnspecified;
-  throw Error(number, what + " " + path.string() + ": " + std::strerror(err));
+  throw Error(platform::LookUpErrno(err, kStoreNumbers).number,
+              what + " " + path.string() + ": " + std::strerror(err));
 }
 
 std::vector<std::string> Fields(const std::string& line) {
@@ -133,8 +121,8 @@ void RegistrationStore::Update(const std::function<void(Registrations&)>& change
 
   std::filesystem::path lock_path = file_;
   lock_path += ".lock";
-  Fd lock(::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (lock.get() < 0) FailWith("Cannot open the lock of the registration store", lock_path, errno);
+  platform::FileDescriptor lock(::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  if (!lock) FailWith("Cannot open the lock of the registration store", lock_path, errno);
   while (::flock(lock.get(), LOCK_EX) != 0) {
     if (errno != EINTR) FailWith("Cannot lock the registration store", lock_path, errno);
   }
@@ -143,37 +131,17 @@ void RegistrationStore::Update(const std::function<void(Registrations&)>& change
   change(current);
   std::string content = Serialise(current);
 
-  std::random_device rd;
-  std::filesystem::path temp = file_;
-  temp += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(rd());
-  {
-    Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (out.get() < 0) FailWith("Cannot write the registration store", temp, errno);
-    size_t written = 0;
-    while (written < content.size()) {
-      ssize_t n = ::write(out.get(), content.data() + written, content.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        FailWith("Cannot write the registration store", temp, err);
-      }
-      written += static_cast<size_t>(n);
-    }
-    if (::fsync(out.get()) != 0) {
-      int err = errno;
-      ::unlink(temp.c_str());
-      FailWith("Cannot flush the registration store", temp, err);
-    }
+  platform::AtomicFile out(file_);
+  if (int err = out.Create(0644 & ~platform::CreationMask())) {
+    FailWith("Cannot write the registration store", file_, err);
   }
-  if (::rename(temp.c_str(), file_.c_str()) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    FailWith("Cannot replace the registration store", file_, err);
+  if (int err = out.Write(content)) {
+    FailWith("Cannot write the registration store", out.temporary(), err);
   }
+  if (int err = out.Flush()) FailWith("Cannot flush the registration store", out.temporary(), err);
+  if (int err = out.Rename(true)) FailWith("Cannot replace the registration store", file_, err);
   // The rename itself is made durable by flushing the folder.
-  Fd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  if (int err = out.SyncFolder()) FailWith("Cannot flush the folder of", file_, err);
 }
 
 }  // namespace mirelda

@@ -1,15 +1,13 @@
 #include "data/charset_codec.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <vector>
 
 #include "mirelda/error.h"
 #include "mirelda/text.h"
 
 namespace mirelda::data {
 namespace {
-
-const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
 
 struct CharsetName {
   std::string_view name;
@@ -40,8 +38,6 @@ constexpr CharsetName kCharsets[] = {
     {"iso-8859-2", "ISO-8859-2"},
     {"iso-8859-15", "ISO-8859-15"},
 };
-
-void Reset(iconv_t cd) { ::iconv(cd, nullptr, nullptr, nullptr, nullptr); }
 
 }  // namespace
 
@@ -86,39 +82,17 @@ size_t Utf8Length(unsigned char lead) {
 }
 
 CharsetCodec::CharsetCodec(const std::string& iconv_name)
-    : to_bytes_(::iconv_open(iconv_name.c_str(), "UTF-8")),
-      from_bytes_(::iconv_open("UTF-32LE", iconv_name.c_str())) {
-  if (to_bytes_ == kNoDescriptor || from_bytes_ == kNoDescriptor) {
-    if (to_bytes_ != kNoDescriptor) ::iconv_close(to_bytes_);
-    if (from_bytes_ != kNoDescriptor) ::iconv_close(from_bytes_);
+    : to_bytes_(iconv_name, "UTF-8"), from_bytes_("UTF-32LE", iconv_name) {
+  if (!to_bytes_.valid() || !from_bytes_.valid()) {
     throw Error(errc::kInvalidProcedureCall,
                 "The character set " + iconv_name + " is not known to this system");
   }
 }
 
-CharsetCodec::~CharsetCodec() {
-  ::iconv_close(to_bytes_);
-  ::iconv_close(from_bytes_);
-}
-
 std::string CharsetCodec::Encode(std::string_view utf8, Unmappable unmappable) {
-  Reset(to_bytes_);
+  to_bytes_.Reset();
   std::string out;
-  char buffer[4096];
-  while (true) {
-    char* src = const_cast<char*>(utf8.data());
-    size_t src_left = utf8.size();
-    char* dst = buffer;
-    size_t dst_left = sizeof buffer;
-    size_t r = ::iconv(to_bytes_, src_left ? &src : nullptr, &src_left, &dst, &dst_left);
-    int err = r == static_cast<size_t>(-1) ? errno : 0;
-    out.append(buffer, static_cast<size_t>(dst - buffer));
-    utf8.remove_prefix(utf8.size() - src_left);
-    if (err == E2BIG) continue;
-    if (err == 0) {
-      if (utf8.empty()) return out;
-      continue;
-    }
+  while (to_bytes_.Convert(utf8, out) != 0) {
     // The character at the front has no place in the charset (or is no character at all).
     size_t length = std::min(Utf8Length(static_cast<unsigned char>(utf8.front())), utf8.size());
     if (unmappable == Unmappable::kRefuse) {
@@ -129,42 +103,52 @@ std::string CharsetCodec::Encode(std::string_view utf8, Unmappable unmappable) {
     }
     out += '?';
     utf8.remove_prefix(length);
-    Reset(to_bytes_);
+    to_bytes_.Reset();
   }
+  return out;
 }
 
 size_t CharsetCodec::Decode(std::string_view bytes, size_t max_chars, std::string& out) {
-  Reset(from_bytes_);
-  size_t used = 0;
+  from_bytes_.Reset();
+  std::string_view rest = bytes;
   size_t chars = 0;
-  std::vector<char> buffer;
-  while (chars < max_chars && used < bytes.size()) {
-    size_t want = std::min<size_t>(max_chars - chars, 1024);
-    buffer.resize(want * 4);
-    char* src = const_cast<char*>(bytes.data() + used);
-    size_t src_left = bytes.size() - used;
-    char* dst = buffer.data();
-    size_t dst_left = buffer.size();
-    size_t r = ::iconv(from_bytes_, &src, &src_left, &dst, &dst_left);
-    int err = r == static_cast<size_t>(-1) ? errno : 0;
-    size_t produced = (buffer.size() - dst_left) / 4;
-    for (size_t i = 0; i < produced; ++i) {
-      const auto* u = reinterpret_cast<const unsigned char*>(buffer.data() + i * 4);
+  std::string units;
+  auto emit = [&] {
+    for (size_t i = 0; i + 4 <= units.size(); i += 4) {
+      const auto* u = reinterpret_cast<const unsigned char*>(units.data() + i);
       AppendUtf8(static_cast<char32_t>(u[0] | (u[1] << 8) | (u[2] << 16) |
                                        (static_cast<uint32_t>(u[3]) << 24)),
                  out);
+      ++chars;
     }
-    chars += produced;
-    used = bytes.size() - src_left;
+    units.clear();
+  };
+  while (chars < max_chars && !rest.empty()) {
+    size_t want = std::min<size_t>(max_chars - chars, 1024);
+    int err = from_bytes_.Convert(rest, units, want * 4);
+    emit();
     if (err == EILSEQ || err == EINVAL) {
       if (chars >= max_chars) break;
+      // A stateful charset may still hold the character before the bad byte.
+      from_bytes_.Finish(units);
+      emit();
       AppendUtf8(0xFFFD, out);
       ++chars;
-      ++used;
-      Reset(from_bytes_);
+      rest.remove_prefix(1);
+      from_bytes_.Reset();
     }
   }
-  return used;
+  if (rest.empty()) {
+    // CP1258 and the other stateful pages hold each letter back in case a combining mark
+    // follows: the last one comes out only when the converter is told the bytes ended.
+    from_bytes_.Finish(units);
+    if (!units.empty()) {
+      // Without room for it, the held character (one byte in those pages) stays unread.
+      if (chars >= max_chars) return bytes.size() - 1;
+      emit();
+    }
+  }
+  return bytes.size() - rest.size();
 }
 
 }  // namespace mirelda::data

@@ -3,13 +3,13 @@
 // any "CPnnn"). A codec belongs to one object on one thread; iconv descriptors are not shared.
 #pragma once
 
-#include <iconv.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/iconv_converter.h"
 
 namespace mirelda::data {
 
@@ -28,7 +28,6 @@ class CharsetCodec {
  public:
   // Raises Error (Invalid procedure call, 5) when the system's converter lacks the charset.
   explicit CharsetCodec(const std::string& iconv_name);
-  ~CharsetCodec();
   CharsetCodec(const CharsetCodec&) = delete;
   CharsetCodec& operator=(const CharsetCodec&) = delete;
 
@@ -40,8 +39,8 @@ class CharsetCodec {
   size_t Decode(std::string_view bytes, size_t max_chars, std::string& out);
 
  private:
-  iconv_t to_bytes_;
-  iconv_t from_bytes_;
+  platform::IconvConverter to_bytes_;
+  platform::IconvConverter from_bytes_;
 };
 
 // Appends the UTF-8 form of a code point (U+FFFD for what is no scalar value).

@@ -7,61 +7,26 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
+#include "platform/atomic_file.h"
+#include "platform/errno_error.h"
+#include "platform/file_descriptor.h"
 
 namespace mirelda::data {
 namespace fs = std::filesystem;
 
 namespace {
 
-// Writes all of bytes to fd; the errno of a failure, 0 when all went.
-int WriteAll(int fd, const char* data, size_t size) {
-  for (size_t done = 0; done < size;) {
-    ssize_t w = ::write(fd, data + done, size - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return w < 0 ? errno : EIO;
-    done += static_cast<size_t>(w);
-  }
-  return 0;
-}
+// The file system object's own numbers: every errno outside these rows is Permission denied.
+constexpr platform::ErrnoNumbers kFileSystemNumbers{
+    platform::kNotFoundRow | platform::kDeniedRow | platform::kExistsRow, errc::kPermissionDenied};
 
-// The process's file creation mask, read where other threads cannot see it change: setting
-// the mask to learn it would leave it open to their creates for a moment.
-mode_t CreationMask() {
-  static const mode_t mask = [] {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-      if (line.rfind("Umask:", 0) == 0)
-        return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    }
-    return static_cast<mode_t>(022);
-  }();
-  return mask;
-}
-
-// A fresh temporary file beside to; its descriptor, the name in temp.
-int MakeTemporary(const fs::path& to, std::string& temp, const std::string& page_path) {
-  temp = (to.parent_path() / ("." + to.filename().string() + ".tmp-XXXXXX")).string();
-  int out = ::mkstemp(temp.data());
-  if (out < 0) FailWithErrno(errno, page_path);
-  return out;
-}
-
-// Gives the finished temporary its name, or drops it; raises what went wrong.
-void Publish(const std::string& temp, const fs::path& to, bool overwrite, int err,
-             const std::string& page_path) {
-  if (!err) {
-    if (overwrite) {
-      if (::rename(temp.c_str(), to.c_str()) != 0) err = errno;
-    } else if (::link(temp.c_str(), to.c_str()) != 0) {
-      err = errno;
-    }
-  }
-  ::unlink(temp.c_str());
+// Gives the written file its name through the atomic replacement (flushed before the rename,
+// the folder after it), or drops it; raises what went wrong, err first.
+void Publish(platform::AtomicFile& out, bool overwrite, int err, const std::string& page_path) {
+  if (!err) err = out.Commit(overwrite);
   if (err == EEXIST) throw Error(errc::kFileAlreadyExists, "File already exists: " + page_path);
   if (err) FailWithErrno(err, page_path);
 }
@@ -69,11 +34,7 @@ void Publish(const std::string& temp, const fs::path& to, bool overwrite, int er
 }  // namespace
 
 void FailWithErrno(int err, const std::string& page_path) {
-  int32_t number = err == EEXIST                     ? errc::kFileAlreadyExists
-                   : err == ENOENT || err == ENOTDIR ? errc::kPathNotFound
-                                                     : errc::kPermissionDenied;
-  throw Error(number,
-              StandardDescription(number) + ": " + page_path + " (" + std::strerror(err) + ")");
+  throw platform::ErrnoError(err, page_path, kFileSystemNumbers);
 }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -154,30 +115,23 @@ void CopyOneFile(const fs::path& from, const fs::path& to, bool overwrite,
   if (!overwrite && fs::exists(fs::symlink_status(to, ec))) {
     throw Error(errc::kFileAlreadyExists, "File already exists: " + page_path);
   }
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) FailWithErrno(errno, page_path);
-  std::string temp;
-  int out;
-  try {
-    out = MakeTemporary(to, temp, page_path);
-  } catch (...) {
-    ::close(in);
-    throw;
-  }
+  platform::FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) FailWithErrno(errno, page_path);
+  // The copy keeps the source's permission bits.
+  struct stat st;
+  if (::fstat(in.get(), &st) != 0) FailWithErrno(errno, page_path);
+  platform::AtomicFile out(to);
+  if (int err = out.Create(st.st_mode & 07777)) FailWithErrno(err, page_path);
   char buffer[1 << 16];
   int err = 0;
   while (!err) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
+    ssize_t n = ::read(in.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) err = errno;
     if (n <= 0) break;
-    err = WriteAll(out, buffer, static_cast<size_t>(n));
+    err = out.Write(std::string_view(buffer, static_cast<size_t>(n)));
   }
-  struct stat st;
-  if (!err && ::fstat(in, &st) == 0) ::fchmod(out, st.st_mode & 07777);
-  ::close(in);
-  if (::close(out) != 0 && !err) err = errno;
-  Publish(temp, to, overwrite, err, page_path);
+  Publish(out, overwrite, err, page_path);
 }
 
 void WriteWholeFile(const fs::path& to, std::string_view bytes, bool overwrite,
@@ -187,30 +141,19 @@ void WriteWholeFile(const fs::path& to, std::string_view bytes, bool overwrite,
   if (!overwrite && fs::exists(fs::symlink_status(to, ec))) {
     throw Error(errc::kFileAlreadyExists, "File already exists: " + page_path);
   }
-  std::string temp;
-  int out = MakeTemporary(to, temp, page_path);
+  platform::AtomicFile out(to);
   // A new file gets the permissions a plain create would give it.
-  ::fchmod(out, 0666 & ~CreationMask());
-  int err = WriteAll(out, bytes.data(), bytes.size());
-  if (!err && ::fsync(out) != 0) err = errno;
-  if (::close(out) != 0 && !err) err = errno;
-  Publish(temp, to, overwrite, err, page_path);
+  if (int err = out.Create(0666 & ~platform::CreationMask())) FailWithErrno(err, page_path);
+  Publish(out, overwrite, out.Write(bytes), page_path);
 }
 
 std::string ReadWholeFile(const fs::path& from, const std::string& page_path) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) {
+  platform::FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) {
     if (errno == ENOENT) throw Error(errc::kFileNotFound, "File not found: " + page_path);
     FailWithErrno(errno, page_path);
   }
-  try {
-    std::string bytes = ReadDescriptor(in, page_path);
-    ::close(in);
-    return bytes;
-  } catch (...) {
-    ::close(in);
-    throw;
-  }
+  return ReadDescriptor(in.get(), page_path);
 }
 
 std::string ReadDescriptor(int fd, const std::string& page_path) {

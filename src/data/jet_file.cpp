@@ -11,6 +11,8 @@
 
 #include "data/sqlite_handles.h"
 #include "mirelda/error.h"
+#include "platform/errno_error.h"
+#include "platform/file_descriptor.h"
 
 namespace mirelda::data {
 namespace {
@@ -18,6 +20,11 @@ namespace {
 constexpr std::string_view kSqliteMagic{"SQLite format 3\0", 16};
 constexpr size_t kHeaderSize = 100;
 constexpr size_t kApplicationIdOffset = 68;
+
+// The Jet engine's own numbers: a refused write is Permission denied, all else unspecified.
+constexpr platform::ErrnoNumbers kJetNumbers{platform::kDeniedRow, errc::kUnspecified};
+
+int32_t JetNumber(int err) { return platform::LookUpErrno(err, kJetNumbers).number; }
 
 [[noreturn]] void Unrecognised(std::string_view page_path) {
   throw Error(errc::kUnspecified, "Unrecognized database format '" + std::string(page_path) + "'.",
@@ -32,9 +39,9 @@ class TemporaryFile {
         (beside.parent_path() / ("." + beside.filename().string() + ".tmp-XXXXXX")).string();
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
-      throw Error(errno == EACCES || errno == EPERM || errno == EROFS ? errc::kPermissionDenied
-                                                                      : errc::kUnspecified,
-                  "Cannot write beside '" + std::string(page_path) + "': " + std::strerror(errno),
+      int err = errno;
+      throw Error(JetNumber(err),
+                  "Cannot write beside '" + std::string(page_path) + "': " + std::strerror(err),
                   "Jet");
     }
     ::close(fd);
@@ -72,9 +79,10 @@ void RequireAbsent(const std::filesystem::path& path, std::string_view page_path
 void Publish(const TemporaryFile& temporary, const std::filesystem::path& path,
              std::string_view page_path) {
   if (::link(temporary.path().c_str(), path.c_str()) == 0) return;
-  if (errno == EEXIST) RequireAbsent(path, page_path);
-  throw Error(errno == EACCES || errno == EPERM ? errc::kPermissionDenied : errc::kUnspecified,
-              "Cannot create '" + std::string(page_path) + "': " + std::strerror(errno), "Jet");
+  int err = errno;
+  if (err == EEXIST) RequireAbsent(path, page_path);
+  throw Error(JetNumber(err),
+              "Cannot create '" + std::string(page_path) + "': " + std::strerror(err), "Jet");
 }
 
 void Mark(const std::filesystem::path& path, std::string_view page_path, JetFormat format) {
@@ -105,14 +113,13 @@ JetFormat InspectJetFile(const std::filesystem::path& path, std::string_view pag
   }
   if (!S_ISREG(st.st_mode)) Unrecognised(page_path);
   std::array<unsigned char, kHeaderSize> header{};
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  platform::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
     throw Error(errc::kUnspecified,
                 "Cannot open the file '" + std::string(page_path) + "': " + std::strerror(errno),
                 "Jet");
   }
-  ssize_t n = ::pread(fd, header.data(), header.size(), 0);
-  ::close(fd);
+  ssize_t n = ::pread(fd.get(), header.data(), header.size(), 0);
   if (n != static_cast<ssize_t>(header.size()) ||
       std::memcmp(header.data(), kSqliteMagic.data(), kSqliteMagic.size()) != 0) {
     Unrecognised(page_path);

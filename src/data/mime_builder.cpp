@@ -1,6 +1,5 @@
 #include "data/mime_builder.h"
 
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -9,6 +8,7 @@
 #include "data/transfer_errors.h"
 #include "mirelda/error.h"
 #include "mirelda/text.h"
+#include "platform/percent_encoding.h"
 
 namespace mirelda::data {
 namespace {
@@ -25,6 +25,12 @@ struct Part {
   std::string headers;  // each field ends in CRLF
   std::string body;
 };
+
+// What an RFC 2231 parameter value keeps as it is.
+bool KeepsInParameter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-' || c == '_';
+}
 
 bool IsPrintableAscii(std::string_view s) {
   for (unsigned char c : s) {
@@ -167,12 +173,7 @@ Part AttachmentPart(const MimeAttachment& file) {
                    "Content-Disposition: attachment; filename=" + quoted + "\r\n";
   } else {
     // The encoded word for readers that know only RFC 2047, the RFC 2231 form for the rest.
-    std::string percent;
-    for (unsigned char c : file.file_name) {
-      bool plain = std::isalnum(c) || c == '.' || c == '-' || c == '_';
-      percent += plain ? std::string(1, static_cast<char>(c))
-                       : std::string{'%', kHex[c >> 4], kHex[c & 15]};
-    }
+    std::string percent = platform::PercentEncode(file.file_name, KeepsInParameter);
     part.headers = "Content-Type: " + file.media_type + ";\r\n name=\"=?utf-8?B?" +
                    Base64(file.file_name) + "?=\"\r\n" +
                    "Content-Disposition: attachment;\r\n filename*=utf-8''" + percent + "\r\n";

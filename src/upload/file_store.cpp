@@ -11,6 +11,9 @@
 
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
+#include "platform/atomic_file.h"
+#include "platform/errno_error.h"
+#include "platform/file_descriptor.h"
 
 namespace mirelda::upload {
 namespace {
@@ -19,56 +22,8 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kFileSystemObject = "Scripting.FileSystemObject";
 
-// Run-time error numbers of file operations that error.h does not name.
-constexpr int32_t kBadFileName = 52;
-constexpr int32_t kDeviceError = 57;
-constexpr int32_t kDiskFull = 61;
-constexpr int32_t kPathFileAccess = 75;
-
 // The page sees the description, so it names what went wrong and never a host path.
-Error FileError(int error_number) {
-  switch (error_number) {
-    case ENOENT:
-    case ENOTDIR:
-      return Error(errc::kPathNotFound);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return Error(errc::kPermissionDenied);
-    case EEXIST:
-      return Error(errc::kFileAlreadyExists);
-    case ENOSPC:
-    case EDQUOT:
-      return Error(kDiskFull, "Disk full");
-    case ENAMETOOLONG:
-      return Error(kBadFileName, "Bad file name or number");
-    case EISDIR:
-      return Error(kPathFileAccess, "Path/File access error");
-    default:
-      return Error(kDeviceError, "Device I/O error");
-  }
-}
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return fd_; }
-  // Closes now, reporting what close reports (a delayed write error, say).
-  void Close() {
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throw FileError(errno);
-  }
-
- private:
-  int fd_;
-};
+Error FileError(int error_number) { return platform::ErrnoError(error_number); }
 
 std::string RandomSuffix() {
   thread_local std::mt19937_64 generator{std::random_device{}()};
@@ -77,76 +32,16 @@ std::string RandomSuffix() {
   return text;
 }
 
-// A file beside the target that receives the content; removed unless it was moved into place.
-class TempFile {
- public:
-  explicit TempFile(const fs::path& folder) {
-    for (int attempt = 0;; ++attempt) {
-      path_ = folder / (".upload-" + RandomSuffix() + ".part");
-      fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ >= 0) return;
-      if (errno != EEXIST || attempt == 100) throw FileError(errno);
-    }
-  }
-  ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!moved_) ::unlink(path_.c_str());
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-
-  // Writes everything and flushes it to disk, so that the renamed file is complete even after a
-  // crash.
-  void WriteAll(std::string_view data) {
-    while (!data.empty()) {
-      ssize_t n = ::write(fd_, data.data(), data.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw FileError(errno);
-      }
-      data.remove_prefix(static_cast<size_t>(n));
-    }
-    if (::fsync(fd_) != 0) throw FileError(errno);
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throw FileError(errno);
-  }
-
-  // Renames the file to target. Without replace, an existing target stays and the result is
-  // false; the test and the rename are one step.
-  bool MoveTo(const fs::path& target, bool replace) {
-    if (replace) {
-      if (::rename(path_.c_str(), target.c_str()) != 0) throw FileError(errno);
-    } else if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
-               0) {
-      if (errno == EEXIST) return false;
-      if (errno != EINVAL && errno != ENOSYS) throw FileError(errno);
-      // A file system without an exclusive rename: a hard link is exclusive as well.
-      if (::link(path_.c_str(), target.c_str()) != 0) {
-        if (errno == EEXIST) return false;
-        throw FileError(errno);
-      }
-      ::unlink(path_.c_str());
-    }
-    moved_ = true;
-    return true;
-  }
-
- private:
-  fs::path path_;
-  int fd_ = -1;
-  bool moved_ = false;
-};
-
 // An empty upload only creates an absent file; there is nothing to lose by writing it in place.
 bool CreateEmpty(const fs::path& target, bool overwrite, StoredFiles& stored) {
-  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (fd.get() < 0) {
+  platform::FileDescriptor fd(
+      ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!fd) {
     if (errno == EEXIST) return overwrite;
     throw FileError(errno);
   }
   stored.Add(target, {}, true);
-  fd.Close();
+  if (int err = fd.Close()) throw FileError(err);
   return true;
 }
 
@@ -162,14 +57,6 @@ fs::path LinkPrevious(const fs::path& target, bool& existed) {
     if (errno != EEXIST) break;
   }
   return {};
-}
-
-// The rename is only lasting once the folder that holds the new name is on disk as well.
-void SyncFolder(const fs::path& folder) {
-  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() < 0) throw FileError(errno);
-  if (::fsync(fd.get()) != 0 && errno != EINVAL) throw FileError(errno);
-  fd.Close();
 }
 
 }  // namespace
@@ -196,7 +83,7 @@ bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::stri
   const std::string& stored_name = new_file_name.empty() ? name : new_file_name;
   if (!IsStorableFileName(stored_name)) {
     // Only the page sets the new name; a client's name that is not storable never gets here.
-    throw Error(kBadFileName,
+    throw Error(platform::kBadFileName,
                 "Bad file name or number: a new file name names a file without a folder");
   }
   if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
@@ -206,21 +93,22 @@ bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::stri
 
   fs::path target = paths::Resolve(page_path);
   if (content.empty()) return CreateEmpty(target, overwrite, stored);
-  TempFile temp(target.parent_path());
-  temp.WriteAll(content.view());
+  // Written and flushed to disk before it takes the name, so that the file is complete even
+  // after a crash.
+  platform::AtomicFile temp(target);
+  if (int err = temp.Create(0666 & ~platform::CreationMask())) throw FileError(err);
+  if (int err = temp.Write(content.view())) throw FileError(err);
+  if (int err = temp.Flush()) throw FileError(err);
   // Without overwriting, the rename itself refuses an existing file: whatever it places is new.
   bool existed = false;
   fs::path previous = overwrite ? LinkPrevious(target, existed) : fs::path();
-  bool moved = false;
-  try {
-    moved = temp.MoveTo(target, overwrite);
-  } catch (const Error&) {
+  if (int err = temp.Rename(overwrite)) {
     if (!previous.empty()) ::unlink(previous.c_str());
-    throw;
+    if (err == EEXIST && !overwrite) return false;
+    throw FileError(err);
   }
-  if (!moved) return false;
   stored.Add(target, std::move(previous), !existed);
-  SyncFolder(target.parent_path());
+  if (int err = temp.SyncFolder()) throw FileError(err);
   return true;
 }
 

@@ -1,12 +1,12 @@
 #include "upload/text_decoder.h"
 
-#include <iconv.h>
-
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 
 #include "mirelda/error.h"
+#include "platform/iconv_converter.h"
 
 namespace mirelda::upload {
 namespace {
@@ -14,40 +14,22 @@ namespace {
 constexpr int32_t kUtf8CodePage = 65001;
 constexpr char32_t kReplacement = 0xFFFD;
 
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
-  ~Iconv() {
-    if (ok()) ::iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // The single code point that the two bytes convert to; 0 when they are no one character.
-  char32_t ConvertPair(unsigned char first, unsigned char second) {
-    char in[2] = {static_cast<char>(first), static_cast<char>(second)};
-    char32_t out[4] = {};
-    char* in_ptr = in;
-    size_t in_left = sizeof in;
-    char* out_ptr = reinterpret_cast<char*>(out);
-    size_t out_left = sizeof out;
-    ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // a failed pair must not leak state
-    size_t r = ::iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left);
-    size_t produced = (sizeof out - out_left) / sizeof(char32_t);
-    if (r == static_cast<size_t>(-1) || in_left != 0 || produced != 1) return 0;
-    return out[0];
-  }
-
- private:
-  iconv_t cd_;
-};
+// The single code point that the two bytes convert to; 0 when they are no one character.
+char32_t ConvertPair(platform::IconvConverter& cd, unsigned char first, unsigned char second) {
+  const char pair[2] = {static_cast<char>(first), static_cast<char>(second)};
+  std::string_view in(pair, sizeof pair);
+  std::string out;
+  cd.Reset();  // a failed pair must not leak state
+  if (cd.Convert(in, out) != 0 || !in.empty() || out.size() != sizeof(char32_t)) return 0;
+  char32_t code_point;
+  std::memcpy(&code_point, out.data(), sizeof code_point);
+  return code_point;
+}
 
 std::vector<char32_t> BuildPairTable(int32_t code_page) {
   std::string name = "CP" + std::to_string(code_page);
-  Iconv cd("UTF-32LE", name.c_str());
-  if (!cd.ok()) {
+  platform::IconvConverter cd("UTF-32LE", name);
+  if (!cd.valid()) {
     throw Error(errc::kInvalidProcedureCall,
                 "The code page " + std::to_string(code_page) + " is not supported");
   }
@@ -55,7 +37,7 @@ std::vector<char32_t> BuildPairTable(int32_t code_page) {
   for (unsigned first = 128; first < 256; ++first) {
     for (unsigned second = 0; second < 256; ++second) {
       pairs[(first - 128) * 256 + second] =
-          cd.ConvertPair(static_cast<unsigned char>(first), static_cast<unsigned char>(second));
+          ConvertPair(cd, static_cast<unsigned char>(first), static_cast<unsigned char>(second));
     }
   }
   return pairs;

@@ -1,10 +1,10 @@
 #include "webpage/markup.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "mirelda/error.h"
 #include "mirelda/text.h"
+#include "platform/percent_encoding.h"
 
 namespace mirelda::webpage {
 
@@ -55,19 +55,17 @@ std::string BareNumber(const Variant& value) {
   }
 }
 
+namespace {
+
+bool KeepsInQueryValue(unsigned char c) {
+  return !(c < 0x20 || c == 0x7F || c == ' ' || c == '&' || c == '#' || c == '+' || c == '%' ||
+           c == '=' || c == '?' || c == '"' || c == '\'' || c == '<' || c == '>');
+}
+
+}  // namespace
+
 std::string EscapeQueryValue(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7F || c == ' ' || c == '&' || c == '#' || c == '+' || c == '%' ||
-        c == '=' || c == '?' || c == '"' || c == '\'' || c == '<' || c == '>') {
-      char buf[4];
-      std::snprintf(buf, sizeof buf, "%%%02X", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
+  return platform::PercentEncode(text, KeepsInQueryValue);
 }
 
 }  // namespace mirelda::webpage

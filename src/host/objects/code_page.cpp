@@ -1,13 +1,13 @@
 #include "host/objects/code_page.h"
 
 #include <errno.h>
-#include <iconv.h>
 
 #include <map>
 #include <memory>
 #include <utility>
 
 #include "mirelda/error.h"
+#include "platform/iconv_converter.h"
 
 namespace mirelda::host {
 namespace {
@@ -28,44 +28,21 @@ std::string IconvName(int32_t code_page) {
 // One iconv descriptor, reset before each conversion.
 class Converter {
  public:
-  Converter(const std::string& to, const std::string& from)
-      : cd_(::iconv_open(to.c_str(), from.c_str())) {}
-  ~Converter() {
-    if (ok()) ::iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
+  Converter(const std::string& to, const std::string& from) : iconv_(to, from) {}
 
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  bool ok() const { return iconv_.valid(); }
 
   // Converts as much of in as possible into out. Returns 0 when all input was converted,
   // otherwise the errno that stopped it (EILSEQ or EINVAL) with in advanced to the offending byte.
   int Convert(std::string_view& in, std::string& out) {
-    ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char buffer[4096];
-    while (true) {
-      char* src = const_cast<char*>(in.data());
-      size_t src_left = in.size();
-      char* dst = buffer;
-      size_t dst_left = sizeof buffer;
-      size_t r = ::iconv(cd_, &src, &src_left, &dst, &dst_left);
-      int err = r == static_cast<size_t>(-1) ? errno : 0;
-      out.append(buffer, static_cast<size_t>(dst - buffer));
-      in.remove_prefix(in.size() - src_left);
-      if (err == E2BIG) continue;
-      if (err == 0 && in.empty()) {
-        char* flush_dst = buffer;
-        size_t flush_left = sizeof buffer;
-        ::iconv(cd_, nullptr, nullptr, &flush_dst, &flush_left);
-        out.append(buffer, static_cast<size_t>(flush_dst - buffer));
-        return 0;
-      }
-      return err == 0 ? EINVAL : err;
-    }
+    iconv_.Reset();
+    int err = iconv_.Convert(in, out);
+    if (err == 0) iconv_.Finish(out);
+    return err;
   }
 
  private:
-  iconv_t cd_;
+  platform::IconvConverter iconv_;
 };
 
 // Descriptors are not thread-safe and costly to open, so each thread keeps its own per direction.

@@ -1,25 +1,9 @@
 #include "host/objects/url_encoding.h"
 
-#include <cstdio>
+#include "platform/percent_encoding.h"
 
 namespace mirelda::host {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendHex(std::string& out, unsigned char c) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  out += '%';
-  out += kDigits[c >> 4];
-  out += kDigits[c & 0x0F];
-}
-
-}  // namespace
+using platform::HexValue;
 
 std::string PercentDecode(std::string_view text, bool plus_is_blank) {
   std::string out;
@@ -69,35 +53,20 @@ std::vector<std::pair<std::string, std::string>> ParseUrlEncodedPairs(std::strin
 }
 
 std::string UrlEncodeBytes(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 3);
-  for (char ch : bytes) {
-    auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '_' || c == '.' || c == '*') {
-      out += ch;
-    } else if (c == ' ') {
-      out += '+';
-    } else {
-      AppendHex(out, c);
-    }
-  }
-  return out;
+  return platform::PercentEncode(bytes, platform::IsFormSafe, true);
 }
 
+namespace {
+
+bool KeepsInHeader(unsigned char c) {
+  return c > 0x20 && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '\\' && c != '^' &&
+         c != '`' && c != '{' && c != '|' && c != '}';
+}
+
+}  // namespace
+
 std::string EscapeUrlForHeader(std::string_view url) {
-  std::string out;
-  out.reserve(url.size());
-  for (char ch : url) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' ||
-        c == '`' || c == '{' || c == '|' || c == '}') {
-      AppendHex(out, c);
-    } else {
-      out += ch;
-    }
-  }
-  return out;
+  return platform::PercentEncode(url, KeepsInHeader);
 }
 
 }  // namespace mirelda::host

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 
 #include "mirelda/error.h"
 #include "mirelda/path_map.h"
 #include "mirelda/text.h"
+#include "platform/percent_encoding.h"
 
 namespace mirelda::host {
 namespace {
@@ -159,20 +159,7 @@ std::string TestServer::MapPath(const std::string& path) {
 }
 
 std::string TestServer::URLEncode(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '_' || c == '.' || c == '*') {
-      out += static_cast<char>(c);
-    } else if (c == ' ') {
-      out += '+';
-    } else {
-      char buf[4];
-      std::snprintf(buf, sizeof buf, "%%%02X", c);
-      out += buf;
-    }
-  }
-  return out;
+  return platform::PercentEncode(text, platform::IsFormSafe, true);
 }
 
 TestHost::TestHost(std::filesystem::path site_root, std::string script_name)
