@@ -244,12 +244,14 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
     return value ? std::string_view(value) : std::string_view();
   };
-  int fd = ::open(exchange.target.file.c_str(), O_RDONLY | O_CLOEXEC);
+  // The descriptor the site opened and checked is the one sent from; the reply that takes it
+  // over releases it, anything else leaves it to close with the exchange.
+  std::shared_ptr<UniqueFd> opened = exchange.target.opened;
   struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (fd >= 0) ::close(fd);
+  if (!opened || !opened->valid() || ::fstat(opened->get(), &st) != 0) {
     return Queue(connection, exchange, StatusReply(404));
   }
+  int fd = opened->get();
   auto size = static_cast<uint64_t>(st.st_size);
   int64_t modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
   std::string type = Site::ContentType(exchange.target.file);
@@ -267,14 +269,12 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
   reply.AddHeader("Accept-Ranges", "bytes");
   if (NotModified(header(MHD_HTTP_HEADER_IF_NONE_MATCH), header(MHD_HTTP_HEADER_IF_MODIFIED_SINCE),
                   tags, st.st_mtim.tv_sec)) {
-    ::close(fd);
     reply.status = 304;
     reply.AddHeader("ETag", gzip ? tags.gzip : tags.identity);
     return Queue(connection, exchange, reply);
   }
   reply.AddHeader("Content-Type", type);
   if (range.kind == ByteRange::Kind::kUnsatisfiable) {
-    ::close(fd);
     Reply refused = StatusReply(416);
     refused.AddHeader("Content-Range", "bytes */" + std::to_string(size));
     refused.AddHeader("Accept-Ranges", "bytes");
@@ -286,14 +286,13 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     reply.AddHeader("Content-Range", "bytes " + std::to_string(range.first) + "-" +
                                          std::to_string(range.last) + "/" + std::to_string(size));
     struct MHD_Response* response =
-        MHD_create_response_from_fd_at_offset64(length, fd, range.first);  // owns fd now
-    if (!response) ::close(fd);
+        MHD_create_response_from_fd_at_offset64(length, fd, range.first);
+    if (response) opened->Release();
     return Send(connection, exchange, 206, response, reply.headers, length);
   }
   std::shared_ptr<const std::string> packed =
       gzip ? compressed_.Get(exchange.target.file.string(), fd, size, modified) : nullptr;
   if (packed) {
-    ::close(fd);
     reply.AddHeader("ETag", tags.gzip);
     reply.AddHeader("Content-Encoding", "gzip");
     struct MHD_Response* response = MHD_create_response_from_buffer(
@@ -301,8 +300,8 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     return Send(connection, exchange, 200, response, reply.headers, packed->size());
   }
   reply.AddHeader("ETag", tags.identity);
-  struct MHD_Response* response = MHD_create_response_from_fd(size, fd);  // owns fd now
-  if (!response) ::close(fd);
+  struct MHD_Response* response = MHD_create_response_from_fd(size, fd);
+  if (response) opened->Release();
   return Send(connection, exchange, 200, response, reply.headers, size);
 }
 

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "host/http/open_beneath.h"
 
 namespace mirelda::host {
 
@@ -20,12 +23,17 @@ struct SiteTarget {
   Kind kind = Kind::kNotFound;
   std::string url_path;        // the decoded path ("/app/index.asp"); for kFolder, with its "/"
   std::filesystem::path file;  // host path of the page or file
+  // For kStaticFile, the file as it was found beneath the site folder and checked: it is sent
+  // from this descriptor, so a name swapped for a link meanwhile changes nothing.
+  std::shared_ptr<UniqueFd> opened;
 };
 
 class Site {
  public:
   // root must be an existing folder.
   explicit Site(const std::filesystem::path& root);
+  Site(const Site&) = delete;
+  Site& operator=(const Site&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
 
@@ -40,8 +48,11 @@ class Site {
 
  private:
   SiteTarget ResolveFile(const std::string& url_path, const std::filesystem::path& file) const;
+  // The static file at url_path opened beneath the folder, if it is one that may be sent.
+  std::shared_ptr<UniqueFd> OpenStatic(const std::string& url_path) const;
 
   std::filesystem::path root_;  // canonical
+  UniqueFd root_fd_;            // the folder itself, which every static file is opened beneath
 };
 
 }  // namespace mirelda::host
