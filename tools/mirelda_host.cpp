@@ -89,6 +89,7 @@ std::vector<std::string> RestartOnlyChanges(const HostOptions& a, const HostOpti
   note("max-body", a.max_body == b.max_body);
   note("workers", a.workers == b.workers);
   note("io-threads", a.io_threads == b.io_threads);
+  note("mime-types", a.mime_types == b.mime_types);
   return changed;
 }
 
@@ -135,7 +136,14 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   std::string default_language = DefaultLanguage(engines, options);
   if (default_language.empty()) return 2;
 
-  Site site(options.site);
+  MediaTypes media_types;
+  try {
+    media_types = MediaTypes::Load(options.mime_types);
+  } catch (const std::runtime_error& e) {
+    std::cerr << "mirelda-host: " << e.what() << "\n";
+    return 2;
+  }
+  Site site(options.site, std::move(media_types));
   bool c_given = false;
   for (const auto& [letter, folder] : options.drives) c_given = c_given || letter == 'C';
   if (!c_given && options.site_drive != 'C') {

@@ -69,5 +69,35 @@ TEST(StaticFiles, RevalidatesWithEachDateFormHttpAllows) {
   }
 }
 
+TEST(StaticFiles, ContentTypesComeFromTheMimeTypesFileGiven) {
+  TempDir types;
+  WriteFile(types / "mime.types", "text/markdown md\napplication/x-site-data sd dat\n");
+  RunningHost host(Files{{"read.md", "# hi"}, {"x.dat", "1"}, {"a.css", "a{}"}, {"b.xyz", "?"}},
+                   {"--mime-types", (types / "mime.types").string()});
+  struct Case {
+    const char* target;
+    const char* type;
+  };
+  const Case cases[] = {
+      {"/read.md", "text/markdown"},
+      {"/x.dat", "application/x-site-data"},
+      {"/a.css", "text/css; charset=utf-8"},
+      {"/b.xyz", "application/octet-stream"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(host.Get(c.target).Header("Content-Type"), c.type);
+}
+
+TEST(StaticFiles, AMimeTypesFileThatCannotBeReadStopsTheStart) {
+  TempDir work;
+  WriteFile(work / "site/a.txt", "a");
+  try {
+    HostProcess host(work.path(), work / "site", {"--mime-types", (work / "none.types").string()});
+    ADD_FAILURE() << "the host started";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot read the media types file"), std::string::npos)
+        << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace mirelda::testing

@@ -254,7 +254,7 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
   int fd = opened->get();
   auto size = static_cast<uint64_t>(st.st_size);
   int64_t modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-  std::string type = Site::ContentType(exchange.target.file);
+  std::string type = site_.ContentType(exchange.target.file);
   bool compressible = settings_.compress && size >= kCompressMinimum && IsCompressibleType(type);
   ByteRange range = ParseByteRange(header(MHD_HTTP_HEADER_RANGE), size);
   // A range counts in the file's own bytes, so a part is always sent uncompressed.

@@ -40,9 +40,10 @@ bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& roo
 
 }  // namespace
 
-Site::Site(const std::filesystem::path& root)
+Site::Site(const std::filesystem::path& root, MediaTypes types)
     : root_(std::filesystem::canonical(root)),
-      root_fd_(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
+      root_fd_(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      types_(std::move(types)) {
   if (!root_fd_.valid()) {
     throw std::runtime_error("cannot open the site folder " + root_.string() + ": " +
                              std::strerror(errno));
@@ -118,41 +119,6 @@ std::shared_ptr<UniqueFd> Site::OpenStatic(const std::string& url_path) const {
     return nullptr;
   }
   return std::make_shared<UniqueFd>(std::move(fd));
-}
-
-std::string Site::ContentType(const std::filesystem::path& file) {
-  static const std::pair<const char*, const char*> kTypes[] = {
-      {".html", "text/html"},
-      {".htm", "text/html"},
-      {".css", "text/css; charset=utf-8"},
-      {".js", "text/javascript; charset=utf-8"},
-      {".mjs", "text/javascript; charset=utf-8"},
-      {".json", "application/json"},
-      {".txt", "text/plain; charset=utf-8"},
-      {".xml", "application/xml"},
-      {".svg", "image/svg+xml"},
-      {".png", "image/png"},
-      {".jpg", "image/jpeg"},
-      {".jpeg", "image/jpeg"},
-      {".gif", "image/gif"},
-      {".webp", "image/webp"},
-      {".ico", "image/x-icon"},
-      {".bmp", "image/bmp"},
-      {".pdf", "application/pdf"},
-      {".zip", "application/zip"},
-      {".woff", "font/woff"},
-      {".woff2", "font/woff2"},
-      {".ttf", "font/ttf"},
-      {".wasm", "application/wasm"},
-      {".mp3", "audio/mpeg"},
-      {".mp4", "video/mp4"},
-      {".csv", "text/csv; charset=utf-8"},
-  };
-  std::string ext = Extension(file);
-  for (const auto& [e, type] : kTypes) {
-    if (ext == e) return type;
-  }
-  return "application/octet-stream";
 }
 
 }  // namespace mirelda::host

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/http/media_types.h"
 #include "host/http/open_beneath.h"
 
 namespace mirelda::host {
@@ -30,8 +31,8 @@ struct SiteTarget {
 
 class Site {
  public:
-  // root must be an existing folder.
-  explicit Site(const std::filesystem::path& root);
+  // root must be an existing folder. types names the Content-Type of static files.
+  explicit Site(const std::filesystem::path& root, MediaTypes types = MediaTypes());
   Site(const Site&) = delete;
   Site& operator=(const Site&) = delete;
 
@@ -44,7 +45,7 @@ class Site {
   SiteTarget ResolveDecoded(std::string_view decoded) const;
 
   // The Content-Type of a static file by its extension.
-  static std::string ContentType(const std::filesystem::path& file);
+  std::string ContentType(const std::filesystem::path& file) const { return types_.Of(file); }
 
  private:
   SiteTarget ResolveFile(const std::string& url_path, const std::filesystem::path& file) const;
@@ -53,6 +54,7 @@ class Site {
 
   std::filesystem::path root_;  // canonical
   UniqueFd root_fd_;            // the folder itself, which every static file is opened beneath
+  MediaTypes types_;
 };
 
 }  // namespace mirelda::host

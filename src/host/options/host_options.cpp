@@ -174,6 +174,9 @@ void Apply(const Setting& s, HostOptions& o) {
     if (o.io_threads == 0) throw std::invalid_argument("--io-threads must be more than 0");
   } else if (name == "header") {
     ParseHeader(value, o);
+  } else if (name == "mime-types") {
+    if (value.empty()) throw std::invalid_argument("--mime-types needs a file");
+    o.mime_types = value;
   } else if (name == "secure-cookies") {
     o.secure_cookies = ParseSwitch(name, value);
   } else {
@@ -271,6 +274,9 @@ std::string HostUsage() {
          "                          (repeatable); \"NAME:\" drops it. By default replies carry\n"
          "                          X-Content-Type-Options: nosniff, Referrer-Policy:\n"
          "                          same-origin and X-Frame-Options: SAMEORIGIN\n"
+         "  --mime-types FILE       the \"type ext ...\" list that names the Content-Type of\n"
+         "                          static files (/etc/mime.types; a built-in table for what\n"
+         "                          it lacks, or when the default file is missing)\n"
          "  --secure-cookies        the session cookie carries Secure (a site served over\n"
          "                          HTTPS); \"secure-cookies = yes\" in a config file\n"
          "  --config FILE           reads \"name = value\" lines with the option names above\n"
