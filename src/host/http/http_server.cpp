@@ -11,7 +11,6 @@
 #include <cstdarg>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 
 #include "host/http/byte_range.h"
 #include "host/http/compressed_files.h"
@@ -45,6 +44,8 @@ struct HttpServer::Exchange {
 
 namespace {
 
+// How long shutdown waits, after its grace, for pages being stopped at their time limit.
+constexpr std::chrono::seconds kPagesStopWithin{30};
 // How long a keep-alive connection may sit idle between requests.
 constexpr std::chrono::seconds kIdleTimeout{30};
 // Each connection's buffer for headers and body reads. The library clears it between the requests
@@ -181,14 +182,13 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   if (!daemon_) return true;
   MHD_socket listener = MHD_quiesce_daemon(daemon_);
   if (listener != MHD_INVALID_SOCKET) ::close(listener);
-  auto deadline = std::chrono::steady_clock::now() + grace;
-  while ((in_flight_.load() > 0 || pages_running_.load() > 0) &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  bool finished = in_flight_.WaitForNone(std::chrono::steady_clock::now() + grace);
+  // Pages still running must finish before the connections they hold can be closed. Past their
+  // time limit they are being stopped; one that still does not end keeps the server open.
+  if (!in_flight_.WaitForNoPages(std::chrono::steady_clock::now() + kPagesStopWithin)) {
+    log_.Line("shutdown: pages still run after their time limit; their connections stay open");
+    return false;
   }
-  bool finished = in_flight_.load() == 0 && pages_running_.load() == 0;
-  // Pages still running must finish before the connections they hold can be closed.
-  while (pages_running_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
   workers_.reset();
@@ -198,7 +198,7 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
 void* HttpServer::BeginRequest(const char* uri) {
   auto* exchange = new Exchange;
   exchange->raw_uri = uri ? uri : "";
-  ++in_flight_;
+  in_flight_.BeginRequest();
   return exchange;
 }
 
@@ -208,7 +208,7 @@ void HttpServer::EndRequest(Exchange* exchange) {
                exchange->status, exchange->bytes,
                std::chrono::steady_clock::now() - exchange->started);
   // An idle server has nothing to gather for: the lines go out now.
-  if (--in_flight_ == 0) log_.Flush();
+  if (in_flight_.EndRequest()) log_.Flush();
 }
 
 int HttpServer::Send(struct MHD_Connection* connection, Exchange& exchange, int status,
@@ -334,7 +334,7 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
     }
   }
   exchange.dispatched = true;
-  ++pages_running_;
+  in_flight_.BeginPage();
   MHD_suspend_connection(connection);
   Exchange* job_exchange = &exchange;
   bool gzip = settings_.compress && AcceptsGzip(data->Header("Accept-Encoding"));
@@ -355,7 +355,7 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
         }
         job_exchange->reply = std::make_unique<Reply>(std::move(reply));
         MHD_resume_connection(connection);
-        --pages_running_;
+        in_flight_.EndPage();
       });
   return 1;
 }

@@ -36,7 +36,7 @@ std::shared_ptr<const CompiledPage> PageCache::Get(const std::string& url_path) 
   auto now = std::chrono::steady_clock::now();
   std::shared_ptr<const CompiledPage> cached;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto it = pages_.find(url_path);
     if (it != pages_.end()) {
       if (FreshEnough(it->second, now)) return it->second.page;
@@ -51,11 +51,11 @@ std::shared_ptr<const CompiledPage> PageCache::Get(const std::string& url_path) 
   } catch (...) {
     // A page whose change broke it is not served as it was before: every request sees the error
     // until the page is mended.
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     pages_.erase(url_path);
     throw;
   }
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   pages_[url_path] = Entry{fresh, now};
   return fresh;
 }
@@ -64,7 +64,7 @@ std::shared_ptr<const CompiledPage> PageCache::GetGlobal() {
   auto now = std::chrono::steady_clock::now();
   std::shared_ptr<const CompiledPage> cached;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (global_) {
       if (FreshEnough(*global_, now)) return global_->page;
       cached = global_->page;
@@ -76,11 +76,11 @@ std::shared_ptr<const CompiledPage> PageCache::GetGlobal() {
   try {
     if (!url_path.empty()) fresh = Compile(url_path, true);
   } catch (...) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     global_.reset();
     throw;
   }
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   global_ = Entry{fresh, now};
   return fresh;
 }

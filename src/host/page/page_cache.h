@@ -6,7 +6,6 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -14,6 +13,7 @@
 
 #include "host/page/page_parser.h"
 #include "host/page/script_engine.h"
+#include "host/state/guarded.h"
 
 namespace mirelda::host {
 
@@ -61,16 +61,17 @@ class PageCache {
     std::chrono::steady_clock::time_point checked;
   };
   // Whether entry, if it was looked at within the last second, may be used without looking at
-  // its files; otherwise marks it looked at now, for the caller to look. Callers hold mutex_.
-  static bool FreshEnough(Entry& entry, std::chrono::steady_clock::time_point now);
+  // its files; otherwise marks it looked at now, for the caller to look.
+  bool FreshEnough(Entry& entry, std::chrono::steady_clock::time_point now)
+      MIRELDA_REQUIRES(mutex_);
   std::shared_ptr<const CompiledPage> Compile(const std::string& url_path, bool global) const;
 
   std::filesystem::path site_root_;
   const EngineRegistry& engines_;
   PageParseOptions parse_options_;
-  std::mutex mutex_;
-  std::unordered_map<std::string, Entry> pages_;
-  std::optional<Entry> global_;  // none until first asked for
+  Mutex mutex_;
+  std::unordered_map<std::string, Entry> pages_ MIRELDA_GUARDED_BY(mutex_);
+  std::optional<Entry> global_ MIRELDA_GUARDED_BY(mutex_);  // none until first asked for
 };
 
 // The languages of a page's code other than its primary one, in the order they first appear.
