@@ -98,6 +98,7 @@ std::vector<std::string> RestartOnlyChanges(const HostOptions& a, const HostOpti
   note("error-log", a.error_log == b.error_log);
   note("trusted-proxy", a.trusted_proxies == b.trusted_proxies);
   note("health-path", a.health_path == b.health_path);
+  note("mime-types", a.mime_types == b.mime_types);
   return changed;
 }
 
@@ -146,7 +147,14 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   std::string default_language = DefaultLanguage(engines, options);
   if (default_language.empty()) return 2;
 
-  Site site(options.site);
+  MediaTypes media_types;
+  try {
+    media_types = MediaTypes::Load(options.mime_types);
+  } catch (const std::runtime_error& e) {
+    std::cerr << "mirelda-host: " << e.what() << "\n";
+    return 2;
+  }
+  Site site(options.site, std::move(media_types));
   bool c_given = false;
   for (const auto& [letter, folder] : options.drives) c_given = c_given || letter == 'C';
   if (!c_given && options.site_drive != 'C') {

@@ -28,9 +28,12 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(20));
   EXPECT_EQ(o.default_language, "VBScript");
   EXPECT_EQ(o.script_memory, 512u << 20);
+  EXPECT_EQ(o.mime_types, "/etc/mime.types");
   o = Parse({"--site=www", "--listen", "[::1]:0", "--drive", "d:=/srv/d", "--drive=E:=/e",
              "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
-             "r", "--site-drive", "w", "--script-memory", "64k"});
+             "r", "--site-drive", "w", "--script-memory", "64k", "--mime-types", "types"});
+  EXPECT_EQ(o.mime_types, "types");
+  EXPECT_THROW(Parse({"--site", "www", "--mime-types="}), std::invalid_argument);
   EXPECT_EQ(o.listen_address, "::1");
   EXPECT_EQ(o.listen_port, 0);
   ASSERT_EQ(o.drives.size(), 2u);

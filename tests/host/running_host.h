@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/host_process.h"
@@ -43,6 +46,21 @@ class RunningHost {
   HttpReply Get(const std::string& target,
                 const std::vector<std::pair<std::string, std::string>>& headers = {}) {
     return HttpRequest(port(), "GET", target, headers);
+  }
+  // GET target again until seen says the reply is the one waited for (a changed page is seen
+  // within about a second); the last reply when that takes more than ten seconds.
+  HttpReply GetUntil(const std::string& target,
+                     const std::function<bool(const HttpReply&)>& seen) {
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    HttpReply r = Get(target);
+    while (!seen(r) && std::chrono::steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      r = Get(target);
+    }
+    return r;
+  }
+  HttpReply GetUntil(const std::string& target, const std::string& body) {
+    return GetUntil(target, [&](const HttpReply& r) { return r.body == body; });
   }
   HttpReply Post(const std::string& target, const std::string& body,
                  const std::string& type = "application/x-www-form-urlencoded",

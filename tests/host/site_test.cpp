@@ -54,8 +54,8 @@ TEST_F(SiteTest, PagesStaticFilesAndFolders) {
   EXPECT_EQ(Resolve("/data/notes.txt").kind, Kind::kStaticFile);
   EXPECT_EQ(Resolve("/empty/").kind, Kind::kNotFound);  // no folder listings
   EXPECT_EQ(Resolve("/missing.html").kind, Kind::kNotFound);
-  EXPECT_EQ(Site::ContentType("a/b.CSS"), "text/css; charset=utf-8");
-  EXPECT_EQ(Site::ContentType("x.unknown"), "application/octet-stream");
+  EXPECT_EQ(Site(root_).ContentType("a/b.CSS"), "text/css; charset=utf-8");
+  EXPECT_EQ(Site(root_).ContentType("x.unknown"), "application/octet-stream");
 }
 
 TEST_F(SiteTest, NeverServesSourcesDatabasesHiddenFilesOrAnythingOutside) {

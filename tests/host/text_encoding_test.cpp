@@ -60,14 +60,5 @@ TEST(UrlEncoding, DecodesPairsAndRefusesBadEscapes) {
   EXPECT_EQ(EscapeUrlForHeader("/a b?x=\r\nSet-Cookie:1"), "/a%20b?x=%0D%0ASet-Cookie:1");
 }
 
-TEST(HttpDate, FormatsAndParsesRfc1123InGmt) {
-  EXPECT_EQ(FormatHttpDate(784111777), "Sun, 06 Nov 1994 08:49:37 GMT");
-  EXPECT_EQ(FormatHttpDate(0), "Thu, 01 Jan 1970 00:00:00 GMT");
-  EXPECT_EQ(ParseHttpDate("Sun, 06 Nov 1994 08:49:37 GMT"), 784111777);
-  EXPECT_EQ(ParseHttpDate("Sunday, 06-Nov-94 08:49:37 GMT"), std::nullopt);
-  EXPECT_EQ(ParseHttpDate("Sun, 06 Xyz 1994 08:49:37 GMT"), std::nullopt);
-  EXPECT_EQ(ParseHttpDate(""), std::nullopt);
-}
-
 }  // namespace
 }  // namespace mirelda::host

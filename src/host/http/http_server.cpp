@@ -11,7 +11,6 @@
 #include <cstdarg>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 
 #include "host/http/byte_range.h"
 #include "host/http/compressed_files.h"
@@ -52,6 +51,8 @@ struct HttpServer::Exchange {
 
 namespace {
 
+// How long shutdown waits, after its grace, for pages being stopped at their time limit.
+constexpr std::chrono::seconds kPagesStopWithin{30};
 // How long a keep-alive connection may sit idle between requests.
 constexpr std::chrono::seconds kIdleTimeout{30};
 // Each connection's buffer for headers and body reads. The library clears it between the requests
@@ -201,14 +202,13 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   if (!daemon_) return true;
   MHD_socket listener = MHD_quiesce_daemon(daemon_);
   if (listener != MHD_INVALID_SOCKET) ::close(listener);
-  auto deadline = std::chrono::steady_clock::now() + grace;
-  while ((in_flight_.load() > 0 || pages_running_.load() > 0) &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  bool finished = in_flight_.WaitForNone(std::chrono::steady_clock::now() + grace);
+  // Pages still running must finish before the connections they hold can be closed. Past their
+  // time limit they are being stopped; one that still does not end keeps the server open.
+  if (!in_flight_.WaitForNoPages(std::chrono::steady_clock::now() + kPagesStopWithin)) {
+    log_.Line("shutdown: pages still run after their time limit; their connections stay open");
+    return false;
   }
-  bool finished = in_flight_.load() == 0 && pages_running_.load() == 0;
-  // Pages still running must finish before the connections they hold can be closed.
-  while (pages_running_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
   workers_.reset();
@@ -218,7 +218,7 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
 void* HttpServer::BeginRequest(const char* uri) {
   auto* exchange = new Exchange;
   exchange->raw_uri = uri ? uri : "";
-  ++in_flight_;
+  in_flight_.BeginRequest();
   return exchange;
 }
 
@@ -237,7 +237,7 @@ void HttpServer::EndRequest(Exchange* exchange) {
   entry.elapsed = std::chrono::steady_clock::now() - exchange->started;
   log_.Request(entry);
   // An idle server has nothing to gather for: the lines go out now.
-  if (--in_flight_ == 0) log_.Flush();
+  if (in_flight_.EndRequest()) log_.Flush();
 }
 
 int HttpServer::Send(struct MHD_Connection* connection, Exchange& exchange, int status,
@@ -274,18 +274,20 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
     return value ? std::string_view(value) : std::string_view();
   };
-  int fd = ::open(exchange.target.file.c_str(), O_RDONLY | O_CLOEXEC);
+  // The descriptor the site opened and checked is the one sent from; the reply that takes it
+  // over releases it, anything else leaves it to close with the exchange.
+  std::shared_ptr<UniqueFd> opened = exchange.target.opened;
   struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (fd >= 0) ::close(fd);
+  if (!opened || !opened->valid() || ::fstat(opened->get(), &st) != 0) {
     SiteTarget page = settings_.error_pages.Find(404);
     std::optional<Reply> own;
     if (page.kind == SiteTarget::Kind::kStaticFile) own = ErrorFileReply(page, 404);
     return Queue(connection, exchange, own ? *own : StatusReply(404));
   }
+  int fd = opened->get();
   auto size = static_cast<uint64_t>(st.st_size);
   int64_t modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-  std::string type = Site::ContentType(exchange.target.file);
+  std::string type = site_.ContentType(exchange.target.file);
   bool compressible = settings_.compress && size >= kCompressMinimum && IsCompressibleType(type);
   ByteRange range = ParseByteRange(header(MHD_HTTP_HEADER_RANGE), size);
   // A range counts in the file's own bytes, so a part is always sent uncompressed.
@@ -300,14 +302,12 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
   reply.AddHeader("Accept-Ranges", "bytes");
   if (NotModified(header(MHD_HTTP_HEADER_IF_NONE_MATCH), header(MHD_HTTP_HEADER_IF_MODIFIED_SINCE),
                   tags, st.st_mtim.tv_sec)) {
-    ::close(fd);
     reply.status = 304;
     reply.AddHeader("ETag", gzip ? tags.gzip : tags.identity);
     return Queue(connection, exchange, reply);
   }
   reply.AddHeader("Content-Type", type);
   if (range.kind == ByteRange::Kind::kUnsatisfiable) {
-    ::close(fd);
     Reply refused = StatusReply(416);
     refused.AddHeader("Content-Range", "bytes */" + std::to_string(size));
     refused.AddHeader("Accept-Ranges", "bytes");
@@ -319,14 +319,13 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     reply.AddHeader("Content-Range", "bytes " + std::to_string(range.first) + "-" +
                                          std::to_string(range.last) + "/" + std::to_string(size));
     struct MHD_Response* response =
-        MHD_create_response_from_fd_at_offset64(length, fd, range.first);  // owns fd now
-    if (!response) ::close(fd);
+        MHD_create_response_from_fd_at_offset64(length, fd, range.first);
+    if (response) opened->Release();
     return Send(connection, exchange, 206, response, reply.headers, length);
   }
   std::shared_ptr<const std::string> packed =
       gzip ? compressed_.Get(exchange.target.file.string(), fd, size, modified) : nullptr;
   if (packed) {
-    ::close(fd);
     reply.AddHeader("ETag", tags.gzip);
     reply.AddHeader("Content-Encoding", "gzip");
     struct MHD_Response* response = MHD_create_response_from_buffer(
@@ -334,8 +333,8 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     return Send(connection, exchange, 200, response, reply.headers, packed->size());
   }
   reply.AddHeader("ETag", tags.identity);
-  struct MHD_Response* response = MHD_create_response_from_fd(size, fd);  // owns fd now
-  if (!response) ::close(fd);
+  struct MHD_Response* response = MHD_create_response_from_fd(size, fd);
+  if (response) opened->Release();
   return Send(connection, exchange, 200, response, reply.headers, size);
 }
 
@@ -370,7 +369,7 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
     }
   }
   exchange.dispatched = true;
-  ++pages_running_;
+  in_flight_.BeginPage();
   MHD_suspend_connection(connection);
   Exchange* job_exchange = &exchange;
   bool gzip = settings_.compress && AcceptsGzip(data->Header("Accept-Encoding"));
@@ -394,7 +393,7 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
         }
         job_exchange->reply = std::make_unique<Reply>(std::move(reply));
         MHD_resume_connection(connection);
-        --pages_running_;
+        in_flight_.EndPage();
       });
   return 1;
 }

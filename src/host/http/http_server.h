@@ -4,7 +4,6 @@
 // Static files are sent by the I/O threads straight from the file.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "host/http/access_log.h"
 #include "host/http/compressed_files.h"
 #include "host/http/error_pages.h"
+#include "host/http/in_flight.h"
 #include "host/http/request_body.h"
 #include "host/http/reply.h"
 #include "host/http/site.h"
@@ -90,8 +90,7 @@ class HttpServer {
   std::unique_ptr<WorkerPool> workers_;
   MHD_Daemon* daemon_ = nullptr;
   uint16_t port_ = 0;
-  std::atomic<long> in_flight_{0};      // requests begun and not yet answered
-  std::atomic<long> pages_running_{0};  // page requests handed to the workers
+  InFlight in_flight_;
 };
 
 }  // namespace mirelda::host

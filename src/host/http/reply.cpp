@@ -15,11 +15,12 @@ Headers DefaultStandingHeaders() {
 
 Headers WithStandingHeaders(const Headers& own, const Headers& standing) {
   Headers all = own;
-  for (const auto& [name, value] : standing) {
-    bool named = std::any_of(own.begin(), own.end(), [&](const auto& header) {
-      return text::EqualsIgnoreCase(header.first, name);
+  // A plain loop variable: clang 14 cannot capture a structured binding in a lambda.
+  for (const auto& header : standing) {
+    bool named = std::any_of(own.begin(), own.end(), [&](const auto& mine) {
+      return text::EqualsIgnoreCase(mine.first, header.first);
     });
-    if (!named) all.emplace_back(name, value);
+    if (!named) all.push_back(header);
   }
   return all;
 }

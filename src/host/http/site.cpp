@@ -1,10 +1,12 @@
 #include "host/http/site.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstring>
-#include <fstream>
+#include <stdexcept>
 
 #include "host/objects/url_encoding.h"
 #include "mirelda/text.h"
@@ -25,11 +27,10 @@ std::string Extension(const std::filesystem::path& file) {
 }
 
 // A SQLite database keeps its format name in its first 16 bytes, whatever the file is called.
-bool IsSqliteFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
+bool IsSqliteFile(int fd) {
   char header[16] = {};
-  in.read(header, sizeof header);
-  return in.gcount() == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
+  return ::pread(fd, header, sizeof header, 0) == sizeof header &&
+         std::memcmp(header, "SQLite format 3", 16) == 0;
 }
 
 bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& root) {
@@ -39,16 +40,24 @@ bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& roo
 
 }  // namespace
 
-Site::Site(const std::filesystem::path& root) : root_(std::filesystem::canonical(root)) {}
+Site::Site(const std::filesystem::path& root, MediaTypes types)
+    : root_(std::filesystem::canonical(root)),
+      root_fd_(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      types_(std::move(types)) {
+  if (!root_fd_.valid()) {
+    throw std::runtime_error("cannot open the site folder " + root_.string() + ": " +
+                             std::strerror(errno));
+  }
+}
 
 SiteTarget Site::Resolve(std::string_view raw_path) const {
-  SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}};
+  SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}, {}};
   if (raw_path.empty() || raw_path[0] != '/' || HasBadPercentEncoding(raw_path)) return bad;
   return ResolveDecoded(PercentDecode(raw_path, false));
 }
 
 SiteTarget Site::ResolveDecoded(std::string_view decoded) const {
-  SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}};
+  SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}, {}};
   if (decoded.empty() || decoded[0] != '/' || decoded.find('\\') != std::string::npos ||
       decoded.find('\0') != std::string::npos) {
     return bad;
@@ -63,70 +72,53 @@ SiteTarget Site::ResolveDecoded(std::string_view decoded) const {
     file /= part;
     url_path += "/" + part;
   }
-  if (hidden) return {SiteTarget::Kind::kNotFound, url_path, {}};
+  if (hidden) return {SiteTarget::Kind::kNotFound, url_path, {}, {}};
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) return {SiteTarget::Kind::kNotFound, url_path, {}};
+  if (::stat(file.c_str(), &st) != 0) return {SiteTarget::Kind::kNotFound, url_path, {}, {}};
   if (S_ISDIR(st.st_mode)) {
-    if (decoded.back() != '/') return {SiteTarget::Kind::kFolder, url_path + "/", {}};
+    if (decoded.back() != '/') return {SiteTarget::Kind::kFolder, url_path + "/", {}, {}};
     for (const char* name : kDefaultDocuments) {
       std::filesystem::path candidate = file / name;
       if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         return ResolveFile(url_path + "/" + name, candidate);
       }
     }
-    return {SiteTarget::Kind::kNotFound, url_path + "/", {}};
+    return {SiteTarget::Kind::kNotFound, url_path + "/", {}, {}};
   }
   return ResolveFile(url_path, file);
 }
 
 SiteTarget Site::ResolveFile(const std::string& url_path, const std::filesystem::path& file) const {
-  SiteTarget not_found{SiteTarget::Kind::kNotFound, url_path, {}};
-  std::error_code ec;
-  // A link inside the site that points outside it serves nothing.
-  std::filesystem::path real = std::filesystem::canonical(file, ec);
-  if (ec || !IsUnder(real, root_) || !std::filesystem::is_regular_file(real, ec)) return not_found;
+  SiteTarget not_found{SiteTarget::Kind::kNotFound, url_path, {}, {}};
   std::string ext = Extension(file);
-  if (ext == ".asp") return {SiteTarget::Kind::kPage, url_path, file};
+  if (ext == ".asp") {
+    // A link inside the site that points outside it serves nothing.
+    std::error_code ec;
+    std::filesystem::path real = std::filesystem::canonical(file, ec);
+    if (ec || !IsUnder(real, root_) || !std::filesystem::is_regular_file(real, ec)) {
+      return not_found;
+    }
+    return {SiteTarget::Kind::kPage, url_path, file, {}};
+  }
   for (const char* refused : kNeverServed) {
     if (ext == refused) return not_found;
   }
-  if (IsSqliteFile(real)) return not_found;
-  return {SiteTarget::Kind::kStaticFile, url_path, real};
+  std::shared_ptr<UniqueFd> opened = OpenStatic(url_path);
+  if (!opened) return not_found;
+  return {SiteTarget::Kind::kStaticFile, url_path, file, std::move(opened)};
 }
 
-std::string Site::ContentType(const std::filesystem::path& file) {
-  static const std::pair<const char*, const char*> kTypes[] = {
-      {".html", "text/html"},
-      {".htm", "text/html"},
-      {".css", "text/css; charset=utf-8"},
-      {".js", "text/javascript; charset=utf-8"},
-      {".mjs", "text/javascript; charset=utf-8"},
-      {".json", "application/json"},
-      {".txt", "text/plain; charset=utf-8"},
-      {".xml", "application/xml"},
-      {".svg", "image/svg+xml"},
-      {".png", "image/png"},
-      {".jpg", "image/jpeg"},
-      {".jpeg", "image/jpeg"},
-      {".gif", "image/gif"},
-      {".webp", "image/webp"},
-      {".ico", "image/x-icon"},
-      {".bmp", "image/bmp"},
-      {".pdf", "application/pdf"},
-      {".zip", "application/zip"},
-      {".woff", "font/woff"},
-      {".woff2", "font/woff2"},
-      {".ttf", "font/ttf"},
-      {".wasm", "application/wasm"},
-      {".mp3", "audio/mpeg"},
-      {".mp4", "video/mp4"},
-      {".csv", "text/csv; charset=utf-8"},
-  };
-  std::string ext = Extension(file);
-  for (const auto& [e, type] : kTypes) {
-    if (ext == e) return type;
+std::shared_ptr<UniqueFd> Site::OpenStatic(const std::string& url_path) const {
+  // O_NONBLOCK: a FIFO put in the site must not hold the thread until a writer comes; for the
+  // regular files that are sent it changes nothing.
+  UniqueFd fd = OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1),
+                            O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  struct stat st {};
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      IsSqliteFile(fd.get())) {
+    return nullptr;
   }
-  return "application/octet-stream";
+  return std::make_shared<UniqueFd>(std::move(fd));
 }
 
 }  // namespace mirelda::host

@@ -4,8 +4,12 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "host/http/media_types.h"
+#include "host/http/open_beneath.h"
 
 namespace mirelda::host {
 
@@ -20,12 +24,17 @@ struct SiteTarget {
   Kind kind = Kind::kNotFound;
   std::string url_path;        // the decoded path ("/app/index.asp"); for kFolder, with its "/"
   std::filesystem::path file;  // host path of the page or file
+  // For kStaticFile, the file as it was found beneath the site folder and checked: it is sent
+  // from this descriptor, so a name swapped for a link meanwhile changes nothing.
+  std::shared_ptr<UniqueFd> opened;
 };
 
 class Site {
  public:
-  // root must be an existing folder.
-  explicit Site(const std::filesystem::path& root);
+  // root must be an existing folder. types names the Content-Type of static files.
+  explicit Site(const std::filesystem::path& root, MediaTypes types = MediaTypes());
+  Site(const Site&) = delete;
+  Site& operator=(const Site&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
 
@@ -36,12 +45,16 @@ class Site {
   SiteTarget ResolveDecoded(std::string_view decoded) const;
 
   // The Content-Type of a static file by its extension.
-  static std::string ContentType(const std::filesystem::path& file);
+  std::string ContentType(const std::filesystem::path& file) const { return types_.Of(file); }
 
  private:
   SiteTarget ResolveFile(const std::string& url_path, const std::filesystem::path& file) const;
+  // The static file at url_path opened beneath the folder, if it is one that may be sent.
+  std::shared_ptr<UniqueFd> OpenStatic(const std::string& url_path) const;
 
   std::filesystem::path root_;  // canonical
+  UniqueFd root_fd_;            // the folder itself, which every static file is opened beneath
+  MediaTypes types_;
 };
 
 }  // namespace mirelda::host

@@ -10,7 +10,7 @@ WorkerPool::WorkerPool(size_t threads) {
 
 WorkerPool::~WorkerPool() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     stopping_ = true;
   }
   ready_.notify_all();
@@ -19,7 +19,7 @@ WorkerPool::~WorkerPool() {
 
 void WorkerPool::Submit(std::function<void()> job) {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     jobs_.push_back(std::move(job));
   }
   ready_.notify_one();
@@ -29,8 +29,8 @@ void WorkerPool::Work() {
   while (true) {
     std::function<void()> job;
     {
-      std::unique_lock lock(mutex_);
-      ready_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+      MutexLock lock(mutex_);
+      while (!stopping_ && jobs_.empty()) mutex_.Wait(ready_);
       if (jobs_.empty()) return;
       job = std::move(jobs_.front());
       jobs_.pop_front();

@@ -5,9 +5,10 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
+
+#include "host/state/guarded.h"
 
 namespace mirelda::host {
 
@@ -24,10 +25,10 @@ class WorkerPool {
  private:
   void Work();
 
-  std::mutex mutex_;
+  Mutex mutex_;
   std::condition_variable ready_;
-  std::deque<std::function<void()>> jobs_;
-  bool stopping_ = false;
+  std::deque<std::function<void()>> jobs_ MIRELDA_GUARDED_BY(mutex_);
+  bool stopping_ MIRELDA_GUARDED_BY(mutex_) = false;
   std::vector<std::thread> threads_;
 };
 

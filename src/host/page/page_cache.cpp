@@ -18,34 +18,70 @@ PageCache::PageCache(std::filesystem::path site_root, const EngineRegistry& engi
   };
 }
 
+namespace {
+
+// How long a page is used as it is before its files are looked at again.
+constexpr std::chrono::seconds kFreshFor{1};
+
+}  // namespace
+
+bool PageCache::FreshEnough(Entry& entry, std::chrono::steady_clock::time_point now) {
+  if (now - entry.checked < kFreshFor) return true;
+  // This caller looks; the others use the page as it is meanwhile.
+  entry.checked = now;
+  return false;
+}
+
 std::shared_ptr<const CompiledPage> PageCache::Get(const std::string& url_path) {
+  auto now = std::chrono::steady_clock::now();
   std::shared_ptr<const CompiledPage> cached;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto it = pages_.find(url_path);
-    if (it != pages_.end()) cached = it->second;
+    if (it != pages_.end()) {
+      if (FreshEnough(it->second, now)) return it->second.page;
+      cached = it->second.page;
+    }
   }
-  // The files are checked outside the lock; two threads may then compile the same change, and
-  // either result is right.
+  // The files are looked at outside the lock.
   if (cached && cached->source->IsCurrent()) return cached;
-  std::shared_ptr<const CompiledPage> fresh = Compile(url_path, false);
-  std::lock_guard lock(mutex_);
-  pages_[url_path] = fresh;
+  std::shared_ptr<const CompiledPage> fresh;
+  try {
+    fresh = Compile(url_path, false);
+  } catch (...) {
+    // A page whose change broke it is not served as it was before: every request sees the error
+    // until the page is mended.
+    MutexLock lock(mutex_);
+    pages_.erase(url_path);
+    throw;
+  }
+  MutexLock lock(mutex_);
+  pages_[url_path] = Entry{fresh, now};
   return fresh;
 }
 
 std::shared_ptr<const CompiledPage> PageCache::GetGlobal() {
+  auto now = std::chrono::steady_clock::now();
   std::shared_ptr<const CompiledPage> cached;
   {
-    std::lock_guard lock(mutex_);
-    cached = global_;
+    MutexLock lock(mutex_);
+    if (global_) {
+      if (FreshEnough(*global_, now)) return global_->page;
+      cached = global_->page;
+    }
   }
   if (cached && cached->source->IsCurrent()) return cached;
   std::string url_path = GlobalUrlPath();
   std::shared_ptr<const CompiledPage> fresh;
-  if (!url_path.empty()) fresh = Compile(url_path, true);
-  std::lock_guard lock(mutex_);
-  global_ = fresh;
+  try {
+    if (!url_path.empty()) fresh = Compile(url_path, true);
+  } catch (...) {
+    MutexLock lock(mutex_);
+    global_.reset();
+    throw;
+  }
+  MutexLock lock(mutex_);
+  global_ = Entry{fresh, now};
   return fresh;
 }
 

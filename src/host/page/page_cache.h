@@ -1,16 +1,19 @@
 // Compiled pages by URL path: parsed and compiled on first use, and again when the page or one of
-// its includes changes. Safe to use from any thread.
+// its includes changes. A page's files are looked at no more than once a second, however often
+// it is asked for, so a change is seen within about a second. Safe to use from any thread.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "host/page/page_parser.h"
 #include "host/page/script_engine.h"
+#include "host/state/guarded.h"
 
 namespace mirelda::host {
 
@@ -52,14 +55,23 @@ class PageCache {
   std::shared_ptr<CompiledPage> Read(const std::string& url_path, bool global) const;
 
  private:
+  // A compilation and when its files were last looked at.
+  struct Entry {
+    std::shared_ptr<const CompiledPage> page;  // null: global.asa, known to be missing
+    std::chrono::steady_clock::time_point checked;
+  };
+  // Whether entry, if it was looked at within the last second, may be used without looking at
+  // its files; otherwise marks it looked at now, for the caller to look.
+  bool FreshEnough(Entry& entry, std::chrono::steady_clock::time_point now)
+      MIRELDA_REQUIRES(mutex_);
   std::shared_ptr<const CompiledPage> Compile(const std::string& url_path, bool global) const;
 
   std::filesystem::path site_root_;
   const EngineRegistry& engines_;
   PageParseOptions parse_options_;
-  std::mutex mutex_;
-  std::unordered_map<std::string, std::shared_ptr<const CompiledPage>> pages_;
-  std::shared_ptr<const CompiledPage> global_;
+  Mutex mutex_;
+  std::unordered_map<std::string, Entry> pages_ MIRELDA_GUARDED_BY(mutex_);
+  std::optional<Entry> global_ MIRELDA_GUARDED_BY(mutex_);  // none until first asked for
 };
 
 // The languages of a page's code other than its primary one, in the order they first appear.

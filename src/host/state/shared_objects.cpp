@@ -9,7 +9,7 @@ std::shared_ptr<Dispatch> SharedObjects::Use(
     std::chrono::steady_clock::time_point deadline, HeldObjects& held) {
   Slot* slot = nullptr;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::unique_ptr<Slot>& entry = slots_[id];
     if (!entry) entry = std::make_unique<Slot>();
     slot = entry.get();

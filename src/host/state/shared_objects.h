@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/objects/name_map.h"
+#include "host/state/guarded.h"
 #include "mirelda/dispatch.h"
 
 namespace mirelda::host {
@@ -32,8 +33,8 @@ class SharedObjects : public std::enable_shared_from_this<SharedObjects> {
     std::timed_mutex in_use;
     std::shared_ptr<Dispatch> object;
   };
-  std::mutex mutex_;
-  std::map<std::string, std::unique_ptr<Slot>, LessIgnoreCase> slots_;
+  Mutex mutex_;
+  std::map<std::string, std::unique_ptr<Slot>, LessIgnoreCase> slots_ MIRELDA_GUARDED_BY(mutex_);
 };
 
 // The shared objects one request's pages hold; released together when the request ends. A page

@@ -1,0 +1,137 @@
+// Opening beneath the site folder, both ways: no name, link or swap leads out of the folder.
+#include "host/http/open_beneath.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "host/http/site.h"
+#include "support/temp_dir.h"
+
+namespace mirelda::host {
+namespace {
+
+namespace fs = std::filesystem;
+using mirelda::testing::TempDir;
+
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[256];
+  ssize_t n;
+  while ((n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0) {
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  return text;
+}
+
+class OpenBeneathTest : public ::testing::TestWithParam<BeneathWay> {
+ protected:
+  void SetUp() override {
+    Write(root_ / "a.txt", "inside");
+    Write(root_ / "sub/b.txt", "nested");
+    Write(outside_ / "secret.txt", "secret");
+    fs::create_symlink("sub/b.txt", root_ / "near.txt");
+    fs::create_symlink(outside_ / "secret.txt", root_ / "far.txt");
+    fs::create_symlink("../" + outside_.filename().string() + "/secret.txt", root_ / "up.txt");
+    fs::create_symlink(outside_, root_ / "away");
+    fs::create_symlink("/proc/self/cwd", root_ / "magic");
+    dir_ = ::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  }
+  void TearDown() override { ::close(dir_); }
+  static void Write(const fs::path& p, const std::string& content) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << content;
+  }
+  // The content opened, or "<refused>".
+  std::string Open(const std::string& relative) {
+    UniqueFd fd = OpenBeneath(dir_, relative, O_RDONLY | O_CLOEXEC, GetParam());
+    if (!fd.valid() && errno == ENOSYS) return "<no openat2>";
+    return fd.valid() ? ReadAll(fd.get()) : "<refused>";
+  }
+
+  TempDir base_;
+  fs::path root_ = base_.path() / "site";
+  fs::path outside_ = base_.path() / "outside";
+  int dir_ = -1;
+};
+
+TEST_P(OpenBeneathTest, OpensInsideAndRefusesEveryWayOut) {
+  if (Open("a.txt") == "<no openat2>") GTEST_SKIP() << "this kernel has no openat2";
+  // Only the kernel's walk follows a link that stays inside; the other follows none.
+  bool follows_inner_links = GetParam() != BeneathWay::kEachComponent;
+  struct Case {
+    const char* path;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"a.txt", "inside"},
+      {"sub/b.txt", "nested"},
+      {"near.txt", follows_inner_links ? "nested" : "<refused>"},
+      {"far.txt", "<refused>"},
+      {"up.txt", "<refused>"},
+      {"away/secret.txt", "<refused>"},
+      {"magic/a.txt", "<refused>"},
+      {"../outside/secret.txt", "<refused>"},
+      {"sub/../../outside/secret.txt", "<refused>"},
+      {"missing.txt", "<refused>"},
+      {"", "<refused>"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Open(c.path), c.expected) << c.path;
+}
+
+TEST_P(OpenBeneathTest, AFolderSwappedForALinkOutsideIsRefused) {
+  if (Open("a.txt") == "<no openat2>") GTEST_SKIP() << "this kernel has no openat2";
+  Write(outside_ / "b.txt", "outside");
+  ASSERT_EQ(Open("sub/b.txt"), "nested");
+  fs::rename(root_ / "sub", base_.path() / "old-sub");
+  fs::create_symlink(outside_, root_ / "sub");
+  EXPECT_EQ(Open("sub/b.txt"), "<refused>");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, OpenBeneathTest,
+                         ::testing::Values(BeneathWay::kBest, BeneathWay::kKernel,
+                                           BeneathWay::kEachComponent),
+                         [](const auto& info) {
+                           switch (info.param) {
+                             case BeneathWay::kBest: return std::string("Best");
+                             case BeneathWay::kKernel: return std::string("Kernel");
+                             case BeneathWay::kEachComponent: return std::string("EachComponent");
+                           }
+                           return std::string();
+                         });
+
+// The site checks and sends the file it opened: swapping the name afterwards changes nothing
+// for that request, and the next one finds the link and refuses it.
+TEST(SiteStaticFile, IsSentFromTheDescriptorItWasCheckedOn) {
+  TempDir base;
+  fs::path root = base.path() / "site";
+  fs::create_directories(root / "docs");
+  fs::create_directories(base.path() / "outside");
+  std::ofstream(root / "docs/page.txt") << "public";
+  std::ofstream(base.path() / "outside/page.txt") << "secret";
+  Site site(root);
+  SiteTarget before = site.Resolve("/docs/page.txt");
+  ASSERT_EQ(before.kind, SiteTarget::Kind::kStaticFile);
+  ASSERT_TRUE(before.opened);
+
+  fs::rename(root / "docs", base.path() / "docs-old");
+  fs::create_symlink(base.path() / "outside", root / "docs");
+  EXPECT_EQ(ReadAll(before.opened->get()), "public");
+  EXPECT_EQ(site.Resolve("/docs/page.txt").kind, SiteTarget::Kind::kNotFound);
+
+  fs::remove(root / "docs");
+  fs::create_directories(root / "docs");
+  fs::create_symlink(base.path() / "outside/page.txt", root / "docs/page.txt");
+  EXPECT_EQ(site.Resolve("/docs/page.txt").kind, SiteTarget::Kind::kNotFound);
+}
+
+TEST(SiteStaticFile, AFifoIsNotWaitedFor) {
+  TempDir base;
+  ASSERT_EQ(::mkfifo((base.path() / "pipe.txt").c_str(), 0600), 0);
+  EXPECT_EQ(Site(base.path()).Resolve("/pipe.txt").kind, SiteTarget::Kind::kNotFound);
+}
+
+}  // namespace
+}  // namespace mirelda::host
