@@ -26,14 +26,14 @@ SiteTarget ErrorPages::Find(int status) const {
   return {};
 }
 
-std::optional<Reply> ErrorFileReply(const SiteTarget& file, int status) {
+std::optional<Reply> ErrorPages::FileReply(const SiteTarget& file, int status) const {
   std::ifstream in(file.file, std::ios::binary);
   if (!in) return std::nullopt;
   Reply reply;
   reply.status = status;
   reply.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (in.bad()) return std::nullopt;
-  reply.AddHeader("Content-Type", Site::ContentType(file.file));
+  reply.AddHeader("Content-Type", site_->ContentType(file.file));
   return reply;
 }
 

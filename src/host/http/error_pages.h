@@ -24,14 +24,13 @@ class ErrorPages {
 
   // The site's page for status as it resolves now; kNotFound when there is none.
   SiteTarget Find(int status) const;
+  // The reply of a static error page with that status, read now; none when it cannot be read.
+  std::optional<Reply> FileReply(const SiteTarget& file, int status) const;
 
  private:
   const Site* site_ = nullptr;
   std::vector<std::pair<int, std::string>> pages_;
 };
-
-// The reply of a static error page with that status, read now; none when it cannot be read.
-std::optional<Reply> ErrorFileReply(const SiteTarget& file, int status);
 
 // The host's own 500 page for a failed page: Chinese with an English line for code page 936,
 // English otherwise, and nothing about the failure.

@@ -281,7 +281,7 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
   if (!opened || !opened->valid() || ::fstat(opened->get(), &st) != 0) {
     SiteTarget page = settings_.error_pages.Find(404);
     std::optional<Reply> own;
-    if (page.kind == SiteTarget::Kind::kStaticFile) own = ErrorFileReply(page, 404);
+    if (page.kind == SiteTarget::Kind::kStaticFile) own = settings_.error_pages.FileReply(page, 404);
     return Queue(connection, exchange, own ? *own : StatusReply(404));
   }
   int fd = opened->get();
@@ -423,7 +423,7 @@ void HttpServer::NotFound(Exchange& exchange) {
     exchange.target = page;
     exchange.page_status = 404;
   } else if (page.kind == SiteTarget::Kind::kStaticFile) {
-    std::optional<Reply> own = ErrorFileReply(page, 404);
+    std::optional<Reply> own = settings_.error_pages.FileReply(page, 404);
     if (own) exchange.reply = std::make_unique<Reply>(std::move(*own));
   }
 }

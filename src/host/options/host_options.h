@@ -38,8 +38,6 @@ struct HostOptions {
   // Headers sent with every reply unless the reply sets them itself; --header changes one,
   // "--header NAME:" drops it.
   Headers headers = DefaultStandingHeaders();
-  // The mime.types list that names the Content-Type of static files.
-  std::filesystem::path mime_types = "/etc/mime.types";
   // The session cookie carries Secure, for a site that browsers reach only over HTTPS.
   bool secure_cookies = false;
   size_t max_sessions = 100000;
@@ -51,6 +49,7 @@ struct HostOptions {
   std::optional<std::filesystem::path> error_log;        // none: standard error
   std::vector<std::string> trusted_proxies;              // ADDR or ADDR/PREFIX
   std::string health_path;                               // empty: none
+  // The mime.types list that names the Content-Type of static files.
   std::filesystem::path mime_types = "/etc/mime.types";
   bool help = false;
   bool version = false;

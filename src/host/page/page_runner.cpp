@@ -308,7 +308,7 @@ Reply PageRunner::FailureReply(const PageRun& run, int32_t code_page) const {
   if (settings_.debug_errors) return ErrorReply(run, code_page);
   SiteTarget own = settings_.error_pages.Find(500);
   std::optional<Reply> reply;
-  if (own.kind == SiteTarget::Kind::kStaticFile) reply = ErrorFileReply(own, 500);
+  if (own.kind == SiteTarget::Kind::kStaticFile) reply = settings_.error_pages.FileReply(own, 500);
   return reply ? std::move(*reply) : PlainErrorReply(code_page);
 }
 
