@@ -89,6 +89,8 @@ std::vector<std::string> RestartOnlyChanges(const HostOptions& a, const HostOpti
   note("max-body", a.max_body == b.max_body);
   note("workers", a.workers == b.workers);
   note("io-threads", a.io_threads == b.io_threads);
+  note("connection-timeout", a.connection_timeout == b.connection_timeout);
+  note("max-connections", a.max_connections == b.max_connections);
   return changed;
 }
 
@@ -180,6 +182,8 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   server_settings.spool_folder = data;
   server_settings.compress = options.compress;
   server_settings.io_threads = options.io_threads;
+  server_settings.connection_timeout = options.connection_timeout;
+  server_settings.max_connections = options.max_connections;
   server_settings.standing_headers = options.headers;
   unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   server_settings.workers = options.workers ? options.workers : std::max(8u, 4 * cores);

@@ -27,6 +27,13 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
   EXPECT_EQ(o.session_timeout, std::chrono::minutes(20));
   EXPECT_EQ(o.default_language, "VBScript");
   EXPECT_EQ(o.script_memory, 512u << 20);
+  EXPECT_EQ(o.connection_timeout, std::chrono::seconds(30));
+  EXPECT_EQ(o.max_connections, 1024u);
+  EXPECT_EQ(Parse({"--site", "w", "--connection-timeout", "5"}).connection_timeout,
+            std::chrono::seconds(5));
+  EXPECT_EQ(Parse({"--site", "w", "--connection-timeout=45s"}).connection_timeout,
+            std::chrono::seconds(45));
+  EXPECT_EQ(Parse({"--site", "w", "--max-connections", "10"}).max_connections, 10u);
   o = Parse({"--site=www", "--listen", "[::1]:0", "--drive", "d:=/srv/d", "--drive=E:=/e",
              "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
              "r", "--site-drive", "w", "--script-memory", "64k"});
@@ -144,6 +151,10 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
            {"--site", "x", "--header", "Bad Name:1"},
            {"--site", "x", "--header", "X-A:one\r\nSet-Cookie: b=2"},
            {"--site", "x", "--secure-cookies=maybe"},
+           {"--site", "x", "--connection-timeout", "0"},
+           {"--site", "x", "--connection-timeout", "5m"},
+           {"--site", "x", "--max-connections", "0"},
+           {"--site", "x", "--max-connections", "many"},
        }) {
     EXPECT_THROW(Parse(args), std::invalid_argument);
   }

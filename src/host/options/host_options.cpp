@@ -27,6 +27,14 @@ uint64_t ParseUnsigned(const std::string& name, const std::string& value, uint64
   return n;
 }
 
+// Seconds: "30" or "30s".
+std::chrono::seconds ParseSeconds(const std::string& name, std::string value) {
+  if (!value.empty() && (value.back() == 's' || value.back() == 'S')) value.pop_back();
+  uint64_t n = ParseUnsigned(name, value, 86400);
+  if (n == 0) throw std::invalid_argument("--" + name + " must be more than 0");
+  return std::chrono::seconds(n);
+}
+
 // "1048576", "64k", "32M", "1G".
 uint64_t ParseBytes(const std::string& name, std::string value) {
   uint64_t unit = 1;
@@ -162,6 +170,13 @@ void Apply(const Setting& s, HostOptions& o) {
     uint64_t n = ParseUnsigned(name, value, 86400);
     if (n == 0) throw std::invalid_argument("--body-timeout must be more than 0");
     o.body_timeout = std::chrono::seconds(n);
+  } else if (name == "connection-timeout") {
+    o.connection_timeout = ParseSeconds(name, value);
+  } else if (name == "max-connections") {
+    o.max_connections = static_cast<unsigned>(ParseUnsigned(name, value, 1000000));
+    if (o.max_connections == 0) {
+      throw std::invalid_argument("--max-connections must be more than 0");
+    }
   } else if (name == "compress") {
     if (value != "on" && value != "off") {
       throw std::invalid_argument("--compress takes on or off, not \"" + value + "\"");
@@ -264,6 +279,10 @@ std::string HostUsage() {
          "  --body-buffer BYTES     bodies larger than this (256k) are kept in an unlinked file\n"
          "                          in the data folder while they arrive, not in memory\n"
          "  --body-timeout SEC      a body that sends nothing for this long is dropped (60)\n"
+         "  --connection-timeout SEC  a connection that sends nothing for this long, between\n"
+         "                          requests or inside one, is closed (30)\n"
+         "  --max-connections N     open connections served at once (1024); the ones over it\n"
+         "                          are answered 503 and closed\n"
          "  --compress on|off       gzip text replies over 1k for clients that accept it (on)\n"
          "  --workers N             threads that run pages (default: 4 per processor, at least 8)\n"
          "  --io-threads N          threads that read and write connections (2)\n"

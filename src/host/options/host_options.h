@@ -28,6 +28,10 @@ struct HostOptions {
   uint64_t max_body = uint64_t{64} << 20;
   uint64_t body_buffer = uint64_t{256} << 10;  // larger bodies are spooled to the data folder
   std::chrono::seconds body_timeout{60};
+  // A connection that sends nothing for this long (between requests or inside one) is closed.
+  std::chrono::seconds connection_timeout{30};
+  // Open connections served at once; the ones over it are answered 503.
+  unsigned max_connections = 1024;
   bool compress = true;                          // gzip for text replies when the client takes it
   uint64_t script_memory = uint64_t{512} << 20;  // the most one page's script values may hold
   unsigned workers = 0;                          // 0: chosen from the processor count
