@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 
 #include "mirelda/error.h"
+#include "mirelda/mapped_file.h"
 #include "mirelda/path_map.h"
 
 namespace mirelda::upload {
@@ -24,6 +27,8 @@ constexpr int32_t kBadFileName = 52;
 constexpr int32_t kDeviceError = 57;
 constexpr int32_t kDiskFull = 61;
 constexpr int32_t kPathFileAccess = 75;
+// The most copied or written at once.
+constexpr size_t kWritePiece = size_t{4} << 20;
 
 // The page sees the description, so it names what went wrong and never a host path.
 Error FileError(int error_number) {
@@ -96,16 +101,11 @@ class TempFile {
   TempFile& operator=(const TempFile&) = delete;
 
   // Writes everything and flushes it to disk, so that the renamed file is complete even after a
-  // crash.
-  void WriteAll(std::string_view data) {
-    while (!data.empty()) {
-      ssize_t n = ::write(fd_, data.data(), data.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw FileError(errno);
-      }
-      data.remove_prefix(static_cast<size_t>(n));
-    }
+  // crash. Bytes of a mapped file (a spooled request body) go file to file, so a large upload
+  // neither passes through this process's memory nor stays resident in it.
+  void WriteAll(const ByteArray& content) {
+    std::shared_ptr<const MappedFile> map = MappedFile::Containing(content.data(), content.size());
+    if (!map || !CopyFrom(*map, content)) Write(content, map.get());
     if (::fsync(fd_) != 0) throw FileError(errno);
     int fd = fd_;
     fd_ = -1;
@@ -133,6 +133,45 @@ class TempFile {
   }
 
  private:
+  // False, having copied nothing, when the kernel cannot copy between these two files.
+  bool CopyFrom(const MappedFile& map, const ByteArray& content) {
+    auto offset = static_cast<off_t>(content.data() - map.data());
+    size_t left = content.size();
+    off_t written = 0;
+    while (left > 0) {
+      ssize_t n =
+          ::copy_file_range(map.fd(), &offset, fd_, nullptr, std::min(left, kWritePiece), 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && left == content.size() &&
+          (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+        return false;
+      }
+      if (n < 0) throw FileError(errno);
+      if (n == 0) throw FileError(EIO);  // the spool file is shorter than its map
+      left -= static_cast<size_t>(n);
+      // The disk starts on each piece while the next is copied, so the closing fsync has
+      // little left to wait for.
+      ::sync_file_range(fd_, written, n, SYNC_FILE_RANGE_WRITE);
+      written += n;
+    }
+    return true;
+  }
+
+  // Plain writes; the pages of a map are let go once written.
+  void Write(const ByteArray& content, const MappedFile* map) {
+    std::string_view data = content.view();
+    while (!data.empty()) {
+      std::string_view piece = data.substr(0, kWritePiece);
+      ssize_t n = ::write(fd_, piece.data(), piece.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw FileError(errno);
+      }
+      if (map) map->Release(reinterpret_cast<const uint8_t*>(data.data()), static_cast<size_t>(n));
+      data.remove_prefix(static_cast<size_t>(n));
+    }
+  }
+
   fs::path path_;
   int fd_ = -1;
   bool moved_ = false;
@@ -207,7 +246,7 @@ bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::stri
   fs::path target = paths::Resolve(page_path);
   if (content.empty()) return CreateEmpty(target, overwrite, stored);
   TempFile temp(target.parent_path());
-  temp.WriteAll(content.view());
+  temp.WriteAll(content);
   // Without overwriting, the rename itself refuses an existing file: whatever it places is new.
   bool existed = false;
   fs::path previous = overwrite ? LinkPrevious(target, existed) : fs::path();

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "mirelda/mapped_file.h"
+
 namespace mirelda::host {
 namespace {
 
@@ -28,18 +30,6 @@ int OpenUnlinkedFile(const std::filesystem::path& folder) {
   ::unlink(name.c_str());
   return fd;
 }
-
-class Mapping {
- public:
-  Mapping(void* address, size_t size) : address_(address), size_(size) {}
-  ~Mapping() { ::munmap(address_, size_); }
-  Mapping(const Mapping&) = delete;
-  Mapping& operator=(const Mapping&) = delete;
-
- private:
-  void* address_;
-  size_t size_;
-};
 
 }  // namespace
 
@@ -88,15 +78,13 @@ void RequestBody::Write(const char* data, size_t size) {
 ByteArray RequestBody::Finish() {
   if (fd_ < 0) return ByteArray(std::move(memory_));
   if (size_ == 0) return ByteArray();
-  void* address = ::mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_SHARED, fd_, 0);
-  if (address == MAP_FAILED) throw SystemFailure("cannot map a request body");
-  // Pages read bodies front to back; the kernel may read ahead and drop what lies behind.
-  ::madvise(address, static_cast<size_t>(size_), MADV_SEQUENTIAL);
-  auto mapping = std::make_shared<const Mapping>(address, static_cast<size_t>(size_));
-  // The map keeps the unlinked file alive on its own.
-  ::close(fd_);
+  // The map keeps the unlinked file, and its descriptor, for as long as the body is used.
+  int fd = fd_;
   fd_ = -1;
-  return ByteArray(mapping, static_cast<const uint8_t*>(address), static_cast<size_t>(size_));
+  std::shared_ptr<const MappedFile> map = MappedFile::Map(fd, static_cast<size_t>(size_));
+  // Pages read bodies front to back; the kernel may read ahead and drop what lies behind.
+  ::madvise(const_cast<uint8_t*>(map->data()), map->size(), MADV_SEQUENTIAL);
+  return ByteArray(map, map->data(), map->size());
 }
 
 }  // namespace mirelda::host

@@ -29,8 +29,9 @@ class RequestBody {
   uint64_t size() const { return size_; }
   bool spooled() const { return fd_ >= 0; }
 
-  // The whole body. A spooled body is mapped read-only; the map, and the file under it, live as
-  // long as the returned array or any slice of it. Throws std::runtime_error when the map fails.
+  // The whole body. A spooled body is mapped read-only (a MappedFile, so readers can find its
+  // file); the map, and the file under it, live as long as the returned array or any slice of
+  // it. Throws std::runtime_error when the map fails.
   ByteArray Finish();
 
  private:
