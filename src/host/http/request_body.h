@@ -36,11 +36,13 @@ class RequestBody {
 
  private:
   void Spool();
+  void Flush();
   void Write(const char* data, size_t size);
 
   uint64_t memory_limit_;
   std::filesystem::path spool_folder_;
   std::vector<uint8_t> memory_;
+  std::vector<uint8_t> pending_;  // spooled bytes not yet written
   int fd_ = -1;
   uint64_t size_ = 0;
 };
