@@ -99,6 +99,8 @@ std::vector<std::string> RestartOnlyChanges(const HostOptions& a, const HostOpti
   note("trusted-proxy", a.trusted_proxies == b.trusted_proxies);
   note("health-path", a.health_path == b.health_path);
   note("mime-types", a.mime_types == b.mime_types);
+  note("connection-timeout", a.connection_timeout == b.connection_timeout);
+  note("max-connections", a.max_connections == b.max_connections);
   return changed;
 }
 
@@ -219,6 +221,8 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   server_settings.spool_folder = data;
   server_settings.compress = options.compress;
   server_settings.io_threads = options.io_threads;
+  server_settings.connection_timeout = options.connection_timeout;
+  server_settings.max_connections = options.max_connections;
   server_settings.standing_headers = options.headers;
   server_settings.error_pages = error_pages;
   server_settings.trusted_proxies = TrustedProxies(options.trusted_proxies);

@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 
 #include "mirelda/error.h"
+#include "mirelda/mapped_file.h"
 #include "mirelda/path_map.h"
 #include "platform/atomic_file.h"
 #include "platform/errno_error.h"
@@ -22,6 +25,9 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kFileSystemObject = "Scripting.FileSystemObject";
 
+// The most copied or written at once.
+constexpr size_t kWritePiece = size_t{4} << 20;
+
 // The page sees the description, so it names what went wrong and never a host path.
 Error FileError(int error_number) { return platform::ErrnoError(error_number); }
 
@@ -30,6 +36,51 @@ std::string RandomSuffix() {
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(generator()));
   return text;
+}
+
+// False, having copied nothing, when the kernel cannot copy between these two files.
+bool CopyFrom(const MappedFile& map, const ByteArray& content, int fd) {
+  auto offset = static_cast<off_t>(content.data() - map.data());
+  size_t left = content.size();
+  off_t written = 0;
+  while (left > 0) {
+    ssize_t n = ::copy_file_range(map.fd(), &offset, fd, nullptr, std::min(left, kWritePiece), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && left == content.size() &&
+        (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+      return false;
+    }
+    if (n < 0) throw FileError(errno);
+    if (n == 0) throw FileError(EIO);  // the spool file is shorter than its map
+    left -= static_cast<size_t>(n);
+    // The disk starts on each piece while the next is copied, so the closing fsync has little
+    // left to wait for.
+    ::sync_file_range(fd, written, n, SYNC_FILE_RANGE_WRITE);
+    written += n;
+  }
+  return true;
+}
+
+// Plain writes; the pages of a map are let go once written.
+void WritePieces(const ByteArray& content, const MappedFile* map, int fd) {
+  std::string_view data = content.view();
+  while (!data.empty()) {
+    std::string_view piece = data.substr(0, kWritePiece);
+    ssize_t n = ::write(fd, piece.data(), piece.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(errno);
+    }
+    if (map) map->Release(reinterpret_cast<const uint8_t*>(data.data()), static_cast<size_t>(n));
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+// Bytes of a mapped file (a spooled request body) go file to file, so a large upload neither
+// passes through this process's memory nor stays resident in it.
+void WriteContent(const ByteArray& content, int fd) {
+  std::shared_ptr<const MappedFile> map = MappedFile::Containing(content.data(), content.size());
+  if (!map || !CopyFrom(*map, content, fd)) WritePieces(content, map.get(), fd);
 }
 
 // An empty upload only creates an absent file; there is nothing to lose by writing it in place.
@@ -97,7 +148,7 @@ bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::stri
   // after a crash.
   platform::AtomicFile temp(target);
   if (int err = temp.Create(0666 & ~platform::CreationMask())) throw FileError(err);
-  if (int err = temp.Write(content.view())) throw FileError(err);
+  WriteContent(content, temp.fd());
   if (int err = temp.Flush()) throw FileError(err);
   // Without overwriting, the rename itself refuses an existing file: whatever it places is new.
   bool existed = false;

@@ -1,5 +1,6 @@
 #include "upload/multipart_body.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -20,6 +21,9 @@ constexpr std::string_view kFileNameStrip = "filename=";
 constexpr size_t kFileProbeLength = 15;
 // A field part's value starts right after CR LF CR LF that follows the name's closing quote.
 constexpr size_t kFieldValueOffset = 4;
+// A body mapped from a file is read this much at a time, and each stretch read lets go of its
+// pages, so scanning a large upload does not leave all of it resident.
+constexpr size_t kWindow = size_t{4} << 20;
 
 Error Malformed(const std::string& what) {
   return Error(errc::kInvalidProcedureCall,
@@ -53,7 +57,10 @@ std::string CutFolderPart(std::string_view client_name) {
 }
 
 MultipartBody::MultipartBody(ByteArray body, const TextDecoder& decoder)
-    : body_(std::move(body)), bytes_(body_.view()), decoder_(decoder) {
+    : body_(std::move(body)),
+      bytes_(body_.view()),
+      map_(MappedFile::Containing(body_.data(), body_.size())),
+      decoder_(decoder) {
   size_t line_end = FindBytes(bytes_, kLineEnd, 0);
   if (line_end == std::string_view::npos) throw Malformed("no line break after the boundary");
   boundary_ = bytes_.substr(0, line_end);
@@ -61,26 +68,43 @@ MultipartBody::MultipartBody(ByteArray body, const TextDecoder& decoder)
 }
 
 int32_t MultipartBody::CountParts() const {
+  if (bytes_.size() < kNameCount.size()) return 0;
   // memchr for the first byte outruns memmem on a needle this short.
   size_t count = 0;
-  const char* p = bytes_.data();
-  const char* end = p + bytes_.size();
-  while (p && end - p >= static_cast<ptrdiff_t>(kNameCount.size())) {
-    p = static_cast<const char*>(
-        ::memchr(p, kNameCount[0], static_cast<size_t>(end - p) - kNameCount.size() + 1));
-    if (!p) break;
-    if (std::memcmp(p + 1, kNameCount.data() + 1, kNameCount.size() - 1) == 0 &&
-        decoder_.StartsCharacter(bytes_, static_cast<size_t>(p - bytes_.data()))) {
-      ++count;
+  size_t last_start = bytes_.size() - kNameCount.size();
+  for (size_t window = 0; window <= last_start; window += kWindow) {
+    const char* p = bytes_.data() + window;
+    const char* end = bytes_.data() + std::min(last_start + 1, window + kWindow);
+    while (p < end) {
+      p = static_cast<const char*>(::memchr(p, kNameCount[0], static_cast<size_t>(end - p)));
+      if (!p) break;
+      if (std::memcmp(p + 1, kNameCount.data() + 1, kNameCount.size() - 1) == 0 &&
+          decoder_.StartsCharacter(bytes_, static_cast<size_t>(p - bytes_.data()))) {
+        ++count;
+      }
+      ++p;
     }
-    ++p;
+    if (map_) map_->Release(body_.data() + window, kWindow);
   }
   // A body of at most 2 GiB holds fewer markers than an int32_t counts.
   return static_cast<int32_t>(count);
 }
 
+size_t MultipartBody::Search(std::string_view marker, size_t from) const {
+  if (!map_) return FindBytes(bytes_, marker, from);
+  while (from <= bytes_.size()) {
+    // Windows overlap by the marker's length, so a marker across two is found in the first.
+    size_t span = std::min(bytes_.size() - from, kWindow + marker.size());
+    size_t at = FindBytes(bytes_.substr(0, from + span), marker, from);
+    if (at != std::string_view::npos || from + span == bytes_.size()) return at;
+    map_->Release(body_.data() + from, kWindow);
+    from += kWindow;
+  }
+  return std::string_view::npos;
+}
+
 size_t MultipartBody::Find(std::string_view marker, size_t from, const char* what) const {
-  size_t at = FindBytes(bytes_, marker, from);
+  size_t at = Search(marker, from);
   if (at == std::string_view::npos) {
     throw Malformed(std::string(what) + " after byte " + std::to_string(from));
   }
@@ -110,7 +134,7 @@ UploadPart MultipartBody::NextPart(int64_t size_limit, PendingFailure& pending) 
   size_t content_end;
   if (part.is_file) {
     size_t file_start = Find(kFileNameStart, after_name, "no file name");
-    size_t file_quote = FindBytes(bytes_, kQuote, file_start + kFileNameStart.size());
+    size_t file_quote = Search(kQuote, file_start + kFileNameStart.size());
     if (file_quote == std::string_view::npos) {
       // Without its closing quote the name has no end; the run stops here as a malformed body,
       // and that failure replaces this one.

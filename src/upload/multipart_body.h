@@ -10,8 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
+#include "mirelda/mapped_file.h"
 #include "mirelda/variant.h"
 #include "upload/text_decoder.h"
 #include "upload/upload_failure.h"
@@ -38,6 +40,9 @@ class MultipartBody {
   std::string_view boundary() const { return boundary_; }
 
  private:
+  // Offset of the first occurrence of marker at or after from, npos when there is none. Lets go
+  // of the mapped pages it has read past.
+  size_t Search(std::string_view marker, size_t from) const;
   // Offset of the first occurrence of marker at or after from; Error when there is none.
   size_t Find(std::string_view marker, size_t from, const char* what) const;
   // The boundary that closes a part's content begun at content_start, and the content's end two
@@ -46,6 +51,7 @@ class MultipartBody {
 
   ByteArray body_;
   std::string_view bytes_;
+  std::shared_ptr<const MappedFile> map_;  // set when the body is a mapped file
   const TextDecoder& decoder_;
   std::string_view boundary_;
   size_t next_ = 0;  // where the search for the next part starts

@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <stdexcept>
@@ -53,8 +55,8 @@ namespace {
 
 // How long shutdown waits, after its grace, for pages being stopped at their time limit.
 constexpr std::chrono::seconds kPagesStopWithin{30};
-// How long a keep-alive connection may sit idle between requests.
-constexpr std::chrono::seconds kIdleTimeout{30};
+// Marks, as its socket context, a connection that came in over the cap: it is answered 503.
+char over_cap_mark;
 // Each connection's buffer for headers and body reads. The library clears it between the requests
 // of a keep-alive connection, so its size is paid on every request: 64 KiB still reads a body in
 // large pieces and holds any sane set of headers.
@@ -93,6 +95,16 @@ void OnCompleted(void* cls, struct MHD_Connection*, void** con_cls,
     static_cast<HttpServer*>(cls)->EndRequest(exchange);
   } catch (...) {
     // Only the log line can fail here; the exchange is gone either way.
+  }
+}
+
+void OnConnection(void* cls, struct MHD_Connection*, void** socket_context,
+                  enum MHD_ConnectionNotificationCode code) {
+  auto* server = static_cast<HttpServer*>(cls);
+  if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+    if (!server->AdmitConnection()) *socket_context = &over_cap_mark;
+  } else {
+    server->DropConnection();
   }
 }
 
@@ -135,6 +147,17 @@ std::string AddressText(const struct sockaddr* address, uint16_t* port) {
     *port = ntohs(in6->sin6_port);
   }
   return text;
+}
+
+// Every connection is a descriptor, and pages open files and databases beside them: the soft
+// limit is raised to fit, as far as the hard one lets it.
+void AllowDescriptors(unsigned connections) {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  rlim_t wanted = std::min<rlim_t>(limit.rlim_max, rlim_t{connections} + 256);
+  if (limit.rlim_cur >= wanted) return;
+  limit.rlim_cur = wanted;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 // "/a/b?x=1" into path and query; an absolute-form URI loses its scheme and authority.
@@ -181,14 +204,20 @@ void HttpServer::Start() {
                              " is not an IPv4 or IPv6 address");
   }
   (void)length;
+  // The listener refuses what lies past the slack, so a flood costs no more than that.
+  unsigned slack = std::max(16u, settings_.max_connections / 8);
+  unsigned hard_limit = settings_.max_connections + slack;
+  AllowDescriptors(hard_limit);
+  auto timeout = static_cast<unsigned int>(settings_.connection_timeout.count());
   workers_ = std::make_unique<WorkerPool>(settings_.workers);
   daemon_ = MHD_start_daemon(
       flags, settings_.port, nullptr, nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
       &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR, reinterpret_cast<struct sockaddr*>(&address),
       MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings_.io_threads),
-      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned int>(kIdleTimeout.count()),
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_END);
+      MHD_OPTION_CONNECTION_TIMEOUT, timeout, MHD_OPTION_CONNECTION_LIMIT, hard_limit,
+      MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, this, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+      kConnectionMemory, MHD_OPTION_END);
   if (!daemon_) {
     workers_.reset();
     throw std::runtime_error("cannot listen on " + settings_.address + ":" +
@@ -214,6 +243,12 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   workers_.reset();
   return finished;
 }
+
+bool HttpServer::AdmitConnection() {
+  return connections_.fetch_add(1) < static_cast<long>(settings_.max_connections);
+}
+
+void HttpServer::DropConnection() { --connections_; }
 
 void* HttpServer::BeginRequest(const char* uri) {
   auto* exchange = new Exchange;
@@ -247,7 +282,7 @@ int HttpServer::Send(struct MHD_Connection* connection, Exchange& exchange, int 
   for (const auto& [name, value] : WithStandingHeaders(headers, settings_.standing_headers)) {
     MHD_add_response_header(response, name.c_str(), value.c_str());
   }
-  MHD_add_response_header(response, "Server", "Mirelda/1.0");
+  MHD_add_response_header(response, "Server", "Mirelda");
   MHD_add_response_header(response, "X-Request-Id", exchange.request_id.c_str());
   exchange.status = status;
   exchange.bytes = bytes;
@@ -265,7 +300,7 @@ int HttpServer::Queue(struct MHD_Connection* connection, Exchange& exchange, con
 void HttpServer::RestoreIdleTimeout(struct MHD_Connection* connection, Exchange& exchange) {
   if (!exchange.body_timed) return;
   MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
-                            static_cast<unsigned>(kIdleTimeout.count()));
+                            static_cast<unsigned>(settings_.connection_timeout.count()));
   exchange.body_timed = false;
 }
 
@@ -436,6 +471,14 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
     // which must not wait for a body it refuses.
     exchange.headers_seen = true;
     exchange.method = method ? method : "";
+    const union MHD_ConnectionInfo* context =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    if (context && context->socket_context == &over_cap_mark) {
+      Reply busy = StatusReply(503, "The server has too many connections open.");
+      busy.AddHeader("Connection", "close");
+      busy.AddHeader("Retry-After", "1");
+      return Queue(connection, exchange, busy);
+    }
     exchange.protocol = version ? version : "";
     const union MHD_ConnectionInfo* client =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);

@@ -34,6 +34,11 @@ struct ServerSettings {
   uint64_t body_buffer = uint64_t{256} << 10;  // larger bodies go to a file in spool_folder
   std::filesystem::path spool_folder = "var";
   std::chrono::seconds body_timeout{60};  // silence a body may keep before it is dropped
+  // Silence after which a connection is closed, between requests or inside one.
+  std::chrono::seconds connection_timeout{30};
+  // Connections served at once; a few more are let in to be answered 503, past those the
+  // listener refuses them.
+  unsigned max_connections = 1024;
   bool compress = true;                   // gzip for text replies the client accepts it for
   unsigned io_threads = 2;
   unsigned workers = 8;
@@ -64,6 +69,9 @@ class HttpServer {
 
   // Internals used by the server library's callbacks.
   struct Exchange;
+  // A connection opens: false when it is over max_connections.
+  bool AdmitConnection();
+  void DropConnection();
   void* BeginRequest(const char* uri);
   int Handle(::MHD_Connection* connection, Exchange& exchange, const char* method,
              const char* version, const char* upload_data, size_t* upload_data_size);
@@ -91,6 +99,7 @@ class HttpServer {
   MHD_Daemon* daemon_ = nullptr;
   uint16_t port_ = 0;
   InFlight in_flight_;
+  std::atomic<long> connections_{0};    // open connections, over the cap or not
 };
 
 }  // namespace mirelda::host

@@ -10,8 +10,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "mirelda/mapped_file.h"
+
 namespace mirelda::host {
 namespace {
+
+// A spooled body is written in pieces this large, not in the small reads the connection gets:
+// a large upload costs a few hundred writes instead of thousands.
+constexpr size_t kSpoolPiece = size_t{256} << 10;
 
 std::runtime_error SystemFailure(const std::string& what) {
   return std::runtime_error(what + ": " + std::strerror(errno));
@@ -28,18 +34,6 @@ int OpenUnlinkedFile(const std::filesystem::path& folder) {
   ::unlink(name.c_str());
   return fd;
 }
-
-class Mapping {
- public:
-  Mapping(void* address, size_t size) : address_(address), size_(size) {}
-  ~Mapping() { ::munmap(address_, size_); }
-  Mapping(const Mapping&) = delete;
-  Mapping& operator=(const Mapping&) = delete;
-
- private:
-  void* address_;
-  size_t size_;
-};
 
 }  // namespace
 
@@ -61,7 +55,12 @@ void RequestBody::Expect(uint64_t declared) {
 void RequestBody::Append(const char* data, size_t size) {
   if (fd_ < 0 && size_ + size > memory_limit_) Spool();
   if (fd_ >= 0) {
-    Write(data, size);
+    if (pending_.size() + size > kSpoolPiece) Flush();
+    if (size >= kSpoolPiece) {
+      Write(data, size);
+    } else {
+      pending_.insert(pending_.end(), data, data + size);
+    }
   } else {
     memory_.insert(memory_.end(), data, data + size);
   }
@@ -73,6 +72,12 @@ void RequestBody::Spool() {
   fd_ = OpenUnlinkedFile(spool_folder_);
   Write(reinterpret_cast<const char*>(memory_.data()), memory_.size());
   std::vector<uint8_t>().swap(memory_);
+  pending_.reserve(kSpoolPiece);
+}
+
+void RequestBody::Flush() {
+  Write(reinterpret_cast<const char*>(pending_.data()), pending_.size());
+  pending_.clear();
 }
 
 void RequestBody::Write(const char* data, size_t size) {
@@ -88,15 +93,15 @@ void RequestBody::Write(const char* data, size_t size) {
 ByteArray RequestBody::Finish() {
   if (fd_ < 0) return ByteArray(std::move(memory_));
   if (size_ == 0) return ByteArray();
-  void* address = ::mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_SHARED, fd_, 0);
-  if (address == MAP_FAILED) throw SystemFailure("cannot map a request body");
-  // Pages read bodies front to back; the kernel may read ahead and drop what lies behind.
-  ::madvise(address, static_cast<size_t>(size_), MADV_SEQUENTIAL);
-  auto mapping = std::make_shared<const Mapping>(address, static_cast<size_t>(size_));
-  // The map keeps the unlinked file alive on its own.
-  ::close(fd_);
+  Flush();
+  std::vector<uint8_t>().swap(pending_);
+  // The map keeps the unlinked file, and its descriptor, for as long as the body is used.
+  int fd = fd_;
   fd_ = -1;
-  return ByteArray(mapping, static_cast<const uint8_t*>(address), static_cast<size_t>(size_));
+  std::shared_ptr<const MappedFile> map = MappedFile::Map(fd, static_cast<size_t>(size_));
+  // Pages read bodies front to back; the kernel may read ahead and drop what lies behind.
+  ::madvise(const_cast<uint8_t*>(map->data()), map->size(), MADV_SEQUENTIAL);
+  return ByteArray(map, map->data(), map->size());
 }
 
 }  // namespace mirelda::host

@@ -29,17 +29,20 @@ class RequestBody {
   uint64_t size() const { return size_; }
   bool spooled() const { return fd_ >= 0; }
 
-  // The whole body. A spooled body is mapped read-only; the map, and the file under it, live as
-  // long as the returned array or any slice of it. Throws std::runtime_error when the map fails.
+  // The whole body. A spooled body is mapped read-only (a MappedFile, so readers can find its
+  // file); the map, and the file under it, live as long as the returned array or any slice of
+  // it. Throws std::runtime_error when the map fails.
   ByteArray Finish();
 
  private:
   void Spool();
+  void Flush();
   void Write(const char* data, size_t size);
 
   uint64_t memory_limit_;
   std::filesystem::path spool_folder_;
   std::vector<uint8_t> memory_;
+  std::vector<uint8_t> pending_;  // spooled bytes not yet written
   int fd_ = -1;
   uint64_t size_ = 0;
 };

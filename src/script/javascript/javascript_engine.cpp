@@ -166,17 +166,18 @@ duk_ret_t DeleteGlobal(duk_context* ctx, void*) {
 }
 
 // Pushes an array of the global object's own keys that the heap did not start with: the globals
-// the running page made.
+// the running page made. Runs after every page, so it looks each key up as it enumerates
+// instead of gathering them into an object first.
 void PushPageGlobalKeys(duk_context* ctx) {
   duk_push_global_stash(ctx);
   duk_get_prop_string(ctx, -1, kGlobalsKey);
   duk_idx_t known = duk_get_top_index(ctx);
-  duk_push_object(ctx);
-  duk_idx_t now = duk_get_top_index(ctx);
-  CollectGlobalKeys(ctx);
   duk_idx_t extra = duk_push_array(ctx);
   duk_uarridx_t count = 0;
-  duk_enum(ctx, now, DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_SYMBOLS);
+  duk_push_global_object(ctx);
+  duk_enum(
+      ctx, -1,
+      DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE | DUK_ENUM_INCLUDE_SYMBOLS);
   while (duk_next(ctx, -1, 0)) {
     duk_dup(ctx, -1);
     if (duk_has_prop(ctx, known)) {
@@ -185,7 +186,7 @@ void PushPageGlobalKeys(duk_context* ctx) {
       duk_put_prop_index(ctx, extra, count++);
     }
   }
-  duk_pop(ctx);
+  duk_pop_2(ctx);
   duk_replace(ctx, known - 1);
   duk_set_top(ctx, known);
 }
