@@ -17,23 +17,47 @@ std::shared_ptr<Dispatch> SharedObjects::Use(
   for (const HeldObjects::Hold& hold : held.holds_) {
     if (hold.slot == slot) return hold.object;
   }
-  std::unique_lock<std::timed_mutex> lock(slot->in_use, std::defer_lock);
-  if (!lock.try_lock_until(deadline)) {
-    throw Error(errc::kUnspecified, "The shared object \"" + id +
-                                        "\" stayed in use by another page until this page's "
-                                        "time limit");
+  {
+    MutexLock lock(mutex_);
+    while (slot->in_use) {
+      if (!mutex_.WaitUntil(returned_, deadline) && slot->in_use) {
+        throw Error(errc::kUnspecified, "The shared object \"" + id +
+                                            "\" stayed in use by another page until this page's "
+                                            "time limit");
+      }
+    }
+    slot->in_use = true;
   }
-  if (!slot->object) {
-    slot->object = make();
-    if (!slot->object) throw Error(errc::kCannotCreateObject, "The object \"" + id + "\" was not made");
+  // From here the slot is this page's; a failed make gives it back for the next page to try.
+  try {
+    if (!slot->object) {
+      slot->object = make();
+      if (!slot->object) {
+        throw Error(errc::kCannotCreateObject, "The object \"" + id + "\" was not made");
+      }
+    }
+  } catch (...) {
+    Return(slot);
+    throw;
   }
-  std::shared_ptr<Dispatch> object = slot->object;
-  held.holds_.push_back({shared_from_this(), slot, std::move(lock), object});
-  return object;
+  held.holds_.push_back({shared_from_this(), slot, slot->object});
+  return slot->object;
+}
+
+void SharedObjects::Return(Slot* slot) {
+  {
+    MutexLock lock(mutex_);
+    slot->in_use = false;
+  }
+  returned_.notify_all();
 }
 
 void HeldObjects::Release() {
-  while (!holds_.empty()) holds_.pop_back();
+  while (!holds_.empty()) {
+    Hold hold = std::move(holds_.back());
+    holds_.pop_back();
+    hold.owner->Return(hold.slot);
+  }
 }
 
 }  // namespace mirelda::host

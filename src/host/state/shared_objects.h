@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,11 +30,18 @@ class SharedObjects : public std::enable_shared_from_this<SharedObjects> {
                                 std::chrono::steady_clock::time_point deadline, HeldObjects& held);
 
  private:
+  friend class HeldObjects;
+  // A page's script may take an object on one thread and the request end on another, so being in
+  // use is a flag under mutex_ rather than a lock that only its taker may let go.
   struct Slot {
-    std::timed_mutex in_use;
-    std::shared_ptr<Dispatch> object;
+    bool in_use = false;                // guarded by mutex_
+    std::shared_ptr<Dispatch> object;   // touched only by the page that has the slot in use
   };
+  // Lets the slot go and wakes the pages that wait for it.
+  void Return(Slot* slot);
+
   Mutex mutex_;
+  std::condition_variable returned_;
   std::map<std::string, std::unique_ptr<Slot>, LessIgnoreCase> slots_ MIRELDA_GUARDED_BY(mutex_);
 };
 
@@ -51,9 +59,8 @@ class HeldObjects {
  private:
   friend class SharedObjects;
   struct Hold {
-    std::shared_ptr<SharedObjects> owner;  // keeps the slot alive while it is locked
-    const void* slot = nullptr;
-    std::unique_lock<std::timed_mutex> lock;
+    std::shared_ptr<SharedObjects> owner;  // keeps the slot alive while it is in use
+    SharedObjects::Slot* slot = nullptr;
     std::shared_ptr<Dispatch> object;
   };
   // Released in the reverse order of taking.
