@@ -4,22 +4,17 @@
 
 #include <cstdlib>
 
+#include "host/http/header_text.h"
 #include "mirelda/text.h"
 
 namespace mirelda::host {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 // The q value of one Accept-Encoding item ("gzip;q=0.5"); 1 when it names none.
 double Quality(std::string_view parameters) {
   while (!parameters.empty()) {
     size_t semi = parameters.find(';');
-    std::string_view p = Trim(parameters.substr(0, semi));
+    std::string_view p = TrimHeaderSpace(parameters.substr(0, semi));
     parameters = semi == std::string_view::npos ? std::string_view() : parameters.substr(semi + 1);
     if (p.size() > 2 && (p[0] == 'q' || p[0] == 'Q') && p[1] == '=') {
       std::string value(p.substr(2));
@@ -32,7 +27,8 @@ double Quality(std::string_view parameters) {
 }  // namespace
 
 bool IsCompressibleType(std::string_view content_type) {
-  std::string type = text::ToLowerAscii(Trim(content_type.substr(0, content_type.find(';'))));
+  std::string type =
+      text::ToLowerAscii(TrimHeaderSpace(content_type.substr(0, content_type.find(';'))));
   if (type.rfind("text/", 0) == 0) return true;
   for (std::string_view t : {"application/json", "application/javascript", "application/xml",
                              "image/svg+xml", "application/xhtml+xml"}) {
@@ -45,11 +41,11 @@ bool AcceptsGzip(std::string_view accept_encoding) {
   std::optional<double> gzip, any;
   while (!accept_encoding.empty()) {
     size_t comma = accept_encoding.find(',');
-    std::string_view item = Trim(accept_encoding.substr(0, comma));
+    std::string_view item = TrimHeaderSpace(accept_encoding.substr(0, comma));
     accept_encoding =
         comma == std::string_view::npos ? std::string_view() : accept_encoding.substr(comma + 1);
     size_t semi = item.find(';');
-    std::string_view coding = Trim(item.substr(0, semi));
+    std::string_view coding = TrimHeaderSpace(item.substr(0, semi));
     double q = semi == std::string_view::npos ? 1 : Quality(item.substr(semi + 1));
     if (text::EqualsIgnoreCase(coding, "gzip") || text::EqualsIgnoreCase(coding, "x-gzip")) {
       gzip = q;

@@ -5,16 +5,11 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "host/http/header_text.h"
 #include "mirelda/text.h"
 
 namespace mirelda::host {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 // The 16 bytes of an IPv6 address, an IPv4 one mapped (::ffff:a.b.c.d); false when text is
 // neither. "[::1]" is taken as "::1". *v4 tells which it was.
@@ -45,8 +40,10 @@ TrustedProxies::TrustedProxies(const std::vector<std::string>& entries) {
     Network network;
     bool v4 = false;
     if (!ParseAddress(std::string_view(entry).substr(0, slash), &network.bytes, &v4)) {
-      throw std::invalid_argument("--trusted-proxy takes ADDR[/PREFIX] with an IPv4 or IPv6 "
-                                  "address, not \"" + entry + "\"");
+      throw std::invalid_argument(
+          "--trusted-proxy takes ADDR[/PREFIX] with an IPv4 or IPv6 "
+          "address, not \"" +
+          entry + "\"");
     }
     network.prefix = 128;
     if (slash != std::string::npos) {
@@ -68,7 +65,7 @@ TrustedProxies::TrustedProxies(const std::vector<std::string>& entries) {
 bool TrustedProxies::Trusts(std::string_view address) const {
   std::array<uint8_t, 16> bytes{};
   bool v4 = false;
-  if (!ParseAddress(Trim(address), &bytes, &v4)) return false;
+  if (!ParseAddress(TrimHeaderSpace(address), &bytes, &v4)) return false;
   for (const Network& network : networks_) {
     // A v4 network is a mapped one of prefix 96 + n, so it matches mapped addresses only.
     int bits = network.prefix;
@@ -90,10 +87,10 @@ TrustedProxies::Client TrustedProxies::Resolve(std::string_view peer,
   // From the right: each trusted hop vouches for the address before it.
   while (!forwarded_for.empty()) {
     size_t comma = forwarded_for.rfind(',');
-    std::string_view hop =
-        Trim(comma == std::string_view::npos ? forwarded_for : forwarded_for.substr(comma + 1));
-    forwarded_for = comma == std::string_view::npos ? std::string_view()
-                                                    : forwarded_for.substr(0, comma);
+    std::string_view hop = TrimHeaderSpace(
+        comma == std::string_view::npos ? forwarded_for : forwarded_for.substr(comma + 1));
+    forwarded_for =
+        comma == std::string_view::npos ? std::string_view() : forwarded_for.substr(0, comma);
     std::array<uint8_t, 16> bytes{};
     bool v4 = false;
     // What a trusted hop wrote is an address; anything else came from further out.
@@ -105,7 +102,7 @@ TrustedProxies::Client TrustedProxies::Resolve(std::string_view peer,
   std::string_view proto = forwarded_proto;
   size_t comma = proto.rfind(',');
   if (comma != std::string_view::npos) proto = proto.substr(comma + 1);
-  proto = Trim(proto);
+  proto = TrimHeaderSpace(proto);
   if (!proto.empty()) client.https = text::EqualsIgnoreCase(proto, "https");
   return client;
 }
