@@ -15,12 +15,14 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "temporaries.h"
 
 namespace mirelda::platform {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::TempDir;
+using testing::Temporaries;
 
 std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -35,14 +37,6 @@ std::string Version(int n) { return std::string(256 * 1024, static_cast<char>('A
 bool IsWholeVersion(const std::string& content) {
   if (content.size() != Version(0).size()) return false;
   return content.find_first_not_of(content[0]) == std::string::npos;
-}
-
-size_t HiddenTemporaries(const fs::path& folder) {
-  size_t count = 0;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
-    if (e.path().filename().string().find(".tmp-") != std::string::npos) ++count;
-  }
-  return count;
 }
 
 TEST(AtomicFile, AWriterKilledAtAnyPointLeavesTheOldFileOrTheNewOne) {
@@ -96,7 +90,7 @@ TEST(AtomicFile, ReplacementRulesTable) {
     }
     EXPECT_EQ(ReplaceFile(target, "new", c.replace), c.result) << c.name;
     EXPECT_EQ(Slurp(target), c.content_after) << c.name;
-    EXPECT_EQ(HiddenTemporaries(dir.path()), 0u) << c.name;
+    EXPECT_EQ(Temporaries(dir.path()), 0u) << c.name;
   }
 }
 
@@ -112,7 +106,7 @@ TEST(AtomicFile, ANewFileGetsTheModeLessTheCreationMask) {
 TEST(AtomicFile, AMissingFolderIsReportedAndNothingIsLeft) {
   TempDir dir;
   EXPECT_EQ(ReplaceFile(dir / "absent" / "file.txt", "x", true), ENOENT);
-  EXPECT_EQ(HiddenTemporaries(dir.path()), 0u);
+  EXPECT_EQ(Temporaries(dir.path()), 0u);
 }
 
 TEST(AtomicFile, AnUncommittedFileLeavesNoTemporary) {
@@ -123,7 +117,7 @@ TEST(AtomicFile, AnUncommittedFileLeavesNoTemporary) {
     ASSERT_EQ(file.Write("half"), 0);
   }
   EXPECT_FALSE(fs::exists(dir / "dropped.txt"));
-  EXPECT_EQ(HiddenTemporaries(dir.path()), 0u);
+  EXPECT_EQ(Temporaries(dir.path()), 0u);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "mirelda/error.h"
 #include "support/temp_dir.h"
+#include "temporaries.h"
 
 namespace mirelda {
 namespace {
@@ -20,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::BuildDir;
 using testing::TempDir;
+using testing::Temporaries;
 
 std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -65,14 +67,6 @@ Probe RunProbe(const TempDir& dir, const std::string& arguments, int fail_fsync)
     probe.calls.push_back(line);
   }
   return probe;
-}
-
-size_t Temporaries(const fs::path& folder) {
-  size_t count = 0;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
-    if (e.path().filename().string().find(".tmp-") != std::string::npos) ++count;
-  }
-  return count;
 }
 
 TEST(Durability, TheFileIsFlushedBeforeTheRenameAndTheFolderAfterAndAFailedFlushIsAnError) {
