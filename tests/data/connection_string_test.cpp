@@ -79,6 +79,7 @@ TEST(Route, TheSqlServerDriverNamesTheServerDatabase) {
 }
 
 TEST(Route, TheServersProvidersAndDriversAndDataSourceNames) {
+  EXPECT_ERROR(RouteOf("DSN=shop"), errc::kUnspecified);  // no data source names set up yet
   settings::SetSection("dsn",
                        {{"Shop", "Driver={SQL Server};Server=db1,5433;Database=Shop;UID=a;PWD=b"},
                         {"Files", "DRIVER=SQLite3 ODBC Driver;Database=C:\\data\\f.db"},
