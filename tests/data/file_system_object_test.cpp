@@ -111,34 +111,24 @@ TEST_F(FileSystemObjectTest, ExistenceAndFolders) {
   EXPECT_ERROR(fso_.CreateFolder("Z:\\x"), errc::kPathNotFound);
 }
 
-TEST(FileSystemObjectNames, GetFileNameAndBuildPathWorkOnTextAlone) {
-  FileSystemObjectImpl fso;
-  EXPECT_EQ(fso.GetFileName("C:\\data\\shop.mdb"), "shop.mdb");
-  EXPECT_EQ(fso.GetFileName("C:\\data\\"), "data");
-  EXPECT_EQ(fso.GetFileName("/x/y.txt"), "y.txt");
-  EXPECT_EQ(fso.GetFileName("C:"), "");
-  EXPECT_EQ(fso.BuildPath("C:\\data", "shop.mdb"), "C:\\data\\shop.mdb");
-  EXPECT_EQ(fso.BuildPath("C:\\data\\", "shop.mdb"), "C:\\data\\shop.mdb");
-  EXPECT_EQ(fso.BuildPath("C:", "shop.mdb"), "C:shop.mdb");
-  EXPECT_EQ(fso.BuildPath("", "shop.mdb"), "shop.mdb");
-}
-
 struct NameCase {
   std::string path;
-  std::string extension, base, parent, drive;
+  std::string extension, base, parent, drive, file;
 };
 
 TEST(FileSystemObjectNames, PartsOfAPathComeFromItsTextAlone) {
   const NameCase table[] = {
-      {"C:\\data\\shop.mdb", "mdb", "shop", "C:\\data", "C:"},
-      {"C:\\data\\archive.tar.gz", "gz", "archive.tar", "C:\\data", "C:"},
-      {"C:\\data\\", "", "data", "C:\\", "C:"},
-      {"C:\\", "", "", "", "C:"},
-      {"C:x.txt", "txt", "x", "C:", "C:"},
-      {"/srv/a/b", "", "b", "/srv/a", ""},
-      {"\\top.txt", "txt", "top", "\\", ""},
-      {"plain", "", "plain", "", ""},
-      {"", "", "", "", ""},
+      {"C:\\data\\shop.mdb", "mdb", "shop", "C:\\data", "C:", "shop.mdb"},
+      {"C:\\data\\archive.tar.gz", "gz", "archive.tar", "C:\\data", "C:", "archive.tar.gz"},
+      {"C:\\data\\", "", "data", "C:\\", "C:", "data"},
+      {"C:\\", "", "", "", "C:", ""},
+      {"C:", "", "", "", "C:", ""},
+      {"C:x.txt", "txt", "x", "C:", "C:", "x.txt"},
+      {"/srv/a/b", "", "b", "/srv/a", "", "b"},
+      {"/x/y.txt", "txt", "y", "/x", "", "y.txt"},
+      {"\\top.txt", "txt", "top", "\\", "", "top.txt"},
+      {"plain", "", "plain", "", "", "plain"},
+      {"", "", "", "", "", ""},
   };
   FileSystemObjectImpl fso;
   for (const NameCase& c : table) {
@@ -146,6 +136,14 @@ TEST(FileSystemObjectNames, PartsOfAPathComeFromItsTextAlone) {
     EXPECT_EQ(fso.GetBaseName(c.path), c.base) << c.path;
     EXPECT_EQ(fso.GetParentFolderName(c.path), c.parent) << c.path;
     EXPECT_EQ(fso.GetDriveName(c.path), c.drive) << c.path;
+    EXPECT_EQ(fso.GetFileName(c.path), c.file) << c.path;
+  }
+  const std::pair<const char*, const char*> builds[] = {{"C:\\data", "C:\\data\\shop.mdb"},
+                                                        {"C:\\data\\", "C:\\data\\shop.mdb"},
+                                                        {"C:", "C:shop.mdb"},
+                                                        {"", "shop.mdb"}};
+  for (auto [folder, expected] : builds) {
+    EXPECT_EQ(fso.BuildPath(folder, "shop.mdb"), expected) << folder;
   }
   std::string temp = fso.GetTempName();
   EXPECT_EQ(temp.size(), 12u);
@@ -214,13 +212,20 @@ TEST_F(FileSystemObjectTest, FilesAndFoldersAreObjectsOverTheDrive) {
 }
 
 TEST(Wildcards, MatchAsTheFileNamePatternsOfPages) {
-  EXPECT_TRUE(WildcardMatch("*", ""));
-  EXPECT_TRUE(WildcardMatch("*.mdb", "shop.mdb"));
-  EXPECT_FALSE(WildcardMatch("*.mdb", "shop.mdb.bak"));
-  EXPECT_TRUE(WildcardMatch("s*p*.m?b", "shop.mdb"));
-  EXPECT_FALSE(WildcardMatch("?", ""));
-  EXPECT_TRUE(WildcardMatch("a*b*c", "aXbYbZc"));
-  EXPECT_FALSE(WildcardMatch("a*b*c", "aXbYbZ"));
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool match;
+  } cases[] = {{"*", "", true},
+               {"*.mdb", "shop.mdb", true},
+               {"*.mdb", "shop.mdb.bak", false},
+               {"s*p*.m?b", "shop.mdb", true},
+               {"?", "", false},
+               {"a*b*c", "aXbYbZc", true},
+               {"a*b*c", "aXbYbZ", false}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " ~ " << c.name;
+  }
 }
 
 }  // namespace

@@ -110,33 +110,6 @@ TEST_P(ServerNames, NamesAsWrittenSurviveQuotingAndForeignComments) {
   EXPECT_EQ(f->Item(Variant("LONG NAME"))->Value(), Variant("x"));
 }
 
-TEST_P(ServerNames, TheDictionaryLookupFindsTheLabelOfAReportedColumn) {
-  Exec(
-      "CREATE TABLE TableReference (id autoincrement ,tableCode char ,tableName char ,tableType "
-      "int ,PRIMARY KEY (id))");
-  Exec(
-      "CREATE TABLE FieldReference (id autoincrement ,tabID int ,fieldCode char ,fieldName char "
-      ",fieldType int ,addStyle char ,PRIMARY KEY (id))");
-  Exec(
-      "insert into TableReference (tableCode,tableName,tableType) values "
-      "('TableReference','数据表参考',1)");
-  Exec(
-      "insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
-      "(1,'tableCode','表格代码',1,'01')");
-  // The add form names each column as the record set reports it, then looks its label up.
-  auto columns = db_->Execute("select * from TableReference", -1)->GetFields();
-  std::string reported = columns->Item(Variant(1))->Name();
-  EXPECT_EQ(reported, "tableCode");
-  auto label = db_->Execute(
-      "select FieldName from FieldReference where tabID in (select id from Tablereference where "
-      "tableCode='TableReference') and FieldCode='" +
-          reported + "'",
-      -1);
-  ASSERT_FALSE(label->IsEOF());
-  EXPECT_EQ(label->GetFields()->Item(Variant(0))->Name(), "fieldName");  // the table's spelling
-  EXPECT_EQ(label->FieldValue(Variant("fieldname")), Variant("表格代码"));
-}
-
 INSTANTIATE_TEST_SUITE_P(Engines, ServerNames,
                          ::testing::Values(EngineKind::kJet, EngineKind::kServer), EngineName);
 

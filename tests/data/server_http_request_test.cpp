@@ -53,6 +53,14 @@ struct Exchange {
 
 Variant Bytes(std::string_view s) { return Variant(ByteArray(s)); }
 
+// Opens a GET of the path on the test server and sends it.
+std::function<void(Dispatch&)> Fetch(std::string path) {
+  return [path](Dispatch& r) {
+    r.Call("open", "GET", HttpTest::Url(path));
+    r.Call("send");
+  };
+}
+
 const Exchange kExchanges[] = {
     {"GetWithHeader",
      [](Dispatch& r) {
@@ -111,42 +119,10 @@ const Exchange kExchanges[] = {
      "OK",
      {{"method", "POST"}, {"body", "783d31"}},
      nullptr},
-    {"OwnReasonPhrase",
-     [](Dispatch& r) {
-       r.Call("open", "GET", HttpTest::Url("/status"));
-       r.Call("send");
-     },
-     404,
-     "Nothing Here",
-     {},
-     "gone"},
-    {"GbkText",
-     [](Dispatch& r) {
-       r.Call("open", "GET", HttpTest::Url("/text?charset=gbk"));
-       r.Call("send");
-     },
-     200,
-     "OK",
-     {},
-     "中文ā"},
-    {"Latin1Text",
-     [](Dispatch& r) {
-       r.Call("open", "GET", HttpTest::Url("/text?charset=iso-8859-1"));
-       r.Call("send");
-     },
-     200,
-     "OK",
-     {},
-     "café"},
-    {"NoCharsetIsUtf8AndTheMarkGoes",
-     [](Dispatch& r) {
-       r.Call("open", "GET", HttpTest::Url("/text?charset=none&bom=1"));
-       r.Call("send");
-     },
-     200,
-     "OK",
-     {},
-     "中文ā"},
+    {"OwnReasonPhrase", Fetch("/status"), 404, "Nothing Here", {}, "gone"},
+    {"GbkText", Fetch("/text?charset=gbk"), 200, "OK", {}, "中文ā"},
+    {"Latin1Text", Fetch("/text?charset=iso-8859-1"), 200, "OK", {}, "café"},
+    {"NoCharsetIsUtf8AndTheMarkGoes", Fetch("/text?charset=none&bom=1"), 200, "OK", {}, "中文ā"},
     {"BasicLogon",
      [](Dispatch& r) {
        r.Call("open", "GET", HttpTest::Url("/auth"), false, "user", "pa:ss");
@@ -223,19 +199,11 @@ const Refusal kRefusals[] = {
        r.Call("send");
      },
      kAccessDenied, "localhost"},
-    {"RedirectToAnotherScheme",
-     [](Dispatch& r) {
-       r.Call("open", "GET", HttpTest::Url("/redirect?code=301&to=ftp://127.0.0.1/x"));
-       r.Call("send");
-     },
+    {"RedirectToAnotherScheme", Fetch("/redirect?code=301&to=ftp://127.0.0.1/x"),
      kHttpRedirectFailed, "ftp://"},
     {"EndlessRedirects",
-     [](Dispatch& r) {
-       r.Call("open", "GET",
-              HttpTest::Url("/redirect?code=302&to=/redirect%3Fcode%3D302%26to%3D"
-                            "/redirect%253Fcode%253D303%2526to%253D/status"));
-       r.Call("send");
-     },
+     Fetch("/redirect?code=302&to=/redirect%3Fcode%3D302%26to%3D"
+           "/redirect%253Fcode%253D303%2526to%253D/status"),
      0, ""},
     {"FileScheme", [](Dispatch& r) { r.Call("open", "GET", "file:///etc/passwd"); },
      kHttpBadProtocol, "recognized protocol"},

@@ -6,36 +6,35 @@
 namespace mirelda::database {
 namespace {
 
-std::string Access(Variant path, Variant name, Variant version) {
-  return Database().CreateAccessConnection(path, name, version).ToString();
-}
-
-TEST(CreateAccessConnection, NormalisesFolderAndName) {
-  EXPECT_EQ(Access("D:\\data", "/shop.mdb", 2),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\data\\shop.mdb");
-  EXPECT_EQ(Access("D:\\data\\", "shop.mdb", 2),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\data\\shop.mdb");
-  EXPECT_EQ(Access(" D:\\data ", "shop.mdb", 0),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\data\\shop.mdb");
-  EXPECT_EQ(Access("D:\\data/", "shop.mdb", 0),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\data/shop.mdb");
-  EXPECT_EQ(Access("", "shop.mdb", 0), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\\shop.mdb");
-  // Only a separator in the very first position goes.
-  EXPECT_EQ(Access("D:\\data", " /shop.mdb", 0),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\data\\ /shop.mdb");
-  EXPECT_EQ(Access("D:\\data", "\\ shop.mdb ", 0),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\data\\shop.mdb");
-}
-
-TEST(CreateAccessConnection, VersionOneSelectsTheOdbcDriver) {
-  EXPECT_EQ(Access("D:\\data", "shop.mdb", 1),
-            "driver={Microsoft Access Driver (*.mdb)};dbq=D:\\data\\shop.mdb");
-  EXPECT_EQ(Access("D:\\data", "shop.mdb", "1"),
-            "driver={Microsoft Access Driver (*.mdb)};dbq=D:\\data\\shop.mdb");
-  EXPECT_EQ(Access("D:\\data", "shop.mdb", Variant()),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\data\\shop.mdb");
-  EXPECT_EQ(Access("D:\\data", "shop.mdb", Variant::Null()),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=D:\\data\\shop.mdb");
+TEST(CreateAccessConnection, NormalisesFolderAndNameAndVersionOneSelectsTheOdbcDriver) {
+  const std::string jet = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
+  struct Case {
+    Variant folder, name, version;
+    std::string expected;
+  } cases[] = {
+      {"D:\\data", "/shop.mdb", 2, jet + "D:\\data\\shop.mdb"},
+      {"D:\\data\\", "shop.mdb", 2, jet + "D:\\data\\shop.mdb"},
+      {" D:\\data ", "shop.mdb", 0, jet + "D:\\data\\shop.mdb"},
+      {"D:\\data/", "shop.mdb", 0, jet + "D:\\data/shop.mdb"},
+      {"", "shop.mdb", 0, jet + "\\shop.mdb"},
+      // Only a separator in the very first position goes.
+      {"D:\\data", " /shop.mdb", 0, jet + "D:\\data\\ /shop.mdb"},
+      {"D:\\data", "\\ shop.mdb ", 0, jet + "D:\\data\\shop.mdb"},
+      {"D:\\data", "shop.mdb", 1,
+       "driver={Microsoft Access Driver (*.mdb)};dbq=D:\\data\\shop.mdb"},
+      {"D:\\data", "shop.mdb", "1",
+       "driver={Microsoft Access Driver (*.mdb)};dbq=D:\\data\\shop.mdb"},
+      {"D:\\data", "shop.mdb", Variant(), jet + "D:\\data\\shop.mdb"},
+      {"D:\\data", "shop.mdb", Variant::Null(), jet + "D:\\data\\shop.mdb"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Database().CreateAccessConnection(c.folder, c.name, c.version).ToString(), c.expected)
+        << c.folder.ToText() << " + " << c.name.ToText() << " v" << c.version.ToText();
+  }
+  // Through the member table, outside a page.
+  EXPECT_EQ(
+      std::make_shared<Database>()->Call("createaccessconnection", "C:\\db", "x.mdb", 3).ToString(),
+      jet + "C:\\db\\x.mdb");
 }
 
 TEST(CreateSqlConnection, JoinsThePiecesKeepingAnEmptyPassword) {
@@ -44,12 +43,6 @@ TEST(CreateSqlConnection, JoinsThePiecesKeepingAnEmptyPassword) {
             "driver={sql server};server=srv;database=shop;uid=sa;pwd=");
   EXPECT_EQ(db.CreateSqlConnection(" srv ", "a;b", "u", "p w").ToString(),
             "driver={sql server};server= srv ;database=a;b;uid=u;pwd=p w");
-}
-
-TEST(CreateAccessConnection, WorksThroughDispatchOutsideAPage) {
-  auto db = std::make_shared<Database>();
-  EXPECT_EQ(db->Call("createaccessconnection", "C:\\db", "x.mdb", 3).ToString(),
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\x.mdb");
 }
 
 }  // namespace

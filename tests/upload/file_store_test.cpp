@@ -18,11 +18,8 @@ namespace mirelda::upload {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Exists;
 using testing::MultipartForm;
-
-std::string Exists(const std::string& name) {
-  return "对不起，目标文件[" + name + "]在上载的目录中已经存在,请改名后重新上传";
-}
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -13,6 +13,7 @@ namespace mirelda::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using upload::testing::Exists;
 using upload::testing::MultipartForm;
 using Files = std::map<std::string, std::string>;
 
@@ -101,10 +102,6 @@ struct StoreCase {
 };
 
 const std::string kTooLarge = "对不起，文件名为[big.bin] 的文件大小超出了范围。";
-std::string Exists(const std::string& name) {
-  return "对不起，目标文件[" + name + "]在上载的目录中已经存在,请改名后重新上传";
-}
-
 // What is in the folder after a post matches what the page was told.
 TEST(HttpUpload, TheFolderHoldsExactlyTheFilesOfTheResults) {
   const std::string big(10, 'b');

@@ -49,6 +49,11 @@ struct UploadPage {
   std::shared_ptr<FileSystem> file_system = std::make_shared<FileSystem>();
 };
 
+// The reply to a file whose name the folder already holds.
+inline std::string Exists(const std::string& name) {
+  return "对不起，目标文件[" + name + "]在上载的目录中已经存在,请改名后重新上传";
+}
+
 inline std::string BytesOf(const Variant& value) { return std::string(value.AsBytes().view()); }
 
 }  // namespace mirelda::upload::testing
