@@ -1,37 +1,43 @@
 // Dates as the page language counts them (days since 1899-12-30, time of day as the fraction), and
 // their text forms.
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 
+#include "mirelda/error.h"
 #include "mirelda/variant.h"
 
 namespace mirelda {
 namespace {
 
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days_from_civil).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+namespace chr = std::chrono;
+
+// chrono's years reach only -32767..32767; the Gregorian calendar repeats every 400 years, so a
+// year outside them is counted as its place in a cycle plus whole cycles.
+constexpr int64_t kCycleYears = 400;
+constexpr int64_t kCycleDays = 146097;
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b < 0); }
+
+// Days since 1970-01-01 of a proleptic Gregorian date. A month beyond 1..12 carries into the
+// year and a day beyond the month's last runs on into the next, as date arithmetic wants.
+int64_t DaysFromCivil(int64_t year, int month, int day) {
+  int64_t months = year * 12 + (month - 1);
+  int64_t y = FloorDiv(months, 12);
+  int64_t cycles = FloorDiv(y, kCycleYears);
+  chr::year_month_day first{chr::year{static_cast<int>(y - cycles * kCycleYears)},
+                            chr::month{static_cast<unsigned>(months - y * 12 + 1)}, chr::day{1}};
+  return chr::sys_days{first}.time_since_epoch().count() + cycles * kCycleDays + (day - 1);
 }
 
-void CivilFromDays(int64_t z, int* year, int* month, int* day) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t y = static_cast<int64_t>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  *year = static_cast<int>(y + (m <= 2));
-  *month = static_cast<int>(m);
-  *day = static_cast<int>(d);
+void CivilFromDays(int64_t days, int* year, int* month, int* day) {
+  int64_t cycles = FloorDiv(days, kCycleDays);
+  chr::year_month_day ymd{chr::sys_days{chr::days{days - cycles * kCycleDays}}};
+  // A year past int wraps as it always has; such dates print but mean nothing.
+  *year = static_cast<int>(static_cast<int64_t>(int{ymd.year()}) + cycles * kCycleYears);
+  *month = static_cast<int>(unsigned{ymd.month()});
+  *day = static_cast<int>(unsigned{ymd.day()});
 }
 
 constexpr int64_t kEpochOffsetDays = 25569;  // 1899-12-30 to 1970-01-01
@@ -45,6 +51,8 @@ struct Parts {
 // page language's dates do (-1.25 is 1899-12-29 06:00).
 Parts Split(Date date) {
   double whole = std::trunc(date.serial);
+  // Beyond this (or NaN) the day count has no whole-number form at all.
+  if (!(std::fabs(whole) < 9.2e18)) throw Error(errc::kOverflow);
   double frac = std::fabs(date.serial - whole);
   int64_t seconds = std::llround(frac * 86400.0);
   int64_t days = static_cast<int64_t>(whole);
@@ -78,12 +86,6 @@ bool ReadNumber(std::string_view s, size_t* i, int min_digits, int max_digits, i
   return true;
 }
 
-int DaysInMonth(int year, int month) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 bool ReadTime(std::string_view s, size_t* i, int* h, int* m, int* sec) {
   if (!ReadNumber(s, i, 1, 2, h) || *i >= s.size() || s[*i] != ':') return false;
   ++*i;
@@ -105,8 +107,7 @@ bool ReadTime(std::string_view s, size_t* i, int* h, int* m, int* sec) {
 
 Date Date::FromParts(int year, int month, int day, int hour, int minute, int second) {
   double days = static_cast<double>(
-      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
-      kEpochOffsetDays);
+DaysFromCivil(year, month, day) + kEpochOffsetDays);
   double time = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
   return Date{days < 0 ? days - time : days + time};
 }
@@ -177,7 +178,11 @@ bool ParseDate(std::string_view s, Date* out) {
     if (!ReadNumber(s, &i, 1, 2, &mo) || i >= s.size() || s[i] != sep) return false;
     ++i;
     if (!ReadNumber(s, &i, 1, 2, &d)) return false;
-    if (mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo)) return false;
+    if (!chr::year_month_day{chr::year{y}, chr::month{static_cast<unsigned>(mo)},
+                              chr::day{static_cast<unsigned>(d)}}
+             .ok()) {
+      return false;
+    }
     has_date = true;
     if (i < s.size() && (s[i] == ' ' || s[i] == 'T')) {
       size_t mark = i;

@@ -56,28 +56,85 @@ TEST(VariantConversion, WritesNumbersAsThePageLanguageDoes) {
   EXPECT_ERROR(Variant::Nothing().ToString(), errc::kObjectVariableNotSet);
 }
 
-TEST(VariantDate, TextFormsAndParsing) {
-  Date d = Date::FromParts(2026, 12, 6, 13, 5, 9);
-  EXPECT_EQ(FormatDate(d), "2026-12-06 13:05:09");
-  EXPECT_EQ(Variant(d).ToString(), "2026-12-06 13:05:09");
-  EXPECT_EQ(FormatDate(Date::FromParts(2026, 1, 2)), "2026-01-02");
-  EXPECT_EQ(FormatDateTime(Date::FromParts(2026, 1, 2)), "2026-01-02 00:00:00");
-  EXPECT_EQ(FormatDate(Date::FromParts(1899, 12, 30, 6, 0, 0)), "06:00:00");
-  EXPECT_EQ(FormatDate(Date::FromParts(1899, 12, 29, 6, 0, 0)), "1899-12-29 06:00:00");
-  EXPECT_DOUBLE_EQ(Date::FromParts(1900, 1, 1).serial, 2.0);
+// Serials and their text: negative serials count their days back and their time forwards, years
+// run on past 100..9999 in both directions, and the 400-year cycle, the century leap rule and
+// month carry all meet here.
+TEST(VariantDate, CalendarEdges) {
+  struct Case {
+    int y, mo, d, h, mi, s;
+    double serial;
+    const char* text;
+  };
+  const Case cases[] = {
+      {1899, 12, 30, 6, 0, 0, 0.25, "06:00:00"},
+      {1899, 12, 29, 6, 0, 0, -1.25, "1899-12-29 06:00:00"},
+      {1899, 12, 29, 0, 0, 0, -1, "1899-12-29"},
+      {1900, 1, 1, 0, 0, 0, 2, "1900-01-01"},
+      {1900, 2, 28, 12, 0, 0, 60.5, "1900-02-28 12:00:00"},
+      {1900, 3, 1, 0, 0, 0, 61, "1900-03-01"},
+      {2000, 2, 29, 0, 0, 0, 36585, "2000-02-29"},
+      {2026, 12, 6, 13, 5, 9, 46362 + 47109 / 86400.0, "2026-12-06 13:05:09"},
+      {9999, 12, 31, 0, 0, 0, 2958465, "9999-12-31"},
+      {10000, 1, 1, 0, 0, 0, 2958466, "10000-01-01"},
+      {100, 1, 1, 0, 0, 0, -657434, "0100-01-01"},
+      {99, 12, 31, 0, 0, 0, -657435, "0099-12-31"},
+      {1, 1, 1, 0, 0, 0, -693593, "0001-01-01"},
+      {0, 2, 29, 0, 0, 0, -693900, "0000-02-29"},
+      {-32768, 1, 1, 0, 0, 0, -12662225, "-32768-01-01"},
+      {40000, 3, 1, 0, 0, 0, 13915801, "40000-03-01"},
+      {2026, 13, 1, 0, 0, 0, 46388, "2027-01-01"},
+      {2026, 0, 1, 0, 0, 0, 45992, "2025-12-01"},
+      {2026, 2, 31, 0, 0, 0, 46084, "2026-03-03"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Date d = Date::FromParts(c.y, c.mo, c.d, c.h, c.mi, c.s);
+    EXPECT_NEAR(d.serial, c.serial, 1e-9);
+    EXPECT_EQ(FormatDate(Date{c.serial}), c.text);
+  }
+  EXPECT_EQ(FormatDateTime(Date{2}), "1900-01-01 00:00:00");
+  EXPECT_EQ(FormatDate(Date{-0.25}), "06:00:00");
+  EXPECT_EQ(FormatDateTime(Date{0.9999999}), "1899-12-31 00:00:00");
+  EXPECT_EQ(FormatDateTime(Date{-2.9999999}), "1899-12-27 00:00:00");
+  EXPECT_ERROR(FormatDate(Date{std::nan("")}), errc::kOverflow);
+  EXPECT_ERROR(FormatDate(Date{1e300}), errc::kOverflow);
+}
 
-  Date parsed;
-  ASSERT_TRUE(ParseDate("2026-12-06 13:05:09", &parsed));
-  EXPECT_EQ(FormatDateTime(parsed), "2026-12-06 13:05:09");
-  ASSERT_TRUE(ParseDate("2024/2/29", &parsed));
-  EXPECT_EQ(FormatDate(parsed), "2024-02-29");
-  ASSERT_TRUE(ParseDate("2026-12-06 13:05:09.123456", &parsed));
-  EXPECT_EQ(FormatDateTime(parsed), "2026-12-06 13:05:09");
-  EXPECT_FALSE(ParseDate("2026-02-29", &parsed));
-  EXPECT_FALSE(ParseDate("2026-13-01", &parsed));
-  EXPECT_FALSE(ParseDate("2026-12-06 24:00:00", &parsed));
+TEST(VariantDate, Parsing) {
+  const struct {
+    const char* text;
+    const char* date;  // nullptr: not a date
+  } cases[] = {
+      {"2026-12-06 13:05:09", "2026-12-06 13:05:09"},
+      {"2026-12-06T13:05:09.123456", "2026-12-06 13:05:09"},
+      {" 2024/2/29 ", "2024-02-29"},
+      {"2000-02-29", "2000-02-29"},
+      {"0004-02-29", "0004-02-29"},
+      {"0029-01-31", "0029-01-31"},
+      {"12:30", "12:30:00"},
+      {"1900-02-29", nullptr},
+      {"2026-02-29", nullptr},
+      {"2026-04-31", nullptr},
+      {"2026-13-01", nullptr},
+      {"2026-00-10", nullptr},
+      {"2026-12-06 24:00:00", nullptr},
+      {"2026-12/06", nullptr},
+      {"26-12-06", nullptr},
+      {"10000-01-01", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Date parsed{-7};
+    ASSERT_EQ(ParseDate(c.text, &parsed), c.date != nullptr);
+    if (c.date) {
+      EXPECT_EQ(FormatDate(parsed), c.date);
+    }
+  }
   EXPECT_ERROR(Variant("tomorrow").ToDate(), errc::kTypeMismatch);
+  EXPECT_EQ(Variant(Date::FromParts(2026, 1, 2)).ToString(), "2026-01-02");
+}
 
+TEST(VariantDate, Clock) {
   Date today = Date::Today();
   EXPECT_EQ(today.serial, std::trunc(today.serial));
   EXPECT_EQ(Date::FromUnixTime(Date::Now().ToUnixTime()), Date::Now());

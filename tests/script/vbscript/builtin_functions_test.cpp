@@ -155,29 +155,6 @@ TEST(VbsBuiltinFunctions, ArraysAndInformation) {
   });
 }
 
-TEST(VbsBuiltinFunctions, Dates) {
-  Date when = Date::FromParts(2026, 12, 7, 10, 30, 15);
-  RunCases({
-      {"Year", {Variant(when)}, "Integer", "2026"},
-      {"Month", {Variant(when)}, "Integer", "12"},
-      {"Day", {Variant(when)}, "Integer", "7"},
-      {"Hour", {Variant(when)}, "Integer", "10"},
-      {"Minute", {Variant(when)}, "Integer", "30"},
-      {"Second", {Variant(when)}, "Integer", "15"},
-      {"Weekday", {Variant(when)}, "Integer", "2"},
-      {"Year", {kNull}, "Null", ""},
-      {"DateSerial", {I(2026), I(13), I(1)}, "Date", FormatDate(Date::FromParts(2027, 1, 1))},
-      {"TimeSerial", {I(1), I(2), I(3)}, "Date", FormatDate(Date{(3600 + 120 + 3) / 86400.0})},
-  });
-  BuiltinCall none;
-  Variant now = FindBuiltin("Now")->function(none);
-  EXPECT_EQ(TypeName(now), "Date");
-  Variant today = FindBuiltin("Date")->function(none);
-  EXPECT_LE(today.ToDouble(), now.ToDouble());
-  EXPECT_GT(now.ToDouble() - today.ToDouble(), -1e-9);
-  EXPECT_LT(now.ToDouble() - today.ToDouble(), 1.0);
-}
-
 TEST(VbsBuiltinFunctions, TextPastTheMemoryLimitIsOutOfMemory) {
   RunCases({{"Space", {Variant(int32_t{5000})}, nullptr, "", 7},
             {"Replace", {S("aaaa"), S("a"), S("bbbbbbbbbbbbbbbbbbbbbbbb")}, nullptr, "", 7},

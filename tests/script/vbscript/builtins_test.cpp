@@ -64,6 +64,12 @@ TEST(VbsBuiltins, Dates) {
        "2026/12/7 10:30:15"},
       {"weekday", "Response.Write Weekday(CDate(\"2026-12-07\"))", "2"},
       {"time is below a day", "Response.Write (Time < 1)", "True"},
+      {"parts are integers, of null null",
+       "Response.Write TypeName(Year(Now)) & TypeName(Weekday(Now)) & IsNull(Month(Null))",
+       "IntegerIntegerTrue"},
+      {"months carry into the year", "Response.Write DateSerial(2026, 13, 1)", "2027-01-01"},
+      {"time serial", "Response.Write TimeSerial(1, 2, 3) & TypeName(TimeSerial(0, 0, 1))",
+       "01:02:03Date"},
   });
 }
 

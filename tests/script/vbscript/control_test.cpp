@@ -22,6 +22,10 @@ TEST(VbsControl, Conditions) {
        "s = \"B\"\nSelect Case s\n Case \"b\"\n  Response.Write 1\n Case \"B\"\n  Response.Write 2\n"
        "End Select",
        "2"},
+      {"select of numeric text beside number cases and of a fraction in a range",
+       "For Each v In Array(\"2\", 6.5)\n Select Case v\n  Case 1, 2\n   Response.Write \"a\"\n"
+       "  Case 5 To 8\n   Response.Write \"b\"\n End Select\nNext",
+       "ab"},
       {"select takes the first match only",
        "Select Case 2\n Case 1 To 5\n  Response.Write \"x\"\n Case 2\n  Response.Write \"y\"\n"
        "End Select",

@@ -156,5 +156,51 @@ TEST(VbsDictionary, ManyKeysWithinTheTimeLimit) {
   EXPECT_EQ(outcome.output, "50000:2");
 }
 
+// What Err holds after an error that On Error Resume Next passed over: right after the statement,
+// after Err.Clear, and once the procedure that trapped it has returned (its scope ends, the error
+// stays), for the language's own errors, Err.Raise with and without a source, and a component's.
+TEST(VbsDictionary, TrappedErrorSourceNumberAndDescription) {
+  constexpr const char* kShow =
+      "Function Shown()\n Shown = Err.Number & \"|\" & Err.Source & \"|\" & Err.Description\n"
+      "End Function\n";
+  const struct {
+    const char* name;
+    const char* failing;  // one statement that fails
+    const char* shown;    // Number|Source|Description
+  } failures[] = {
+      {"division by zero", "x = 1 / 0", "11|Microsoft VBScript runtime error|Division by zero"},
+      {"raise with a source", "Err.Raise vbObjectError + 7, \"Mine\", \"mine failed\"",
+       "-2147221497|Mine|mine failed"},
+      {"raise of a language number", "Err.Raise 13",
+       "13|Microsoft VBScript runtime error|Type mismatch"},
+      {"raise without a source", "Err.Raise vbObjectError + 8, , \"no source\"",
+       "-2147221496|Microsoft VBScript runtime error|no source"},
+      {"raise of a number alone", "Err.Raise 1000",
+       "1000|Microsoft VBScript runtime error|Unknown runtime error"},
+      {"component method", "d.Add \"k\", 1 : d.Add \"k\", 2",
+       "457|Microsoft VBScript runtime error|This key is already associated with an element of "
+       "this collection"},
+      {"component member missing", "d.NoSuchMember",
+       "438|Microsoft VBScript runtime error|Object doesn't support this property or method: "
+       "'NoSuchMember'"},
+  };
+  VbsSite site;
+  for (const auto& f : failures) {
+    SCOPED_TRACE(f.name);
+    std::string body = std::string(f.failing) + "\n";
+    EXPECT_EQ(
+        Output(site, Page((std::string(kShow) + "On Error Resume Next\n" + body +
+                           "Response.Write Shown()\nErr.Clear\nResponse.Write \"/\" & Shown()")
+                              .c_str())),
+        std::string(f.shown) + "/0||");
+    EXPECT_EQ(
+        Output(site, Page((std::string(kShow) + "Sub Trapping\n On Error Resume Next\n " + body +
+                           "End Sub\nOn Error Resume Next\nTrapping\n"
+                           "Response.Write Shown()")
+                              .c_str())),
+        f.shown);
+  }
+}
+
 }  // namespace
 }  // namespace mirelda::script::vbscript::testing

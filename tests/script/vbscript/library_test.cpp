@@ -58,6 +58,47 @@ TEST(VbsLibrary, DateArithmetic) {
   });
 }
 
+// Two-digit years pivot at 30 (00-29 are 2000s, 30-99 1900s) in literals and DateSerial; three-
+// and four-digit years are taken as written. The runtime's text-to-date reads only four-digit
+// years, so CDate of m/d/yy text is a type mismatch rather than a guess.
+TEST(VbsLibrary, TwoDigitYearPivot) {
+  std::vector<OutputCase> outputs;
+  const struct {
+    const char* year;
+    const char* literal;   // #1/31/year#
+    const char* serial;    // DateSerial(year, 1, 31)
+  } years[] = {
+      {"00", "2000-01-31", "2000-01-31"}, {"29", "2029-01-31", "2029-01-31"},
+      {"30", "1930-01-31", "1930-01-31"}, {"49", "1949-01-31", "1949-01-31"},
+      {"50", "1950-01-31", "1950-01-31"}, {"99", "1999-01-31", "1999-01-31"},
+      {"100", "0100-01-31", "0100-01-31"}, {"999", "0999-01-31", "0999-01-31"},
+      {"1929", "1929-01-31", "1929-01-31"}, {"2030", "2030-01-31", "2030-01-31"},
+  };
+  std::vector<std::string> code, expected;
+  for (const auto& y : years) {
+    code.push_back(std::string("Response.Write #1/31/") + y.year + "# & \"|\" & DateSerial(" +
+                   y.year + ", 1, 31)");
+    expected.push_back(std::string(y.literal) + "|" + y.serial);
+  }
+  for (size_t k = 0; k < code.size(); ++k) {
+    outputs.push_back({years[k].year, code[k].c_str(), expected[k].c_str()});
+  }
+  outputs.push_back({"four-digit text", "Response.Write CDate(\"0029-01-31\")", "0029-01-31"});
+  outputs.push_back({"two-digit text", "On Error Resume Next\nx = CDate(\"1/31/29\")\n"
+                                       "Response.Write Err.Number", "13"});
+  outputs.push_back({"short iso text", "On Error Resume Next\nx = CDate(\"29-01-31\")\n"
+                                       "Response.Write Err.Number", "13"});
+  outputs.push_back({"is date", "Response.Write IsDate(\"2029-01-31\") & IsDate(\"1/31/29\")",
+                     "TrueFalse"});
+  ExpectOutputs(outputs);
+  ExpectErrors({
+      {"three-digit year below 100", "x = #1/31/029#", 1002, 1},
+      {"four-digit year below 100", "x = #1/31/0099#", 1002, 1},
+      {"year past 9999", "x = #1/31/10000#", 1002, 1},
+      {"serial year below 100", "x = DateSerial(-1, 1, 31)", 5, 1},
+  });
+}
+
 TEST(VbsLibrary, NumberFormats) {
   ExpectOutputs({
       {"grouping and decimals", "Response.Write FormatNumber(1234.5)", "1,234.50"},

@@ -40,22 +40,26 @@ TEST(VbsLimits, DeepRecursionIsOutOfStackSpace) {
 }
 
 TEST(VbsLimits, HugeValuesAreOutOfMemory) {
-  const char* pages[] = {
-      "<% s = \"0123456789\"\nDo\n s = s & s\nLoop %>",
-      "<% s = \"x\"\nDo\n t = s + s : s = t\nLoop %>",
-      "<% ReDim a(100000000) %>",
-      "<% Dim a(5000, 5000, 50) %>",
-      "<% s = Space(100000000) %>",
-      "<% x = Replace(\"aaaaaaaaaaaaaaaa\", \"a\", Space(200000)) %>",
+  const struct {
+    const char* page;
+    int line;  // of the statement that asked for too much
+  } pages[] = {
+      {"<% s = \"0123456789\"\nDo\n s = s & s\nLoop %>", 3},
+      {"<% s = \"x\"\nDo\n t = s + s : s = t\nLoop %>", 3},
+      {"<% ReDim a(100000000) %>", 1},
+      {"<% Dim a(5000, 5000, 50) %>", 1},
+      {"<% s = Space(100000000) %>", 1},
+      {"<% x = Replace(\"aaaaaaaaaaaaaaaa\", \"a\", Space(200000)) %>", 1},
   };
   VbsSite site;
   PageOptions options;
   options.memory_limit = size_t{1} << 20;
-  for (const char* page : pages) {
-    SCOPED_TRACE(page);
-    PageOutcome outcome = site.Run(page, options);
+  for (const auto& p : pages) {
+    SCOPED_TRACE(p.page);
+    PageOutcome outcome = site.Run(p.page, options);
     EXPECT_EQ(outcome.run.outcome, Outcome::kFailed);
     EXPECT_EQ(outcome.run.number, 7) << outcome.run.description;
+    EXPECT_EQ(outcome.run.where.line, p.line);
   }
 }
 

@@ -1,6 +1,6 @@
 // The machine over compiled programs built by hand: output and coercion, ByRef and ByVal, errors
-// across procedures, Response.End, class instances and the order of Class_Terminate, loops and
-// Select Case, and the limits (stack depth, time, memory).
+// across procedures, class instances and the order of Class_Terminate. Loops, Select Case,
+// Response.End and the limits run through page text in the language tests.
 #include <gtest/gtest.h>
 
 #include "script/vbscript/program_builder.h"
@@ -114,35 +114,6 @@ TEST(VbsMachine, ErrorsReturnToTheCallersHandler) {
   EXPECT_EQ(r.run.where.line, 11) << "the failing statement, inside the procedure";
 }
 
-TEST(VbsMachine, RaisedErrorsKeepTheirNumberSourceAndText) {
-  ProgramBuilder p;
-  int32_t number = -2147221504 + 9;
-  p.program->main.cache_count = 1;
-  p.program->main.body.push_back(Do(Member(Err(), "Raise", {Const(Variant(number)),
-                                                            S("Shop.Cart"), S("Cart is full")},
-                                           0),
-                                    3));
-  RunResult r = RunProgram(p.program);
-  EXPECT_EQ(r.run.outcome, Outcome::kFailed);
-  EXPECT_EQ(r.run.number, number);
-  EXPECT_EQ(r.run.source, "Shop.Cart");
-  EXPECT_EQ(r.run.description, "Cart is full");
-  EXPECT_EQ(r.run.where.line, 3);
-}
-
-TEST(VbsMachine, ResponseEndIsNoErrorToResumeNext) {
-  ProgramBuilder p;
-  p.program->main.cache_count = 2;
-  Block& top = p.program->main.body;
-  top.push_back(Simple(StmtKind::kOnErrorResumeNext));
-  top.push_back(Do(Member(Response(), "Write", {S("before")}, 0)));
-  top.push_back(Do(Member(Response(), "End", {}, 1)));
-  top.push_back(Write(S("after")));
-  RunResult r = RunProgram(p.program);
-  EXPECT_EQ(r.run.outcome, Outcome::kEnded);
-  EXPECT_EQ(r.output, "before");
-}
-
 TEST(VbsMachine, ClassTerminateRunsWhenTheLastReferenceGoesAndAtTheEnd) {
   ProgramBuilder p;
   ClassDef* tracker = p.Class("Tracker", {Field{"name", true, {}, false}});
@@ -204,137 +175,6 @@ TEST(VbsMachine, ClassInstancesAreDispatchObjects) {
   EXPECT_EQ(r.output, "Hello, Ann|changed");
   EXPECT_EQ(r.run.number, errc::kMemberNotFound) << "private fields are not members";
   EXPECT_EQ(r.run.where.line, 9);
-}
-
-TEST(VbsMachine, LoopsVisitInTheLanguagesOrder) {
-  ProgramBuilder p;
-  uint32_t i = p.Variable("i"), n = p.Variable("n"), grid = p.Variable("grid"),
-           cell = p.Variable("cell");
-  Block& top = p.program->main.body;
-  top.push_back(Let(Global(n), N(3)));
-  // The bounds are taken once: changing n inside does not change the loop.
-  top.push_back(For(Global(i), N(1), Global(n), Body({Write(Global(i)), Let(Global(n), N(9))})));
-  Stmt down = For(Global(i), N(3), N(1), Body({Write(Global(i))}));
-  down.exprs.push_back(N(-1));
-  top.push_back(std::move(down));
-  top.push_back(Write(Cat(S("|"), Global(i))));
-  top.push_back(DimArray(Global(grid), {1, 1}));
-  for (int16_t r = 0; r < 2; ++r) {
-    for (int16_t c = 0; c < 2; ++c) {
-      top.push_back(Let(Index(Global(grid), {N(r), N(c)}),
-                        Cat(Const(Variant(r)), Const(Variant(c)))));
-    }
-  }
-  Stmt each = Simple(StmtKind::kForEach);
-  each.exprs.push_back(Global(cell));
-  each.exprs.push_back(Global(grid));
-  each.blocks.push_back(Body({Write(Cat(S(" "), Global(cell)))}));
-  top.push_back(std::move(each));
-  // Do Until before the body, with Exit Do.
-  top.push_back(Let(Global(i), N(0)));
-  top.push_back(Loop(LoopTest::kUntilBefore, Cmp(CompareOp::kGe, Global(i), N(5)),
-                     Body({Let(Global(i), Bin(Binary::kAdd, Global(i), N(1))),
-                           If(Cmp(CompareOp::kEq, Global(i), N(3)),
-                              Body({[] {
-                                Stmt s = Simple(StmtKind::kExit);
-                                s.sub = static_cast<uint8_t>(ExitKind::kDo);
-                                return s;
-                              }()}))})));
-  top.push_back(Write(Cat(S(" "), Global(i))));
-  RunResult r = RunProgram(p.program);
-  EXPECT_EQ(r.run.outcome, Outcome::kCompleted) << r.run.description;
-  // For Each over two dimensions goes down the first index first.
-  EXPECT_EQ(r.output, "123321|0 00 10 01 11 3");
-}
-
-// Case values are literals: beside a text subject they compare as text.
-TEST(VbsMachine, SelectCaseComparesAsEquals) {
-  struct Case {
-    Variant subject;
-    const char* output;
-  };
-  const std::vector<Case> cases = {
-      {Variant(int16_t{2}), "list"},  {Variant(int16_t{7}), "range"},
-      {Variant(int16_t{12}), "is"},   {Variant(int16_t{-4}), "else"},
-      {Variant("2"), "list"},         {Variant(6.5), "range"},
-  };
-  for (const Case& c : cases) {
-    ProgramBuilder p;
-    Stmt select = Simple(StmtKind::kSelect);
-    select.exprs.push_back(Const(c.subject));
-    CaseClause list;
-    list.items.push_back(CaseItem{CaseItem::Kind::kValue, CompareOp::kEq, LiteralSide::kRight,
-                                  N(1), {}});
-    list.items.push_back(CaseItem{CaseItem::Kind::kValue, CompareOp::kEq, LiteralSide::kRight,
-                                  N(2), {}});
-    list.body.push_back(Write(S("list")));
-    CaseClause range;
-    range.items.push_back(
-        CaseItem{CaseItem::Kind::kRange, CompareOp::kEq, LiteralSide::kRight, N(5), N(8)});
-    range.body.push_back(Write(S("range")));
-    CaseClause is;
-    is.items.push_back(CaseItem{CaseItem::Kind::kIs, CompareOp::kGt, LiteralSide::kRight, N(10),
-                                {}});
-    is.body.push_back(Write(S("is")));
-    CaseClause otherwise;
-    otherwise.body.push_back(Write(S("else")));
-    select.cases.push_back(std::move(list));
-    select.cases.push_back(std::move(range));
-    select.cases.push_back(std::move(is));
-    select.cases.push_back(std::move(otherwise));
-    p.program->main.body.push_back(std::move(select));
-    RunResult r = RunProgram(p.program);
-    EXPECT_EQ(r.output, c.output) << c.subject.ToText() << " " << r.run.description;
-  }
-}
-
-TEST(VbsMachine, LimitsEndThePageWithAnError) {
-  {
-    ProgramBuilder p;
-    Procedure* deep = p.Sub("Deep", {});
-    deep->body.push_back(Do(Call(deep), 4));
-    p.program->main.body.push_back(Do(Call(deep), 1));
-    RunResult r = RunProgram(p.program);
-    EXPECT_EQ(r.run.outcome, Outcome::kFailed);
-    EXPECT_EQ(r.run.number, errc::kOutOfStack);
-    EXPECT_EQ(r.run.description, "Out of stack space");
-  }
-  {
-    ProgramBuilder p;
-    p.program->main.body.push_back(Simple(StmtKind::kOnErrorResumeNext));
-    p.program->main.body.push_back(
-        Loop(LoopTest::kWhileBefore, Const(Variant(true)), Body({}), 2));
-    RunResult r = RunProgram(p.program, RunOptions{std::chrono::milliseconds(200)});
-    EXPECT_EQ(r.run.outcome, Outcome::kFailed) << "Resume Next does not stop the time limit";
-    EXPECT_NE(r.run.description.find("time limit"), std::string::npos) << r.run.description;
-  }
-  {
-    ProgramBuilder p;
-    uint32_t s = p.Variable("s"), i = p.Variable("i");
-    p.program->main.body.push_back(Let(Global(s), S("xxxxxxxx")));
-    p.program->main.body.push_back(
-        For(Global(i), N(1), N(40), Body({Append(Global(s), Global(s), 3)})));
-    RunResult r = RunProgram(p.program, RunOptions{std::chrono::milliseconds(10000), 1 << 20});
-    EXPECT_EQ(r.run.number, errc::kOutOfMemory);
-    EXPECT_EQ(r.run.where.line, 3);
-  }
-  {
-    ProgramBuilder p;
-    uint32_t a = p.Variable("a");
-    p.program->main.body.push_back(DimArray(Global(a), {30000, 30000}, StmtKind::kReDim));
-    RunResult r = RunProgram(p.program, RunOptions{std::chrono::milliseconds(10000), 1 << 20});
-    EXPECT_EQ(r.run.number, errc::kOutOfMemory);
-  }
-  {
-    ProgramBuilder p;
-    Expr undeclared;
-    undeclared.kind = ExprKind::kDynamic;
-    undeclared.name = "nosuch";
-    p.program->main.body.push_back(Write(std::move(undeclared), 5));
-    RunResult r = RunProgram(p.program);
-    EXPECT_EQ(r.run.number, errc::kVariableUndefined);
-    EXPECT_EQ(r.run.where.line, 5);
-  }
 }
 
 }  // namespace

@@ -98,6 +98,12 @@ TEST(VbsProcedures, FailedRunReportsNumberDescriptionSourceAndPlace) {
   EXPECT_EQ(outcome.run.where.line, 3);
   EXPECT_EQ(outcome.run.where.column, 4);
   EXPECT_EQ(outcome.output, "<p>\n");
+  // A raised error that no handler takes keeps its own source and text.
+  outcome = site.Run("<%\nx = 1\nErr.Raise vbObjectError + 9, \"Shop.Cart\", \"Cart is full\" %>");
+  EXPECT_EQ(outcome.run.number, -2147221504 + 9);
+  EXPECT_EQ(outcome.run.source, "Shop.Cart");
+  EXPECT_EQ(outcome.run.description, "Cart is full");
+  EXPECT_EQ(outcome.run.where.line, 3);
 }
 
 }  // namespace

@@ -36,9 +36,6 @@ inline Expr Global(uint32_t slot) { return Slot(ExprKind::kGlobal, slot); }
 inline Expr FieldOf(uint32_t slot) { return Slot(ExprKind::kField, slot); }
 inline Expr Result() { return Slot(ExprKind::kResult, kNoSlot); }
 inline Expr Err() { return Slot(ExprKind::kIntrinsic, static_cast<uint32_t>(Intrinsic::kErr)); }
-inline Expr Response() {
-  return Slot(ExprKind::kIntrinsic, static_cast<uint32_t>(Intrinsic::kResponse));
-}
 
 inline Expr Bin(Binary op, Expr a, Expr b) {
   Expr e;
@@ -63,12 +60,6 @@ inline Expr Call(const Procedure* procedure, std::vector<Expr> args = {}) {
   e.procedure = procedure;
   e.has_args = true;
   e.children = std::move(args);
-  return e;
-}
-
-inline Expr MeCall(const Procedure* procedure, std::vector<Expr> args = {}) {
-  Expr e = Call(procedure, std::move(args));
-  e.kind = ExprKind::kMeCall;
   return e;
 }
 
@@ -136,12 +127,6 @@ inline Stmt SetTo(Expr target, Expr value, uint32_t line = 1) {
   return s;
 }
 
-inline Stmt Append(Expr target, Expr tail, uint32_t line = 1) {
-  Stmt s = Let(std::move(target), std::move(tail), line);
-  s.kind = StmtKind::kAppend;
-  return s;
-}
-
 inline Stmt Do(Expr e, uint32_t line = 1) {
   std::vector<Expr> exprs;
   exprs.push_back(std::move(e));
@@ -156,37 +141,12 @@ inline Stmt Write(Expr e, uint32_t line = 1) {
 
 inline Stmt Simple(StmtKind kind, uint32_t line = 1) { return Statement(kind, {}, line); }
 
-inline Stmt ExitProcedure(uint32_t line = 1) {
-  Stmt s = Simple(StmtKind::kExit, line);
-  s.sub = static_cast<uint8_t>(ExitKind::kProcedure);
-  return s;
-}
-
 inline Stmt If(Expr condition, Block then, Block otherwise = {}, uint32_t line = 1) {
   std::vector<Expr> exprs;
   exprs.push_back(std::move(condition));
   Stmt s = Statement(StmtKind::kIf, std::move(exprs), line);
   s.blocks.push_back(std::move(then));
   if (!otherwise.empty()) s.blocks.push_back(std::move(otherwise));
-  return s;
-}
-
-inline Stmt For(Expr counter, Expr from, Expr to, Block body, uint32_t line = 1) {
-  std::vector<Expr> exprs;
-  exprs.push_back(std::move(counter));
-  exprs.push_back(std::move(from));
-  exprs.push_back(std::move(to));
-  Stmt s = Statement(StmtKind::kFor, std::move(exprs), line);
-  s.blocks.push_back(std::move(body));
-  return s;
-}
-
-inline Stmt Loop(LoopTest test, Expr condition, Block body, uint32_t line = 1) {
-  std::vector<Expr> exprs;
-  exprs.push_back(std::move(condition));
-  Stmt s = Statement(StmtKind::kDo, std::move(exprs), line);
-  s.sub = static_cast<uint8_t>(test);
-  s.blocks.push_back(std::move(body));
   return s;
 }
 
