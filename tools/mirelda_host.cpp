@@ -152,8 +152,8 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   MediaTypes media_types;
   try {
     media_types = MediaTypes::Load(options.mime_types);
-  } catch (const std::runtime_error& e) {
-    std::cerr << "mirelda-host: " << e.what() << "\n";
+  } catch (const mirelda::Error& e) {
+    std::cerr << "mirelda-host: " << e.description() << "\n";
     return 2;
   }
   Site site(options.site, std::move(media_types));

@@ -15,7 +15,7 @@ namespace mirelda {
 class MIRELDA_API MappedFile : public std::enable_shared_from_this<MappedFile> {
  public:
   // Maps the first size bytes (more than 0) of fd read-only and takes fd over, closing it when
-  // the map goes. Throws std::system_error when the map fails; fd is closed then as well.
+  // the map goes. Throws Error (its number from the errno table) when the map fails; fd is closed then as well.
   static std::shared_ptr<const MappedFile> Map(int fd, size_t size);
   // The live map that holds all of [data, data + size), or nullptr.
   static std::shared_ptr<const MappedFile> Containing(const uint8_t* data, size_t size);

@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
-#include <system_error>
+#include <cstring>
+#include <string>
 #include <vector>
+
+#include "mirelda/error.h"
+#include "platform/errno_error.h"
 
 namespace mirelda {
 namespace {
@@ -23,7 +27,8 @@ std::shared_ptr<const MappedFile> MappedFile::Map(int fd, size_t size) {
   if (address == MAP_FAILED) {
     int error = errno;
     ::close(fd);
-    throw std::system_error(error, std::generic_category(), "cannot map a file");
+    throw Error(platform::LookUpErrno(error).number,
+                std::string("cannot map a file: ") + std::strerror(error));
   }
   std::shared_ptr<const MappedFile> map(
       new MappedFile(fd, static_cast<const uint8_t*>(address), size));

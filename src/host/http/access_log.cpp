@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <stdexcept>
+
+#include "mirelda/error.h"
+#include "platform/errno_error.h"
 
 namespace mirelda::host {
 namespace {
@@ -56,8 +58,9 @@ AccessLog::AccessLog(std::optional<std::filesystem::path> access_file,
                      std::optional<std::filesystem::path> error_file)
     : access_file_(std::move(access_file)), error_file_(std::move(error_file)) {
   auto fail = [](const std::filesystem::path& file) {
-    return std::runtime_error("cannot open the log file " + file.string() + ": " +
-                              std::strerror(errno));
+    int err = errno;
+    return Error(platform::LookUpErrno(err).number,
+                 "cannot open the log file " + file.string() + ": " + std::strerror(err));
   };
   if (access_file_) {
     access_fd_ = Open(*access_file_);
@@ -66,7 +69,7 @@ AccessLog::AccessLog(std::optional<std::filesystem::path> access_file,
   if (error_file_) {
     error_fd_ = Open(*error_file_);
     if (error_fd_ < 0) {
-      std::runtime_error error = fail(*error_file_);
+      Error error = fail(*error_file_);
       if (access_fd_ > 2) ::close(access_fd_);
       throw error;
     }

@@ -32,7 +32,7 @@ class AccessLog {
  public:
   // Both on standard error.
   AccessLog() = default;
-  // Throws std::runtime_error when a file cannot be opened for appending.
+  // Throws Error (its number from the errno table) when a file cannot be opened for appending.
   AccessLog(std::optional<std::filesystem::path> access_file,
             std::optional<std::filesystem::path> error_file);
   // Writes what is gathered.

@@ -22,7 +22,9 @@
 #include "host/http/http_date.h"
 #include "host/http/request_id.h"
 #include "host/objects/url_encoding.h"
+#include "mirelda/error.h"
 #include "mirelda/text.h"
+#include "platform/errno_error.h"
 
 namespace mirelda::host {
 
@@ -200,8 +202,8 @@ void HttpServer::Start() {
     length = sizeof(struct sockaddr_in6);
     flags |= MHD_USE_IPv6;
   } else {
-    throw std::runtime_error("the listen address " + settings_.address +
-                             " is not an IPv4 or IPv6 address");
+    throw Error(errc::kInvalidProcedureCall,
+                "the listen address " + settings_.address + " is not an IPv4 or IPv6 address");
   }
   (void)length;
   // The listener refuses what lies past the slack, so a flood costs no more than that.
@@ -219,9 +221,11 @@ void HttpServer::Start() {
       MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, this, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
       kConnectionMemory, MHD_OPTION_END);
   if (!daemon_) {
+    int err = errno;  // before the workers stop, which may change it
     workers_.reset();
-    throw std::runtime_error("cannot listen on " + settings_.address + ":" +
-                             std::to_string(settings_.port) + ": " + std::strerror(errno));
+    throw Error(platform::LookUpErrno(err).number, "cannot listen on " + settings_.address + ":" +
+                                                       std::to_string(settings_.port) + ": " +
+                                                       std::strerror(err));
   }
   const union MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
   port_ = info ? info->port : settings_.port;

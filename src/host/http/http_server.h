@@ -58,7 +58,7 @@ class HttpServer {
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
-  // Starts listening; throws std::runtime_error when the address cannot be used.
+  // Starts listening; throws Error when the address cannot be used.
   void Start();
   // The port it listens on (the chosen one when settings asked for 0).
   uint16_t port() const { return port_; }

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
+#include "mirelda/error.h"
 #include "mirelda/text.h"
+#include "platform/errno_error.h"
 
 namespace mirelda::host {
 namespace {
@@ -79,14 +80,14 @@ MediaTypes MediaTypes::Load(const std::filesystem::path& file) {
   MediaTypes types;
   std::error_code ec;
   if (std::filesystem::is_directory(file, ec)) {
-    throw std::runtime_error("the media types file " + file.string() + " is a folder");
+    throw Error(platform::kPathFileAccess, "the media types file " + file.string() + " is a folder");
   }
   std::ifstream in(file);
   if (!in) {
     int error = errno;
     if (file == kSystemMediaTypes && error == ENOENT) return types;
-    throw std::runtime_error("cannot read the media types file " + file.string() + ": " +
-                             std::strerror(error));
+    throw Error(platform::LookUpErrno(error).number,
+                "cannot read the media types file " + file.string() + ": " + std::strerror(error));
   }
   std::string line;
   while (std::getline(in, line)) {
@@ -102,7 +103,7 @@ MediaTypes MediaTypes::Load(const std::filesystem::path& file) {
     }
   }
   if (in.bad()) {
-    throw std::runtime_error("cannot read the media types file " + file.string());
+    throw Error(platform::kDeviceError, "cannot read the media types file " + file.string());
   }
   return types;
 }

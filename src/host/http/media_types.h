@@ -19,8 +19,8 @@ class MediaTypes {
 
   // The built-in table with the "type/subtype ext ext ..." lines of a mime.types file over it.
   // A text type the table knows keeps the charset the table gives it. Lines that are not of that
-  // form are passed over. Throws std::runtime_error when the file cannot be read, except that a
-  // missing kSystemMediaTypes leaves the built-in table alone.
+  // form are passed over. Throws Error (its number from the errno table) when the file cannot be
+  // read, except that a missing kSystemMediaTypes leaves the built-in table alone.
   static MediaTypes Load(const std::filesystem::path& file);
 
   // The Content-Type of a file by its extension, in any letter case; application/octet-stream

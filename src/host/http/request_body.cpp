@@ -7,10 +7,11 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
+#include "mirelda/error.h"
 #include "mirelda/mapped_file.h"
+#include "platform/errno_error.h"
 
 namespace mirelda::host {
 namespace {
@@ -19,8 +20,9 @@ namespace {
 // a large upload costs a few hundred writes instead of thousands.
 constexpr size_t kSpoolPiece = size_t{256} << 10;
 
-std::runtime_error SystemFailure(const std::string& what) {
-  return std::runtime_error(what + ": " + std::strerror(errno));
+Error SystemFailure(const std::string& what) {
+  int err = errno;
+  return Error(platform::LookUpErrno(err).number, what + ": " + std::strerror(err));
 }
 
 // An unlinked file: O_TMPFILE where the file system has it, else a named file removed at once,

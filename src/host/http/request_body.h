@@ -24,14 +24,15 @@ class RequestBody {
   // The length the client declared: a body that will not fit in memory goes to a file from its
   // first byte on, and one that will is reserved once.
   void Expect(uint64_t declared);
-  // Adds the next bytes. Throws std::runtime_error when the file cannot be made or written.
+  // Adds the next bytes. Throws Error (its number from the errno table) when the file cannot be
+  // made or written.
   void Append(const char* data, size_t size);
   uint64_t size() const { return size_; }
   bool spooled() const { return fd_ >= 0; }
 
   // The whole body. A spooled body is mapped read-only (a MappedFile, so readers can find its
   // file); the map, and the file under it, live as long as the returned array or any slice of
-  // it. Throws std::runtime_error when the map fails.
+  // it. Throws Error when the map fails.
   ByteArray Finish();
 
  private:

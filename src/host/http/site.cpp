@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 #include "host/objects/url_encoding.h"
+#include "mirelda/error.h"
 #include "mirelda/text.h"
+#include "platform/errno_error.h"
 
 namespace mirelda::host {
 namespace {
@@ -45,8 +47,9 @@ Site::Site(const std::filesystem::path& root, MediaTypes types)
       root_fd_(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
       types_(std::move(types)) {
   if (!root_fd_.valid()) {
-    throw std::runtime_error("cannot open the site folder " + root_.string() + ": " +
-                             std::strerror(errno));
+    int err = errno;
+    throw Error(platform::LookUpErrno(err).number,
+                "cannot open the site folder " + root_.string() + ": " + std::strerror(err));
   }
 }
 

@@ -31,7 +31,8 @@ struct SiteTarget {
 
 class Site {
  public:
-  // root must be an existing folder. types names the Content-Type of static files.
+  // root must be an existing folder; Error (its number from the errno table) when it cannot be
+  // opened. types names the Content-Type of static files.
   explicit Site(const std::filesystem::path& root, MediaTypes types = MediaTypes());
   Site(const Site&) = delete;
   Site& operator=(const Site&) = delete;

@@ -68,16 +68,6 @@ Reply StoreDownReply(int32_t code_page) {
   return reply;
 }
 
-PageRun Failed(const PageError& e) {
-  PageRun run;
-  run.outcome = PageRun::Outcome::kFailed;
-  run.number = e.number();
-  run.description = e.description();
-  run.source = e.source();
-  run.where = e.where();
-  return run;
-}
-
 // Calls an event procedure that the globals of one of a page's languages define.
 PageRun CallEvent(PageGlobals& globals, std::string_view procedure, const PageRunInput& input,
                   const std::string& url_path) {
@@ -95,10 +85,7 @@ PageRun CallEvent(PageGlobals& globals, std::string_view procedure, const PageRu
     run.description = "The page ran longer than its time limit of " +
                       std::to_string(input.time_limit.count() / 1000) + " seconds";
   } catch (const Error& e) {
-    run.outcome = PageRun::Outcome::kFailed;
-    run.number = e.number();
-    run.description = e.description();
-    run.source = e.source();
+    return PageRun::Failed(ScriptFailure(e, SourceLocation{url_path, 0, 0}));
   }
   run.where.file = url_path;
   return run;
@@ -163,7 +150,7 @@ class PageRunner::RequestRun final : public PageExecutor {
     try {
       compiled = runner_.cache_.Get(target.url_path);
     } catch (const PageError& e) {
-      Raise(Failed(e));
+      Raise(PageRun::Failed(e.failure()));
     }
     PageLocation location{target.url_path, target.file, runner_.site_.root()};
     std::shared_ptr<HttpContext> context = HttpContext::MakeNested(*current_, location, services_);
@@ -248,7 +235,7 @@ class PageRunner::RequestRun final : public PageExecutor {
   [[noreturn]] void Raise(const PageRun& run) {
     raised_ = run;
     last_error_ = InfoOf(run);
-    throw Error(run.number, run.description, run.source);
+    throw run.error();
   }
 
   PageRunner& runner_;
@@ -338,7 +325,7 @@ void PageRunner::EndSession(const std::string& id, SessionState state) {
   try {
     global = cache_.GetGlobal();
   } catch (const PageError& e) {
-    LogFailure(Failed(e));
+    LogFailure(PageRun::Failed(e.failure()));
     return;
   }
   if (!global || !global->has_session_end) return;
@@ -416,7 +403,7 @@ Reply PageRunner::RunOnce(std::shared_ptr<const RequestData> request, const Site
   try {
     global = cache_.GetGlobal();
   } catch (const PageError& e) {
-    run = Failed(e);
+    run = PageRun::Failed(e.failure());
   }
   PageRunInput input = NewInput();
   services.deadline = input.deadline;
@@ -441,12 +428,10 @@ Reply PageRunner::RunOnce(std::shared_ptr<const RequestData> request, const Site
       }
       run = before ? *before : pages.RunTop(*compiled, *context);
     } catch (const PageError& e) {
-      run = Failed(e);
+      run = PageRun::Failed(e.failure());
     } catch (const Error& e) {
       // The session looked up for Session_OnStart: its store may be down.
-      SourceLocation where;
-      where.file = page.url_path;
-      run = Failed(PageError(e, where));
+      run = PageRun::Failed(ScriptFailure(e, SourceLocation{page.url_path, 0, 0}));
     }
   }
   std::optional<std::string> session_cookie;

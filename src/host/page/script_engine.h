@@ -26,26 +26,36 @@
 
 namespace mirelda::host {
 
-// A compile or run failure of a page: the runtime's Error (number, description, source) and the
-// place in the page's files it belongs to. Compile errors carry the language's compile error
-// numbers (1002 "Syntax error", 1025 "Expected end of statement", ...).
+// A failure of a page's code in the one shape every language and the host share, for compile
+// errors, run-time errors and the faults a check finds: the runtime's error (number,
+// description, source) and the place in the page's files it belongs to. Compile errors carry the
+// language's compile error numbers (1002 "Syntax error", 1025 "Expected end of statement", ...).
+struct ScriptFailure : ErrorInfo {
+  SourceLocation where;
+
+  ScriptFailure() = default;
+  ScriptFailure(const Error& error, SourceLocation at)
+      : ErrorInfo{error.number(), error.description(), error.source()}, where(std::move(at)) {}
+  // The failure as the Error a caller of the page (Server.Execute) raises.
+  Error error() const { return Error(number, description, source); }
+};
+
+// A ScriptFailure thrown, by compiling: an Error itself, so whatever catches Errors catches it.
 class PageError : public Error {
  public:
+  explicit PageError(ScriptFailure failure) : Error(failure.error()), failure_(std::move(failure)) {}
   PageError(const Error& error, SourceLocation where)
-      : Error(error.number(), error.description(), error.source()), where_(std::move(where)) {}
-  const SourceLocation& where() const { return where_; }
+      : PageError(ScriptFailure(error, std::move(where))) {}
+  const ScriptFailure& failure() const { return failure_; }
+  const SourceLocation& where() const { return failure_.where; }
 
  private:
-  SourceLocation where_;
+  ScriptFailure failure_;
 };
 
-// A fault that a check of a page finds without running it: the number and description the
-// language would raise, and where.
-struct PageFinding {
-  int32_t number = 0;
-  std::string description;
-  SourceLocation where;
-};
+// A fault that a check of a page finds without running it: what the language would raise, and
+// where.
+using PageFinding = ScriptFailure;
 
 // An object the page reaches by name besides the five of the context, as global.asa's object
 // tags declare them. get makes (or finds) it on first use; a page that never names it never
@@ -96,18 +106,22 @@ struct PageRunInput {
   std::vector<ScriptSession*> sessions;
 };
 
-struct PageRun {
+// How a run went; for kFailed, its ScriptFailure says what no script handled and where it was
+// raised ("Microsoft VBScript runtime error", a component's source, ...).
+struct PageRun : ScriptFailure {
   enum class Outcome {
     kCompleted,  // ran to its end
     kEnded,      // stopped by Response.End (Redirect alone does not stop a page)
     kFailed,     // an error no script handled, or the time limit
   };
   Outcome outcome = Outcome::kCompleted;
-  // For kFailed: the error and where it was raised.
-  int32_t number = 0;
-  std::string description;
-  std::string source;  // "Microsoft VBScript runtime error", a component's source, ...
-  SourceLocation where;
+
+  static PageRun Failed(ScriptFailure failure) {
+    PageRun run;
+    static_cast<ScriptFailure&>(run) = std::move(failure);
+    run.outcome = Outcome::kFailed;
+    return run;
+  }
 };
 
 // A page compiled by one engine. Immutable; shared by every thread.

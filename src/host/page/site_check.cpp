@@ -78,9 +78,9 @@ class Creatable {
 };
 
 PageFinding CannotCreate(const std::string& prog_id, SourceLocation where) {
-  return PageFinding{errc::kCannotCreateObject,
-                     StandardDescription(errc::kCannotCreateObject) + ": '" + prog_id + "'",
-                     std::move(where)};
+  return PageFinding(Error(errc::kCannotCreateObject,
+                           StandardDescription(errc::kCannotCreateObject) + ": '" + prog_id + "'"),
+                     std::move(where));
 }
 
 // The findings of one page, in the order of their places.
@@ -114,11 +114,11 @@ std::vector<PageFinding> CheckPage(const PageCache& cache, const EngineRegistry&
       }
     }
   } catch (const PageError& e) {
-    findings.push_back(PageFinding{e.number(), e.description(), e.where()});
+    findings.push_back(e.failure());
   } catch (const Error& e) {
     // An engine that could not take the page at all (no memory for its heap, ...) has no place
     // in it to point at.
-    findings.push_back(PageFinding{e.number(), e.description(), SourceLocation{url_path, 0, 0}});
+    findings.push_back(PageFinding(e, SourceLocation{url_path, 0, 0}));
   }
   for (PageFinding& finding : findings) {
     if (finding.where.file.empty()) finding.where.file = url_path;
