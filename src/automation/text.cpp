@@ -1,19 +1,11 @@
 #include "mirelda/text.h"
 
+#include "platform/utf8.h"
+
 namespace mirelda::text {
-namespace {
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Byte length of the code point that starts at s[i]; malformed bytes count as one each, so every
-// input has a well-defined length.
-size_t CodePointSize(std::string_view s, size_t i) {
-  size_t n = 1;
-  while (i + n < s.size() && IsContinuation(static_cast<unsigned char>(s[i + n])) && n < 4) ++n;
-  return n;
-}
-
-}  // namespace
+// Malformed bytes are stepped over loosely, so that every input has a well-defined length.
+using platform::utf8::LooseSize;
 
 std::string LTrim(std::string_view s) {
   size_t b = 0;
@@ -31,24 +23,18 @@ std::string Trim(std::string_view s) { return RTrim(LTrim(s)); }
 
 size_t Length(std::string_view s) {
   size_t n = 0;
-  for (size_t i = 0; i < s.size(); i += CodePointSize(s, i)) ++n;
+  for (size_t i = 0; i < s.size(); i += LooseSize(s, i)) ++n;
   return n;
 }
 
 std::string_view First(std::string_view s) {
   if (s.empty()) return {};
-  return s.substr(0, CodePointSize(s, 0));
+  return s.substr(0, LooseSize(s, 0));
 }
 
 std::string_view Last(std::string_view s) {
   if (s.empty()) return {};
-  size_t i = s.size() - 1;
-  size_t steps = 0;
-  while (i > 0 && IsContinuation(static_cast<unsigned char>(s[i])) && steps < 3) {
-    --i;
-    ++steps;
-  }
-  return s.substr(i);
+  return s.substr(platform::utf8::LooseLastStart(s));
 }
 
 std::string_view AfterFirst(std::string_view s) { return s.substr(First(s).size()); }
@@ -130,37 +116,6 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string FromUtf16(std::span<const uint16_t> units) {
-  std::string out;
-  out.reserve(units.size());
-  auto put = [&out](uint32_t c) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  };
-  for (size_t i = 0; i < units.size(); ++i) {
-    uint32_t u = units[i];
-    if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] < 0xE000) {
-      put(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
-      ++i;
-    } else {
-      put(u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
-    }
-  }
-  return out;
-}
+std::string FromUtf16(std::span<const uint16_t> units) { return platform::utf8::FromUtf16(units); }
 
 }  // namespace mirelda::text

@@ -5,6 +5,7 @@
 
 #include "mirelda/error.h"
 #include "mirelda/text.h"
+#include "platform/utf8.h"
 
 namespace mirelda::data {
 namespace {
@@ -55,31 +56,7 @@ std::string CodePageIconvName(int32_t code_page) {
   return "CP" + std::to_string(code_page);
 }
 
-void AppendUtf8(char32_t c, std::string& out) {
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-size_t Utf8Length(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
-  if (lead >= 0xC2) return 2;
-  return 1;
-}
+size_t Utf8Length(unsigned char lead) { return platform::utf8::LeadSize(lead); }
 
 CharsetCodec::CharsetCodec(const std::string& iconv_name)
     : to_bytes_(iconv_name, "UTF-8"), from_bytes_("UTF-32LE", iconv_name) {
@@ -116,7 +93,7 @@ size_t CharsetCodec::Decode(std::string_view bytes, size_t max_chars, std::strin
   auto emit = [&] {
     for (size_t i = 0; i + 4 <= units.size(); i += 4) {
       const auto* u = reinterpret_cast<const unsigned char*>(units.data() + i);
-      AppendUtf8(static_cast<char32_t>(u[0] | (u[1] << 8) | (u[2] << 16) |
+      platform::utf8::Append(static_cast<char32_t>(u[0] | (u[1] << 8) | (u[2] << 16) |
                                        (static_cast<uint32_t>(u[3]) << 24)),
                  out);
       ++chars;
@@ -132,7 +109,7 @@ size_t CharsetCodec::Decode(std::string_view bytes, size_t max_chars, std::strin
       // A stateful charset may still hold the character before the bad byte.
       from_bytes_.Finish(units);
       emit();
-      AppendUtf8(0xFFFD, out);
+      platform::utf8::Append(platform::utf8::kReplacement, out);
       ++chars;
       rest.remove_prefix(1);
       from_bytes_.Reset();

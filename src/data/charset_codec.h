@@ -43,8 +43,6 @@ class CharsetCodec {
   platform::IconvConverter from_bytes_;
 };
 
-// Appends the UTF-8 form of a code point (U+FFFD for what is no scalar value).
-void AppendUtf8(char32_t code_point, std::string& out);
 // The byte length of the UTF-8 character that starts with lead (1 for a stray byte).
 size_t Utf8Length(unsigned char lead);
 

@@ -7,12 +7,12 @@
 
 #include "mirelda/error.h"
 #include "platform/iconv_converter.h"
+#include "platform/utf8.h"
 
 namespace mirelda::upload {
 namespace {
 
 constexpr int32_t kUtf8CodePage = 65001;
-constexpr char32_t kReplacement = 0xFFFD;
 
 // The single code point that the two bytes convert to; 0 when they are no one character.
 char32_t ConvertPair(platform::IconvConverter& cd, unsigned char first, unsigned char second) {
@@ -43,76 +43,24 @@ std::vector<char32_t> BuildPairTable(int32_t code_page) {
   return pairs;
 }
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Length of the well-formed UTF-8 sequence at the start of s, or of its longest well-formed
-// prefix negated (at least -1) when the sequence is broken.
-int Utf8Sequence(std::string_view s) {
-  auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-  unsigned char lead = b(0);
-  if (lead < 0x80) return 1;
-  int length;
-  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return -1;
-  }
-  int valid = 1;
-  for (int i = 1; i < length; ++i) {
-    if (static_cast<size_t>(i) >= s.size()) return -valid;
-    unsigned char c = b(static_cast<size_t>(i));
-    bool fits = i == 1 ? (c >= low && c <= high) : IsContinuation(c);
-    if (!fits) return -valid;
-    ++valid;
-  }
-  return length;
-}
-
+// Each malformed stretch becomes one U+FFFD, cut where Unicode advises, so that the character
+// after a broken one survives.
 std::string DecodeUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  size_t i = 0;
-  while (i < bytes.size()) {
-    int n = Utf8Sequence(bytes.substr(i));
-    if (n > 0) {
-      out.append(bytes.substr(i, static_cast<size_t>(n)));
-      i += static_cast<size_t>(n);
+  for (size_t i = 0; i < bytes.size();) {
+    auto d = platform::utf8::DecodeNext(bytes, i, platform::utf8::Malformed::kMaximalPrefix);
+    if (d.valid) {
+      out.append(bytes.substr(i, d.size));
     } else {
-      AppendUtf8(kReplacement, out);
-      i += static_cast<size_t>(-n);
+      out.append(platform::utf8::kReplacementText);
     }
+    i += d.size;
   }
   return out;
 }
 
 }  // namespace
-
-void AppendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 TextDecoder::TextDecoder(int32_t code_page, std::vector<char32_t> pairs)
     : code_page_(code_page), pairs_(std::move(pairs)) {}
@@ -153,7 +101,7 @@ std::string TextDecoder::Decode(std::string_view bytes) const {
     if (c == 0) {
       out += '?';
     } else {
-      AppendUtf8(c, out);
+      platform::utf8::Append(c, out);
     }
     i += 2;
   }

@@ -38,7 +38,4 @@ class TextDecoder {
   std::vector<char32_t> pairs_;
 };
 
-// Appends the UTF-8 form of a code point.
-void AppendUtf8(char32_t code_point, std::string& out);
-
 }  // namespace mirelda::upload

@@ -37,6 +37,11 @@ TEST(CodePage, BadBytesAndUnmappableCharactersNeverBreakTheText) {
                              "b",
                              kCodePageGbk),
             "a?b");
+  // Malformed UTF-8 is no character: an overlong "/" and a surrogate half never become references.
+  EXPECT_EQ(EncodeToCodePage("a\xC0\xAF"
+                             "b\xED\xA0\x80",
+                             kCodePageGbk),
+            "a??b???");
   EXPECT_FALSE(IsSupportedCodePage(12345));
   EXPECT_FALSE(IsSupportedCodePage(-1));
   EXPECT_TRUE(IsSupportedCodePage(1252));

@@ -8,6 +8,7 @@
 
 #include "mirelda/error.h"
 #include "platform/iconv_converter.h"
+#include "platform/utf8.h"
 
 namespace mirelda::host {
 namespace {
@@ -61,36 +62,6 @@ Converter& ConverterFor(int32_t code_page, bool to_utf8) {
   return *slot;
 }
 
-// Byte length of the UTF-8 sequence at the front of s, or 0 when it is malformed.
-size_t Utf8SequenceSize(std::string_view s, uint32_t* code_point) {
-  auto c = static_cast<unsigned char>(s[0]);
-  size_t n;
-  uint32_t cp;
-  if (c < 0x80) {
-    *code_point = c;
-    return 1;
-  } else if ((c & 0xE0) == 0xC0) {
-    n = 2;
-    cp = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    n = 3;
-    cp = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    n = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (s.size() < n) return 0;
-  for (size_t i = 1; i < n; ++i) {
-    auto d = static_cast<unsigned char>(s[i]);
-    if ((d & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (d & 0x3F);
-  }
-  *code_point = cp;
-  return n;
-}
-
 }  // namespace
 
 bool IsSupportedCodePage(int32_t code_page) {
@@ -118,7 +89,7 @@ std::string DecodeFromCodePage(std::string_view bytes, int32_t code_page) {
   out.reserve(bytes.size() + bytes.size() / 2);
   while (!bytes.empty()) {
     if (converter.Convert(bytes, out) == 0) break;
-    out += "\xEF\xBF\xBD";  // U+FFFD for the byte that does not belong to the code page
+    out += platform::utf8::kReplacementText;  // for the byte that does not belong to the page
     bytes.remove_prefix(1);
   }
   return out;
@@ -145,19 +116,15 @@ std::string EncodeToCodePage(std::string_view utf8, int32_t code_page, Unmappabl
   out.reserve(utf8.size());
   while (!utf8.empty()) {
     if (converter.Convert(utf8, out) == 0) break;
-    uint32_t code_point = 0;
-    size_t n = Utf8SequenceSize(utf8, &code_point);
-    if (n == 0) {
-      out += '?';
-      utf8.remove_prefix(1);
-      continue;
-    }
-    if (unmappable == Unmappable::kCharacterReference) {
-      out += "&#" + std::to_string(code_point) + ";";
+    // A malformed byte is no character, so it never becomes a reference: an overlong "/" or a
+    // lone surrogate half must not reach the page as one.
+    platform::utf8::Decoded d = platform::utf8::DecodeNext(utf8, 0);
+    if (d.valid && unmappable == Unmappable::kCharacterReference) {
+      out += "&#" + std::to_string(d.code_point) + ";";
     } else {
       out += '?';
     }
-    utf8.remove_prefix(n);
+    utf8.remove_prefix(d.size);
   }
   return out;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mirelda/error.h"
+#include "platform/utf8.h"
 #include "script/javascript/script_objects.h"
 
 namespace mirelda::script::javascript {
@@ -108,18 +109,16 @@ std::string ScriptStringToUtf8(std::string_view s) {
   if (s.find('\xED') == std::string_view::npos) return std::string(s);
   std::string out;
   out.reserve(s.size());
+  auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  auto continues = [&](size_t k) { return (b(k) & 0xC0) == 0x80; };
   for (size_t i = 0; i < s.size(); ++i) {
-    auto b = [&](size_t k) { return static_cast<unsigned char>(s[i + k]); };
-    // A high surrogate (ED A0..AF xx) followed by a low one (ED B0..BF xx).
-    if (i + 5 < s.size() && b(0) == 0xED && (b(1) & 0xF0) == 0xA0 && b(3) == 0xED &&
-        (b(4) & 0xF0) == 0xB0) {
-      uint32_t high = 0xD000 | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-      uint32_t low = 0xD000 | ((b(4) & 0x3F) << 6) | (b(5) & 0x3F);
-      uint32_t cp = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
+    // A high surrogate (ED A0..AF xx) followed by a low one (ED B0..BF xx), each half in its
+    // three-byte form, is one character past U+FFFF.
+    if (i + 5 < s.size() && b(i) == 0xED && (b(i + 1) & 0xF0) == 0xA0 && continues(i + 2) &&
+        b(i + 3) == 0xED && (b(i + 4) & 0xF0) == 0xB0 && continues(i + 5)) {
+      char32_t high = ((b(i + 1) & 0x0Fu) << 6) | (b(i + 2) & 0x3Fu);
+      char32_t low = ((b(i + 4) & 0x0Fu) << 6) | (b(i + 5) & 0x3Fu);
+      platform::utf8::Append(0x10000 + (high << 10) + low, out);
       i += 5;
       continue;
     }
