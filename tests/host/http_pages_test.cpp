@@ -99,8 +99,17 @@ class PagesTest : public ::testing::Test {
              "     Response.Write(e.number); }\n"
              "   try { Response.ContentType = \"text/html\\nX-Injected: 1\"; } catch (e) {\n"
              "     Response.Write(e.number); } %>"},
-            {"leak_set.asp", "<% leaked = 42; Response.Write(typeof leaked); %>"},
-            {"leak_get.asp", "<% Response.Write(typeof leaked); %>"},
+            // Each page makes one kind of global: each must go on its own.
+            {"leak_name.asp", "<% leaked = 42; Response.Write(typeof leaked); %>"},
+            {"leak_index.asp", "<% this[7] = 42; Response.Write(typeof this[7]); %>"},
+            {"leak_symbol.asp",
+             "<% this[Symbol.for(\"m\")] = 42; Response.Write(typeof this[Symbol.for(\"m\")]); %>"},
+            {"leak_accessor.asp",
+             "<% Object.defineProperty(this, \"leaked\", {get: function () { return 42; },\n"
+             "     configurable: true}); Response.Write(typeof leaked); %>"},
+            {"leak_get.asp",
+             "<% Response.Write([typeof leaked, typeof this[7],\n"
+             "     typeof this[Symbol.for(\"m\")]].join()); %>"},
             {"loop.asp", "<% while (true) { try { } catch (e) { } } %>"},
             {"recompile.asp", "version one"},
         },
@@ -220,9 +229,12 @@ TEST_F(PagesTest, PagesRecompileWhenTheirFileChanges) {
 }
 
 TEST_F(PagesTest, GlobalsOfOnePageDoNotReachTheNext) {
-  // One worker: both pages run in the same script heap.
-  EXPECT_EQ(host_->Get("/leak_set.asp").body, "number");
-  EXPECT_EQ(host_->Get("/leak_get.asp").body, "undefined");
+  // One worker: all pages run in the same script heap.
+  for (const char* page : {"/leak_name.asp", "/leak_index.asp", "/leak_symbol.asp",
+                           "/leak_accessor.asp"}) {
+    EXPECT_EQ(host_->Get(page).body, "number") << page;
+    EXPECT_EQ(host_->Get("/leak_get.asp").body, "undefined,undefined,undefined") << page;
+  }
 }
 
 TEST_F(PagesTest, APageThatNeverEndsIsStoppedAtItsTimeLimit) {

@@ -3,6 +3,7 @@
 // scripts unwind C++ frames with their destructors, and the execution interrupt, through which a
 // page that ran too long or called Response.End stops at once.
 #include "duktape.c"
+#include "script/javascript/known_globals.h"
 #include "script/javascript/script_interrupt.h"
 
 namespace mirelda::script::javascript {
@@ -13,6 +14,25 @@ void InterruptScriptNow(duk_context* ctx) {
   auto* thr = reinterpret_cast<duk_hthread*>(ctx);
   thr->interrupt_init = 1;
   thr->interrupt_counter = 0;
+}
+
+bool GlobalsAllKnown(duk_context* ctx, duk_idx_t known) {
+  auto* thr = reinterpret_cast<duk_hthread*>(ctx);
+  duk_hobject* global = thr->builtins[DUK_BIDX_GLOBAL];
+  duk_hobject* keys = duk_get_hobject(thr, known);
+  if (!global || !keys) return false;
+  // Indexed keys may live in the array part, which holds no key strings to compare.
+  for (duk_uint_fast32_t i = 0; i < DUK_HOBJECT_GET_ASIZE(global); ++i) {
+    if (!DUK_TVAL_IS_UNUSED(DUK_HOBJECT_A_GET_VALUE_PTR(thr->heap, global, i))) return false;
+  }
+  for (duk_uint_fast32_t i = 0; i < DUK_HOBJECT_GET_ENEXT(global); ++i) {
+    duk_hstring* key = DUK_HOBJECT_E_GET_KEY(thr->heap, global, i);
+    if (!key) continue;  // a deleted property's slot
+    duk_int_t e_idx = 0;
+    duk_int_t h_idx = 0;
+    if (!duk_hobject_find_entry(thr->heap, keys, key, &e_idx, &h_idx)) return false;
+  }
+  return true;
 }
 
 }  // namespace mirelda::script::javascript

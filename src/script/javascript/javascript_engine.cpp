@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "mirelda/error.h"
+#include "script/javascript/known_globals.h"
 #include "script/javascript/language_bridge.h"
 #include "script/javascript/page_script.h"
 #include "script/javascript/script_heap.h"
@@ -194,6 +195,11 @@ void PushPageGlobalKeys(duk_context* ctx) {
 // Removes the globals a page made (assignments to undeclared names), so the next page of this
 // thread does not see them.
 duk_ret_t RemovePageGlobals(duk_context* ctx, void*) {
+  duk_push_global_stash(ctx);
+  duk_get_prop_string(ctx, -1, kGlobalsKey);
+  bool none = GlobalsAllKnown(ctx, -1);
+  duk_pop_2(ctx);
+  if (none) return 0;
   PushPageGlobalKeys(ctx);
   duk_idx_t extra = duk_get_top_index(ctx);
   auto count = static_cast<duk_uarridx_t>(duk_get_length(ctx, extra));
