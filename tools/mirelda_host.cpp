@@ -113,7 +113,7 @@ void Reload(int argc, const char* const* argv, HostOptions& current, AccessLog& 
   HostOptions next;
   try {
     next = ParseHostOptions(argc, argv);
-  } catch (const std::invalid_argument& e) {
+  } catch (const mirelda::Error& e) {
     log.Line(std::string("reload failed, the settings stay as they were: ") + e.what());
     return;
   }
@@ -197,8 +197,7 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
       pool->Take();
     } catch (const std::exception& e) {
       // The host serves anyway: pages that need the store answer 503 until it is back.
-      std::fprintf(stderr, "mirelda-host: the session store cannot be reached yet: %s\n",
-                   e.what());
+      std::fprintf(stderr, "mirelda-host: the session store cannot be reached yet: %s\n", e.what());
     }
   }
   PageSettings page_settings;
@@ -257,7 +256,7 @@ int main(int argc, char** argv) {
   HostOptions options;
   try {
     options = ParseHostOptions(argc, argv);
-  } catch (const std::invalid_argument& e) {
+  } catch (const mirelda::Error& e) {
     std::cerr << "mirelda-host: " << e.what() << "\n(see mirelda-host --help)\n";
     return 2;
   }

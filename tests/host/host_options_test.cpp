@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "host/options/option_table.h"
+#include "mirelda/error.h"
 #include "support/temp_dir.h"
 
 namespace mirelda::host {
@@ -33,7 +34,7 @@ TEST(HostOptions, DefaultsAndEveryFlag) {
              "--codepage", "65001", "--session-timeout", "90s", "--max-body", "2M", "--registry",
              "r", "--site-drive", "w", "--script-memory", "64k", "--mime-types", "types"});
   EXPECT_EQ(o.mime_types, "types");
-  EXPECT_THROW(Parse({"--site", "www", "--mime-types="}), std::invalid_argument);
+  EXPECT_THROW(Parse({"--site", "www", "--mime-types="}), mirelda::Error);
   EXPECT_EQ(o.listen_address, "::1");
   EXPECT_EQ(o.listen_port, 0);
   ASSERT_EQ(o.drives.size(), 2u);
@@ -263,13 +264,13 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
     try {
       Parse(row.args);
       ADD_FAILURE() << "taken: " << ::testing::PrintToString(row.args);
-    } catch (const std::invalid_argument& e) {
+    } catch (const mirelda::Error& e) {
       EXPECT_EQ(e.what(), row.message);
     }
   }
   for (const char* page :
        {"404", "399=/x", "600=/x", "404=x.html", "404=/a b", "40=/x", "4040=/x"}) {
-    EXPECT_THROW(Parse({"--site", "x", "--error-page", page}), std::invalid_argument) << page;
+    EXPECT_THROW(Parse({"--site", "x", "--error-page", page}), mirelda::Error) << page;
   }
 }
 
@@ -302,7 +303,7 @@ TEST(HostOptions, ConfigFaultsNameTheFileAndLine) {
     try {
       Parse({"--config", file});
       ADD_FAILURE() << "taken: " << row.text;
-    } catch (const std::invalid_argument& e) {
+    } catch (const mirelda::Error& e) {
       EXPECT_EQ(e.what(), file + ":" + row.fault);
     }
   }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include "mirelda/error.h"
 
 namespace mirelda::host {
 namespace {
@@ -41,7 +41,7 @@ TEST(TrustedProxies, PeersInsideTheGivenNetworks) {
 TEST(TrustedProxies, BadEntriesAreRefused) {
   for (const char* entry : {"", "localhost", "10.0.0.0/33", "::1/129", "10.0.0.0/", "1.2.3.4/x",
                             "1.2.3", "10.0.0.0/-1"}) {
-    EXPECT_THROW(TrustedProxies({entry}), std::invalid_argument) << entry;
+    EXPECT_THROW(TrustedProxies({entry}), mirelda::Error) << entry;
   }
 }
 

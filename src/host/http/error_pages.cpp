@@ -2,9 +2,9 @@
 
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 
 #include "host/objects/code_page.h"
+#include "mirelda/error.h"
 
 namespace mirelda::host {
 
@@ -13,8 +13,8 @@ ErrorPages::ErrorPages(const Site& site, std::vector<std::pair<int, std::string>
   for (const auto& [status, path] : pages_) {
     SiteTarget::Kind kind = Find(status).kind;
     if (kind != SiteTarget::Kind::kPage && kind != SiteTarget::Kind::kStaticFile) {
-      throw std::invalid_argument("--error-page " + std::to_string(status) + "=" + path +
-                                  ": the site has no file or page " + path);
+      throw Error(errc::kInvalidProcedureCall, "--error-page " + std::to_string(status) + "=" +
+                                                   path + ": the site has no file or page " + path);
     }
   }
 }

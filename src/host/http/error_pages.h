@@ -18,7 +18,7 @@ namespace mirelda::host {
 class ErrorPages {
  public:
   ErrorPages() = default;
-  // pages maps statuses to URL paths of the site. Throws std::invalid_argument when one names
+  // pages maps statuses to URL paths of the site. Throws mirelda::Error (number 5) when one names
   // no file or page of the site.
   ErrorPages(const Site& site, std::vector<std::pair<int, std::string>> pages);
 

@@ -3,9 +3,9 @@
 #include <arpa/inet.h>
 
 #include <cstring>
-#include <stdexcept>
 
 #include "host/http/header_text.h"
+#include "mirelda/error.h"
 #include "mirelda/text.h"
 
 namespace mirelda::host {
@@ -40,10 +40,10 @@ TrustedProxies::TrustedProxies(const std::vector<std::string>& entries) {
     Network network;
     bool v4 = false;
     if (!ParseAddress(std::string_view(entry).substr(0, slash), &network.bytes, &v4)) {
-      throw std::invalid_argument(
-          "--trusted-proxy takes ADDR[/PREFIX] with an IPv4 or IPv6 "
-          "address, not \"" +
-          entry + "\"");
+      throw Error(errc::kInvalidProcedureCall,
+                  "--trusted-proxy takes ADDR[/PREFIX] with an IPv4 or IPv6 "
+                  "address, not \"" +
+                      entry + "\"");
     }
     network.prefix = 128;
     if (slash != std::string::npos) {
@@ -53,8 +53,9 @@ TrustedProxies::TrustedProxies(const std::vector<std::string>& entries) {
                     digits.find_first_not_of("0123456789") == std::string::npos;
       int prefix = number ? std::stoi(digits) : -1;
       if (prefix < 0 || prefix > most) {
-        throw std::invalid_argument("--trusted-proxy " + entry + ": the prefix must be 0 to " +
-                                    std::to_string(most));
+        throw Error(
+            errc::kInvalidProcedureCall,
+            "--trusted-proxy " + entry + ": the prefix must be 0 to " + std::to_string(most));
       }
       network.prefix = v4 ? prefix + 96 : prefix;
     }

@@ -17,7 +17,7 @@ namespace mirelda::host {
 class TrustedProxies {
  public:
   TrustedProxies() = default;
-  // Each entry is "ADDR" or "ADDR/PREFIX", IPv4 or IPv6. Throws std::invalid_argument naming
+  // Each entry is "ADDR" or "ADDR/PREFIX", IPv4 or IPv6. Throws mirelda::Error (number 5) naming
   // the entry that is neither.
   explicit TrustedProxies(const std::vector<std::string>& entries);
 

@@ -1,10 +1,10 @@
 #include "host/options/host_options.h"
 
 #include <fstream>
-#include <stdexcept>
 #include <string_view>
 
 #include "host/options/option_table.h"
+#include "mirelda/error.h"
 #include "mirelda/text.h"
 
 namespace mirelda::host {
@@ -17,7 +17,7 @@ using Section = std::vector<std::pair<std::string, std::string>>;  // key, value
 
 // Sets one option from its table entry; nullptr is an option the table does not know.
 void Apply(const HostOption* option, const OptionValue& value, HostOptions& options) {
-  if (!option) throw std::invalid_argument("unknown option --" + value.name);
+  if (!option) throw Error(errc::kInvalidProcedureCall, "unknown option --" + value.name);
   option->set(value, options);
 }
 
@@ -25,13 +25,14 @@ void Apply(const HostOption* option, const OptionValue& value, HostOptions& opti
 // fault names the file and the line.
 void ReadConfigFile(const std::filesystem::path& file, HostOptions& options) {
   std::ifstream in(file);
-  if (!in) throw std::invalid_argument("cannot read the config file " + file.string());
+  if (!in) throw Error(errc::kInvalidProcedureCall, "cannot read the config file " + file.string());
   std::filesystem::path base = std::filesystem::absolute(file).parent_path();
   Section* section = nullptr;
   std::string line;
   int number = 0;
   auto fault = [&](const std::string& what) {
-    return std::invalid_argument(file.string() + ":" + std::to_string(number) + ": " + what);
+    return Error(errc::kInvalidProcedureCall,
+                 file.string() + ":" + std::to_string(number) + ": " + what);
   };
   while (std::getline(in, line)) {
     ++number;
@@ -60,7 +61,7 @@ void ReadConfigFile(const std::filesystem::path& file, HostOptions& options) {
     if (option && option->command_line_only) throw fault(name + " has no place in a config file");
     try {
       Apply(option, OptionValue{name, rest, base}, options);
-    } catch (const std::invalid_argument& e) {
+    } catch (const Error& e) {
       throw fault(e.what());
     }
   }
@@ -137,7 +138,8 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "-h") arg = "--help";
-    if (arg.rfind("--", 0) != 0) throw std::invalid_argument("unexpected argument " + arg);
+    if (arg.rfind("--", 0) != 0)
+      throw Error(errc::kInvalidProcedureCall, "unexpected argument " + arg);
     OptionValue value{arg.substr(2), "", {}};
     size_t eq = value.name.find('=');
     bool given = eq != std::string::npos;
@@ -154,13 +156,13 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
       if (option && option->kind == OptionKind::kSwitch) {
         value.text = "yes";  // a switch takes no value of its own on the command line
       } else if (i + 1 >= argc) {
-        throw std::invalid_argument("--" + value.name + " needs a value");
+        throw Error(errc::kInvalidProcedureCall, "--" + value.name + " needs a value");
       } else {
         value.text = argv[++i];
       }
     }
     if (value.name == "config") {
-      if (value.text.empty()) throw std::invalid_argument("--config needs a file");
+      if (value.text.empty()) throw Error(errc::kInvalidProcedureCall, "--config needs a file");
       config = value.text;
     } else {
       command_line.emplace_back(option, std::move(value));
@@ -169,7 +171,7 @@ HostOptions ParseHostOptions(int argc, const char* const* argv) {
   if (config) ReadConfigFile(*config, options);
   for (const auto& [option, value] : command_line) Apply(option, value, options);
   if (options.site.empty() && !options.check) {
-    throw std::invalid_argument("--site DIR is required");
+    throw Error(errc::kInvalidProcedureCall, "--site DIR is required");
   }
   return options;
 }

@@ -65,7 +65,7 @@ std::string HostUsage();
 
 // Reads the command line (argv[1..]) and the config file that --config names. Options on the
 // command line win over the file's; drives from both are kept. Relative paths of the file are
-// taken from its folder. Throws std::invalid_argument with a message for the user; one about
+// taken from its folder. Throws mirelda::Error (number 5) with a message for the user; one about
 // the file starts with "FILE:LINE: ".
 HostOptions ParseHostOptions(int argc, const char* const* argv);
 

@@ -1,13 +1,12 @@
 #include "host/options/option_values.h"
 
-#include <stdexcept>
-
+#include "mirelda/error.h"
 #include "mirelda/text.h"
 
 namespace mirelda::host {
 
 void RefuseValue(const OptionValue& v, const std::string& what) {
-  throw std::invalid_argument("--" + v.name + " " + what);
+  throw Error(errc::kInvalidProcedureCall, "--" + v.name + " " + what);
 }
 
 uint64_t ParseUnsigned(const OptionValue& v, uint64_t max) {

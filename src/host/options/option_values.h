@@ -16,7 +16,7 @@ struct OptionValue {
   std::filesystem::path base;
 };
 
-// Throws std::invalid_argument("--NAME " + what).
+// Throws mirelda::Error (number 5) reading "--NAME " + what.
 [[noreturn]] void RefuseValue(const OptionValue& v, const std::string& what);
 
 uint64_t ParseUnsigned(const OptionValue& v, uint64_t max);
