@@ -1,5 +1,6 @@
 #include "script/vbscript/builtins/date_parts.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "mirelda/error.h"
@@ -7,29 +8,21 @@
 namespace mirelda::script::vbscript {
 namespace {
 
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilFromDays(int64_t z, int* year, int* month, int* day) {
-  z += 719468;
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  *year = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-  *month = static_cast<int>(m);
-  *day = static_cast<int>(d);
+namespace chr = std::chrono;
+
+// Serials are bounded (3e6 days) before they are split and joined dates lie in 100..9999, so the
+// years stay well inside those chrono's calendar covers.
+void CivilFromDays(int64_t days, int* year, int* month, int* day) {
+  chr::year_month_day ymd{chr::sys_days{chr::days{days}}};
+  *year = int{ymd.year()};
+  *month = static_cast<int>(unsigned{ymd.month()});
+  *day = static_cast<int>(unsigned{ymd.day()});
 }
 
-// Days since 1970-01-01 of a civil date.
 int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2 ? 1 : 0;
-  int64_t era = (y >= 0 ? y : y - 399) / 400;
-  int64_t yoe = y - era * 400;
-  int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
+  chr::year_month_day ymd{chr::year{static_cast<int>(y)}, chr::month{static_cast<unsigned>(m)},
+                          chr::day{static_cast<unsigned>(d)}};
+  return chr::sys_days{ymd}.time_since_epoch().count();
 }
 
 constexpr int64_t kUnixDay = 25569;  // 1970-01-01 as a day number
@@ -58,9 +51,9 @@ bool Decompose(Date date, int64_t* day, int* second) {
 }  // namespace
 
 int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
+  chr::year_month_day_last last{chr::year{year},
+                                chr::month_day_last{chr::month{static_cast<unsigned>(month)}}};
+  return static_cast<int>(unsigned{last.day()});
 }
 
 std::string_view MonthNameOf(int month) {
