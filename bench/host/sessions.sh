@@ -3,7 +3,9 @@
 # each request naming one of many visitors' sessions: mirelda-host with sessions in memory and
 # with sessions in PostgreSQL (a private server started for the run), and two hosts sharing the
 # PostgreSQL store behind nginx round robin against one host behind the same nginx. Prints each
-# rate and the two ratios (PostgreSQL to memory; two hosts to one).
+# rate and the two ratios (PostgreSQL to memory; two hosts to one), and for each run the cores
+# that wrk, the hosts, nginx and PostgreSQL kept busy, next to the whole machine's: on a small
+# machine they share, that says which one limits the rate.
 #
 #   bench/host/sessions.sh [SECONDS] [CONNECTIONS] [VISITORS]
 #       defaults: 10 s, 32 connections, 200 visitors; BUILD_DIR names a build folder to use as it is
@@ -108,30 +110,71 @@ end
 LUA
 }
 
-rate() {  # PORT NAME -> requests per second
-  wrk -t2 -c"$connections" -d"${seconds}s" -s "$work/$2.lua" "http://127.0.0.1:$1/" |
-    awk '/Requests\/sec/ {print $2} /Non-2xx/ {print "bench: " $0 > "/dev/stderr"}'
+# Clock ticks of CPU that the processes and their children (live ones) have used so far.
+ticks() {  # PID...
+  local all=" $* " pid stat total=0 grew=1
+  while ((grew)); do
+    grew=0
+    for stat in /proc/[0-9]*/stat; do
+      read -r pid _ _ parent _ 2>/dev/null < "$stat" || continue
+      [[ $all == *" $parent "* && $all != *" $pid "* ]] && { all+="$pid "; grew=1; }
+    done
+  done
+  for pid in $all; do
+    read -ra stat < <(sed 's/^.*) //' "/proc/$pid/stat" 2>/dev/null) || continue
+    total=$((total + ${stat[11]:-0} + ${stat[12]:-0}))
+  done
+  echo "$total"
+}
+machine_ticks() { awk '/^cpu / {print $2 + $3 + $4 + $7 + $8}' /proc/stat; }
+postmaster=""
+cpu_report=""
+
+rate() {  # PORT SESSIONS LABEL HOST_PID... -> requests per second; adds its CPU to cpu_report
+  local port=$1 name=$2 label=$3 nginx_pids=""
+  shift 3
+  [[ $port == "$one_port" ]] && nginx_pids=$nginx1_pid
+  [[ $port == "$two_port" ]] && nginx_pids=$nginx2_pid
+  local hosts0 pg0 nginx0 machine0 hosts1 pg1 nginx1 machine1 out
+  hosts0=$(ticks "$@") pg0=$(ticks $postmaster) nginx0=$(ticks $nginx_pids) machine0=$(machine_ticks)
+  out=$(/usr/bin/time -f "wrk-cpu %U %S" wrk -t2 -c"$connections" -d"${seconds}s" \
+    -s "$work/$name.lua" "http://127.0.0.1:$port/" 2>&1)
+  hosts1=$(ticks "$@") pg1=$(ticks $postmaster) nginx1=$(ticks $nginx_pids) machine1=$(machine_ticks)
+  awk '/Non-2xx/ {print "bench: " $0 > "/dev/stderr"}' <<< "$out"
+  cpu_report+=$(awk -v name="$label" -v s="$seconds" -v h=$((hosts1 - hosts0)) \
+    -v p=$((pg1 - pg0)) -v n=$((nginx1 - nginx0)) -v m=$((machine1 - machine0)) \
+    '/^wrk-cpu/ {w = $2 + $3}
+     END { printf "  %-8s wrk %.2f  hosts %.2f  nginx %.2f  postgres %.2f  all %.2f\n",
+           name, w / s, h / 100 / s, n / 100 / s, p / 100 / s, m / 100 / s }' <<< "$out")$'\n'
+  awk '/Requests\/sec/ {print $2}' <<< "$out"
 }
 
+postmaster=$(head -n 1 "$(pg cluster)/data/postmaster.pid")
+one_port="" two_port=""
+
 start_host memory
-memory_port=$port
+memory_port=$port memory_pid=${pids[-1]}
 sessions "$memory_port" memory
-memory=$(rate "$memory_port" memory)
+rate "$memory_port" memory memory "$memory_pid" > "$work/rate"
+memory=$(< "$work/rate")
 
 start_host pg1 --session-store "$store"
-pg_port=$port
+pg_port=$port pg_pid=${pids[-1]}
 sessions "$pg_port" pg1
-postgres=$(rate "$pg_port" pg1)
+rate "$pg_port" pg1 postgres "$pg_pid" > "$work/rate"
+postgres=$(< "$work/rate")
 
 start_host pg2 --session-store "$store"
-second_port=$port
+second_port=$port second_pid=${pids[-1]}
 start_nginx nginx1 "$pg_port"
-one_port=$port
+one_port=$port nginx1_pid=${pids[-1]}
 start_nginx nginx2 "$pg_port" "$second_port"
-two_port=$port
+two_port=$port nginx2_pid=${pids[-1]}
 sessions "$two_port" two
-behind_one=$(rate "$one_port" two)
-behind_two=$(rate "$two_port" two)
+rate "$one_port" two nginx-1 "$pg_pid" > "$work/rate"
+behind_one=$(< "$work/rate")
+rate "$two_port" two nginx-2 "$pg_pid" "$second_pid" > "$work/rate"
+behind_two=$(< "$work/rate")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 echo "wrk, 2 threads, $connections connections, $visitors visitors, ${seconds}s each, loopback," \
@@ -142,3 +185,5 @@ printf '%-52s %10s req/s  to memory %s\n' "one host, sessions in PostgreSQL" "$p
 printf '%-52s %10s req/s\n' "nginx, one host, sessions in PostgreSQL" "$behind_one"
 printf '%-52s %10s req/s  to one host %s\n' "nginx, two hosts, sessions in PostgreSQL" \
   "$behind_two" "$(ratio "$behind_two" "$behind_one")"
+echo "cores busy during each run (CPU seconds per second; all counts every process on the machine):"
+printf '%s' "$cpu_report"

@@ -205,6 +205,49 @@ TEST(PostgresSessionStore, SessionsPastTheirTimeoutEndOnceWithTheirValues) {
   EXPECT_TRUE(store.Load(live));
 }
 
+// The save checks version and liveness in the one statement that writes: a save that does not
+// apply leaves the row as it was and says why.
+TEST(PostgresSessionStore, ASaveThatDoesNotApplyLeavesTheRowAndSaysWhy) {
+  struct Case {
+    const char* what;
+    std::chrono::seconds timeout;
+    int64_t version_offset;
+    bool removed;
+    SaveOutcome want;
+  };
+  const Case cases[] = {
+      {"the version loaded", 1h, 0, false, SaveOutcome::kSaved},
+      {"a version behind", 1h, -1, false, SaveOutcome::kConflict},
+      {"a version ahead", 1h, 1, false, SaveOutcome::kConflict},
+      {"past its timeout", 0s, 0, false, SaveOutcome::kGone},
+      {"removed", 1h, 0, true, SaveOutcome::kGone},
+  };
+  PostgresSessionStore store(FreshPool(), 1000);
+  for (const Case& c : cases) {
+    SessionState state;
+    state.timeout = c.timeout;
+    state.values["n"] = Variant(int32_t{1});
+    std::string id = store.Create(state);
+    if (c.removed) store.Remove(id);
+    state.values["n"] = Variant(int32_t{2});
+    EXPECT_EQ(store.Save(id, state, static_cast<uint64_t>(1 + c.version_offset)), c.want)
+        << c.what;
+    if (c.want == SaveOutcome::kConflict) {
+      std::optional<LoadedSession> kept = store.Load(id);
+      ASSERT_TRUE(kept) << c.what;
+      EXPECT_EQ(kept->version, 1u) << c.what;
+      EXPECT_EQ(kept->state.values["n"], Variant(int32_t{1})) << c.what;
+    } else if (c.want == SaveOutcome::kSaved) {
+      std::optional<LoadedSession> saved = store.Load(id);
+      ASSERT_TRUE(saved) << c.what;
+      EXPECT_EQ(saved->version, 2u) << c.what;
+      EXPECT_EQ(saved->state.values["n"], Variant(int32_t{2})) << c.what;
+    } else {
+      EXPECT_FALSE(store.Load(id)) << c.what;
+    }
+  }
+}
+
 TEST(PostgresSessionStore, ATableFullToItsCapMakesRoomFromTheSessionsIdleLongest) {
   PostgresSessionStore store(FreshPool(), 10);
   std::vector<std::string> ids;

@@ -8,12 +8,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/objects/name_map.h"
+#include "host/state/guarded.h"
 #include "mirelda/variant.h"
 
 namespace mirelda::host {
@@ -53,14 +53,13 @@ class MemoryApplicationState final : public ApplicationState {
   void Unlock(std::thread::id page) override;
 
  private:
-  // Callers hold mutex_.
-  void WaitForTurn(std::unique_lock<std::mutex>& lock, std::thread::id page, Deadline deadline);
+  void WaitForTurn(std::thread::id page, Deadline deadline) MIRELDA_REQUIRES(mutex_);
 
-  std::mutex mutex_;
+  Mutex mutex_;
   std::condition_variable released_;
-  std::map<std::string, Variant, LessIgnoreCase> values_;
-  std::thread::id owner_;
-  int depth_ = 0;
+  std::map<std::string, Variant, LessIgnoreCase> values_ MIRELDA_GUARDED_BY(mutex_);
+  std::thread::id owner_ MIRELDA_GUARDED_BY(mutex_);
+  int depth_ MIRELDA_GUARDED_BY(mutex_) = 0;
 };
 
 }  // namespace mirelda::host

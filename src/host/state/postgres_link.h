@@ -45,9 +45,9 @@ class StatementResult {
 };
 
 // The server waited for a lock longer than the statement's lock_timeout.
-class LockNotAvailable : public std::runtime_error {
+class LockNotAvailable : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit LockNotAvailable(std::string why) : Error(errc::kUnspecified, std::move(why)) {}
 };
 
 class PostgresLink {

@@ -15,13 +15,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "host/objects/name_map.h"
 #include "host/state/shared_objects.h"
+#include "mirelda/error.h"
 #include "mirelda/variant.h"
 
 namespace mirelda::host {
@@ -50,10 +50,11 @@ enum class SaveOutcome {
 };
 
 // A shared store that cannot be reached now (its server is down or restarting). Pages that need
-// it fail with 503; they never fall back to another store.
-class StoreUnavailable : public std::runtime_error {
+// it fail with 503; they never fall back to another store. The description is the server's or
+// the client library's own words.
+class StoreUnavailable : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit StoreUnavailable(std::string why) : Error(errc::kUnspecified, std::move(why)) {}
 };
 
 // Told of each session that ends (idle past its timeout, pushed out, or removed), with its last
