@@ -9,6 +9,7 @@
 #include "mirelda/error.h"
 #include "mirelda/text.h"
 #include "platform/percent_encoding.h"
+#include "platform/utf8.h"
 
 namespace mirelda::data {
 namespace {
@@ -52,15 +53,6 @@ std::string Base64(std::string_view bytes) {
     out += i + 2 < bytes.size() ? kBase64[n & 63] : '=';
   }
   return out;
-}
-
-// The length of the UTF-8 sequence that starts with lead (1 for a stray byte, so that
-// malformed text still moves forward).
-size_t SequenceLength(unsigned char lead) {
-  if (lead >= 0xF0 && lead < 0xF8) return 4;
-  if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
-  if (lead >= 0xC0) return 2;
-  return 1;
 }
 
 // Each line break of any form becomes CRLF.
@@ -283,7 +275,9 @@ std::string EncodeHeaderText(std::string_view text) {
     size_t end = start;
     // Whole characters only, so that every word decodes on its own.
     while (end < text.size()) {
-      size_t next = end + SequenceLength(static_cast<unsigned char>(text[end]));
+      // A malformed sequence is cut as short as it is well-formed, so the walk always moves on.
+      namespace utf8 = platform::utf8;
+      size_t next = end + utf8::DecodeNext(text, end, utf8::Malformed::kMaximalPrefix).size;
       if (next > text.size() || (next - start > kWordBytes && end > start)) break;
       end = next;
     }
