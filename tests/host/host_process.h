@@ -7,11 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "mirelda/registry.h"
@@ -101,6 +104,18 @@ class HostProcess {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+  }
+
+  // The log once it holds text, or as it stands after ten seconds: a request's access line is
+  // written after its reply has gone, so a client can read the reply before the line exists.
+  std::string LogHolding(std::string_view text) const {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string log = Log();
+    while (log.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      log = Log();
+    }
+    return log;
   }
 
  private:
