@@ -24,6 +24,16 @@ constexpr std::array<const char*, 13> kNeverServed = {
     ".asa", ".inc",    ".mdb",     ".ldb",  ".accdb",      ".laccdb", ".db",
     ".db3", ".sqlite", ".sqlite3", ".s3db", ".db-journal", ".db-wal"};
 
+// The site folder's real path; a folder that is missing or unreadable is the runtime's Error with
+// the library's own text, so the host reports it as before.
+std::filesystem::path CanonicalRoot(const std::filesystem::path& root) {
+  try {
+    return std::filesystem::canonical(root);
+  } catch (const std::filesystem::filesystem_error& e) {
+    throw Error(platform::LookUpErrno(e.code().value()).number, e.what());
+  }
+}
+
 std::string Extension(const std::filesystem::path& file) {
   return text::ToLowerAscii(file.extension().string());
 }
@@ -43,7 +53,7 @@ bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& roo
 }  // namespace
 
 Site::Site(const std::filesystem::path& root, MediaTypes types)
-    : root_(std::filesystem::canonical(root)),
+    : root_(CanonicalRoot(root)),
       root_fd_(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
       types_(std::move(types)) {
   if (!root_fd_.valid()) {

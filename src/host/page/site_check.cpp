@@ -10,6 +10,7 @@
 #include "mirelda/error.h"
 #include "mirelda/registry.h"
 #include "mirelda/text.h"
+#include "platform/errno_error.h"
 
 namespace mirelda::host {
 namespace {
@@ -132,7 +133,7 @@ std::vector<PageFinding> CheckPage(const PageCache& cache, const EngineRegistry&
 
 // The .asp files under root as URL paths, sorted; hidden files and folders, which the host never
 // serves, are left out.
-std::vector<std::string> SitePages(const fs::path& root) {
+std::vector<std::string> SitePages(const fs::path& root) try {
   std::vector<std::string> pages;
   fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied);
   for (; it != fs::recursive_directory_iterator(); ++it) {
@@ -149,6 +150,9 @@ std::vector<std::string> SitePages(const fs::path& root) {
   }
   std::sort(pages.begin(), pages.end());
   return pages;
+} catch (const fs::filesystem_error& e) {
+  // The library's own text names the folder and the reason; the number is the runtime's.
+  throw Error(platform::LookUpErrno(e.code().value()).number, e.what());
 }
 
 std::string Line(const PageFinding& finding) {

@@ -22,7 +22,7 @@ struct SiteCheckSettings {
 // URL path of the page or include the fault is in (a fault of an include that several pages use
 // is written once), then "N pages checked, M problems". ProgIDs are looked up in the class table
 // and in the registration store at RegistrationStore::DefaultPath(). Returns the number of
-// findings. Throws std::filesystem::filesystem_error when the folder cannot be read.
+// findings. Throws Error, naming the folder, when it cannot be read.
 size_t CheckSite(const std::filesystem::path& site_root, const EngineRegistry& engines,
                  const SiteCheckSettings& settings, std::ostream& out);
 
