@@ -31,6 +31,9 @@ class FileDescriptor {
   bool valid() const { return fd_ >= 0; }
   explicit operator bool() const { return valid(); }
 
+  // Hands the descriptor over to the caller, who closes it.
+  int Release() { return std::exchange(fd_, -1); }
+
   // Closes now and reports what close reports (a delayed write error on some file systems):
   // 0, or the errno. The descriptor is gone either way.
   int Close() {

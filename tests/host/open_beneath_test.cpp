@@ -46,7 +46,7 @@ class OpenBeneathTest : public ::testing::TestWithParam<BeneathWay> {
   }
   // The content opened, or "<refused>".
   std::string Open(const std::string& relative) {
-    UniqueFd fd = OpenBeneath(dir_, relative, O_RDONLY | O_CLOEXEC, GetParam());
+    platform::FileDescriptor fd = OpenBeneath(dir_, relative, O_RDONLY | O_CLOEXEC, GetParam());
     if (!fd.valid() && errno == ENOSYS) return "<no openat2>";
     return fd.valid() ? ReadAll(fd.get()) : "<refused>";
   }
@@ -95,9 +95,12 @@ INSTANTIATE_TEST_SUITE_P(Ways, OpenBeneathTest,
                                            BeneathWay::kEachComponent),
                          [](const auto& info) {
                            switch (info.param) {
-                             case BeneathWay::kBest: return std::string("Best");
-                             case BeneathWay::kKernel: return std::string("Kernel");
-                             case BeneathWay::kEachComponent: return std::string("EachComponent");
+                             case BeneathWay::kBest:
+                               return std::string("Best");
+                             case BeneathWay::kKernel:
+                               return std::string("Kernel");
+                             case BeneathWay::kEachComponent:
+                               return std::string("EachComponent");
                            }
                            return std::string();
                          });

@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "host/http/byte_range.h"
 #include "host/http/compressed_files.h"
@@ -233,8 +234,12 @@ void HttpServer::Start() {
 
 bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   if (!daemon_) return true;
-  MHD_socket listener = MHD_quiesce_daemon(daemon_);
-  if (listener != MHD_INVALID_SOCKET) ::close(listener);
+  if (quiesced_listener_ < 0) {
+    quiesced_listener_ = MHD_quiesce_daemon(daemon_);
+    // Newcomers are refused from now on; closing the descriptor here instead would race the
+    // daemon's threads, and libmicrohttpd aborts the process when their epoll removal fails.
+    if (quiesced_listener_ >= 0) ::shutdown(quiesced_listener_, SHUT_RDWR);
+  }
   bool finished = in_flight_.WaitForNone(std::chrono::steady_clock::now() + grace);
   // Pages still running must finish before the connections they hold can be closed. Past their
   // time limit they are being stopped; one that still does not end keeps the server open.
@@ -244,6 +249,7 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   }
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
+  if (quiesced_listener_ >= 0) ::close(std::exchange(quiesced_listener_, -1));
   workers_.reset();
   return finished;
 }
@@ -315,7 +321,7 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
   };
   // The descriptor the site opened and checked is the one sent from; the reply that takes it
   // over releases it, anything else leaves it to close with the exchange.
-  std::shared_ptr<UniqueFd> opened = exchange.target.opened;
+  std::shared_ptr<platform::FileDescriptor> opened = exchange.target.opened;
   struct stat st {};
   if (!opened || !opened->valid() || ::fstat(opened->get(), &st) != 0) {
     SiteTarget page = settings_.error_pages.Find(404);

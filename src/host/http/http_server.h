@@ -97,6 +97,9 @@ class HttpServer {
   CompressedFiles compressed_;
   std::unique_ptr<WorkerPool> workers_;
   MHD_Daemon* daemon_ = nullptr;
+  // The listening socket once the daemon has stopped taking connections: it is closed only after
+  // the daemon has stopped, since the daemon's threads still take it out of their epoll sets.
+  int quiesced_listener_ = -1;
   uint16_t port_ = 0;
   InFlight in_flight_;
   std::atomic<long> connections_{0};    // open connections, over the cap or not

@@ -16,7 +16,7 @@ namespace {
 // that later opens go straight to the walk.
 std::atomic<bool> no_openat2{false};
 
-UniqueFd OpenWithKernel(int dir, const std::string& relative, int flags) {
+platform::FileDescriptor OpenWithKernel(int dir, const std::string& relative, int flags) {
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags);
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
@@ -24,21 +24,23 @@ UniqueFd OpenWithKernel(int dir, const std::string& relative, int flags) {
   do {
     fd = ::syscall(SYS_openat2, dir, relative.c_str(), &how, sizeof how);
   } while (fd < 0 && errno == EAGAIN);
-  return UniqueFd(static_cast<int>(fd));
+  return platform::FileDescriptor(static_cast<int>(fd));
 }
 
-UniqueFd OpenEachComponent(int dir, std::string_view relative, int flags) {
-  UniqueFd folder;
+platform::FileDescriptor OpenEachComponent(int dir, std::string_view relative, int flags) {
+  platform::FileDescriptor folder;
   int at = dir;
   while (true) {
     size_t slash = relative.find('/');
     std::string name(relative.substr(0, slash));
     if (name.empty() || name == "." || name == "..") {
       errno = EXDEV;
-      return UniqueFd();
+      return platform::FileDescriptor();
     }
-    if (slash == std::string_view::npos) return UniqueFd(::openat(at, name.c_str(), flags | O_NOFOLLOW));
-    UniqueFd next(::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (slash == std::string_view::npos)
+      return platform::FileDescriptor(::openat(at, name.c_str(), flags | O_NOFOLLOW));
+    platform::FileDescriptor next(
+        ::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!next.valid()) return next;
     folder = std::move(next);
     at = folder.get();
@@ -48,34 +50,17 @@ UniqueFd OpenEachComponent(int dir, std::string_view relative, int flags) {
 
 }  // namespace
 
-UniqueFd::~UniqueFd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.Release();
-  }
-  return *this;
-}
-
-int UniqueFd::Release() {
-  int fd = fd_;
-  fd_ = -1;
-  return fd;
-}
-
-UniqueFd OpenBeneath(int dir, std::string_view relative, int flags, BeneathWay way) {
+platform::FileDescriptor OpenBeneath(int dir, std::string_view relative, int flags,
+                                     BeneathWay way) {
   if (relative.empty() || relative.find('\0') != std::string_view::npos) {
     errno = ENOENT;
-    return UniqueFd();
+    return platform::FileDescriptor();
   }
   if (way == BeneathWay::kEachComponent) return OpenEachComponent(dir, relative, flags);
   if (way == BeneathWay::kBest && no_openat2.load(std::memory_order_relaxed)) {
     return OpenEachComponent(dir, relative, flags);
   }
-  UniqueFd fd = OpenWithKernel(dir, std::string(relative), flags);
+  platform::FileDescriptor fd = OpenWithKernel(dir, std::string(relative), flags);
   if (fd.valid() || way == BeneathWay::kKernel || (errno != ENOSYS && errno != EPERM)) return fd;
   no_openat2.store(true, std::memory_order_relaxed);
   return OpenEachComponent(dir, relative, flags);

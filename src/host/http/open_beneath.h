@@ -5,27 +5,9 @@
 
 #include <string_view>
 
+#include "platform/file_descriptor.h"
+
 namespace mirelda::host {
-
-// Owns a file descriptor; closes it at the end.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd();
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Hands the descriptor over to the caller, who closes it.
-  int Release();
-
- private:
-  int fd_ = -1;
-};
 
 enum class BeneathWay {
   kBest,           // the kernel's openat2 where it has one, else kEachComponent
@@ -36,7 +18,7 @@ enum class BeneathWay {
 // Opens relative ("a/b/c.txt": names separated by "/", none empty, "." or "..") beneath the
 // folder open as dir, with open(2)'s flags. Invalid with errno set when it cannot: EXDEV or ELOOP
 // for a way out, ENOSYS when the kernel has no openat2 and way is kKernel.
-UniqueFd OpenBeneath(int dir, std::string_view relative, int flags,
-                     BeneathWay way = BeneathWay::kBest);
+platform::FileDescriptor OpenBeneath(int dir, std::string_view relative, int flags,
+                                     BeneathWay way = BeneathWay::kBest);
 
 }  // namespace mirelda::host

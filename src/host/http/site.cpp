@@ -116,22 +116,22 @@ SiteTarget Site::ResolveFile(const std::string& url_path, const std::filesystem:
   for (const char* refused : kNeverServed) {
     if (ext == refused) return not_found;
   }
-  std::shared_ptr<UniqueFd> opened = OpenStatic(url_path);
+  std::shared_ptr<platform::FileDescriptor> opened = OpenStatic(url_path);
   if (!opened) return not_found;
   return {SiteTarget::Kind::kStaticFile, url_path, file, std::move(opened)};
 }
 
-std::shared_ptr<UniqueFd> Site::OpenStatic(const std::string& url_path) const {
+std::shared_ptr<platform::FileDescriptor> Site::OpenStatic(const std::string& url_path) const {
   // O_NONBLOCK: a FIFO put in the site must not hold the thread until a writer comes; for the
   // regular files that are sent it changes nothing.
-  UniqueFd fd = OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1),
-                            O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  platform::FileDescriptor fd = OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1),
+                                            O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   struct stat st {};
   if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
       IsSqliteFile(fd.get())) {
     return nullptr;
   }
-  return std::make_shared<UniqueFd>(std::move(fd));
+  return std::make_shared<platform::FileDescriptor>(std::move(fd));
 }
 
 }  // namespace mirelda::host

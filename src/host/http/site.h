@@ -26,7 +26,7 @@ struct SiteTarget {
   std::filesystem::path file;  // host path of the page or file
   // For kStaticFile, the file as it was found beneath the site folder and checked: it is sent
   // from this descriptor, so a name swapped for a link meanwhile changes nothing.
-  std::shared_ptr<UniqueFd> opened;
+  std::shared_ptr<platform::FileDescriptor> opened;
 };
 
 class Site {
@@ -51,10 +51,11 @@ class Site {
  private:
   SiteTarget ResolveFile(const std::string& url_path, const std::filesystem::path& file) const;
   // The static file at url_path opened beneath the folder, if it is one that may be sent.
-  std::shared_ptr<UniqueFd> OpenStatic(const std::string& url_path) const;
+  std::shared_ptr<platform::FileDescriptor> OpenStatic(const std::string& url_path) const;
 
   std::filesystem::path root_;  // canonical
-  UniqueFd root_fd_;            // the folder itself, which every static file is opened beneath
+  // The folder itself, which every static file is opened beneath.
+  platform::FileDescriptor root_fd_;
   MediaTypes types_;
 };
 
