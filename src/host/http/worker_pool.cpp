@@ -4,36 +4,63 @@ namespace mirelda::host {
 
 WorkerPool::WorkerPool(size_t threads) {
   if (threads == 0) threads = 1;
+  workers_.reserve(threads);
   threads_.reserve(threads);
-  for (size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+  for (size_t i = 0; i < threads; ++i) {
+    workers_.push_back(std::make_unique<Worker>());
+    threads_.emplace_back([this, worker = workers_.back().get()] { Work(*worker); });
+  }
 }
 
 WorkerPool::~WorkerPool() {
   {
     MutexLock lock(mutex_);
     stopping_ = true;
+    for (const std::unique_ptr<Worker>& worker : workers_) worker->wake.notify_one();
   }
-  ready_.notify_all();
   for (std::thread& t : threads_) t.join();
 }
 
 void WorkerPool::Submit(std::function<void()> job) {
+  Worker* woken = nullptr;
   {
     MutexLock lock(mutex_);
-    jobs_.push_back(std::move(job));
+    // An idle worker means an empty queue, so handing the job over keeps the order of arrival.
+    if (idle_.empty()) {
+      jobs_.push_back(std::move(job));
+      return;
+    }
+    woken = idle_.back();
+    idle_.pop_back();
+    woken->handed = std::move(job);
+    woken->wake.notify_one();
   }
-  ready_.notify_one();
 }
 
-void WorkerPool::Work() {
+size_t WorkerPool::Idle() {
+  MutexLock lock(mutex_);
+  return idle_.size();
+}
+
+void WorkerPool::Work(Worker& self) {
   while (true) {
     std::function<void()> job;
     {
       MutexLock lock(mutex_);
-      while (!stopping_ && jobs_.empty()) mutex_.Wait(ready_);
-      if (jobs_.empty()) return;
-      job = std::move(jobs_.front());
-      jobs_.pop_front();
+      while (!self.handed && jobs_.empty()) {
+        if (stopping_) return;
+        idle_.push_back(&self);
+        while (!self.handed && !stopping_) mutex_.Wait(self.wake);
+        // Stopping while still listed: off the list, so no job is handed to a worker that left.
+        if (!self.handed) std::erase(idle_, &self);
+      }
+      if (self.handed) {
+        job = std::move(self.handed);
+        self.handed = nullptr;
+      } else {
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
     }
     job();
   }
