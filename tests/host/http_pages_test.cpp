@@ -110,6 +110,13 @@ class PagesTest : public ::testing::Test {
             {"leak_get.asp",
              "<% Response.Write([typeof leaked, typeof this[7],\n"
              "     typeof this[Symbol.for(\"m\")]].join()); %>"},
+            // Page objects kept where the next page of the heap finds them.
+            {"keep.asp",
+             "<% Object.prototype.keptWrite = Response.Write;\n"
+             "   Object.prototype.keptRequest = Request; Response.Write(\"kept\"); %>"},
+            {"kept.asp",
+             "<% var o = {}; o.keptWrite(\"through \" + o.keptRequest.QueryString(\"who\"));\n"
+             "   delete Object.prototype.keptWrite; delete Object.prototype.keptRequest; %>"},
             {"loop.asp", "<% while (true) { try { } catch (e) { } } %>"},
             {"recompile.asp", "version one"},
         },
@@ -235,6 +242,13 @@ TEST_F(PagesTest, GlobalsOfOnePageDoNotReachTheNext) {
     EXPECT_EQ(host_->Get(page).body, "number") << page;
     EXPECT_EQ(host_->Get("/leak_get.asp").body, "undefined,undefined,undefined") << page;
   }
+}
+
+TEST_F(PagesTest, PageObjectsAPageKeptStandForThePageThatRunsNow) {
+  EXPECT_EQ(host_->Get("/keep.asp?who=Ann").body, "kept");
+  HttpReply later = host_->Get("/kept.asp?who=Bo");
+  EXPECT_EQ(later.status, 200) << later.body;
+  EXPECT_EQ(later.body, "through Bo");
 }
 
 TEST_F(PagesTest, APageThatNeverEndsIsStoppedAtItsTimeLimit) {

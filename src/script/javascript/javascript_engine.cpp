@@ -38,8 +38,8 @@ constexpr const char kLiteralKey[] = DUK_HIDDEN_SYMBOL("mireldaLiteral");
 constexpr const char kWriteKey[] = DUK_HIDDEN_SYMBOL("mireldaWrite");
 constexpr const char kScopeKey[] = DUK_HIDDEN_SYMBOL("mireldaScope");
 // The page's objects, which a secondary run's code reaches as globals.
-constexpr const char* kIntrinsicNames[] = {"Request", "Response", "Server", "Session",
-                                           "Application"};
+constexpr const char* kIntrinsicNames[kIntrinsicCount] = {"Request", "Response", "Server",
+                                                          "Session", "Application"};
 
 // Every allocation carries its size in front, so the heap's total is known exactly.
 struct alignas(16) AllocationHeader {
@@ -311,7 +311,7 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
                                            context.Session(), context.Application()};
     duk_push_global_object(ctx);
     for (size_t i = 0; i < std::size(objects); ++i) {
-      PushObject(ctx, std::move(objects[i]));
+      PushIntrinsic(ctx, i, std::move(objects[i]));
       duk_put_prop_string(ctx, -2, kIntrinsicNames[i]);
     }
     duk_pop(ctx);
@@ -320,11 +320,11 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
     return 0;
   }
   duk_get_prop_lstring(ctx, pages, key.data(), key.size());
-  PushObject(ctx, context.Request());
-  PushObject(ctx, context.Response());
-  PushObject(ctx, context.Server());
-  PushObject(ctx, context.Session());
-  PushObject(ctx, context.Application());
+  PushIntrinsic(ctx, 0, context.Request());
+  PushIntrinsic(ctx, 1, context.Response());
+  PushIntrinsic(ctx, 2, context.Server());
+  PushIntrinsic(ctx, 3, context.Session());
+  PushIntrinsic(ctx, 4, context.Application());
   duk_get_prop_string(ctx, stash, kLiteralKey);
   duk_get_prop_string(ctx, stash, kWriteKey);
   if (state->procedure.empty()) {

@@ -18,6 +18,8 @@ constexpr const char kMemberKey[] = DUK_HIDDEN_SYMBOL("mireldaMember");
 constexpr const char kObjectHandler[] = DUK_HIDDEN_SYMBOL("mireldaObjectHandler");
 constexpr const char kMemberHandler[] = DUK_HIDDEN_SYMBOL("mireldaMemberHandler");
 constexpr const char kContentsHandler[] = DUK_HIDDEN_SYMBOL("mireldaContentsHandler");
+constexpr const char kIntrinsicsKey[] = DUK_HIDDEN_SYMBOL("mireldaIntrinsics");
+constexpr const char kIntrinsicMembersKey[] = DUK_HIDDEN_SYMBOL("mireldaIntrinsicMembers");
 
 enum class Kind { kObject = 0, kMember = 1, kContents = 2 };
 
@@ -65,12 +67,20 @@ bool HasDefaultRead(const Dispatch& object) {
 void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind,
             const std::string& member);
 
-std::shared_ptr<Dispatch> ObjectOfTarget(duk_context* ctx, duk_idx_t idx) {
-  ScriptHeap& heap = ScriptHeap::Of(ctx);
+// Stores the number, kind and member on the target at the top of the stack.
+void Mark(duk_context* ctx, uint64_t id, Kind kind, const std::string& member);
+
+// The number of the object a target stands for; 0 for none.
+uint64_t IdOfTarget(duk_context* ctx, duk_idx_t idx) {
   duk_get_prop_string(ctx, idx, kIdKey);
   auto id = static_cast<uint64_t>(duk_get_number_default(ctx, -1, 0));
   duk_pop(ctx);
-  auto it = heap.objects.find(id);
+  return id;
+}
+
+std::shared_ptr<Dispatch> ObjectOfTarget(duk_context* ctx, duk_idx_t idx) {
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  auto it = heap.objects.find(IdOfTarget(ctx, idx));
   if (it == heap.objects.end()) {
     throw Error(errc::kObjectVariableNotSet,
                 "Object variable not set: the object belonged to a page that has ended");
@@ -206,6 +216,24 @@ void PushMember(duk_context* ctx, std::shared_ptr<Dispatch> object, const std::s
   PushProxy(ctx, kMemberHandler);
 }
 
+// Response.Write and the like: a member of a page object is made once per heap and kept, as the
+// page objects' own wrappers are, standing for the member of whichever page runs.
+void PushIntrinsicMember(duk_context* ctx, uint64_t id, const std::string& member) {
+  std::string key = std::to_string(id) + ":" + member;
+  duk_push_global_stash(ctx);
+  duk_get_prop_string(ctx, -1, kIntrinsicMembersKey);
+  if (!duk_get_prop_lstring(ctx, -1, key.data(), key.size())) {
+    duk_pop(ctx);
+    duk_push_c_function(ctx, CallMember, DUK_VARARGS);
+    Mark(ctx, id, Kind::kMember, member);
+    PushProxy(ctx, kMemberHandler);
+    duk_dup_top(ctx);
+    duk_put_prop_lstring(ctx, -3, key.data(), key.size());
+  }
+  duk_replace(ctx, -3);
+  duk_pop(ctx);
+}
+
 void PushContents(duk_context* ctx, std::shared_ptr<Dispatch> object) {
   duk_push_object(ctx);
   Attach(ctx, std::move(object), Kind::kContents, "");
@@ -217,9 +245,10 @@ void PushContents(duk_context* ctx, std::shared_ptr<Dispatch> object) {
                                          object.ClassName() + "." + name + "'");
 }
 
-// Pushes what script code reads as object.name.
+// Pushes what script code reads as object.name; id is the object's number when it is one of the
+// page objects, else 0.
 duk_ret_t PushProperty(duk_context* ctx, const std::shared_ptr<Dispatch>& object,
-                       const std::string& name) {
+                       const std::string& name, uint64_t id = 0) {
   Shape shape = ShapeOf(*object, name);
   if (!shape.any()) {
     if (name == "toString" || name == "valueOf") {
@@ -241,7 +270,11 @@ duk_ret_t PushProperty(duk_context* ctx, const std::shared_ptr<Dispatch>& object
   if (shape.get && !shape.method) {
     return PushResult(ctx, object->Invoke(name, MemberKind::kGet));
   }
-  PushMember(ctx, object, name);
+  if (id >= 1 && id <= kIntrinsicCount) {
+    PushIntrinsicMember(ctx, id, name);
+  } else {
+    PushMember(ctx, object, name);
+  }
   return 1;
 }
 
@@ -259,7 +292,7 @@ duk_ret_t ObjectGet(duk_context* ctx) {
       duk_push_undefined(ctx);
       return 1;
     }
-    return PushProperty(ctx, ObjectOfTarget(ctx, 0), name);
+    return PushProperty(ctx, ObjectOfTarget(ctx, 0), name, IdOfTarget(ctx, 0));
   });
 }
 
@@ -375,6 +408,12 @@ void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind,
   ScriptHeap& heap = ScriptHeap::Of(ctx);
   uint64_t id = heap.next_object++;
   heap.objects.emplace(id, std::move(object));
+  Mark(ctx, id, kind, member);
+  duk_push_c_function(ctx, Finalize, 1);
+  duk_set_finalizer(ctx, -2);
+}
+
+void Mark(duk_context* ctx, uint64_t id, Kind kind, const std::string& member) {
   duk_push_number(ctx, static_cast<double>(id));
   duk_put_prop_string(ctx, -2, kIdKey);
   duk_push_int(ctx, static_cast<int>(kind));
@@ -383,8 +422,6 @@ void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind,
     duk_push_lstring(ctx, member.data(), member.size());
     duk_put_prop_string(ctx, -2, kMemberKey);
   }
-  duk_push_c_function(ctx, Finalize, 1);
-  duk_set_finalizer(ctx, -2);
 }
 
 void MakeHandler(duk_context* ctx, const char* stash_key,
@@ -421,6 +458,35 @@ void InstallObjectSupport(duk_context* ctx) {
   MakeHandler(ctx, kObjectHandler, {{"get", ObjectGet}, {"set", ObjectSet}, {"has", ObjectHas}});
   MakeHandler(ctx, kMemberHandler, {{"get", MemberGet}, {"set", MemberSet}});
   MakeHandler(ctx, kContentsHandler, {{"get", ContentsGet}, {"set", ContentsSet}});
+  // The page objects' wrappers live as long as the heap, numbered 1 to kIntrinsicCount; each page
+  // puts its own objects under those numbers. They have no finalizer: the number is not theirs.
+  duk_push_global_stash(ctx);
+  duk_push_array(ctx);
+  for (uint64_t id = 1; id <= kIntrinsicCount; ++id) {
+    duk_push_c_function(ctx, CallObject, DUK_VARARGS);
+    Mark(ctx, id, Kind::kObject, "");
+    PushProxy(ctx, kObjectHandler);
+    duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(id - 1));
+  }
+  duk_put_prop_string(ctx, -2, kIntrinsicsKey);
+  duk_push_object(ctx);
+  duk_put_prop_string(ctx, -2, kIntrinsicMembersKey);
+  duk_pop(ctx);
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  if (heap.next_object <= kIntrinsicCount) heap.next_object = kIntrinsicCount + 1;
+}
+
+void PushIntrinsic(duk_context* ctx, size_t index, std::shared_ptr<Dispatch> object) {
+  if (!object || index >= kIntrinsicCount) {
+    PushObject(ctx, std::move(object));
+    return;
+  }
+  ScriptHeap::Of(ctx).objects[index + 1] = std::move(object);
+  duk_push_global_stash(ctx);
+  duk_get_prop_string(ctx, -1, kIntrinsicsKey);
+  duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(index));
+  duk_replace(ctx, -3);
+  duk_pop(ctx);
 }
 
 void PushObject(duk_context* ctx, std::shared_ptr<Dispatch> object) {
