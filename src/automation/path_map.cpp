@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <optional>
+#include <string_view>
 
 #include "mirelda/error.h"
 #include "mirelda/text.h"
@@ -67,6 +69,18 @@ std::filesystem::path Below(const std::filesystem::path& base, std::string_view 
   std::filesystem::path out = base;
   for (const std::string& part : kept) out /= part;
   return out;
+}
+
+// What follows folder in target when target is folder or lies inside it ("" for the folder
+// itself), both absolute and in normal form; nothing when target lies elsewhere.
+std::optional<std::string_view> Inside(std::string_view target, std::string_view folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+  if (folder == "/") return target.empty() || target[0] != '/' ? std::nullopt
+                                                               : std::optional(target.substr(1));
+  if (target.substr(0, folder.size()) != folder) return std::nullopt;
+  if (target.size() == folder.size()) return std::string_view();
+  if (target[folder.size()] != '/') return std::nullopt;
+  return target.substr(folder.size() + 1);
 }
 
 }  // namespace
@@ -138,29 +152,29 @@ std::filesystem::path Resolve(std::string_view page_path) {
 }
 
 std::string ToPagePath(const std::filesystem::path& host_path) {
-  std::filesystem::path target = Normalise(host_path);
+  // Runs for every page (its own path and the site's), so the drives are compared as text where
+  // they are kept instead of copied and split into components.
+  const std::string target = Normalise(host_path).string();
   char best_letter = 0;
-  std::filesystem::path best_rest;
+  std::string best_rest;
   size_t best_length = 0;
-  for (const auto& [letter, folder] : Drives()) {
-    std::filesystem::path rest = target.lexically_relative(folder);
-    if (rest.empty() || *rest.begin() == "..") continue;
-    size_t length = folder.native().size();
-    if (best_letter == 0 || length > best_length) {
-      best_letter = letter;
-      best_rest = rest;
-      best_length = length;
+  {
+    State& s = TheState();
+    std::lock_guard lock(s.mutex);
+    for (const auto& [letter, folder] : DrivesLocked(s)) {
+      std::optional<std::string_view> rest = Inside(target, folder.native());
+      if (!rest) continue;
+      size_t length = folder.native().size();
+      if (best_letter == 0 || length > best_length) {
+        best_letter = letter;
+        best_rest = *rest;
+        best_length = length;
+      }
     }
   }
-  if (best_letter == 0) return target.string();
+  if (best_letter == 0) return target;
   std::string out = std::string(1, best_letter) + ":\\";
-  if (best_rest != ".") {
-    std::string rest = best_rest.string();
-    for (char& c : rest) {
-      if (c == '/') c = '\\';
-    }
-    out += rest;
-  }
+  for (char c : best_rest) out += c == '/' ? '\\' : c;
   // A folder keeps its trailing separator, as page paths of folders do.
   std::string native = host_path.string();
   if (!native.empty() && native.back() == '/' && out.back() != '\\') out += '\\';

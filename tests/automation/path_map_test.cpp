@@ -58,6 +58,21 @@ TEST_F(PathMapTest, HostPathsGoBackToDriveForm) {
   EXPECT_EQ(ToPagePath(dir_ / "c" / "site" / "a.asp"), "S:\\a.asp");
   EXPECT_EQ(ToPagePath("/nowhere/else"), "/nowhere/else");
   EXPECT_EQ(Resolve(ToPagePath(dir_ / "d" / "x" / "y.txt")), dir_ / "d" / "x" / "y.txt");
+  // Names that only begin like a mapped folder lie outside it; a folder keeps its separator.
+  struct Case {
+    std::filesystem::path host;
+    std::string page;
+  } cases[] = {
+      {dir_ / "c" / "site2" / "a.asp", "C:\\site2\\a.asp"},
+      {dir_ / "c" / "site" / "sub" / "", "S:\\sub\\"},
+      {dir_ / "c" / "site" / "", "S:\\"},
+      {dir_ / "c" / "site" / "x" / ".." / "b.asp", "S:\\b.asp"},
+      {dir_.path().string() + "c", dir_.path().string() + "c"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToPagePath(c.host), c.page) << c.host;
+  MapDrive('R', "/");
+  EXPECT_EQ(ToPagePath("/nowhere/else"), "R:\\nowhere\\else");
+  EXPECT_EQ(ToPagePath("/"), "R:\\");
 }
 
 TEST_F(PathMapTest, MappingsFromText) {
