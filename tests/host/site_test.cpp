@@ -29,6 +29,15 @@ class SiteTest : public ::testing::Test {
     Write("empty/readme.txt", "x");
     std::ofstream(outside_ / "secret.txt") << "secret";
     std::filesystem::create_symlink(outside_ / "secret.txt", root_ / "link.txt");
+    std::ofstream(outside_ / "secret.asp") << "secret";
+    std::filesystem::create_symlink(outside_ / "secret.asp", root_ / "out.asp");
+    std::filesystem::create_symlink(outside_.path(), root_ / "outside");
+    std::filesystem::create_symlink(root_ / "app" / "default.asp", root_ / "absolute.asp");
+    std::filesystem::create_symlink("app/default.asp", root_ / "relative.asp");
+    std::filesystem::create_symlink(root_ / "app", root_ / "linked");
+    std::filesystem::create_symlink("../index.asp", root_ / "app" / "up.asp");
+    std::filesystem::create_symlink(
+        std::filesystem::relative(outside_ / "secret.asp", root_ / "app"), root_ / "app" / "above.asp");
   }
   void Write(const std::string& name, const std::string& content) {
     std::filesystem::path p = root_ / name;
@@ -56,6 +65,15 @@ TEST_F(SiteTest, PagesStaticFilesAndFolders) {
   EXPECT_EQ(Resolve("/missing.html").kind, Kind::kNotFound);
   EXPECT_EQ(Site(root_).ContentType("a/b.CSS"), "text/css; charset=utf-8");
   EXPECT_EQ(Site(root_).ContentType("x.unknown"), "application/octet-stream");
+}
+
+TEST_F(SiteTest, PagesBehindLinksServeOnlyWhenTheyLieInsideTheSite) {
+  for (const char* path : {"/absolute.asp", "/relative.asp", "/linked/default.asp", "/app/up.asp"}) {
+    EXPECT_EQ(Resolve(path).kind, Kind::kPage) << path;
+  }
+  for (const char* path : {"/out.asp", "/outside/secret.asp", "/app/above.asp"}) {
+    EXPECT_EQ(Resolve(path).kind, Kind::kNotFound) << path;
+  }
 }
 
 TEST_F(SiteTest, NeverServesSourcesDatabasesHiddenFilesOrAnythingOutside) {

@@ -105,13 +105,27 @@ SiteTarget Site::ResolveFile(const std::string& url_path, const std::filesystem:
   SiteTarget not_found{SiteTarget::Kind::kNotFound, url_path, {}, {}};
   std::string ext = Extension(file);
   if (ext == ".asp") {
-    // A link inside the site that points outside it serves nothing.
+    SiteTarget page{SiteTarget::Kind::kPage, url_path, file, {}};
+    // The kernel's walk beneath the site answers for most pages in one call. A link it does not
+    // follow (an absolute one, or any link where the kernel cannot walk beneath a folder) is
+    // judged by the page's real path instead: one inside the site serves, one outside does not.
+    // (A walk that follows no links at all meets a linked folder as ENOTDIR.)
+    platform::FileDescriptor beneath =
+        OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1), O_PATH | O_CLOEXEC);
+    struct stat st {};
+    if (beneath.valid()) {
+      if (::fstat(beneath.get(), &st) != 0) return not_found;
+      if (S_ISREG(st.st_mode)) return page;
+      if (!S_ISLNK(st.st_mode)) return not_found;
+    } else if (errno != EXDEV && errno != ELOOP && errno != ENOTDIR) {
+      return not_found;
+    }
     std::error_code ec;
     std::filesystem::path real = std::filesystem::canonical(file, ec);
     if (ec || !IsUnder(real, root_) || !std::filesystem::is_regular_file(real, ec)) {
       return not_found;
     }
-    return {SiteTarget::Kind::kPage, url_path, file, {}};
+    return page;
   }
   for (const char* refused : kNeverServed) {
     if (ext == refused) return not_found;
