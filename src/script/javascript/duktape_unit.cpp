@@ -27,7 +27,9 @@ bool GlobalsAllKnown(duk_context* ctx, duk_idx_t known) {
   }
   for (duk_uint_fast32_t i = 0; i < DUK_HOBJECT_GET_ENEXT(global); ++i) {
     duk_hstring* key = DUK_HOBJECT_E_GET_KEY(thr->heap, global, i);
-    if (!key) continue;  // a deleted property's slot
+    // A deleted property's slot, or an engine-internal key (the engine puts one on the global
+    // object at the first call): neither is a global a page made, and neither is ever removed.
+    if (!key || DUK_HSTRING_HAS_HIDDEN(key)) continue;
     duk_int_t e_idx = 0;
     duk_int_t h_idx = 0;
     if (!duk_hobject_find_entry(thr->heap, keys, key, &e_idx, &h_idx)) return false;

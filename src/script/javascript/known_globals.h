@@ -7,8 +7,9 @@
 
 namespace mirelda::script::javascript {
 
-// True when every own key of the global object is a key of the object at known. False when a
-// key is not, or when the global object holds indexed properties, which the check does not read.
+// True when every own key of the global object is a key of the object at known, hidden keys
+// aside (scripts cannot make them, and the engine adds its own). False when a key is not, or
+// when the global object holds indexed properties, which the check does not read.
 bool GlobalsAllKnown(duk_context* ctx, duk_idx_t known);
 
 }  // namespace mirelda::script::javascript
