@@ -75,8 +75,8 @@ std::filesystem::path Below(const std::filesystem::path& base, std::string_view 
 // itself), both absolute and in normal form; nothing when target lies elsewhere.
 std::optional<std::string_view> Inside(std::string_view target, std::string_view folder) {
   while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
-  if (folder == "/") return target.empty() || target[0] != '/' ? std::nullopt
-                                                               : std::optional(target.substr(1));
+  if (folder == "/")
+    return target.empty() || target[0] != '/' ? std::nullopt : std::optional(target.substr(1));
   if (target.substr(0, folder.size()) != folder) return std::nullopt;
   if (target.size() == folder.size()) return std::string_view();
   if (target[folder.size()] != '/') return std::nullopt;

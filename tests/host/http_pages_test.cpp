@@ -237,8 +237,8 @@ TEST_F(PagesTest, PagesRecompileWhenTheirFileChanges) {
 
 TEST_F(PagesTest, GlobalsOfOnePageDoNotReachTheNext) {
   // One worker: all pages run in the same script heap.
-  for (const char* page : {"/leak_name.asp", "/leak_index.asp", "/leak_symbol.asp",
-                           "/leak_accessor.asp"}) {
+  for (const char* page :
+       {"/leak_name.asp", "/leak_index.asp", "/leak_symbol.asp", "/leak_accessor.asp"}) {
     EXPECT_EQ(host_->Get(page).body, "number") << page;
     EXPECT_EQ(host_->Get("/leak_get.asp").body, "undefined,undefined,undefined") << page;
   }

@@ -37,7 +37,8 @@ class SiteTest : public ::testing::Test {
     std::filesystem::create_symlink(root_ / "app", root_ / "linked");
     std::filesystem::create_symlink("../index.asp", root_ / "app" / "up.asp");
     std::filesystem::create_symlink(
-        std::filesystem::relative(outside_ / "secret.asp", root_ / "app"), root_ / "app" / "above.asp");
+        std::filesystem::relative(outside_ / "secret.asp", root_ / "app"),
+        root_ / "app" / "above.asp");
   }
   void Write(const std::string& name, const std::string& content) {
     std::filesystem::path p = root_ / name;
@@ -68,7 +69,8 @@ TEST_F(SiteTest, PagesStaticFilesAndFolders) {
 }
 
 TEST_F(SiteTest, PagesBehindLinksServeOnlyWhenTheyLieInsideTheSite) {
-  for (const char* path : {"/absolute.asp", "/relative.asp", "/linked/default.asp", "/app/up.asp"}) {
+  for (const char* path :
+       {"/absolute.asp", "/relative.asp", "/linked/default.asp", "/app/up.asp"}) {
     EXPECT_EQ(Resolve(path).kind, Kind::kPage) << path;
   }
   for (const char* path : {"/out.asp", "/outside/secret.asp", "/app/above.asp"}) {

@@ -269,9 +269,9 @@ void DefineNamedObjects(duk_context* ctx) {
     duk_push_lstring(ctx, name.data(), name.size());
     duk_push_c_function(ctx, GetNamedObject, 0);
     duk_set_magic(ctx, -1, static_cast<duk_int_t>(i));
-    duk_def_prop(ctx, -3,
-                 DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_SET_CONFIGURABLE |
-                     DUK_DEFPROP_SET_ENUMERABLE);
+    duk_def_prop(
+        ctx, -3,
+        DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_SET_CONFIGURABLE | DUK_DEFPROP_SET_ENUMERABLE);
   }
   duk_pop(ctx);
 }
