@@ -11,7 +11,8 @@
 namespace mirelda::testing {
 namespace {
 
-constexpr const char kGlobal[] = R"(<object runat="server" id="AppProbe" progid="MireldaTest.Probe" scope="Application"></object>
+constexpr const char kGlobal[] =
+    R"(<object runat="server" id="AppProbe" progid="MireldaTest.Probe" scope="Application"></object>
 <OBJECT RUNAT=Server ID=SessProbe PROGID="MireldaTest.Probe" SCOPE=Session></OBJECT>
 This text is never sent.
 <script language="VBScript" runat="server">
@@ -54,7 +55,8 @@ class GlobalFileTest : public ::testing::Test {
             {"ended.asp", "ended=<%= Application(\"ended\") %>\n"},
             {"off.asp",
              "<%@ ENABLESESSIONSTATE=False %><% On Error Resume Next\nx = Session(\"number\")\n"
-             "Response.Write \"err=\" & Err.Number & vbLf & \"sessions=\" & Application(\"sessions\") %>"},
+             "Response.Write \"err=\" & Err.Number & vbLf & \"sessions=\" & "
+             "Application(\"sessions\") %>"},
         },
         {"--workers", "2"}, "VBScript");
   }
@@ -143,6 +145,31 @@ TEST(GlobalFile, AFailedStartShowsOnceAndIsTriedAgainWhenTheFileChanges) {
   WriteFile(host.site() / "global.asa", global("Application.Contents['tries'] += 10;"));
   EXPECT_EQ(host.GetUntil("/page.asp", "tries=11").body, "tries=11");
   EXPECT_EQ(host.Get("/page.asp").body, "tries=11");
+}
+
+TEST(GlobalFile, JavaScriptEventsAreFoundHoweverThePageMakesThem) {
+  // Declared, kept in a variable, or made a global by assignment; a comment naming words that
+  // cannot be names leaves the file valid.
+  using Files = std::map<std::string, std::string>;
+  RunningHost host(
+      Files{{"global.asa",
+             "<script language=\"JScript\" runat=\"server\">\n"
+             "// a var new, a function class\n"
+             "function Application_OnStart() { Application.Contents['a'] = 'declared'; }\n"
+             "var Session_OnStart = function () { Session.Contents['s'] = 'var'; };\n"
+             "</script>\n"},
+            {"page.asp",
+             "<%@ LANGUAGE=\"JavaScript\" %><%= Application(\"a\") %>,"
+             "<%= Session(\"s\") %>"}});
+  EXPECT_EQ(host.Get("/page.asp").body, "declared,var");
+  RunningHost global_made(
+      Files{{"global.asa",
+             "<script language=\"JScript\" runat=\"server\">\n"
+             "Application_OnStart = function () {\n"
+             "  Application.Contents['a'] = 'assigned'; };\n"
+             "</script>\n"},
+            {"page.asp", "<%@ LANGUAGE=\"JavaScript\" %><%= Application(\"a\") %>"}});
+  EXPECT_EQ(global_made.Get("/page.asp").body, "assigned");
 }
 
 }  // namespace

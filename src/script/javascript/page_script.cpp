@@ -1,5 +1,7 @@
 #include "script/javascript/page_script.h"
 
+#include <algorithm>
+
 namespace mirelda::script::javascript {
 namespace {
 
@@ -28,13 +30,20 @@ class Emitter {
     }
   }
   // The end of the function: the call of an event function when one was asked for and the
-  // page defines it (the name is one the host chose, never page text).
-  void Close() {
+  // page defines it (the name is one the host chose, never page text). The names the page
+  // declares are looked up directly; any other is looked for among the globals by an indirect
+  // eval. A direct eval here would make the engine keep every page's variables by name and
+  // build its arguments object on every run.
+  void Close(const std::vector<std::string>& declared) {
     NewLine(0, 1);
+    page_.script += "if (__mireldaCall) { var __mireldaEvent = null; switch (__mireldaCall) { ";
+    for (const std::string& name : declared) {
+      page_.script += "case \"" + name + "\": __mireldaEvent = typeof " + name +
+                      " === 'function' ? " + name + " : null; break; ";
+    }
     page_.script +=
-        "if (__mireldaCall) { var __mireldaEvent = eval('typeof ' + __mireldaCall + "
-        "\" === 'function' ? \" + __mireldaCall + \" : null\"); "
-        "if (__mireldaEvent) __mireldaEvent(); }";
+        "default: __mireldaEvent = (0, eval)('typeof ' + __mireldaCall + \" === 'function' ? \" "
+        "+ __mireldaCall + \" : null\"); } if (__mireldaEvent) __mireldaEvent(); }";
     NewLine(0, 1);
     page_.script += '}';
   }
@@ -121,7 +130,27 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
         break;
     }
   }
-  emitter.Close();
+  // Words after "function" or "var", once each: the names an event call may find in the page.
+  std::vector<std::string> declared;
+  for (const host::Segment& segment : source.segments) {
+    if (segment.kind == host::SegmentKind::kCode) DeclaredNames(segment.text, declared);
+  }
+  // The scan may take a word of a comment or a string: one that cannot stand as a name stays out,
+  // as do the two whose mention alone slows the function down again.
+  std::erase_if(declared, [](const std::string& name) {
+    static constexpr std::string_view kNotNames[] = {
+        "arguments", "await",      "break",   "case",    "catch",      "class",     "const",
+        "continue",  "debugger",   "default", "delete",  "do",         "else",      "enum",
+        "eval",      "export",     "extends", "false",   "finally",    "for",       "function",
+        "if",        "implements", "import",  "in",      "instanceof", "interface", "let",
+        "new",       "null",       "package", "private", "protected",  "public",    "return",
+        "static",    "super",      "switch",  "this",    "throw",      "true",      "try",
+        "typeof",    "var",        "void",    "while",   "with",       "yield"};
+    return std::find(std::begin(kNotNames), std::end(kNotNames), name) != std::end(kNotNames);
+  });
+  std::sort(declared.begin(), declared.end());
+  declared.erase(std::unique(declared.begin(), declared.end()), declared.end());
+  emitter.Close(declared);
   return page;
 }
 
