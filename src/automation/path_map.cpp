@@ -26,7 +26,24 @@ char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
+// True for an absolute path already in normal form: no empty, "." or ".." names on the way.
+bool IsNormalAbsolute(std::string_view p) {
+  if (p.empty() || p[0] != '/') return false;
+  for (size_t start = 1; start < p.size();) {
+    size_t end = p.find('/', start);
+    if (end == std::string_view::npos) end = p.size();
+    std::string_view name = p.substr(start, end - start);
+    // A single trailing separator is part of the normal form of a folder.
+    if ((name.empty() && end != p.size()) || name == "." || name == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 std::filesystem::path Normalise(const std::filesystem::path& folder) {
+  // Every page hands in its own path and the site's, normal already: only others are taken
+  // apart and put together again.
+  if (IsNormalAbsolute(folder.native())) return folder;
   return std::filesystem::absolute(folder).lexically_normal();
 }
 

@@ -68,6 +68,8 @@ TEST_F(PathMapTest, HostPathsGoBackToDriveForm) {
       {dir_ / "c" / "site" / "", "S:\\"},
       {dir_ / "c" / "site" / "x" / ".." / "b.asp", "S:\\b.asp"},
       {dir_.path().string() + "c", dir_.path().string() + "c"},
+      {dir_.path().string() + "//c/data/./shop.mdb", "C:\\data\\shop.mdb"},
+      {dir_.path().string() + "/c/data/../site/", "S:\\"},
   };
   for (const Case& c : cases) EXPECT_EQ(ToPagePath(c.host), c.page) << c.host;
   MapDrive('R', "/");
