@@ -33,8 +33,10 @@ void WorkerPool::Submit(std::function<void()> job) {
     woken = idle_.back();
     idle_.pop_back();
     woken->handed = std::move(job);
-    woken->wake.notify_one();
   }
+  // Outside the lock, so the worker does not wake only to wait for it; a notification that comes
+  // late finds the worker's loop checking its condition again.
+  woken->wake.notify_one();
 }
 
 size_t WorkerPool::Idle() {
