@@ -94,6 +94,12 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
   page->generation = source.generation;
   page->files = source.files;
   Emitter emitter(*page, kPageFunctionHeader);
+  // Words after "function" or "var": the names an event call may find in the page, and those the
+  // page's other languages reach.
+  std::vector<std::string> declared;
+  for (const host::Segment& segment : source.segments) {
+    if (segment.kind == host::SegmentKind::kCode) DeclaredNames(segment.text, declared);
+  }
   if (source.reached_by_other_languages) {
     // On the header's line, so that the lines of the page keep their numbers. Only such pages
     // pay for the eval, which makes the engine keep the function's variables by name.
@@ -102,11 +108,7 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
         " __mireldaScope(function (__mireldaName) { return eval(__mireldaName); }, "
         "function (__mireldaName, __mireldaValue) { eval(__mireldaName + ' = __mireldaValue'); "
         "});");
-    for (const host::Segment& segment : source.segments) {
-      if (segment.kind == host::SegmentKind::kCode) {
-        DeclaredNames(segment.text, page->declared_names);
-      }
-    }
+    page->declared_names = declared;
   }
   for (const host::Segment& segment : source.segments) {
     uint32_t line = segment.line;
@@ -130,11 +132,6 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
         break;
     }
   }
-  // Words after "function" or "var", once each: the names an event call may find in the page.
-  std::vector<std::string> declared;
-  for (const host::Segment& segment : source.segments) {
-    if (segment.kind == host::SegmentKind::kCode) DeclaredNames(segment.text, declared);
-  }
   // The scan may take a word of a comment or a string: one that cannot stand as a name stays out,
   // as do the two whose mention alone slows the function down again.
   std::erase_if(declared, [](const std::string& name) {
@@ -148,6 +145,7 @@ std::shared_ptr<const PageScript> BuildPageScript(const host::PageSource& source
         "typeof",    "var",        "void",    "while",   "with",       "yield"};
     return std::find(std::begin(kNotNames), std::end(kNotNames), name) != std::end(kNotNames);
   });
+  // Once each.
   std::sort(declared.begin(), declared.end());
   declared.erase(std::unique(declared.begin(), declared.end()), declared.end());
   emitter.Close(declared);

@@ -78,14 +78,18 @@ uint64_t IdOfTarget(duk_context* ctx, duk_idx_t idx) {
   return id;
 }
 
-std::shared_ptr<Dispatch> ObjectOfTarget(duk_context* ctx, duk_idx_t idx) {
+std::shared_ptr<Dispatch> ObjectWithId(duk_context* ctx, uint64_t id) {
   ScriptHeap& heap = ScriptHeap::Of(ctx);
-  auto it = heap.objects.find(IdOfTarget(ctx, idx));
+  auto it = heap.objects.find(id);
   if (it == heap.objects.end()) {
     throw Error(errc::kObjectVariableNotSet,
                 "Object variable not set: the object belonged to a page that has ended");
   }
   return it->second;
+}
+
+std::shared_ptr<Dispatch> ObjectOfTarget(duk_context* ctx, duk_idx_t idx) {
+  return ObjectWithId(ctx, IdOfTarget(ctx, idx));
 }
 
 std::string MemberOfTarget(duk_context* ctx, duk_idx_t idx) {
@@ -292,7 +296,8 @@ duk_ret_t ObjectGet(duk_context* ctx) {
       duk_push_undefined(ctx);
       return 1;
     }
-    return PushProperty(ctx, ObjectOfTarget(ctx, 0), name, IdOfTarget(ctx, 0));
+    uint64_t id = IdOfTarget(ctx, 0);
+    return PushProperty(ctx, ObjectWithId(ctx, id), name, id);
   });
 }
 
@@ -396,10 +401,7 @@ duk_ret_t ContentsSet(duk_context* ctx) {
 
 // Lets go of the object when the engine collects the target.
 duk_ret_t Finalize(duk_context* ctx) {
-  duk_get_prop_string(ctx, 0, kIdKey);
-  auto id = static_cast<uint64_t>(duk_get_number_default(ctx, -1, 0));
-  duk_pop(ctx);
-  ScriptHeap::Of(ctx).objects.erase(id);
+  ScriptHeap::Of(ctx).objects.erase(IdOfTarget(ctx, 0));
   return 0;
 }
 
