@@ -26,11 +26,11 @@ std::string Gunzip(const std::string& packed) {
   return result == Z_STREAM_END ? out : "<not a whole gzip stream>";
 }
 
-// 20 KiB of text that differs line by line.
-std::string BigText() {
+// Text that differs line by line: 20 KiB is sent from memory, 100 KiB from its file.
+std::string BigText(size_t size = 20480) {
   std::string text;
-  for (int i = 0; text.size() < 20480; ++i) text += "line " + std::to_string(i) + " of the text\n";
-  text.resize(20480);
+  for (int i = 0; text.size() < size; ++i) text += "line " + std::to_string(i) + " of the text\n";
+  text.resize(size);
   return text;
 }
 
@@ -53,6 +53,7 @@ class WireEncoding : public ::testing::TestWithParam<WireCase> {
     std::string png(5000, '\x89');
     host_ = new RunningHost(
         Files{{"big.txt", BigText()},
+              {"large.txt", BigText(102400)},
               {"small.txt", "short text"},
               {"pic.png", png},
               {"big.asp", "<% Response.Write(\"" + std::string(4096, 'p') +
@@ -67,6 +68,7 @@ class WireEncoding : public ::testing::TestWithParam<WireCase> {
 RunningHost* WireEncoding::host_ = nullptr;
 
 const std::string kBig = BigText();
+const std::string kLarge = BigText(102400);
 const std::string kPage = std::string(4096, 'p') + std::string(4096, 'q');
 using Headers = std::vector<std::pair<std::string, std::string>>;
 const Headers kGzip = {{"Accept-Encoding", "gzip, deflate"}};
@@ -108,6 +110,16 @@ INSTANTIATE_TEST_SUITE_P(
                  true,
                  kBig},
         WireCase{"AnyCoding", "/big.txt", {{"Accept-Encoding", "*"}}, 200, "gzip", true, kBig},
+        WireCase{"LargeGzip", "/large.txt", kGzip, 200, "gzip", true, kLarge},
+        WireCase{"LargePlain", "/large.txt", {}, 200, "", true, kLarge},
+        WireCase{"LargeRange",
+                 "/large.txt",
+                 {{"Range", "bytes=100000-100009"}, {"Accept-Encoding", "gzip"}},
+                 206,
+                 "",
+                 true,
+                 kLarge.substr(100000, 10),
+                 "bytes 100000-100009/102400"},
         WireCase{"TooSmall", "/small.txt", kGzip, 200, "", false, "short text"},
         WireCase{"CompressedType", "/pic.png", kGzip, 200, "", false, std::string(5000, '\x89')},
         WireCase{"PageGzip", "/big.asp", kGzip, 200, "gzip", true, kPage},

@@ -107,27 +107,34 @@ INSTANTIATE_TEST_SUITE_P(Ways, OpenBeneathTest,
 
 // The site checks and sends the file it opened: swapping the name afterwards changes nothing
 // for that request, and the next one finds the link and refuses it.
-TEST(SiteStaticFile, IsSentFromTheDescriptorItWasCheckedOn) {
-  TempDir base;
-  fs::path root = base.path() / "site";
-  fs::create_directories(root / "docs");
-  fs::create_directories(base.path() / "outside");
-  std::ofstream(root / "docs/page.txt") << "public";
-  std::ofstream(base.path() / "outside/page.txt") << "secret";
-  Site site(root);
-  SiteTarget before = site.Resolve("/docs/page.txt");
-  ASSERT_EQ(before.kind, SiteTarget::Kind::kStaticFile);
-  ASSERT_TRUE(before.opened);
+// A small file is read whole when it is checked, a larger one kept open: either way what is sent
+// is what was found beneath the site, whatever the path is changed to afterwards.
+TEST(SiteStaticFile, IsSentAsItWasFoundWhenChecked) {
+  for (size_t size : {size_t{6}, size_t{32 * 1024}, size_t{32 * 1024 + 1}, size_t{200000}}) {
+    SCOPED_TRACE(size);
+    TempDir base;
+    fs::path root = base.path() / "site";
+    fs::create_directories(root / "docs");
+    fs::create_directories(base.path() / "outside");
+    std::string public_text(size, 'p');
+    std::ofstream(root / "docs/page.txt") << public_text;
+    std::ofstream(base.path() / "outside/page.txt") << std::string(size, 's');
+    Site site(root);
+    SiteTarget before = site.Resolve("/docs/page.txt");
+    ASSERT_EQ(before.kind, SiteTarget::Kind::kStaticFile);
+    EXPECT_EQ(before.status.st_size, static_cast<off_t>(size));
+    ASSERT_NE(before.content == nullptr, before.opened == nullptr);
 
-  fs::rename(root / "docs", base.path() / "docs-old");
-  fs::create_symlink(base.path() / "outside", root / "docs");
-  EXPECT_EQ(ReadAll(before.opened->get()), "public");
-  EXPECT_EQ(site.Resolve("/docs/page.txt").kind, SiteTarget::Kind::kNotFound);
+    fs::rename(root / "docs", base.path() / "docs-old");
+    fs::create_symlink(base.path() / "outside", root / "docs");
+    EXPECT_EQ(before.content ? *before.content : ReadAll(before.opened->get()), public_text);
+    EXPECT_EQ(site.Resolve("/docs/page.txt").kind, SiteTarget::Kind::kNotFound);
 
-  fs::remove(root / "docs");
-  fs::create_directories(root / "docs");
-  fs::create_symlink(base.path() / "outside/page.txt", root / "docs/page.txt");
-  EXPECT_EQ(site.Resolve("/docs/page.txt").kind, SiteTarget::Kind::kNotFound);
+    fs::remove(root / "docs");
+    fs::create_directories(root / "docs");
+    fs::create_symlink(base.path() / "outside/page.txt", root / "docs/page.txt");
+    EXPECT_EQ(site.Resolve("/docs/page.txt").kind, SiteTarget::Kind::kNotFound);
+  }
 }
 
 TEST(SiteStaticFile, AFifoIsNotWaitedFor) {

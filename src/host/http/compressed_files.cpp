@@ -16,13 +16,7 @@ constexpr uint64_t kMaxKept = uint64_t{64} << 20;
 std::shared_ptr<const std::string> CompressedFiles::Get(const std::string& path, int fd,
                                                         uint64_t size, int64_t modified) {
   if (size > kMaxFile) return nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    auto it = entries_.find(path);
-    if (it != entries_.end() && it->second.size == size && it->second.modified == modified) {
-      return it->second.gzip;
-    }
-  }
+  if (auto found = Find(path, size, modified)) return found;
   std::string content(size, '\0');
   size_t done = 0;
   while (done < size) {
@@ -30,6 +24,30 @@ std::shared_ptr<const std::string> CompressedFiles::Get(const std::string& path,
     if (n <= 0) return nullptr;
     done += static_cast<size_t>(n);
   }
+  return Keep(path, content, modified);
+}
+
+std::shared_ptr<const std::string> CompressedFiles::Get(const std::string& path,
+                                                        const std::string& content,
+                                                        int64_t modified) {
+  if (content.size() > kMaxFile) return nullptr;
+  if (auto found = Find(path, content.size(), modified)) return found;
+  return Keep(path, content, modified);
+}
+
+std::shared_ptr<const std::string> CompressedFiles::Find(const std::string& path, uint64_t size,
+                                                         int64_t modified) {
+  std::lock_guard lock(mutex_);
+  auto it = entries_.find(path);
+  if (it != entries_.end() && it->second.size == size && it->second.modified == modified) {
+    return it->second.gzip;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const std::string> CompressedFiles::Keep(const std::string& path,
+                                                         const std::string& content,
+                                                         int64_t modified) {
   std::optional<std::string> gzip = Gzip(content, 6);
   if (!gzip) return nullptr;
   auto kept = std::make_shared<const std::string>(std::move(*gzip));
@@ -38,10 +56,11 @@ std::shared_ptr<const std::string> CompressedFiles::Get(const std::string& path,
     entries_.clear();
     kept_ = 0;
   }
-  auto [it, inserted] = entries_.try_emplace(path, Entry{size, modified, kept});
+  Entry entry{content.size(), modified, kept};
+  auto [it, inserted] = entries_.try_emplace(path, entry);
   if (!inserted) {
     kept_ -= it->second.gzip->size();
-    it->second = Entry{size, modified, kept};
+    it->second = entry;
   }
   kept_ += kept->size();
   return kept;

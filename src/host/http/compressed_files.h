@@ -19,8 +19,15 @@ class CompressedFiles {
   // caller has just read; nullptr when the file is too large to keep or cannot be read.
   std::shared_ptr<const std::string> Get(const std::string& path, int fd, uint64_t size,
                                          int64_t modified);
+  // The same for a file whose whole content the caller has read.
+  std::shared_ptr<const std::string> Get(const std::string& path, const std::string& content,
+                                         int64_t modified);
 
  private:
+  std::shared_ptr<const std::string> Find(const std::string& path, uint64_t size, int64_t modified);
+  std::shared_ptr<const std::string> Keep(const std::string& path, const std::string& content,
+                                          int64_t modified);
+
   struct Entry {
     uint64_t size;
     int64_t modified;

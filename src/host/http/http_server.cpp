@@ -43,8 +43,8 @@ struct HttpServer::Exchange {
   std::string referer;
   std::string user_agent;
   int page_status = 0;  // the status a successful page is sent with (404 for the 404 page)
-  std::string path;   // raw path of raw_uri
-  std::string query;  // raw query of raw_uri
+  std::string path;     // raw path of raw_uri
+  std::string query;    // raw query of raw_uri
   SiteTarget target;
   uint64_t received = 0;              // body bytes, kept or not
   bool body_timed = false;            // the connection waits body_timeout, not the idle timeout
@@ -64,6 +64,18 @@ char over_cap_mark;
 // of a keep-alive connection, so its size is paid on every request: 64 KiB still reads a body in
 // large pieces and holds any sane set of headers.
 constexpr size_t kConnectionMemory = 64 * 1024;
+
+// A reply body held by a shared string is sent from it without a copy; the response keeps the
+// string alive until the library is done with it.
+struct MHD_Response* ResponseOfShared(std::shared_ptr<const std::string> body, uint64_t offset,
+                                      uint64_t length) {
+  auto* keeper = new std::shared_ptr<const std::string>(std::move(body));
+  struct MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+      static_cast<size_t>(length), const_cast<char*>((*keeper)->data() + offset),
+      [](void* cls) { delete static_cast<std::shared_ptr<const std::string>*>(cls); }, keeper);
+  if (!response) delete keeper;
+  return response;
+}
 
 // The callbacks are called from C: nothing may be thrown through them.
 void* OnUri(void* cls, const char* uri, struct MHD_Connection*) {
@@ -319,20 +331,22 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
     return value ? std::string_view(value) : std::string_view();
   };
-  // The descriptor the site opened and checked is the one sent from; the reply that takes it
-  // over releases it, anything else leaves it to close with the exchange.
-  std::shared_ptr<platform::FileDescriptor> opened = exchange.target.opened;
-  struct stat st {};
-  if (!opened || !opened->valid() || ::fstat(opened->get(), &st) != 0) {
+  // What the site opened and checked is what is sent: a small file's content as it read it, a
+  // larger one from its descriptor. The reply that takes the descriptor over releases it;
+  // anything else leaves it to close with the exchange.
+  const SiteTarget& target = exchange.target;
+  std::shared_ptr<platform::FileDescriptor> opened = target.opened;
+  if (!target.content && (!opened || !opened->valid())) {
     SiteTarget page = settings_.error_pages.Find(404);
     std::optional<Reply> own;
-    if (page.kind == SiteTarget::Kind::kStaticFile) own = settings_.error_pages.FileReply(page, 404);
+    if (page.kind == SiteTarget::Kind::kStaticFile)
+      own = settings_.error_pages.FileReply(page, 404);
     return Queue(connection, exchange, own ? *own : StatusReply(404));
   }
-  int fd = opened->get();
+  const struct stat& st = target.status;
   auto size = static_cast<uint64_t>(st.st_size);
   int64_t modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-  std::string type = site_.ContentType(exchange.target.file);
+  std::string type = site_.ContentType(target.file);
   bool compressible = settings_.compress && size >= kCompressMinimum && IsCompressibleType(type);
   ByteRange range = ParseByteRange(header(MHD_HTTP_HEADER_RANGE), size);
   // A range counts in the file's own bytes, so a part is always sent uncompressed.
@@ -364,22 +378,27 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
     reply.AddHeader("Content-Range", "bytes " + std::to_string(range.first) + "-" +
                                          std::to_string(range.last) + "/" + std::to_string(size));
     struct MHD_Response* response =
-        MHD_create_response_from_fd_at_offset64(length, fd, range.first);
-    if (response) opened->Release();
+        target.content
+            ? ResponseOfShared(target.content, range.first, length)
+            : MHD_create_response_from_fd_at_offset64(length, opened->get(), range.first);
+    if (response && opened) opened->Release();
     return Send(connection, exchange, 206, response, reply.headers, length);
   }
-  std::shared_ptr<const std::string> packed =
-      gzip ? compressed_.Get(exchange.target.file.string(), fd, size, modified) : nullptr;
+  std::shared_ptr<const std::string> packed;
+  if (gzip) {
+    packed = target.content ? compressed_.Get(target.file.string(), *target.content, modified)
+                            : compressed_.Get(target.file.string(), opened->get(), size, modified);
+  }
   if (packed) {
     reply.AddHeader("ETag", tags.gzip);
     reply.AddHeader("Content-Encoding", "gzip");
-    struct MHD_Response* response = MHD_create_response_from_buffer(
-        packed->size(), const_cast<char*>(packed->data()), MHD_RESPMEM_MUST_COPY);
-    return Send(connection, exchange, 200, response, reply.headers, packed->size());
+    return Send(connection, exchange, 200, ResponseOfShared(packed, 0, packed->size()),
+                reply.headers, packed->size());
   }
   reply.AddHeader("ETag", tags.identity);
-  struct MHD_Response* response = MHD_create_response_from_fd(size, fd);
-  if (response) opened->Release();
+  struct MHD_Response* response = target.content ? ResponseOfShared(target.content, 0, size)
+                                                 : MHD_create_response_from_fd(size, opened->get());
+  if (response && opened) opened->Release();
   return Send(connection, exchange, 200, response, reply.headers, size);
 }
 

@@ -38,16 +38,43 @@ std::string Extension(const std::filesystem::path& file) {
   return text::ToLowerAscii(file.extension().string());
 }
 
+// Static files are opened for reading, pages only found.
+constexpr int kStaticFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+constexpr int kPageFlags = O_PATH | O_CLOEXEC;
+
+// Files up to this size are read when they are checked and sent from memory.
+constexpr size_t kReadWhole = 32 * 1024;
+
+bool IsNeverServed(const std::string& ext) {
+  for (const char* refused : kNeverServed) {
+    if (ext == refused) return true;
+  }
+  return false;
+}
+
 // A SQLite database keeps its format name in its first 16 bytes, whatever the file is called.
+bool IsSqliteHeader(std::string_view start) {
+  return start.size() >= 16 && std::memcmp(start.data(), "SQLite format 3", 16) == 0;
+}
+
 bool IsSqliteFile(int fd) {
   char header[16] = {};
   return ::pread(fd, header, sizeof header, 0) == sizeof header &&
-         std::memcmp(header, "SQLite format 3", 16) == 0;
+         IsSqliteHeader(std::string_view(header, sizeof header));
 }
 
 bool IsUnder(const std::filesystem::path& path, const std::filesystem::path& root) {
   auto rel = path.lexically_relative(root);
   return !rel.empty() && *rel.begin() != "..";
+}
+
+SiteTarget Target(SiteTarget::Kind kind, std::string url_path = {},
+                  std::filesystem::path file = {}) {
+  SiteTarget target;
+  target.kind = kind;
+  target.url_path = std::move(url_path);
+  target.file = std::move(file);
+  return target;
 }
 
 }  // namespace
@@ -64,13 +91,13 @@ Site::Site(const std::filesystem::path& root, MediaTypes types)
 }
 
 SiteTarget Site::Resolve(std::string_view raw_path) const {
-  SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}, {}};
+  SiteTarget bad = Target(SiteTarget::Kind::kBadRequest);
   if (raw_path.empty() || raw_path[0] != '/' || HasBadPercentEncoding(raw_path)) return bad;
   return ResolveDecoded(PercentDecode(raw_path, false));
 }
 
 SiteTarget Site::ResolveDecoded(std::string_view decoded) const {
-  SiteTarget bad{SiteTarget::Kind::kBadRequest, {}, {}, {}};
+  SiteTarget bad = Target(SiteTarget::Kind::kBadRequest);
   if (decoded.empty() || decoded[0] != '/' || decoded.find('\\') != std::string::npos ||
       decoded.find('\0') != std::string::npos) {
     return bad;
@@ -85,33 +112,52 @@ SiteTarget Site::ResolveDecoded(std::string_view decoded) const {
     file /= part;
     url_path += "/" + part;
   }
-  if (hidden) return {SiteTarget::Kind::kNotFound, url_path, {}, {}};
+  if (hidden) return Target(SiteTarget::Kind::kNotFound, url_path);
+  if (decoded.back() != '/' && !url_path.empty()) {
+    if (std::optional<SiteTarget> direct = ResolveDirect(url_path, file)) return std::move(*direct);
+  }
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) return {SiteTarget::Kind::kNotFound, url_path, {}, {}};
+  if (::stat(file.c_str(), &st) != 0) return Target(SiteTarget::Kind::kNotFound, url_path);
   if (S_ISDIR(st.st_mode)) {
-    if (decoded.back() != '/') return {SiteTarget::Kind::kFolder, url_path + "/", {}, {}};
+    if (decoded.back() != '/') return Target(SiteTarget::Kind::kFolder, url_path + "/");
     for (const char* name : kDefaultDocuments) {
       std::filesystem::path candidate = file / name;
       if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         return ResolveFile(url_path + "/" + name, candidate);
       }
     }
-    return {SiteTarget::Kind::kNotFound, url_path + "/", {}, {}};
+    return Target(SiteTarget::Kind::kNotFound, url_path + "/");
   }
   return ResolveFile(url_path, file);
 }
 
+std::optional<SiteTarget> Site::ResolveDirect(const std::string& url_path,
+                                              const std::filesystem::path& file) const {
+  std::string ext = Extension(file);
+  bool page = ext == ".asp";
+  // A folder may carry a refused extension; the step-by-step lookup sorts that out.
+  if (!page && IsNeverServed(ext)) return std::nullopt;
+  platform::FileDescriptor fd = OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1),
+                                            page ? kPageFlags : kStaticFlags);
+  struct stat st {};
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0) return std::nullopt;
+  if (S_ISDIR(st.st_mode)) return Target(SiteTarget::Kind::kFolder, url_path + "/");
+  if (!S_ISREG(st.st_mode)) return std::nullopt;
+  if (page) return Target(SiteTarget::Kind::kPage, url_path, file);
+  return CheckStatic(url_path, file, std::move(fd), st);
+}
+
 SiteTarget Site::ResolveFile(const std::string& url_path, const std::filesystem::path& file) const {
-  SiteTarget not_found{SiteTarget::Kind::kNotFound, url_path, {}, {}};
+  SiteTarget not_found = Target(SiteTarget::Kind::kNotFound, url_path);
   std::string ext = Extension(file);
   if (ext == ".asp") {
-    SiteTarget page{SiteTarget::Kind::kPage, url_path, file, {}};
+    SiteTarget page = Target(SiteTarget::Kind::kPage, url_path, file);
     // The kernel's walk beneath the site answers for most pages in one call. A link it does not
     // follow (an absolute one, or any link where the kernel cannot walk beneath a folder) is
     // judged by the page's real path instead: one inside the site serves, one outside does not.
     // (A walk that follows no links at all meets a linked folder as ENOTDIR.)
     platform::FileDescriptor beneath =
-        OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1), O_PATH | O_CLOEXEC);
+        OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1), kPageFlags);
     struct stat st {};
     if (beneath.valid()) {
       if (::fstat(beneath.get(), &st) != 0) return not_found;
@@ -127,25 +173,40 @@ SiteTarget Site::ResolveFile(const std::string& url_path, const std::filesystem:
     }
     return page;
   }
-  for (const char* refused : kNeverServed) {
-    if (ext == refused) return not_found;
-  }
-  std::shared_ptr<platform::FileDescriptor> opened = OpenStatic(url_path);
-  if (!opened) return not_found;
-  return {SiteTarget::Kind::kStaticFile, url_path, file, std::move(opened)};
-}
-
-std::shared_ptr<platform::FileDescriptor> Site::OpenStatic(const std::string& url_path) const {
+  if (IsNeverServed(ext)) return not_found;
   // O_NONBLOCK: a FIFO put in the site must not hold the thread until a writer comes; for the
   // regular files that are sent it changes nothing.
-  platform::FileDescriptor fd = OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1),
-                                            O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  platform::FileDescriptor fd =
+      OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1), kStaticFlags);
   struct stat st {};
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      IsSqliteFile(fd.get())) {
-    return nullptr;
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return not_found;
+  return CheckStatic(url_path, file, std::move(fd), st);
+}
+
+SiteTarget Site::CheckStatic(const std::string& url_path, const std::filesystem::path& file,
+                             platform::FileDescriptor fd, const struct stat& st) const {
+  SiteTarget target = Target(SiteTarget::Kind::kStaticFile, url_path, file);
+  target.status = st;
+  auto size = static_cast<size_t>(st.st_size);
+  if (size <= kReadWhole) {
+    auto content = std::make_shared<std::string>(size, '\0');
+    size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::pread(fd.get(), content->data() + done, size - done, static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    // A file that changed while it was read is sent from its descriptor, as a large one is.
+    if (done == size) {
+      if (IsSqliteHeader(*content)) return Target(SiteTarget::Kind::kNotFound, url_path);
+      target.content = std::move(content);
+      return target;
+    }
   }
-  return std::make_shared<platform::FileDescriptor>(std::move(fd));
+  if (IsSqliteFile(fd.get())) return Target(SiteTarget::Kind::kNotFound, url_path);
+  target.opened = std::make_shared<platform::FileDescriptor>(std::move(fd));
+  return target;
 }
 
 }  // namespace mirelda::host

@@ -3,8 +3,11 @@
 // outside the folder). Safe to use from any thread.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,7 +29,11 @@ struct SiteTarget {
   std::filesystem::path file;  // host path of the page or file
   // For kStaticFile, the file as it was found beneath the site folder and checked: it is sent
   // from this descriptor, so a name swapped for a link meanwhile changes nothing.
+  // A small file is read whole when it is checked and closed at once (content, opened null), so
+  // its reply goes out in one write with the header.
   std::shared_ptr<platform::FileDescriptor> opened;
+  std::shared_ptr<const std::string> content;
+  struct stat status {};  // for kStaticFile, the file's status when it was opened
 };
 
 class Site {
@@ -50,8 +57,14 @@ class Site {
 
  private:
   SiteTarget ResolveFile(const std::string& url_path, const std::filesystem::path& file) const;
-  // The static file at url_path opened beneath the folder, if it is one that may be sent.
-  std::shared_ptr<platform::FileDescriptor> OpenStatic(const std::string& url_path) const;
+  // The regular file fd, opened beneath the folder, as a kStaticFile target; kNotFound when it is
+  // a database, which is never sent whatever its name.
+  SiteTarget CheckStatic(const std::string& url_path, const std::filesystem::path& file,
+                         platform::FileDescriptor fd, const struct stat& st) const;
+  // The common case in one walk: a file or a page named directly; nullopt where the walk beneath
+  // the folder cannot tell and the path is looked up step by step instead.
+  std::optional<SiteTarget> ResolveDirect(const std::string& url_path,
+                                          const std::filesystem::path& file) const;
 
   std::filesystem::path root_;  // canonical
   // The folder itself, which every static file is opened beneath.
