@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <ctime>
 
@@ -32,24 +32,42 @@ void WriteAll(int fd, const std::string& text) {
 // Control characters of a request (a raw URI may carry any byte) never reach the log as such,
 // nor a quote (or, in a field of a request line, a backslash) that would end or blur a quoted
 // field.
-std::string Printable(std::string_view s, bool field = false) {
-  std::string out;
+void AppendPrintable(std::string& out, std::string_view s, bool field = false) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
   for (char c : s) {
     auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F || c == '"' || (field && c == '\\')) {
-      char buf[5];
-      std::snprintf(buf, sizeof buf, "\\x%02X", u);
-      out += buf;
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 0xF];
     } else {
       out += c;
     }
   }
+}
+
+std::string Printable(std::string_view s) {
+  std::string out;
+  AppendPrintable(out, s);
   return out;
 }
 
 // A field the combined format quotes: "-" when empty.
-std::string Quoted(std::string_view s) {
-  return "\"" + (s.empty() ? "-" : Printable(s, true)) + "\"";
+void AppendQuoted(std::string& out, std::string_view s) {
+  out += '"';
+  if (s.empty()) {
+    out += '-';
+  } else {
+    AppendPrintable(out, s, true);
+  }
+  out += '"';
+}
+
+template <typename Number>
+void AppendNumber(std::string& out, Number n) {
+  char digits[24];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+  out.append(digits, end);
 }
 
 }  // namespace
@@ -112,7 +130,8 @@ void AccessLog::Reopen() {
       *fd = opened;
     }
   }
-  if (!failed.empty()) Line("cannot reopen the log files" + failed + "; writing on to the old ones");
+  if (!failed.empty())
+    Line("cannot reopen the log files" + failed + "; writing on to the old ones");
 }
 
 void AccessLog::Request(const AccessEntry& e) {
@@ -126,15 +145,35 @@ void AccessLog::Request(const AccessEntry& e) {
     std::strftime(when, sizeof when, "%d/%b/%Y:%H:%M:%S %z", &tm);
     stamped = now;
   }
-  double ms = std::chrono::duration<double, std::milli>(e.elapsed).count();
-  char status[64];
-  std::snprintf(status, sizeof status, " %d %zu ", e.status, e.bytes);
-  char took[32];
-  std::snprintf(took, sizeof took, " %.1fms\n", ms);
-  std::string line = Printable(e.remote_address, true) + " - - [" + when + "] \"" +
-                     Printable(e.method, true) + " " + Printable(e.uri, true) + " " +
-                     Printable(e.protocol, true) + "\"" + status + Quoted(e.referer) + " " +
-                     Quoted(e.user_agent) + " " + Printable(e.request_id, true) + took;
+  // Tenths of a millisecond, rounded, as "%.1f" would print them.
+  auto tenths =
+      (std::chrono::duration_cast<std::chrono::microseconds>(e.elapsed).count() + 50) / 100;
+  thread_local std::string line;
+  line.clear();
+  AppendPrintable(line, e.remote_address, true);
+  line += " - - [";
+  line += when;
+  line += "] \"";
+  AppendPrintable(line, e.method, true);
+  line += ' ';
+  AppendPrintable(line, e.uri, true);
+  line += ' ';
+  AppendPrintable(line, e.protocol, true);
+  line += "\" ";
+  AppendNumber(line, e.status);
+  line += ' ';
+  AppendNumber(line, e.bytes);
+  line += ' ';
+  AppendQuoted(line, e.referer);
+  line += ' ';
+  AppendQuoted(line, e.user_agent);
+  line += ' ';
+  AppendPrintable(line, e.request_id, true);
+  line += ' ';
+  AppendNumber(line, tenths / 10);
+  line += '.';
+  AppendNumber(line, tenths % 10);
+  line += "ms\n";
   std::lock_guard lock(mutex_);
   pending_ += line;
   if (pending_.size() >= kGathered) WriteGathered();
