@@ -129,6 +129,49 @@ TEST(ServerLifetime, SigtermFinishesTheRequestInFlightAndExitsZero) {
   EXPECT_NE(host.process().Log().find("stopping on SIGTERM"), std::string::npos);
 }
 
+// Clients that keep their connections busy with pages while the host stops: every reply they
+// get is whole, the connections are closed by the host, and it still exits 0 (a page started on
+// an open connection after the last one ended used to abort the process).
+TEST(ServerLifetime, SigtermWhileKeptAliveConnectionsAskForPagesExitsZero) {
+  // Each page takes a moment, so that the host stops while some of them run.
+  RunningHost host(
+      std::map<std::string, std::string>{{"line.asp",
+                                          "<% var until = new Date().getTime() + 2; while (new "
+                                          "Date().getTime() < until) { } %>line"}});
+  std::atomic<int> answered{0}, wrong{0}, closed{0};
+  std::vector<std::thread> clients;
+  for (int c = 0; c < 6; ++c) {
+    clients.emplace_back([&] {
+      try {
+        HttpConnection connection(host.port());
+        for (;;) {
+          connection.Send("GET /line.asp HTTP/1.1\r\nHost: x\r\n\r\n");
+          HttpReply r = connection.Read();
+          if (r.status == 200 ? r.body != "line" : r.status != 503) ++wrong;
+          ++answered;
+          if (HttpReply::Lower(r.Header("Connection")) == "close") {
+            if (connection.ClosedByServer()) ++closed;
+            return;
+          }
+        }
+      } catch (const std::runtime_error&) {
+        ++closed;  // the connection went away between two requests
+      } catch (const std::exception&) {
+        ++wrong;
+      }
+    });
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (answered < 50 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  host.process().Signal(SIGTERM);
+  for (auto& t : clients) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(closed.load(), 6);
+  EXPECT_EQ(host.process().Wait(), 0) << host.process().Log();
+}
+
 // SIGHUP reads the config again while clients keep asking: no request fails, a config that no
 // longer parses is refused with a line that says so, and the host still stops cleanly.
 TEST(ServerLifetime, SighupReloadsWithoutDroppingARequest) {

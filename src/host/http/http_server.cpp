@@ -246,6 +246,8 @@ void HttpServer::Start() {
 
 bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   if (!daemon_) return true;
+  // Replies from now on close their connections, so clients that keep theirs alive leave too.
+  stopping_ = true;
   if (quiesced_listener_ < 0) {
     quiesced_listener_ = MHD_quiesce_daemon(daemon_);
     // Newcomers are refused from now on; closing the descriptor here instead would race the
@@ -254,7 +256,10 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   }
   bool finished = in_flight_.WaitForNone(std::chrono::steady_clock::now() + grace);
   // Pages still running must finish before the connections they hold can be closed. Past their
-  // time limit they are being stopped; one that still does not end keeps the server open.
+  // time limit they are being stopped; one that still does not end keeps the server open. A
+  // request that comes on an open connection meanwhile must not start another: a connection still
+  // held by a page when the library stops is fatal to the process.
+  in_flight_.ClosePages();
   if (!in_flight_.WaitForNoPages(std::chrono::steady_clock::now() + kPagesStopWithin)) {
     log_.Line("shutdown: pages still run after their time limit; their connections stay open");
     return false;
@@ -305,6 +310,7 @@ int HttpServer::Send(struct MHD_Connection* connection, Exchange& exchange, int 
     MHD_add_response_header(response, name.c_str(), value.c_str());
   }
   MHD_add_response_header(response, "Server", "Mirelda");
+  if (stopping_) MHD_add_response_header(response, "Connection", "close");
   MHD_add_response_header(response, "X-Request-Id", exchange.request_id.c_str());
   exchange.status = status;
   exchange.bytes = bytes;
@@ -432,8 +438,8 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
           AddressText(reinterpret_cast<struct sockaddr*>(&local), &data->local_port);
     }
   }
+  if (!in_flight_.BeginPage()) return Queue(connection, exchange, StatusReply(503));
   exchange.dispatched = true;
-  in_flight_.BeginPage();
   MHD_suspend_connection(connection);
   Exchange* job_exchange = &exchange;
   bool gzip = settings_.compress && AcceptsGzip(data->Header("Accept-Encoding"));

@@ -14,8 +14,8 @@
 #include "host/http/compressed_files.h"
 #include "host/http/error_pages.h"
 #include "host/http/in_flight.h"
-#include "host/http/request_body.h"
 #include "host/http/reply.h"
+#include "host/http/request_body.h"
 #include "host/http/site.h"
 #include "host/http/trusted_proxy.h"
 #include "host/http/worker_pool.h"
@@ -39,7 +39,7 @@ struct ServerSettings {
   // Connections served at once; a few more are let in to be answered 503, past those the
   // listener refuses them.
   unsigned max_connections = 1024;
-  bool compress = true;                   // gzip for text replies the client accepts it for
+  bool compress = true;  // gzip for text replies the client accepts it for
   unsigned io_threads = 2;
   unsigned workers = 8;
   // Sent with every reply, pages and static files alike, unless the reply names them itself.
@@ -102,7 +102,8 @@ class HttpServer {
   int quiesced_listener_ = -1;
   uint16_t port_ = 0;
   InFlight in_flight_;
-  std::atomic<long> connections_{0};    // open connections, over the cap or not
+  std::atomic<bool> stopping_{false};  // shutdown has begun
+  std::atomic<long> connections_{0};   // open connections, over the cap or not
 };
 
 }  // namespace mirelda::host

@@ -17,9 +17,16 @@ bool InFlight::EndRequest() {
   return last;
 }
 
-void InFlight::BeginPage() {
+bool InFlight::BeginPage() {
   MutexLock lock(mutex_);
+  if (pages_closed_) return false;
   ++pages_;
+  return true;
+}
+
+void InFlight::ClosePages() {
+  MutexLock lock(mutex_);
+  pages_closed_ = true;
 }
 
 void InFlight::EndPage() {

@@ -16,8 +16,11 @@ class InFlight {
   void BeginRequest();
   // True when it was the last request in flight.
   bool EndRequest();
-  void BeginPage();
+  // False once pages are closed: a page must not start then.
+  bool BeginPage();
   void EndPage();
+  // No page begins from now on, so that one that ends cannot be followed by another.
+  void ClosePages();
 
   // Waits until no request is in flight and no page runs, or until deadline. True when none is.
   bool WaitForNone(Deadline deadline);
@@ -29,6 +32,7 @@ class InFlight {
   std::condition_variable changed_;
   long requests_ MIRELDA_GUARDED_BY(mutex_) = 0;
   long pages_ MIRELDA_GUARDED_BY(mutex_) = 0;
+  bool pages_closed_ MIRELDA_GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace mirelda::host
