@@ -1,5 +1,8 @@
 #include "host/http/worker_pool.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 namespace mirelda::host {
 
 WorkerPool::WorkerPool(size_t threads) {
@@ -45,6 +48,13 @@ size_t WorkerPool::Idle() {
 }
 
 void WorkerPool::Work(Worker& self) {
+  // A worker woken for a page does not preempt the connection thread that woke it: that thread
+  // goes on reading and sending for other connections, and the page runs on a free core or when
+  // the thread next waits. Woken as ordinary threads, each page cost the connection thread a
+  // switch away and back (one-line page about 30 to 23 us of CPU). The worker's share of the
+  // processor is as before; the policy only tells the scheduler the thread is not interactive.
+  sched_param normal{};
+  ::pthread_setschedparam(::pthread_self(), SCHED_BATCH, &normal);
   while (true) {
     std::function<void()> job;
     {
