@@ -10,6 +10,10 @@ TEST(HttpDate, FormatsImfFixdateInGmt) {
   EXPECT_EQ(FormatHttpDate(784111777), "Sun, 06 Nov 1994 08:49:37 GMT");
   EXPECT_EQ(FormatHttpDate(0), "Thu, 01 Jan 1970 00:00:00 GMT");
   EXPECT_EQ(ParseHttpDate(FormatHttpDate(1764000000)), 1764000000);
+  // Years of one digit are padded, and a year past 9999 (a file's time may be set to anything)
+  // is written whole.
+  EXPECT_EQ(FormatHttpDate(-62135596800), "Mon, 01 Jan 0001 00:00:00 GMT");
+  EXPECT_EQ(FormatHttpDate(253402300800), "Sat, 01 Jan 10000 00:00:00 GMT");
 }
 
 TEST(HttpDate, ParsesTheThreeFormsAndRefusesTheRest) {

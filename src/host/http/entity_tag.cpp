@@ -1,6 +1,6 @@
 #include "host/http/entity_tag.h"
 
-#include <cstdio>
+#include <charconv>
 #include <optional>
 
 #include "host/http/http_date.h"
@@ -8,10 +8,16 @@
 namespace mirelda::host {
 
 EntityTags EntityTagsOf(uint64_t size, int64_t modified_ns) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%llx-%llx", static_cast<unsigned long long>(size),
-                static_cast<unsigned long long>(modified_ns));
-  return {"\"" + std::string(text) + "\"", "\"" + std::string(text) + "-gz\""};
+  char text[48];
+  char* end = text;
+  *end++ = '"';
+  end = std::to_chars(end, text + sizeof text, size, 16).ptr;
+  *end++ = '-';
+  end = std::to_chars(end, text + sizeof text, static_cast<uint64_t>(modified_ns), 16).ptr;
+  std::string identity(text, end);
+  std::string gzip = identity + "-gz\"";
+  identity += '"';
+  return {std::move(identity), std::move(gzip)};
 }
 
 bool NotModified(std::string_view if_none_match, std::string_view if_modified_since,

@@ -1,6 +1,7 @@
 #include "host/http/http_date.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 #include <ctime>
 
 namespace mirelda::host {
@@ -145,11 +146,31 @@ std::string FormatHttpDate(int64_t unix_seconds) {
   std::tm tm{};
   if (!::gmtime_r(&t, &tm)) return "Thu, 01 Jan 1970 00:00:00 GMT";
   // Names are written from fixed tables: the process locale must not change them.
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday % 7],
-                tm.tm_mday, kMonths[tm.tm_mon % 12], tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
-                tm.tm_sec);
-  return buf;
+  std::string text;
+  text.reserve(29);
+  // Zero-padded to width; a year past 9999 or before 0 is written whole, as printf would.
+  auto digits = [&text](int value, int width) {
+    char buf[16];
+    char* end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    if (value >= 0)
+      text.append(static_cast<size_t>(std::max<ptrdiff_t>(0, width - (end - buf))), '0');
+    text.append(buf, end);
+  };
+  text += kDays[tm.tm_wday % 7];
+  text += ", ";
+  digits(tm.tm_mday, 2);
+  text += ' ';
+  text += kMonths[tm.tm_mon % 12];
+  text += ' ';
+  digits(tm.tm_year + 1900, 4);
+  text += ' ';
+  digits(tm.tm_hour, 2);
+  text += ':';
+  digits(tm.tm_min, 2);
+  text += ':';
+  digits(tm.tm_sec, 2);
+  text += " GMT";
+  return text;
 }
 
 std::optional<int64_t> ParseHttpDate(std::string_view text, int now_year) {

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <random>
+#include <string>
 
 namespace mirelda::host {
 namespace {
@@ -27,8 +27,9 @@ std::string NewRequestId() {
   static const uint64_t start = RandomStart();
   static std::atomic<uint64_t> counter{0};
   uint64_t id = Mix(start + counter.fetch_add(1, std::memory_order_relaxed));
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(id));
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, id >>= 4) text[static_cast<size_t>(i)] = kHex[id & 0xF];
   return text;
 }
 
