@@ -127,16 +127,16 @@ void CollectGlobalKeys(duk_context* ctx) {
 duk_ret_t KeepScope(duk_context* ctx) {
   duk_push_global_stash(ctx);
   duk_dup(ctx, 0);
-  duk_put_prop_string(ctx, -2, kScopeGetKey);
+  duk_put_prop_literal(ctx, -2, kScopeGetKey);
   duk_dup(ctx, 1);
-  duk_put_prop_string(ctx, -2, kScopeSetKey);
+  duk_put_prop_literal(ctx, -2, kScopeSetKey);
   return 0;
 }
 
 duk_ret_t ForgetScope(duk_context* ctx, void*) {
   duk_push_global_stash(ctx);
-  duk_del_prop_string(ctx, -1, kScopeGetKey);
-  duk_del_prop_string(ctx, -1, kScopeSetKey);
+  duk_del_prop_literal(ctx, -1, kScopeGetKey);
+  duk_del_prop_literal(ctx, -1, kScopeSetKey);
   return 0;
 }
 
@@ -144,16 +144,16 @@ duk_ret_t InitialiseHeap(duk_context* ctx, void*) {
   InstallObjectSupport(ctx);
   duk_push_global_stash(ctx);
   duk_push_object(ctx);
-  duk_put_prop_string(ctx, -2, kPagesKey);
+  duk_put_prop_literal(ctx, -2, kPagesKey);
   duk_push_c_function(ctx, WriteLiteral, 1);
-  duk_put_prop_string(ctx, -2, kLiteralKey);
+  duk_put_prop_literal(ctx, -2, kLiteralKey);
   duk_push_c_function(ctx, WriteValue, 1);
-  duk_put_prop_string(ctx, -2, kWriteKey);
+  duk_put_prop_literal(ctx, -2, kWriteKey);
   duk_push_c_function(ctx, KeepScope, 2);
-  duk_put_prop_string(ctx, -2, kScopeKey);
+  duk_put_prop_literal(ctx, -2, kScopeKey);
   duk_push_object(ctx);
   CollectGlobalKeys(ctx);
-  duk_put_prop_string(ctx, -2, kGlobalsKey);
+  duk_put_prop_literal(ctx, -2, kGlobalsKey);
   duk_pop(ctx);
   return 0;
 }
@@ -171,7 +171,7 @@ duk_ret_t DeleteGlobal(duk_context* ctx, void*) {
 // instead of gathering them into an object first.
 void PushPageGlobalKeys(duk_context* ctx) {
   duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kGlobalsKey);
+  duk_get_prop_literal(ctx, -1, kGlobalsKey);
   duk_idx_t known = duk_get_top_index(ctx);
   duk_idx_t extra = duk_push_array(ctx);
   duk_uarridx_t count = 0;
@@ -196,7 +196,7 @@ void PushPageGlobalKeys(duk_context* ctx) {
 // thread does not see them.
 duk_ret_t RemovePageGlobals(duk_context* ctx, void*) {
   duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kGlobalsKey);
+  duk_get_prop_literal(ctx, -1, kGlobalsKey);
   bool none = GlobalsAllKnown(ctx, -1);
   duk_pop_2(ctx);
   if (none) return 0;
@@ -289,7 +289,7 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
   const PageScript& page = *state->page;
   duk_push_global_stash(ctx);
   duk_idx_t stash = duk_get_top_index(ctx);
-  duk_get_prop_string(ctx, stash, kPagesKey);
+  duk_get_prop_literal(ctx, stash, kPagesKey);
   duk_idx_t pages = duk_get_top_index(ctx);
   // URL paths begin with "/": a key with a space before it cannot be a page's own.
   std::string key = page.secondary ? " " + page.url_path : page.url_path;
@@ -325,14 +325,14 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
   PushIntrinsic(ctx, 2, context.Server());
   PushIntrinsic(ctx, 3, context.Session());
   PushIntrinsic(ctx, 4, context.Application());
-  duk_get_prop_string(ctx, stash, kLiteralKey);
-  duk_get_prop_string(ctx, stash, kWriteKey);
+  duk_get_prop_literal(ctx, stash, kLiteralKey);
+  duk_get_prop_literal(ctx, stash, kWriteKey);
   if (state->procedure.empty()) {
     duk_push_undefined(ctx);
   } else {
     duk_push_lstring(ctx, state->procedure.data(), state->procedure.size());
   }
-  duk_get_prop_string(ctx, stash, kScopeKey);
+  duk_get_prop_literal(ctx, stash, kScopeKey);
   duk_call(ctx, 9);
   return 0;
 }

@@ -114,7 +114,7 @@ void ScriptGlobals::PushValue(duk_context* ctx, const std::string& spelling) {
     return;
   }
   duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kScopeGetKey);
+  duk_get_prop_literal(ctx, -1, kScopeGetKey);
   duk_remove(ctx, -2);
   if (!duk_is_function(ctx, -1)) {
     // The page function has not started yet: its names are not there.
@@ -131,7 +131,7 @@ void ScriptGlobals::StoreValue(duk_context* ctx, const std::string& spelling) {
     return;
   }
   duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kScopeSetKey);
+  duk_get_prop_literal(ctx, -1, kScopeSetKey);
   duk_remove(ctx, -2);
   if (!duk_is_function(ctx, -1)) {
     duk_pop_2(ctx);

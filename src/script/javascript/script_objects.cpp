@@ -72,7 +72,7 @@ void Mark(duk_context* ctx, uint64_t id, Kind kind, const std::string& member);
 
 // The number of the object a target stands for; 0 for none.
 uint64_t IdOfTarget(duk_context* ctx, duk_idx_t idx) {
-  duk_get_prop_string(ctx, idx, kIdKey);
+  duk_get_prop_literal(ctx, idx, kIdKey);
   auto id = static_cast<uint64_t>(duk_get_number_default(ctx, -1, 0));
   duk_pop(ctx);
   return id;
@@ -93,7 +93,7 @@ std::shared_ptr<Dispatch> ObjectOfTarget(duk_context* ctx, duk_idx_t idx) {
 }
 
 std::string MemberOfTarget(duk_context* ctx, duk_idx_t idx) {
-  duk_get_prop_string(ctx, idx, kMemberKey);
+  duk_get_prop_literal(ctx, idx, kMemberKey);
   std::string member = duk_get_string_default(ctx, -1, "");
   duk_pop(ctx);
   return member;
@@ -207,9 +207,10 @@ void PushDefaultValueFunction(duk_context* ctx, std::shared_ptr<Dispatch> object
   Attach(ctx, std::move(object), Kind::kMember, member);
 }
 
-void PushProxy(duk_context* ctx, const char* handler) {
+template <size_t N>
+void PushProxy(duk_context* ctx, const char (&handler)[N]) {
   duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, handler);
+  duk_get_prop_literal(ctx, -1, handler);
   duk_remove(ctx, -2);
   duk_push_proxy(ctx, 0);
 }
@@ -225,7 +226,7 @@ void PushMember(duk_context* ctx, std::shared_ptr<Dispatch> object, const std::s
 void PushIntrinsicMember(duk_context* ctx, uint64_t id, const std::string& member) {
   std::string key = std::to_string(id) + ":" + member;
   duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kIntrinsicMembersKey);
+  duk_get_prop_literal(ctx, -1, kIntrinsicMembersKey);
   if (!duk_get_prop_lstring(ctx, -1, key.data(), key.size())) {
     duk_pop(ctx);
     duk_push_c_function(ctx, CallMember, DUK_VARARGS);
@@ -417,12 +418,12 @@ void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind,
 
 void Mark(duk_context* ctx, uint64_t id, Kind kind, const std::string& member) {
   duk_push_number(ctx, static_cast<double>(id));
-  duk_put_prop_string(ctx, -2, kIdKey);
+  duk_put_prop_literal(ctx, -2, kIdKey);
   duk_push_int(ctx, static_cast<int>(kind));
-  duk_put_prop_string(ctx, -2, kKindKey);
+  duk_put_prop_literal(ctx, -2, kKindKey);
   if (!member.empty()) {
     duk_push_lstring(ctx, member.data(), member.size());
-    duk_put_prop_string(ctx, -2, kMemberKey);
+    duk_put_prop_literal(ctx, -2, kMemberKey);
   }
 }
 
@@ -470,9 +471,9 @@ void InstallObjectSupport(duk_context* ctx) {
     PushProxy(ctx, kObjectHandler);
     duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(id - 1));
   }
-  duk_put_prop_string(ctx, -2, kIntrinsicsKey);
+  duk_put_prop_literal(ctx, -2, kIntrinsicsKey);
   duk_push_object(ctx);
-  duk_put_prop_string(ctx, -2, kIntrinsicMembersKey);
+  duk_put_prop_literal(ctx, -2, kIntrinsicMembersKey);
   duk_pop(ctx);
   ScriptHeap& heap = ScriptHeap::Of(ctx);
   if (heap.next_object <= kIntrinsicCount) heap.next_object = kIntrinsicCount + 1;
@@ -485,7 +486,7 @@ void PushIntrinsic(duk_context* ctx, size_t index, std::shared_ptr<Dispatch> obj
   }
   ScriptHeap::Of(ctx).objects[index + 1] = std::move(object);
   duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kIntrinsicsKey);
+  duk_get_prop_literal(ctx, -1, kIntrinsicsKey);
   duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(index));
   duk_replace(ctx, -3);
   duk_pop(ctx);
@@ -506,7 +507,7 @@ std::shared_ptr<Dispatch> WrappedObject(duk_context* ctx, duk_idx_t idx,
   idx = duk_normalize_index(ctx, idx);
   if (!duk_is_object(ctx, idx)) return nullptr;
   // Hidden keys reach a proxy's target without running the traps.
-  duk_get_prop_string(ctx, idx, kKindKey);
+  duk_get_prop_literal(ctx, idx, kKindKey);
   bool wrapped = duk_is_number(ctx, -1);
   auto kind = static_cast<Kind>(duk_get_int_default(ctx, -1, 0));
   duk_pop(ctx);
@@ -530,7 +531,7 @@ void PushScriptError(duk_context* ctx, const Error& e) {
   duk_push_lstring(ctx, e.source().data(), e.source().size());
   duk_put_prop_string(ctx, -2, "source");
   duk_push_int(ctx, line);
-  duk_put_prop_string(ctx, -2, kScriptErrorLineKey);
+  duk_put_prop_literal(ctx, -2, kScriptErrorLineKey);
 }
 
 void RequestEndOfPage(duk_context* ctx) {

@@ -46,7 +46,7 @@ duk_ret_t Describe(duk_context* ctx, void* udata) {
     if (at != std::string::npos && message.back() == ')') message.resize(at);
     out->description = name.empty() ? message : message.empty() ? name : name + ": " + message;
   }
-  duk_get_prop_string(ctx, thrown, kScriptErrorLineKey);
+  duk_get_prop_literal(ctx, thrown, kScriptErrorLineKey);
   out->line = duk_get_int_default(ctx, -1, 0);
   duk_pop(ctx);
   if (out->line <= 0) {
