@@ -64,6 +64,14 @@ TEST_F(SiteTest, PagesStaticFilesAndFolders) {
   EXPECT_EQ(Resolve("/data/notes.txt").kind, Kind::kStaticFile);
   EXPECT_EQ(Resolve("/empty/").kind, Kind::kNotFound);  // no folder listings
   EXPECT_EQ(Resolve("/missing.html").kind, Kind::kNotFound);
+  // Spellings of one path name the same file by the same path.
+  for (const char* path :
+       {"//app/style.css", "/app/./style.css", "/app//style.css", "/./app/style.css"}) {
+    SiteTarget target = Resolve(path);
+    EXPECT_EQ(target.kind, Kind::kStaticFile) << path;
+    EXPECT_EQ(target.url_path, "/app/style.css") << path;
+    EXPECT_EQ(target.file, root_ / "app/style.css") << path;
+  }
   EXPECT_EQ(Site(root_).ContentType("a/b.CSS"), "text/css; charset=utf-8");
   EXPECT_EQ(Site(root_).ContentType("x.unknown"), "application/octet-stream");
 }

@@ -102,15 +102,23 @@ SiteTarget Site::ResolveDecoded(std::string_view decoded) const {
       decoded.find('\0') != std::string::npos) {
     return bad;
   }
-  std::filesystem::path file = root_;
+  std::filesystem::path file;
   std::string url_path;
   bool hidden = false;
-  for (const std::string& part : text::Split(decoded, "/")) {
-    if (part.empty() || part == ".") continue;
-    if (part == "..") return bad;
-    if (part[0] == '.') hidden = true;
-    file /= part;
-    url_path += "/" + part;
+  if (decoded.find("//") == std::string_view::npos &&
+      decoded.find("/.") == std::string_view::npos) {
+    // Already in its plain form, as nearly every request's path is.
+    url_path = decoded.substr(0, decoded.size() - (decoded.back() == '/' ? 1 : 0));
+    file = url_path.empty() ? root_ : root_ / std::string_view(url_path).substr(1);
+  } else {
+    file = root_;
+    for (const std::string& part : text::Split(decoded, "/")) {
+      if (part.empty() || part == ".") continue;
+      if (part == "..") return bad;
+      if (part[0] == '.') hidden = true;
+      file /= part;
+      url_path += "/" + part;
+    }
   }
   if (hidden) return Target(SiteTarget::Kind::kNotFound, url_path);
   if (decoded.back() != '/' && !url_path.empty()) {
