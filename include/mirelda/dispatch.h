@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -93,6 +93,15 @@ class MIRELDA_API MemberTable {
   const Member* Find(std::string_view name, MemberKind kind) const;
   // True when some member has this name, of any kind.
   bool Has(std::string_view name) const;
+  // Calls f(const Member&) for every member of this name (any letter case), in table order; an
+  // empty name names none.
+  template <class F>
+  void ForEachNamed(std::string_view name, F&& f) const {
+    if (name.empty()) return;
+    DispId id = IdOf(name);
+    if (id == kDispIdUnknown) return;
+    for (int32_t index : named_[static_cast<size_t>(id)]) f(members_[static_cast<size_t>(index)]);
+  }
 
   // The id of a name (any letter case), found in constant time; "" gives the default member's
   // id 0. kDispIdUnknown when no member has the name.
@@ -105,12 +114,15 @@ class MIRELDA_API MemberTable {
   // For each id, the index in members_ that each kind resolves to (kNoMember when none).
   using Resolved = std::array<int32_t, 4>;
   void BuildIndex();
+  // Find by walking the table, which the index is built from.
+  const Member* FindInTable(std::string_view name, MemberKind kind) const;
 
   std::string interface_name_;
   std::optional<Guid> interface_id_;
   std::vector<Member> members_;
   std::unordered_map<std::string, DispId> ids_;  // lower-case name -> id
   std::vector<Resolved> resolved_;               // indexed by id
+  std::vector<std::vector<int32_t>> named_;      // by id, the indices of the members of its name
 };
 
 class MIRELDA_API Dispatch : public std::enable_shared_from_this<Dispatch> {

@@ -87,12 +87,17 @@ void MemberTable::BuildIndex() {
     }
   }
   resolved_.resize(names.size());
+  named_.resize(names.size());
+  for (size_t i = 0; i < members_.size(); ++i) {
+    named_[static_cast<size_t>(ids_.at(LowerName(members_[i].name)))].push_back(
+        static_cast<int32_t>(i));
+  }
   for (size_t id = 0; id < names.size(); ++id) {
     for (size_t k = 0; k < resolved_[id].size(); ++k) {
       auto kind = static_cast<MemberKind>(k);
       const Member* found = nullptr;
-      if (id == 0 && has_default) found = Find(std::string_view(), kind);
-      if (!found && !names[id].empty()) found = Find(names[id], kind);
+      if (id == 0 && has_default) found = FindInTable(std::string_view(), kind);
+      if (!found && !names[id].empty()) found = FindInTable(names[id], kind);
       resolved_[id][k] = found ? static_cast<int32_t>(found - members_.data()) : kNoMember;
     }
   }
@@ -110,6 +115,12 @@ DispId MemberTable::IdOf(std::string_view name) const {
 }
 
 const Member* MemberTable::Find(std::string_view name, MemberKind kind) const {
+  // The index holds what walking the table finds, for every name the table has.
+  DispId id = IdOf(name);
+  return id == kDispIdUnknown ? nullptr : FindById(id, kind);
+}
+
+const Member* MemberTable::FindInTable(std::string_view name, MemberKind kind) const {
   auto matches = [&](const Member& m) {
     return name.empty() ? m.is_default : text::EqualsIgnoreCase(m.name, name);
   };
@@ -135,10 +146,7 @@ const Member* MemberTable::Find(std::string_view name, MemberKind kind) const {
 }
 
 bool MemberTable::Has(std::string_view name) const {
-  for (const Member& m : members_) {
-    if (text::EqualsIgnoreCase(m.name, name)) return true;
-  }
-  return false;
+  return !name.empty() && IdOf(name) != kDispIdUnknown;
 }
 
 const Member* MemberTable::FindById(DispId id, MemberKind kind) const {

@@ -34,8 +34,7 @@ struct Shape {
 
 Shape ShapeOf(const Dispatch& object, std::string_view name) {
   Shape shape;
-  for (const Member& m : object.Members().members()) {
-    if (!text::EqualsIgnoreCase(m.name, name)) continue;
+  object.Members().ForEachNamed(name, [&shape](const Member& m) {
     switch (m.kind) {
       case MemberKind::kMethod:
         shape.method = true;
@@ -48,7 +47,7 @@ Shape ShapeOf(const Dispatch& object, std::string_view name) {
         shape.put = true;
         break;
     }
-  }
+  });
   return shape;
 }
 
