@@ -36,6 +36,9 @@ var t = Server.CreateObject("Scripting.Dictionary");
 t.CompareMode = 1;
 t.Add("Name", 1);
 out("text", t.Exists("NAME") + ":" + t.CompareMode);
+var add = d.Add, seen = [];
+for (var i = 0; i < 3; i++) { d.Add("loop" + i, i); t.Add("other" + i, i); seen.push(d.Count); }
+out("loop", (d.Add === add) + ":" + seen.join(",") + ":" + d.Exists("other0") + ":" + t.Count);
 %>)";
 
 const char kVBScriptPage[] = R"(<%@ LANGUAGE="VBScript" %><%
@@ -116,6 +119,9 @@ TEST_F(DictionaryPagesTest, JavaScriptPageUsesTheDictionary) {
   EXPECT_EQ(Field(body, "missing"), "32811|Element not found");
   EXPECT_EQ(Field(body, "after"), "2:2,third");
   EXPECT_EQ(Field(body, "text"), "true:1");
+  // A member read again is the same function, and it still acts on its own dictionary only;
+  // a property read again is read anew.
+  EXPECT_EQ(Field(body, "loop"), "true:3,4,5:false:4");
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ namespace {
 constexpr const char kIdKey[] = DUK_HIDDEN_SYMBOL("mireldaObject");
 constexpr const char kKindKey[] = DUK_HIDDEN_SYMBOL("mireldaKind");
 constexpr const char kMemberKey[] = DUK_HIDDEN_SYMBOL("mireldaMember");
+// On a wrapped object: the wrappers of its members read so far, by the name they were read by.
+constexpr const char kMembersKey[] = DUK_HIDDEN_SYMBOL("mireldaMembers");
 constexpr const char kObjectHandler[] = DUK_HIDDEN_SYMBOL("mireldaObjectHandler");
 constexpr const char kMemberHandler[] = DUK_HIDDEN_SYMBOL("mireldaMemberHandler");
 constexpr const char kContentsHandler[] = DUK_HIDDEN_SYMBOL("mireldaContentsHandler");
@@ -250,9 +252,9 @@ void PushContents(duk_context* ctx, std::shared_ptr<Dispatch> object) {
 }
 
 // Pushes what script code reads as object.name; id is the object's number when it is one of the
-// page objects, else 0.
+// page objects, else 0. *made_member, when given, says whether a new member wrapper was pushed.
 duk_ret_t PushProperty(duk_context* ctx, const std::shared_ptr<Dispatch>& object,
-                       const std::string& name, uint64_t id = 0) {
+                       const std::string& name, uint64_t id = 0, bool* made_member = nullptr) {
   Shape shape = ShapeOf(*object, name);
   if (!shape.any()) {
     if (name == "toString" || name == "valueOf") {
@@ -278,6 +280,7 @@ duk_ret_t PushProperty(duk_context* ctx, const std::shared_ptr<Dispatch>& object
     PushIntrinsicMember(ctx, id, name);
   } else {
     PushMember(ctx, object, name);
+    if (made_member) *made_member = true;
   }
   return 1;
 }
@@ -297,7 +300,29 @@ duk_ret_t ObjectGet(duk_context* ctx) {
       return 1;
     }
     uint64_t id = IdOfTarget(ctx, 0);
-    return PushProperty(ctx, ObjectWithId(ctx, id), name, id);
+    if (id <= kIntrinsicCount) return PushProperty(ctx, ObjectWithId(ctx, id), name, id);
+    // A member read again, as rs.MoveNext in a loop, is the wrapper made the first time: it
+    // stands for the member, not for a value, so it never goes stale. Property values are read
+    // anew each time.
+    bool cached = duk_get_prop_literal(ctx, 0, kMembersKey);
+    duk_idx_t members = duk_get_top_index(ctx);
+    if (cached) {
+      if (duk_get_prop_lstring(ctx, members, name.data(), name.size())) return 1;
+      duk_pop(ctx);
+    }
+    bool made_member = false;
+    PushProperty(ctx, ObjectWithId(ctx, id), name, id, &made_member);
+    if (made_member) {
+      if (!cached) {
+        duk_push_bare_object(ctx);
+        duk_replace(ctx, members);
+        duk_dup(ctx, members);
+        duk_put_prop_literal(ctx, 0, kMembersKey);
+      }
+      duk_dup_top(ctx);
+      duk_put_prop_lstring(ctx, members, name.data(), name.size());
+    }
+    return 1;
   });
 }
 
