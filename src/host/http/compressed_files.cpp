@@ -1,8 +1,7 @@
 #include "host/http/compressed_files.h"
 
-#include <unistd.h>
-
 #include "host/http/content_encoding.h"
+#include "host/http/read_whole.h"
 
 namespace mirelda::host {
 namespace {
@@ -17,14 +16,9 @@ std::shared_ptr<const std::string> CompressedFiles::Get(const std::string& path,
                                                         uint64_t size, int64_t modified) {
   if (size > kMaxFile) return nullptr;
   if (auto found = Find(path, size, modified)) return found;
-  std::string content(size, '\0');
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pread(fd, content.data() + done, size - done, static_cast<off_t>(done));
-    if (n <= 0) return nullptr;
-    done += static_cast<size_t>(n);
-  }
-  return Keep(path, content, modified);
+  std::optional<std::string> content = ReadWhole(fd, static_cast<size_t>(size));
+  if (!content) return nullptr;
+  return Keep(path, *content, modified);
 }
 
 std::shared_ptr<const std::string> CompressedFiles::Get(const std::string& path,

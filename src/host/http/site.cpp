@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/http/read_whole.h"
 #include "host/objects/url_encoding.h"
 #include "mirelda/error.h"
 #include "mirelda/text.h"
@@ -197,18 +198,10 @@ SiteTarget Site::CheckStatic(const std::string& url_path, const std::filesystem:
   target.status = st;
   auto size = static_cast<size_t>(st.st_size);
   if (size <= kReadWhole) {
-    auto content = std::make_shared<std::string>(size, '\0');
-    size_t done = 0;
-    while (done < size) {
-      ssize_t n = ::pread(fd.get(), content->data() + done, size - done, static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
     // A file that changed while it was read is sent from its descriptor, as a large one is.
-    if (done == size) {
+    if (std::optional<std::string> content = ReadWhole(fd.get(), size)) {
       if (IsSqliteHeader(*content)) return Target(SiteTarget::Kind::kNotFound, url_path);
-      target.content = std::move(content);
+      target.content = std::make_shared<const std::string>(std::move(*content));
       return target;
     }
   }
