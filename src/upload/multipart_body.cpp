@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mirelda/error.h"
+#include "upload/marker_scan.h"
 
 namespace mirelda::upload {
 namespace {
@@ -24,6 +25,9 @@ constexpr size_t kFieldValueOffset = 4;
 // A body mapped from a file is read this much at a time, and each stretch read lets go of its
 // pages, so scanning a large upload does not leave all of it resident.
 constexpr size_t kWindow = size_t{4} << 20;
+// A form holds at most a few hundred parts; a list this long of boundary offsets is already
+// a body that repeats its boundary on purpose.
+constexpr size_t kMostNotedBoundaries = 4096;
 
 Error Malformed(const std::string& what) {
   return Error(errc::kInvalidProcedureCall,
@@ -67,27 +71,36 @@ MultipartBody::MultipartBody(ByteArray body, const TextDecoder& decoder)
   next_ = line_end + 1;
 }
 
-int32_t MultipartBody::CountParts() const {
-  if (bytes_.size() < kNameCount.size()) return 0;
-  // memchr for the first byte outruns memmem on a needle this short.
+int32_t MultipartBody::CountParts() {
+  // The boundaries are noted on the way, so cutting the parts needs no second pass over the
+  // contents. Past kMostNotedBoundaries (only a body made to repeat its boundary gets there)
+  // the cuts search again instead of holding an ever longer list.
+  boundaries_.clear();
+  bool noting = boundary_.size() >= 2;
+  const std::string_view markers[] = {kNameCount, boundary_};
   size_t count = 0;
-  size_t last_start = bytes_.size() - kNameCount.size();
-  for (size_t window = 0; window <= last_start; window += kWindow) {
-    const char* p = bytes_.data() + window;
-    const char* end = bytes_.data() + std::min(last_start + 1, window + kWindow);
-    while (p < end) {
-      p = static_cast<const char*>(::memchr(p, kNameCount[0], static_cast<size_t>(end - p)));
-      if (!p) break;
-      if (std::memcmp(p + 1, kNameCount.data() + 1, kNameCount.size() - 1) == 0 &&
-          decoder_.StartsCharacter(bytes_, static_cast<size_t>(p - bytes_.data()))) {
-        ++count;
-      }
-      ++p;
-    }
+  for (size_t window = 0; window < bytes_.size(); window += kWindow) {
+    ScanForMarkers(bytes_, window, window + kWindow, std::span(markers, noting ? 2 : 1),
+                   [&](size_t marker, size_t at) {
+                     if (marker == 0) {
+                       if (decoder_.StartsCharacter(bytes_, at)) ++count;
+                     } else if (boundaries_.size() < kMostNotedBoundaries) {
+                       boundaries_.push_back(at);
+                     } else {
+                       noting = false;
+                     }
+                   });
     if (map_) map_->Release(body_.data() + window, kWindow);
   }
+  boundaries_noted_ = noting;
   // A body of at most 2 GiB holds fewer markers than an int32_t counts.
   return static_cast<int32_t>(count);
+}
+
+size_t MultipartBody::FindBoundary(size_t from) const {
+  if (!boundaries_noted_) return Search(boundary_, from);
+  auto at = std::lower_bound(boundaries_.begin(), boundaries_.end(), from);
+  return at == boundaries_.end() ? std::string_view::npos : *at;
 }
 
 size_t MultipartBody::Search(std::string_view marker, size_t from) const {
@@ -112,7 +125,10 @@ size_t MultipartBody::Find(std::string_view marker, size_t from, const char* wha
 }
 
 size_t MultipartBody::ContentEnd(size_t content_start) const {
-  size_t closing = Find(boundary_, content_start, "no boundary");
+  size_t closing = FindBoundary(content_start);
+  if (closing == std::string_view::npos) {
+    throw Malformed("no boundary after byte " + std::to_string(content_start));
+  }
   if (closing < content_start + kLineEnd.size()) {
     throw Malformed("a part ends before its content at byte " + std::to_string(content_start));
   }

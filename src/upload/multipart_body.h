@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "mirelda/mapped_file.h"
 #include "mirelda/variant.h"
@@ -29,8 +30,9 @@ class MultipartBody {
   MultipartBody(ByteArray body, const TextDecoder& decoder);
 
   // The number of parts: how often `; name=` occurs in the body's decoded text, file contents
-  // included. One pass over the bytes.
-  int32_t CountParts() const;
+  // included. One pass over the bytes, which also notes where the boundary occurs for the cuts
+  // that follow.
+  int32_t CountParts();
 
   // The next part, searching on from where the previous one ended. A file over size_limit keeps
   // its real size and gets empty content; that, and a file name without its closing quote, are
@@ -45,6 +47,9 @@ class MultipartBody {
   size_t Search(std::string_view marker, size_t from) const;
   // Offset of the first occurrence of marker at or after from; Error when there is none.
   size_t Find(std::string_view marker, size_t from, const char* what) const;
+  // Offset of the first boundary at or after from, npos when there is none: from the offsets
+  // CountParts noted, or by a search.
+  size_t FindBoundary(size_t from) const;
   // The boundary that closes a part's content begun at content_start, and the content's end two
   // bytes before it.
   size_t ContentEnd(size_t content_start) const;
@@ -55,6 +60,9 @@ class MultipartBody {
   const TextDecoder& decoder_;
   std::string_view boundary_;
   size_t next_ = 0;  // where the search for the next part starts
+  // Every offset where the boundary starts, in order, when boundaries_noted_.
+  std::vector<size_t> boundaries_;
+  bool boundaries_noted_ = false;
 };
 
 // Offset of the first occurrence of needle in haystack at or after from; npos when none (an empty
