@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "host/http/site.h"
 #include "support/temp_dir.h"
@@ -134,6 +138,81 @@ TEST(SiteStaticFile, IsSentAsItWasFoundWhenChecked) {
     fs::create_directories(root / "docs");
     fs::create_symlink(base.path() / "outside/page.txt", root / "docs/page.txt");
     EXPECT_EQ(site.Resolve("/docs/page.txt").kind, SiteTarget::Kind::kNotFound);
+  }
+}
+
+// A small file asked for again is served from what was read the first time, while its name
+// still leads to that same file unchanged.
+TEST(SiteStaticFile, AFileKeptFromAnEarlierRequestGivesWayToAnyChange) {
+  TempDir base;
+  fs::path root = base.path() / "site";
+  fs::create_directories(root);
+  std::ofstream(base.path() / "outside.txt") << "secret";
+  const std::string kOld = "old text";  // every replacement below is as long
+  struct Row {
+    const char* name;
+    std::function<void(const fs::path&)> change;
+    SiteTarget::Kind kind;
+    std::string content;  // of a kStaticFile target
+  };
+  const std::vector<Row> rows = {
+      {"same.txt", [](const fs::path&) {}, SiteTarget::Kind::kStaticFile, kOld},
+      {"rewritten.txt", [](const fs::path& f) { std::ofstream(f) << "new text"; },
+       SiteTarget::Kind::kStaticFile, "new text"},
+      {"renamed.txt",
+       [](const fs::path& f) {
+         std::ofstream(f.string() + ".tmp") << "new text";
+         fs::rename(f.string() + ".tmp", f);
+       },
+       SiteTarget::Kind::kStaticFile, "new text"},
+      {"grown.txt", [](const fs::path& f) { std::ofstream(f) << std::string(40000, 'g'); },
+       SiteTarget::Kind::kStaticFile, std::string(40000, 'g')},
+      {"removed.txt", [](const fs::path& f) { fs::remove(f); }, SiteTarget::Kind::kNotFound, ""},
+      {"linked-out.txt",
+       [&](const fs::path& f) {
+         fs::remove(f);
+         fs::create_symlink(base.path() / "outside.txt", f);
+       },
+       SiteTarget::Kind::kNotFound, ""},
+      {"database.txt",
+       [](const fs::path& f) { std::ofstream(f) << std::string("SQLite format 3\0", 16); },
+       SiteTarget::Kind::kNotFound, ""},
+      {"folder.txt",
+       [](const fs::path& f) {
+         fs::remove(f);
+         fs::create_directory(f);
+       },
+       SiteTarget::Kind::kFolder, ""},
+  };
+  for (const Row& row : rows) std::ofstream(root / row.name) << kOld;
+  // Only a file left alone for a while is kept.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  Site site(root);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string path = std::string("/") + row.name;
+    for (int ask = 0; ask < 2; ++ask) {
+      SiteTarget kept = site.Resolve(path);
+      ASSERT_TRUE(kept.content);
+      EXPECT_EQ(*kept.content, kOld);
+      EXPECT_EQ(kept.status.st_size, static_cast<off_t>(kOld.size()));
+    }
+    row.change(root / row.name);
+    SiteTarget now = site.Resolve(path);
+    EXPECT_EQ(now.kind, row.kind);
+    if (row.kind == SiteTarget::Kind::kStaticFile) {
+      EXPECT_EQ(now.content ? *now.content : ReadAll(now.opened->get()), row.content);
+      EXPECT_EQ(now.status.st_size, static_cast<off_t>(row.content.size()));
+    }
+  }
+  // A file changed moments ago is read again each time: two writes within one tick of the
+  // file system's clock leave its times the same.
+  for (int round = 0; round < 20; ++round) {
+    std::string text = "fresh " + std::to_string(round % 10);
+    std::ofstream(root / "fresh.txt") << text;
+    SiteTarget fresh = site.Resolve("/fresh.txt");
+    ASSERT_TRUE(fresh.content);
+    EXPECT_EQ(*fresh.content, text);
   }
 }
 

@@ -146,6 +146,14 @@ std::optional<SiteTarget> Site::ResolveDirect(const std::string& url_path,
   bool page = ext == ".asp";
   // A folder may carry a refused extension; the step-by-step lookup sorts that out.
   if (!page && IsNeverServed(ext)) return std::nullopt;
+  if (!page) {
+    if (std::optional<SmallFileCache::File> kept = small_files_.Find(root_fd_.get(), url_path)) {
+      SiteTarget target = Target(SiteTarget::Kind::kStaticFile, url_path, file);
+      target.content = std::move(kept->content);
+      target.status = kept->status;
+      return target;
+    }
+  }
   platform::FileDescriptor fd = OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1),
                                             page ? kPageFlags : kStaticFlags);
   struct stat st {};
@@ -153,7 +161,9 @@ std::optional<SiteTarget> Site::ResolveDirect(const std::string& url_path,
   if (S_ISDIR(st.st_mode)) return Target(SiteTarget::Kind::kFolder, url_path + "/");
   if (!S_ISREG(st.st_mode)) return std::nullopt;
   if (page) return Target(SiteTarget::Kind::kPage, url_path, file);
-  return CheckStatic(url_path, file, std::move(fd), st);
+  SiteTarget target = CheckStatic(url_path, file, std::move(fd), st);
+  if (target.content) small_files_.Keep(url_path, target.content, target.status);
+  return target;
 }
 
 SiteTarget Site::ResolveFile(const std::string& url_path, const std::filesystem::path& file) const {

@@ -13,6 +13,7 @@
 
 #include "host/http/media_types.h"
 #include "host/http/open_beneath.h"
+#include "host/http/small_file_cache.h"
 
 namespace mirelda::host {
 
@@ -70,6 +71,7 @@ class Site {
   // The folder itself, which every static file is opened beneath.
   platform::FileDescriptor root_fd_;
   MediaTypes types_;
+  mutable SmallFileCache small_files_;
 };
 
 }  // namespace mirelda::host
