@@ -1,5 +1,5 @@
 // Times Upload with files kept in memory (UpToFile 2) on two generated bodies, beside glibc
-// memmem scanning the same bytes for the boundary (the rate no search can beat by much) and,
+// memmem scanning the same bytes for the boundary alone (one marker, for scale) and,
 // when a script is given, busboy parsing the same bytes in Node.js.
 //
 //   upload_bench [--busboy SCRIPT] [--runs N]

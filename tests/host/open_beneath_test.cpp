@@ -141,8 +141,8 @@ TEST(SiteStaticFile, IsSentAsItWasFoundWhenChecked) {
   }
 }
 
-// A small file asked for again is served from what was read the first time, while its name
-// still leads to that same file unchanged.
+// A page or a small file asked for again is served as it was found the first time, while its
+// name still leads to that same file unchanged.
 TEST(SiteStaticFile, AFileKeptFromAnEarlierRequestGivesWayToAnyChange) {
   TempDir base;
   fs::path root = base.path() / "site";
@@ -183,6 +183,21 @@ TEST(SiteStaticFile, AFileKeptFromAnEarlierRequestGivesWayToAnyChange) {
          fs::create_directory(f);
        },
        SiteTarget::Kind::kFolder, ""},
+      // Pages are kept as found, without their text.
+      {"same.asp", [](const fs::path&) {}, SiteTarget::Kind::kPage, ""},
+      {"removed.asp", [](const fs::path& f) { fs::remove(f); }, SiteTarget::Kind::kNotFound, ""},
+      {"linked-out.asp",
+       [&](const fs::path& f) {
+         fs::remove(f);
+         fs::create_symlink(base.path() / "outside.txt", f);
+       },
+       SiteTarget::Kind::kNotFound, ""},
+      {"folder.asp",
+       [](const fs::path& f) {
+         fs::remove(f);
+         fs::create_directory(f);
+       },
+       SiteTarget::Kind::kFolder, ""},
   };
   for (const Row& row : rows) std::ofstream(root / row.name) << kOld;
   // Only a file left alone for a while is kept.
@@ -191,8 +206,12 @@ TEST(SiteStaticFile, AFileKeptFromAnEarlierRequestGivesWayToAnyChange) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::string path = std::string("/") + row.name;
+    bool page = path.ends_with(".asp");
     for (int ask = 0; ask < 2; ++ask) {
       SiteTarget kept = site.Resolve(path);
+      ASSERT_EQ(kept.kind, page ? SiteTarget::Kind::kPage : SiteTarget::Kind::kStaticFile);
+      EXPECT_EQ(kept.file, root / row.name);
+      if (page) continue;
       ASSERT_TRUE(kept.content);
       EXPECT_EQ(*kept.content, kOld);
       EXPECT_EQ(kept.status.st_size, static_cast<off_t>(kOld.size()));

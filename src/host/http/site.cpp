@@ -146,13 +146,12 @@ std::optional<SiteTarget> Site::ResolveDirect(const std::string& url_path,
   bool page = ext == ".asp";
   // A folder may carry a refused extension; the step-by-step lookup sorts that out.
   if (!page && IsNeverServed(ext)) return std::nullopt;
-  if (!page) {
-    if (std::optional<SmallFileCache::File> kept = small_files_.Find(root_fd_.get(), url_path)) {
-      SiteTarget target = Target(SiteTarget::Kind::kStaticFile, url_path, file);
-      target.content = std::move(kept->content);
-      target.status = kept->status;
-      return target;
-    }
+  if (std::optional<FoundFiles::File> kept = found_.Find(root_fd_.get(), url_path)) {
+    if (page) return Target(SiteTarget::Kind::kPage, url_path, file);
+    SiteTarget target = Target(SiteTarget::Kind::kStaticFile, url_path, file);
+    target.content = std::move(kept->content);
+    target.status = kept->status;
+    return target;
   }
   platform::FileDescriptor fd = OpenBeneath(root_fd_.get(), std::string_view(url_path).substr(1),
                                             page ? kPageFlags : kStaticFlags);
@@ -160,9 +159,12 @@ std::optional<SiteTarget> Site::ResolveDirect(const std::string& url_path,
   if (!fd.valid() || ::fstat(fd.get(), &st) != 0) return std::nullopt;
   if (S_ISDIR(st.st_mode)) return Target(SiteTarget::Kind::kFolder, url_path + "/");
   if (!S_ISREG(st.st_mode)) return std::nullopt;
-  if (page) return Target(SiteTarget::Kind::kPage, url_path, file);
+  if (page) {
+    found_.Keep(url_path, nullptr, st);
+    return Target(SiteTarget::Kind::kPage, url_path, file);
+  }
   SiteTarget target = CheckStatic(url_path, file, std::move(fd), st);
-  if (target.content) small_files_.Keep(url_path, target.content, target.status);
+  if (target.content) found_.Keep(url_path, target.content, target.status);
   return target;
 }
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "host/http/found_files.h"
 #include "host/http/media_types.h"
 #include "host/http/open_beneath.h"
-#include "host/http/small_file_cache.h"
 
 namespace mirelda::host {
 
@@ -71,7 +71,7 @@ class Site {
   // The folder itself, which every static file is opened beneath.
   platform::FileDescriptor root_fd_;
   MediaTypes types_;
-  mutable SmallFileCache small_files_;
+  mutable FoundFiles found_;
 };
 
 }  // namespace mirelda::host

@@ -1,4 +1,4 @@
-#include "host/http/small_file_cache.h"
+#include "host/http/found_files.h"
 
 #include <fcntl.h>
 #include <time.h>
@@ -32,14 +32,15 @@ bool SettledFor(const struct stat& status) {
   return now.tv_sec - changed >= 2;
 }
 
+size_t SizeOf(const FoundFiles::File& file) { return file.content ? file.content->size() : 0; }
+
 }  // namespace
 
-SmallFileCache::Shard& SmallFileCache::ShardOf(const std::string& url_path) const {
+FoundFiles::Shard& FoundFiles::ShardOf(const std::string& url_path) const {
   return shards_[std::hash<std::string>{}(url_path) % shards_.size()];
 }
 
-std::optional<SmallFileCache::File> SmallFileCache::Find(int folder_fd,
-                                                         const std::string& url_path) const {
+std::optional<FoundFiles::File> FoundFiles::Find(int folder_fd, const std::string& url_path) const {
   if (url_path.size() < 2 || url_path[0] != '/') return std::nullopt;
   Shard& shard = ShardOf(url_path);
   File kept;
@@ -58,29 +59,30 @@ std::optional<SmallFileCache::File> SmallFileCache::Find(int folder_fd,
   }
   std::lock_guard lock(shard.mutex);
   auto found = shard.files.find(url_path);
-  if (found != shard.files.end() && found->second.content == kept.content) {
-    shard.bytes -= found->second.content->size();
+  if (found != shard.files.end() && SameFile(found->second.status, kept.status)) {
+    shard.bytes -= SizeOf(found->second);
     shard.files.erase(found);
   }
   return std::nullopt;
 }
 
-void SmallFileCache::Keep(const std::string& url_path, std::shared_ptr<const std::string> content,
-                          const struct stat& status) {
-  if (!content || !SettledFor(status)) return;
+void FoundFiles::Keep(const std::string& url_path, std::shared_ptr<const std::string> content,
+                      const struct stat& status) {
+  if (!SettledFor(status)) return;
   Shard& shard = ShardOf(url_path);
   std::lock_guard lock(shard.mutex);
   auto found = shard.files.find(url_path);
   if (found != shard.files.end()) {
-    shard.bytes -= found->second.content->size();
+    shard.bytes -= SizeOf(found->second);
     shard.files.erase(found);
   }
-  if (shard.files.size() >= kShardFiles || shard.bytes + content->size() > kShardBytes) {
+  File file{std::move(content), status};
+  if (shard.files.size() >= kShardFiles || shard.bytes + SizeOf(file) > kShardBytes) {
     shard.files.clear();
     shard.bytes = 0;
   }
-  shard.bytes += content->size();
-  shard.files.emplace(url_path, File{std::move(content), status});
+  shard.bytes += SizeOf(file);
+  shard.files.emplace(url_path, std::move(file));
 }
 
 }  // namespace mirelda::host

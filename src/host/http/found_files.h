@@ -1,6 +1,7 @@
-// Small static files kept as they were read, by URL path, so that a file asked for again costs
-// one stat instead of an open, a read and a close. A kept file serves only while its name still
-// leads to the same file, unchanged: device, inode, size, mode, modification and change times.
+// Pages and small static files found beneath the site, kept by URL path with the content read
+// of the static ones, so that a file asked for again costs one stat instead of a walk beneath the
+// folder (and an open, a read and a close). A kept file serves only while its name still leads
+// to the same file, unchanged: device, inode, size, mode, modification and change times.
 // A file changed within the last two seconds is not kept, since its times may not yet tell the
 // next change apart. Safe to use from any thread.
 #pragma once
@@ -16,17 +17,18 @@
 
 namespace mirelda::host {
 
-class SmallFileCache {
+class FoundFiles {
  public:
   struct File {
-    std::shared_ptr<const std::string> content;
-    struct stat status {};  // as the file is now
+    std::shared_ptr<const std::string> content;  // null for a page
+    struct stat status {};                       // as the file is now
   };
 
   // The content kept for url_path ("/css/site.css") when the path beneath folder_fd still names
   // the file it was read from, unchanged.
   std::optional<File> Find(int folder_fd, const std::string& url_path) const;
-  // Keeps content read from the file whose status was read just before.
+  // Keeps a file found beneath the folder, with the content read from it (or none) after its
+  // status.
   void Keep(const std::string& url_path, std::shared_ptr<const std::string> content,
             const struct stat& status);
 
