@@ -36,6 +36,10 @@ Error Malformed(const std::string& what) {
                    what + ")");
 }
 
+Error Missing(const char* what, size_t from) {
+  return Malformed(std::string(what) + " after byte " + std::to_string(from));
+}
+
 std::string RemoveAll(std::string text, std::string_view piece) {
   size_t at = 0;
   while ((at = text.find(piece, at)) != std::string::npos) text.erase(at, piece.size());
@@ -98,9 +102,11 @@ int32_t MultipartBody::CountParts() {
 }
 
 size_t MultipartBody::FindBoundary(size_t from) const {
-  if (!boundaries_noted_) return Search(boundary_, from);
+  constexpr const char* kWhat = "no boundary";
+  if (!boundaries_noted_) return Find(boundary_, from, kWhat);
   auto at = std::lower_bound(boundaries_.begin(), boundaries_.end(), from);
-  return at == boundaries_.end() ? std::string_view::npos : *at;
+  if (at == boundaries_.end()) throw Missing(kWhat, from);
+  return *at;
 }
 
 size_t MultipartBody::Search(std::string_view marker, size_t from) const {
@@ -118,17 +124,12 @@ size_t MultipartBody::Search(std::string_view marker, size_t from) const {
 
 size_t MultipartBody::Find(std::string_view marker, size_t from, const char* what) const {
   size_t at = Search(marker, from);
-  if (at == std::string_view::npos) {
-    throw Malformed(std::string(what) + " after byte " + std::to_string(from));
-  }
+  if (at == std::string_view::npos) throw Missing(what, from);
   return at;
 }
 
 size_t MultipartBody::ContentEnd(size_t content_start) const {
   size_t closing = FindBoundary(content_start);
-  if (closing == std::string_view::npos) {
-    throw Malformed("no boundary after byte " + std::to_string(content_start));
-  }
   if (closing < content_start + kLineEnd.size()) {
     throw Malformed("a part ends before its content at byte " + std::to_string(content_start));
   }

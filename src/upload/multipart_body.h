@@ -47,8 +47,8 @@ class MultipartBody {
   size_t Search(std::string_view marker, size_t from) const;
   // Offset of the first occurrence of marker at or after from; Error when there is none.
   size_t Find(std::string_view marker, size_t from, const char* what) const;
-  // Offset of the first boundary at or after from, npos when there is none: from the offsets
-  // CountParts noted, or by a search.
+  // Offset of the first boundary at or after from, from the offsets CountParts noted or by a
+  // search; Error when there is none.
   size_t FindBoundary(size_t from) const;
   // The boundary that closes a part's content begun at content_start, and the content's end two
   // bytes before it.
