@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -58,8 +59,15 @@ namespace {
 
 // How long shutdown waits, after its grace, for pages being stopped at their time limit.
 constexpr std::chrono::seconds kPagesStopWithin{30};
-// Marks, as its socket context, a connection that came in over the cap: it is answered 503.
-char over_cap_mark;
+// What a connection's socket says of its two ends, read once when it opens: every request on a
+// keep-alive connection shares them. Kept as the connection's socket context.
+struct Peer {
+  std::string remote_address;
+  uint16_t remote_port = 0;
+  std::string local_address;
+  uint16_t local_port = 0;
+  bool over_cap = false;  // came in over the cap: answered 503
+};
 // Each connection's buffer for headers and body reads. The library clears it between the requests
 // of a keep-alive connection, so its size is paid on every request: 64 KiB still reads a body in
 // large pieces and holds any sane set of headers.
@@ -75,6 +83,41 @@ struct MHD_Response* ResponseOfShared(std::shared_ptr<const std::string> body, u
       [](void* cls) { delete static_cast<std::shared_ptr<const std::string>*>(cls); }, keeper);
   if (!response) delete keeper;
   return response;
+}
+
+std::string AddressText(const struct sockaddr* address, uint16_t* port) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (!address) return "";
+  if (address->sa_family == AF_INET) {
+    const auto* in = reinterpret_cast<const struct sockaddr_in*>(address);
+    ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
+    *port = ntohs(in->sin_port);
+  } else if (address->sa_family == AF_INET6) {
+    const auto* in6 = reinterpret_cast<const struct sockaddr_in6*>(address);
+    ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
+    *port = ntohs(in6->sin6_port);
+  }
+  return text;
+}
+
+void DescribePeer(struct MHD_Connection* connection, Peer& peer) {
+  const union MHD_ConnectionInfo* client =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  peer.remote_address = AddressText(client ? client->client_addr : nullptr, &peer.remote_port);
+  const union MHD_ConnectionInfo* socket =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+  if (!socket) return;
+  struct sockaddr_storage local {};
+  socklen_t size = sizeof local;
+  if (::getsockname(socket->connect_fd, reinterpret_cast<struct sockaddr*>(&local), &size) == 0) {
+    peer.local_address = AddressText(reinterpret_cast<struct sockaddr*>(&local), &peer.local_port);
+  }
+}
+
+const Peer* PeerOf(struct MHD_Connection* connection) {
+  const union MHD_ConnectionInfo* context =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  return context ? static_cast<const Peer*>(context->socket_context) : nullptr;
 }
 
 // The callbacks are called from C: nothing may be thrown through them.
@@ -113,12 +156,23 @@ void OnCompleted(void* cls, struct MHD_Connection*, void** con_cls,
   }
 }
 
-void OnConnection(void* cls, struct MHD_Connection*, void** socket_context,
+void OnConnection(void* cls, struct MHD_Connection* connection, void** socket_context,
                   enum MHD_ConnectionNotificationCode code) {
   auto* server = static_cast<HttpServer*>(cls);
   if (code == MHD_CONNECTION_NOTIFY_STARTED) {
-    if (!server->AdmitConnection()) *socket_context = &over_cap_mark;
+    bool admitted = server->AdmitConnection();
+    Peer* peer = new (std::nothrow) Peer;
+    if (!peer) return;  // its requests are answered 503
+    *socket_context = peer;
+    peer->over_cap = !admitted;
+    try {
+      DescribePeer(connection, *peer);
+    } catch (...) {
+      // Unnamed ends leave the addresses empty; the requests are served all the same.
+    }
   } else {
+    delete static_cast<Peer*>(*socket_context);
+    *socket_context = nullptr;
     server->DropConnection();
   }
 }
@@ -147,21 +201,6 @@ std::string JoinedHeader(struct MHD_Connection* connection, std::string_view nam
     joined += value;
   }
   return joined;
-}
-
-std::string AddressText(const struct sockaddr* address, uint16_t* port) {
-  char text[INET6_ADDRSTRLEN] = {};
-  if (!address) return "";
-  if (address->sa_family == AF_INET) {
-    const auto* in = reinterpret_cast<const struct sockaddr_in*>(address);
-    ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
-    *port = ntohs(in->sin_port);
-  } else if (address->sa_family == AF_INET6) {
-    const auto* in6 = reinterpret_cast<const struct sockaddr_in6*>(address);
-    ::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
-    *port = ntohs(in6->sin6_port);
-  }
-  return text;
 }
 
 // Every connection is a descriptor, and pages open files and databases beside them: the soft
@@ -428,15 +467,9 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   data->remote_port = exchange.remote_port;
   data->https = exchange.https;
   data->request_id = exchange.request_id;
-  const union MHD_ConnectionInfo* socket =
-      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-  if (socket) {
-    struct sockaddr_storage local {};
-    socklen_t size = sizeof local;
-    if (::getsockname(socket->connect_fd, reinterpret_cast<struct sockaddr*>(&local), &size) == 0) {
-      data->local_address =
-          AddressText(reinterpret_cast<struct sockaddr*>(&local), &data->local_port);
-    }
+  if (const Peer* peer = PeerOf(connection)) {
+    data->local_address = peer->local_address;
+    data->local_port = peer->local_port;
   }
   if (!in_flight_.BeginPage()) return Queue(connection, exchange, StatusReply(503));
   exchange.dispatched = true;
@@ -506,19 +539,16 @@ int HttpServer::Handle(::MHD_Connection* connection, Exchange& exchange, const c
     // which must not wait for a body it refuses.
     exchange.headers_seen = true;
     exchange.method = method ? method : "";
-    const union MHD_ConnectionInfo* context =
-        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-    if (context && context->socket_context == &over_cap_mark) {
+    const Peer* peer = PeerOf(connection);
+    if (!peer || peer->over_cap) {
       Reply busy = StatusReply(503, "The server has too many connections open.");
       busy.AddHeader("Connection", "close");
       busy.AddHeader("Retry-After", "1");
       return Queue(connection, exchange, busy);
     }
     exchange.protocol = version ? version : "";
-    const union MHD_ConnectionInfo* client =
-        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    exchange.remote_address =
-        AddressText(client ? client->client_addr : nullptr, &exchange.remote_port);
+    exchange.remote_address = peer->remote_address;
+    exchange.remote_port = peer->remote_port;
     FindClient(connection, exchange);
     uint64_t declared_body = 0;
     SplitUri(exchange.raw_uri, &exchange.path, &exchange.query);
