@@ -1,7 +1,5 @@
 #include "host/objects/http_context.h"
 
-#include "mirelda/path_map.h"
-
 namespace mirelda::host {
 
 std::shared_ptr<HttpContext> HttpContext::Make(std::shared_ptr<const RequestData> request,
@@ -13,11 +11,8 @@ std::shared_ptr<HttpContext> HttpContext::Make(std::shared_ptr<const RequestData
   self->session_ = std::make_shared<HttpSession>(
       services.sessions, HttpRequest::RawCookie(*request, kSessionCookieName),
       services.session_defaults, self->code_page_, services.secure_cookies);
-  std::string application_path = paths::ToPagePath(page.site_root);
-  if (application_path.empty() || application_path.back() != '\\') application_path += '\\';
-  self->request_ =
-      std::make_shared<HttpRequest>(std::move(request), page.script_name,
-                                    paths::ToPagePath(page.file), application_path, code_page);
+  self->request_ = std::make_shared<HttpRequest>(
+      std::move(request), page.script_name, page.file.native(), page.site_root.native(), code_page);
   self->response_ = std::make_shared<HttpResponse>(code_page);
   self->server_ = std::make_shared<HttpServerObject>(
       context, page.site_root, page.script_name, self->code_page_, services.script_timeout_seconds,

@@ -5,6 +5,7 @@
 #include "host/objects/code_page.h"
 #include "host/objects/url_encoding.h"
 #include "mirelda/error.h"
+#include "mirelda/path_map.h"
 #include "mirelda/text.h"
 
 namespace mirelda::host {
@@ -58,12 +59,12 @@ std::string RequestData::Header(std::string_view name) const {
 }
 
 HttpRequest::HttpRequest(std::shared_ptr<const RequestData> data, std::string script_name,
-                         std::string physical_path, std::string application_path,
+                         std::string page_file, std::string site_root,
                          std::function<int32_t()> code_page)
     : data_(std::move(data)),
       script_name_(std::move(script_name)),
-      physical_path_(std::move(physical_path)),
-      application_path_(std::move(application_path)),
+      page_file_(std::move(page_file)),
+      site_root_(std::move(site_root)),
       code_page_(std::move(code_page)) {
   query_ = ParseUrlEncodedPairs(data_->raw_query);
   if (IsFormPost(*data_)) form_ = ParseUrlEncodedPairs(data_->BodyText());
@@ -104,8 +105,12 @@ Variant HttpRequest::ServerVariables(const std::string& name) {
   std::string n = text::ToUpperAscii(name);
   int32_t code_page = code_page_();
   if (n == "SCRIPT_NAME" || n == "PATH_INFO" || n == "URL") return Variant(script_name_);
-  if (n == "APPL_PHYSICAL_PATH") return Variant(application_path_);
-  if (n == "PATH_TRANSLATED") return Variant(physical_path_);
+  if (n == "APPL_PHYSICAL_PATH") {
+    std::string folder = paths::ToPagePath(site_root_);
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    return Variant(folder);
+  }
+  if (n == "PATH_TRANSLATED") return Variant(paths::ToPagePath(page_file_));
   if (n == "QUERY_STRING") return Variant(DecodeFromCodePage(d.raw_query, code_page));
   if (n == "REQUEST_METHOD") return Variant(d.method);
   if (n == "SERVER_PROTOCOL") return Variant(d.protocol);

@@ -46,11 +46,10 @@ inline constexpr const char kSessionCookieName[] = "MIRELDA_SESSION";
 
 class HttpRequest final : public RequestObject {
  public:
-  // script_name is the page's URL path, physical_path the page's file and application_path the
-  // site folder, both in page form. code_page tells the page's current code page.
+  // script_name is the page's URL path; page_file and site_root are the host paths of the page's
+  // file and of the site folder. code_page tells the page's current code page.
   HttpRequest(std::shared_ptr<const RequestData> data, std::string script_name,
-              std::string physical_path, std::string application_path,
-              std::function<int32_t()> code_page);
+              std::string page_file, std::string site_root, std::function<int32_t()> code_page);
 
   Variant ServerVariables(const std::string& name) override;
   Variant Item(const std::string& name) override;
@@ -76,8 +75,9 @@ class HttpRequest final : public RequestObject {
 
   std::shared_ptr<const RequestData> data_;
   std::string script_name_;
-  std::string physical_path_;
-  std::string application_path_;
+  // Host paths, put in page form only when a page asks: few do, and every page would pay.
+  std::string page_file_;
+  std::string site_root_;
   std::function<int32_t()> code_page_;
   RawPairs query_;
   RawPairs form_;
