@@ -307,24 +307,17 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
   if (!state->peers->empty()) DefinePeerGlobals(ctx, *state->peers);
   ScriptingContext& context = *state->context;
   if (page.secondary) {
-    std::shared_ptr<Dispatch> objects[] = {context.Request(), context.Response(), context.Server(),
-                                           context.Session(), context.Application()};
     duk_push_global_object(ctx);
-    for (size_t i = 0; i < std::size(objects); ++i) {
-      PushIntrinsic(ctx, i, std::move(objects[i]));
-      duk_put_prop_string(ctx, -2, kIntrinsicNames[i]);
-    }
+    duk_idx_t global = duk_get_top_index(ctx);
+    PushIntrinsics(ctx, context);
+    for (size_t i = kIntrinsicCount; i-- > 0;) duk_put_prop_string(ctx, global, kIntrinsicNames[i]);
     duk_pop(ctx);
     duk_get_prop_lstring(ctx, pages, key.data(), key.size());
     duk_call(ctx, 0);
     return 0;
   }
   duk_get_prop_lstring(ctx, pages, key.data(), key.size());
-  PushIntrinsic(ctx, 0, context.Request());
-  PushIntrinsic(ctx, 1, context.Response());
-  PushIntrinsic(ctx, 2, context.Server());
-  PushIntrinsic(ctx, 3, context.Session());
-  PushIntrinsic(ctx, 4, context.Application());
+  PushIntrinsics(ctx, context);
   duk_get_prop_literal(ctx, stash, kLiteralKey);
   duk_get_prop_literal(ctx, stash, kWriteKey);
   if (state->procedure.empty()) {
@@ -537,6 +530,7 @@ void JavaScriptRunner::Leave() {
   duk_safe_call(ctx, ForgetScope, nullptr, 0, 1);
   duk_set_top(ctx, 0);
   heap.objects.clear();
+  heap.page_objects = {};
   heap.peer_names.clear();
   heap.named = nullptr;
   heap.page = nullptr;

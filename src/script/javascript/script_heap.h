@@ -3,6 +3,7 @@
 // heap; belongs to the thread that runs the heap.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "host/page/script_engine.h"
 #include "mirelda/host.h"
 #include "script/javascript/page_script.h"
+#include "script/javascript/script_objects.h"
 
 namespace mirelda::script::javascript {
 
@@ -37,6 +39,9 @@ struct ScriptHeap {
   // Dispatch objects that script values stand for, by the number their wrapper carries. Cleared
   // when the page ends, so no component outlives its page because a wrapper awaits collection.
   std::unordered_map<uint64_t, std::shared_ptr<Dispatch>> objects;
+  // The page objects (Request, Response, ...), which hold the numbers 1 to their count: set anew
+  // for every page, so they sit in place rather than in the map.
+  std::array<std::shared_ptr<Dispatch>, kIntrinsicCount> page_objects;
   uint64_t next_object = 1;
 
   // Bytes the heap holds, and the most it may hold.

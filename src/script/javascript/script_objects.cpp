@@ -81,6 +81,9 @@ uint64_t IdOfTarget(duk_context* ctx, duk_idx_t idx) {
 
 std::shared_ptr<Dispatch> ObjectWithId(duk_context* ctx, uint64_t id) {
   ScriptHeap& heap = ScriptHeap::Of(ctx);
+  if (id >= 1 && id <= kIntrinsicCount && heap.page_objects[id - 1]) {
+    return heap.page_objects[id - 1];
+  }
   auto it = heap.objects.find(id);
   if (it == heap.objects.end()) {
     throw Error(errc::kObjectVariableNotSet,
@@ -503,17 +506,25 @@ void InstallObjectSupport(duk_context* ctx) {
   if (heap.next_object <= kIntrinsicCount) heap.next_object = kIntrinsicCount + 1;
 }
 
-void PushIntrinsic(duk_context* ctx, size_t index, std::shared_ptr<Dispatch> object) {
-  if (!object || index >= kIntrinsicCount) {
-    PushObject(ctx, std::move(object));
-    return;
-  }
-  ScriptHeap::Of(ctx).objects[index + 1] = std::move(object);
+void PushIntrinsics(duk_context* ctx, ScriptingContext& context) {
+  std::shared_ptr<Dispatch> objects[kIntrinsicCount] = {context.Request(), context.Response(),
+                                                        context.Server(), context.Session(),
+                                                        context.Application()};
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
   duk_push_global_stash(ctx);
   duk_get_prop_literal(ctx, -1, kIntrinsicsKey);
-  duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(index));
-  duk_replace(ctx, -3);
-  duk_pop(ctx);
+  duk_idx_t wrappers = duk_get_top_index(ctx);
+  for (size_t i = 0; i < kIntrinsicCount; ++i) {
+    if (objects[i]) {
+      heap.page_objects[i] = std::move(objects[i]);
+      duk_get_prop_index(ctx, wrappers, static_cast<duk_uarridx_t>(i));
+    } else {
+      duk_push_null(ctx);
+    }
+  }
+  // The five wrappers take the places of the stash and its list.
+  duk_remove(ctx, wrappers);
+  duk_remove(ctx, wrappers - 1);
 }
 
 void PushObject(duk_context* ctx, std::shared_ptr<Dispatch> object) {

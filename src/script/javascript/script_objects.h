@@ -29,11 +29,12 @@ void InstallObjectSupport(duk_context* ctx);
 // Pushes the script value of an object; null for Nothing.
 void PushObject(duk_context* ctx, std::shared_ptr<Dispatch> object);
 
-// The page objects (Request, Response, Server, Session, Application, in that order by index)
-// have wrappers that the heap makes once: the page that runs puts its own objects behind them.
-// Pushes the wrapper of that index, standing for object until the page's objects are let go.
+// The page objects (Request, Response, Server, Session, Application, in that order) have
+// wrappers that the heap makes once: the page that runs puts its own objects behind them.
+// Pushes the five wrappers in that order, standing for the context's objects until the page's
+// objects are let go; null for an object the context lacks.
 inline constexpr size_t kIntrinsicCount = 5;
-void PushIntrinsic(duk_context* ctx, size_t index, std::shared_ptr<Dispatch> object);
+void PushIntrinsics(duk_context* ctx, ScriptingContext& context);
 
 // The object that the value at idx wraps, or null when it wraps none. A member reference
 // (obj.Member without a call) sets *member_of and *member instead.
