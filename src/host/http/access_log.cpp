@@ -34,16 +34,17 @@ void WriteAll(int fd, const std::string& text) {
 // field.
 void AppendPrintable(std::string& out, std::string_view s, bool field = false) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  for (char c : s) {
-    auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F || c == '"' || (field && c == '\\')) {
-      out += "\\x";
-      out += kHex[u >> 4];
-      out += kHex[u & 0xF];
-    } else {
-      out += c;
-    }
+  // Runs of plain bytes, nearly always the whole text, are appended at once.
+  size_t plain = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    auto u = static_cast<unsigned char>(s[i]);
+    if (u >= 0x20 && u != 0x7F && u != '"' && !(field && u == '\\')) continue;
+    out.append(s.data() + plain, i - plain);
+    const char escaped[] = {'\\', 'x', kHex[u >> 4], kHex[u & 0xF]};
+    out.append(escaped, sizeof escaped);
+    plain = i + 1;
   }
+  out.append(s.data() + plain, s.size() - plain);
 }
 
 std::string Printable(std::string_view s) {
