@@ -88,7 +88,9 @@ void Machine::End() {
 
 host::PageRun Machine::RunGuarded(std::string_view procedure) {
   host::PageRun run;
-  stack_limit_ = StackLimit();
+  // A thread's stack stays where it is for the thread's life; asking costs a system call.
+  thread_local const char* const limit = StackLimit();
+  stack_limit_ = limit;
   auto fail = [&](int32_t number, std::string description, std::string source) {
     run.outcome = host::PageRun::Outcome::kFailed;
     run.number = number;
