@@ -52,6 +52,12 @@ class RawConnection {
     return received_.find(text) != std::string::npos;
   }
   const std::string& received() const { return received_; }
+  int local_port() const {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size);
+    return ntohs(local.sin_port);
+  }
 
  private:
   // An empty until reads to the end of the stream.
@@ -77,6 +83,10 @@ class RawConnection {
 const std::map<std::string, std::string> kSite = {
     {"hello.asp", "<% Response.Write(\"hello\"); %>"},
     {"hello.txt", "static hello"},
+    {"ends.asp",
+     "<% var v = Request.ServerVariables, n = Request.QueryString(\"n\");\n"
+     "   Response.Write(\"[\" + n + \"]\" + [v(\"REMOTE_ADDR\"), v(\"REMOTE_PORT\"),\n"
+     "     v(\"LOCAL_ADDR\"), v(\"SERVER_PORT\")].join(\"|\") + \"#\" + n); %>"},
 };
 
 TEST(HttpConnections, SilentConnectionsAreClosedAfterTheTimeout) {
@@ -106,6 +116,31 @@ TEST(HttpConnections, SilentConnectionsAreClosedAfterTheTimeout) {
   }
   EXPECT_NE(open.back()->received().find("static hello"), std::string::npos);
   EXPECT_EQ(host.Get("/hello.asp").body, "hello");
+}
+
+// A connection's ends are read once when it opens: every request on it sees its own, and a
+// second connection sees its own port.
+TEST(HttpConnections, EveryRequestSeesTheEndsOfItsOwnConnection) {
+  RunningHost host(kSite);
+  RawConnection first(host.port());
+  RawConnection second(host.port());
+  ASSERT_TRUE(first.connected() && second.connected());
+  auto ends = [&](RawConnection& c, int n) {
+    std::string mark = std::to_string(n);
+    c.Send("GET /ends.asp?n=" + mark + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_TRUE(c.Await("#" + mark, Clock::now() + std::chrono::seconds(10))) << c.received();
+    size_t from = c.received().find("[" + mark + "]");
+    size_t to = c.received().find("#" + mark);
+    if (from == std::string::npos || to == std::string::npos || to < from) return std::string();
+    from += mark.size() + 2;
+    return c.received().substr(from, to - from);
+  };
+  std::string server = "|127.0.0.1|" + std::to_string(host.port());
+  for (int n : {1, 2}) {
+    EXPECT_EQ(ends(first, n), "127.0.0.1|" + std::to_string(first.local_port()) + server);
+  }
+  EXPECT_EQ(ends(second, 3), "127.0.0.1|" + std::to_string(second.local_port()) + server);
+  EXPECT_EQ(ends(first, 4), "127.0.0.1|" + std::to_string(first.local_port()) + server);
 }
 
 TEST(HttpConnections, ConnectionsOverTheCapAreTurnedAwayAndTheRestServed) {
