@@ -55,7 +55,7 @@ TEST(VariantArrayShape, BoundsRankAndErrors) {
   }
 }
 
-TEST(VariantArrayShape, ColumnMajorIndexing) {
+TEST(VariantArrayShape, ColumnMajorIndexingAndOtherLowerBounds) {
   VariantArray a = VariantArray::WithBounds({{0, 1}, {1, 3}});
   for (int64_t j = 1; j <= 3; ++j) {
     for (int64_t i = 0; i <= 1; ++i) {
@@ -74,6 +74,13 @@ TEST(VariantArrayShape, ColumnMajorIndexing) {
   }
   EXPECT_ERROR(a.at(int64_t{0}), errc::kSubscriptOutOfRange);  // one index for two dimensions
   EXPECT_ERROR(VariantArray::WithBounds({}).at(int64_t{0}), errc::kSubscriptOutOfRange);
+
+  VariantArray from5({Variant("a"), Variant("b"), Variant("c")}, 5);
+  EXPECT_EQ(from5.lower_bound(), 5);
+  EXPECT_EQ(from5.upper_bound(), 7);
+  EXPECT_EQ(from5.at(6).ToString(), "b");
+  EXPECT_ERROR(from5.at(4), errc::kSubscriptOutOfRange);
+  EXPECT_ERROR(from5.at(8), errc::kSubscriptOutOfRange);
 }
 
 TEST(VariantArrayRedim, PreserveKeepsElementsAndRefusesOtherChanges) {
@@ -93,7 +100,8 @@ TEST(VariantArrayRedim, PreserveKeepsElementsAndRefusesOtherChanges) {
       {{0, 1}, {1, 1}},  // the last lower bound changes
       {{0, 1}},          // the rank changes
   };
-  for (const auto& bounds : refused) EXPECT_ERROR(a.Redim(bounds, true), errc::kSubscriptOutOfRange);
+  for (const auto& bounds : refused)
+    EXPECT_ERROR(a.Redim(bounds, true), errc::kSubscriptOutOfRange);
   EXPECT_ERROR(a.Redim({{0, -5}}, false), errc::kSubscriptOutOfRange);
 
   a.Redim({{1, 3}}, false);  // without preserve anything goes, and the elements are Empty
@@ -123,7 +131,7 @@ TEST(VariantArrayRedim, FixedArraysRefuseRedimAndEraseToEmpty) {
   EXPECT_ERROR(dynamic.upper_bound(), errc::kSubscriptOutOfRange);
 }
 
-TEST(VariantArrayCopies, CopiesAreValuesThatShareUntilWritten) {
+TEST(VariantArrayCopies, CopiesAreValuesThatShareUntilWrittenAsTextIs) {
   Variant original(VariantArray({Variant(1), Variant(2)}));
   Variant copy = original;
   const Variant* before = &copy.AsArray().items()[0];
@@ -152,13 +160,11 @@ TEST(VariantArrayCopies, CopiesAreValuesThatShareUntilWritten) {
   EXPECT_EQ(b.size(), 0u);
   EXPECT_EQ(VariantArray().upper_bound(), -1);
 
-  EXPECT_EQ(Variant(1).MutableArray(), nullptr);
-}
-
-TEST(VariantText, MutableTextChangesInPlace) {
+  // Text changes in place too; other subtypes offer neither.
   Variant s("ab");
   s.MutableText()->append("c");
   EXPECT_EQ(s.ToString(), "abc");
+  EXPECT_EQ(Variant(1).MutableArray(), nullptr);
   EXPECT_EQ(Variant(1).MutableText(), nullptr);
   EXPECT_EQ(Variant().MutableText(), nullptr);
 }

@@ -1,59 +1,167 @@
+// Values and their subtypes: VarType numbers and type names, the conversion functions with
+// their rounding, overflow and text forms, dates, equality and byte slices.
 #include "mirelda/variant.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <vector>
 
+#include "cell.h"
 #include "support/error_matchers.h"
 
 namespace mirelda {
 namespace {
 
-TEST(VariantConversion, RoundsHalfToEvenAndOverflowsAtTheEdges) {
-  EXPECT_EQ(Variant(2.5).ToInteger(), 2);
-  EXPECT_EQ(Variant(3.5).ToInteger(), 4);
-  EXPECT_EQ(Variant(-2.5).ToInteger(), -2);
-  EXPECT_EQ(Variant(32767.4).ToInteger(), 32767);
-  EXPECT_EQ(Variant(-32768.5).ToInteger(), -32768);  // half to even stays in range
-  EXPECT_ERROR(Variant(32767.5).ToInteger(), errc::kOverflow);
-  EXPECT_ERROR(Variant(int32_t{32768}).ToInteger(), errc::kOverflow);
-  EXPECT_EQ(Variant(2147483647.4).ToLong(), 2147483647);
-  EXPECT_ERROR(Variant(2147483647.5).ToLong(), errc::kOverflow);
-  EXPECT_ERROR(Variant(std::nan("")).ToLong(), errc::kOverflow);
-  EXPECT_EQ(Variant(true).ToInteger(), -1);
-  EXPECT_EQ(Variant().ToLong(), 0);
+TEST(VariantTypes, VarTypeNumbersAndNames) {
+  const struct {
+    const char* what;
+    Variant value;
+    int32_t var_type;
+    const char* type_name;
+  } cases[] = {
+      {"empty", Variant(), 0, "Empty"},
+      {"null", Variant::Null(), 1, "Null"},
+      {"integer", Variant(int16_t{1}), 2, "Integer"},
+      {"long", Variant(int32_t{1}), 3, "Long"},
+      {"single", Variant(1.5f), 4, "Single"},
+      {"double", Variant(1.5), 5, "Double"},
+      {"currency", Variant(Currency{15000}), 6, "Currency"},
+      {"date", Variant(Date{1}), 7, "Date"},
+      {"string", Variant("x"), 8, "String"},
+      {"nothing", Variant::Nothing(), 9, "Nothing"},
+      {"object", Variant(std::make_shared<testing::Cell>()), 9, "Cell"},
+      {"error", Variant(ErrorValue{5}), 10, "Error"},
+      {"missing", Variant::Missing(), 10, "Error"},
+      {"boolean", Variant(true), 11, "Boolean"},
+      {"byte", Variant(uint8_t{7}), 17, "Byte"},
+      {"array", Variant(VariantArray({Variant(1)})), 8204, "Variant()"},
+      {"bytes", Variant(ByteArray(std::string_view("ab"))), 8209, "Byte()"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(VarTypeNumber(c.value), c.var_type) << c.what;
+    EXPECT_EQ(TypeName(c.value), c.type_name) << c.what;
+  }
 }
 
-TEST(VariantConversion, ReadsNumericTextAndRefusesTheRest) {
-  EXPECT_EQ(Variant(" 12 ").ToInteger(), 12);
-  EXPECT_EQ(Variant("-4.5").ToInteger(), -4);
-  EXPECT_EQ(Variant("1e3").ToLong(), 1000);
-  EXPECT_EQ(Variant("&HFFFF").ToInteger(), -1);
-  EXPECT_EQ(Variant("&H10").ToLong(), 16);
-  EXPECT_ERROR(Variant("").ToInteger(), errc::kTypeMismatch);
-  EXPECT_ERROR(Variant("12abc").ToLong(), errc::kTypeMismatch);
-  EXPECT_ERROR(Variant("inf").ToDouble(), errc::kTypeMismatch);
-  EXPECT_ERROR(Variant("nan").ToDouble(), errc::kTypeMismatch);
-  EXPECT_ERROR(Variant::Null().ToLong(), errc::kInvalidUseOfNull);
-  EXPECT_ERROR(Variant(VariantArray()).ToLong(), errc::kTypeMismatch);
-  EXPECT_TRUE(Variant("True").ToBool());
-  EXPECT_FALSE(Variant(" false ").ToBool());
-  EXPECT_TRUE(Variant("-1").ToBool());
-  EXPECT_ERROR(Variant("yes").ToBool(), errc::kTypeMismatch);
+// The page language's conversion functions, each giving a Variant of its own subtype.
+Variant CByte(const Variant& v) { return Variant(v.ToByte()); }
+Variant CInt(const Variant& v) { return Variant(v.ToInteger()); }
+Variant CLng(const Variant& v) { return Variant(v.ToLong()); }
+Variant CSng(const Variant& v) { return Variant(v.ToSingle()); }
+Variant CDbl(const Variant& v) { return Variant(v.ToDouble()); }
+Variant CCur(const Variant& v) { return Variant(v.ToCurrency()); }
+Variant CBool(const Variant& v) { return Variant(v.ToBool()); }
+Variant CStr(const Variant& v) { return Variant(v.ToString()); }
+
+Variant I(int16_t v) { return Variant(v); }
+Variant L(int32_t v) { return Variant(v); }
+Variant Cur(int64_t scaled) { return Variant(Currency{scaled}); }
+Variant S(const char* v) { return Variant(v); }
+
+// Each row: the function, its argument, and the exact result (subtype and value) or the error.
+TEST(VariantConversion, RoundingOverflowTextAndTheSubtypes) {
+  constexpr int32_t kOverflow = errc::kOverflow, kMismatch = errc::kTypeMismatch,
+                    kNull = errc::kInvalidUseOfNull;
+  const struct {
+    const char* what;
+    Variant (*convert)(const Variant&);
+    Variant from;
+    Variant to;
+    int32_t error = 0;
+  } cases[] = {
+      {"CInt 2.5", CInt, Variant(2.5), I(2)},
+      {"CInt 3.5", CInt, Variant(3.5), I(4)},
+      {"CInt -2.5", CInt, Variant(-2.5), I(-2)},
+      {"CInt 32767.4", CInt, Variant(32767.4), I(32767)},
+      {"CInt -32768.5 stays in range", CInt, Variant(-32768.5), I(-32768)},
+      {"CInt 32767.5", CInt, Variant(32767.5), {}, kOverflow},
+      {"CInt of Long 32768", CInt, L(32768), {}, kOverflow},
+      {"CLng 2147483647.4", CLng, Variant(2147483647.4), L(2147483647)},
+      {"CLng 2147483647.5", CLng, Variant(2147483647.5), {}, kOverflow},
+      {"CLng NaN", CLng, Variant(std::nan("")), {}, kOverflow},
+      {"CInt True", CInt, Variant(true), I(-1)},
+      {"CLng Empty", CLng, Variant(), L(0)},
+      {"CInt padded text", CInt, S(" 12 "), I(12)},
+      {"CInt -4.5 text", CInt, S("-4.5"), I(-4)},
+      {"CLng 1e3", CLng, S("1e3"), L(1000)},
+      {"CInt &HFFFF", CInt, S("&HFFFF"), I(-1)},
+      {"CLng &H10", CLng, S("&H10"), L(16)},
+      {"CInt empty text", CInt, S(""), {}, kMismatch},
+      {"CLng 12abc", CLng, S("12abc"), {}, kMismatch},
+      {"CDbl inf", CDbl, S("inf"), {}, kMismatch},
+      {"CDbl nan", CDbl, S("nan"), {}, kMismatch},
+      {"CLng Null", CLng, Variant::Null(), {}, kNull},
+      {"CLng array", CLng, Variant(VariantArray()), {}, kMismatch},
+      {"CBool True", CBool, S("True"), Variant(true)},
+      {"CBool padded false", CBool, S(" false "), Variant(false)},
+      {"CBool -1", CBool, S("-1"), Variant(true)},
+      {"CBool yes", CBool, S("yes"), {}, kMismatch},
+      {"CByte 254.5", CByte, Variant(254.5), Variant(uint8_t{254})},
+      {"CByte 255.5", CByte, Variant(255.5), {}, kOverflow},
+      {"CByte -1", CByte, Variant(-1), {}, kOverflow},
+      {"CByte text", CByte, S(" 12 "), Variant(uint8_t{12})},
+      {"CByte Null", CByte, Variant::Null(), {}, kNull},
+      {"CSng", CSng, Variant(0.5), Variant(0.5f)},
+      {"CSng too big", CSng, Variant(1e39), {}, kOverflow},
+      {"CSng word", CSng, S("x"), {}, kMismatch},
+      {"CCur half to even up", CCur, Variant(1.23455), Cur(12346)},
+      {"CCur half to even down", CCur, Variant(1.23465), Cur(12346)},
+      {"CCur above half", CCur, Variant(-0.000051), Cur(-1)},
+      {"CCur True", CCur, Variant(true), Cur(-10000)},
+      {"CCur Long", CCur, L(-7), Cur(-70000)},
+      {"CCur text", CCur, S("2.5"), Cur(25000)},
+      {"CCur overflow", CCur, Variant(1e15), {}, kOverflow},
+      {"CCur NaN", CCur, Variant(std::nan("")), {}, kOverflow},
+      {"CLng of Currency rounds half to even", CLng, Cur(25000), L(2)},
+      {"CInt of Currency -3.5", CInt, Cur(-35000), I(-4)},
+      {"CInt of Currency overflow", CInt, Cur(327675000), {}, kOverflow},
+      {"CLng of Byte", CLng, Variant(uint8_t{200}), L(200)},
+      {"CDbl of Currency", CDbl, Cur(5), Variant(0.0005)},
+      {"CBool of Currency", CBool, Cur(1), Variant(true)},
+      {"CStr of Error", CStr, Variant(ErrorValue{5}), {}, kMismatch},
+      {"CDbl of Error", CDbl, Variant(ErrorValue{5}), {}, kMismatch},
+      {"CStr Null", CStr, Variant::Null(), {}, kNull},
+      {"CStr Nothing", CStr, Variant::Nothing(), {}, errc::kObjectVariableNotSet},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.error != 0) {
+      EXPECT_ERROR(c.convert(c.from), c.error);
+    } else {
+      EXPECT_EQ(c.convert(c.from), c.to);
+    }
+  }
 }
 
-TEST(VariantConversion, WritesNumbersAsThePageLanguageDoes) {
-  EXPECT_EQ(Variant(true).ToString(), "True");
-  EXPECT_EQ(Variant(int16_t{-7}).ToString(), "-7");
-  EXPECT_EQ(Variant(1.5).ToString(), "1.5");
-  EXPECT_EQ(Variant(0.1 + 0.2).ToString(), "0.3");
-  EXPECT_EQ(Variant(1e20).ToString(), "1E+20");
-  EXPECT_EQ(Variant(0.00001).ToString(), "1E-05");
-  EXPECT_EQ(Variant(100.0).ToString(), "100");
-  EXPECT_EQ(Variant().ToString(), "");
-  EXPECT_ERROR(Variant::Null().ToString(), errc::kInvalidUseOfNull);
-  EXPECT_EQ(Variant::Null().ToText(), "");
-  EXPECT_ERROR(Variant::Nothing().ToString(), errc::kObjectVariableNotSet);
+TEST(VariantConversion, TextFormsOfNumbers) {
+  const std::vector<std::pair<Variant, std::string>> cases = {
+      {Variant(), ""},
+      {Variant(true), "True"},
+      {Variant(false), "False"},
+      {Variant(int16_t{-7}), "-7"},
+      {Variant(uint8_t{255}), "255"},
+      {Variant(1.5), "1.5"},
+      {Variant(0.1 + 0.2), "0.3"},
+      {Variant(1e20), "1E+20"},
+      {Variant(0.00001), "1E-05"},
+      {Variant(100.0), "100"},
+      {Variant(1.0 / 3.0), "0.333333333333333"},
+      {Variant(123456789012345678.0), "1.23456789012346E+17"},
+      {Variant(1.5f), "1.5"},
+      {Variant(0.1f), "0.1"},  // 7 digits hide the binary error a Double would show
+      {Variant(1234567.0f), "1234567"},
+      {Variant(12345678.0f), "1.234568E+07"},
+      {Cur(12345), "1.2345"},
+      {Cur(10000), "1"},
+      {Cur(-15000), "-1.5"},
+      {Cur(-5), "-0.0005"},
+      {Cur(std::numeric_limits<int64_t>::min()), "-922337203685477.5808"},
+      {Cur(std::numeric_limits<int64_t>::max()), "922337203685477.5807"},
+      {Variant(Date::FromParts(2026, 1, 2)), "2026-01-02"},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(value.ToString(), text) << text;
 }
 
 // Serials and their text: negative serials count their days back and their time forwards, years
@@ -131,16 +239,20 @@ TEST(VariantDate, Parsing) {
     }
   }
   EXPECT_ERROR(Variant("tomorrow").ToDate(), errc::kTypeMismatch);
-  EXPECT_EQ(Variant(Date::FromParts(2026, 1, 2)).ToString(), "2026-01-02");
 }
 
 TEST(VariantDate, Clock) {
   Date today = Date::Today();
   EXPECT_EQ(today.serial, std::trunc(today.serial));
-  EXPECT_EQ(Date::FromUnixTime(Date::Now().ToUnixTime()), Date::Now());
+  Date now = Date::Now();
+  EXPECT_EQ(Date::FromUnixTime(now.ToUnixTime()), now);
 }
 
-TEST(VariantEquality, NullEqualsNothingAndTextIsCaseSensitive) {
+TEST(VariantEquality, NullEqualsNothingTextIsCaseSensitiveAndNumbersMatchAcrossSubtypes) {
+  EXPECT_TRUE(Variant(uint8_t{1}).is_numeric());
+  EXPECT_TRUE(Variant(1.0f).is_numeric());
+  EXPECT_TRUE(Variant(Currency{}).is_numeric());
+  EXPECT_FALSE(Variant(ErrorValue{1}).is_numeric());
   EXPECT_FALSE(Equals(Variant::Null(), Variant::Null()));
   EXPECT_FALSE(Equals(Variant::Null(), Variant("")));
   EXPECT_FALSE(Equals(Variant("Sun In May"), Variant("sun in may")));
@@ -150,16 +262,8 @@ TEST(VariantEquality, NullEqualsNothingAndTextIsCaseSensitive) {
   EXPECT_TRUE(Equals(Variant(int16_t{1}), Variant(1.0)));
   EXPECT_FALSE(Equals(Variant(int32_t{1}), Variant("1")));
   EXPECT_FALSE(Equals(Variant::Missing(), Variant::Missing()));
-}
-
-TEST(VariantArrayBounds, AnyLowerBoundAndSubscriptErrors) {
-  VariantArray a({Variant("a"), Variant("b"), Variant("c")}, 5);
-  EXPECT_EQ(a.lower_bound(), 5);
-  EXPECT_EQ(a.upper_bound(), 7);
-  EXPECT_EQ(a.at(6).ToString(), "b");
-  EXPECT_ERROR(a.at(4), errc::kSubscriptOutOfRange);
-  EXPECT_ERROR(a.at(8), errc::kSubscriptOutOfRange);
-  EXPECT_EQ(VariantArray().upper_bound(), -1);
+  EXPECT_TRUE(Equals(Variant(Currency{10000}), Variant(int16_t{1})));
+  EXPECT_TRUE(Equals(Variant(uint8_t{3}), Variant(3.0f)));
 }
 
 TEST(VariantBytes, SlicesShareTheirStorage) {
