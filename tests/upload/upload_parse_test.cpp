@@ -1,11 +1,14 @@
 // Upload's cuts of a posted body with files kept in memory (UpToFile 2): parts, names, sizes,
-// the size limit, the part count and its limits, the failure slot and malformed bodies.
+// the size limit, the part count and its limits, the failure slot and malformed bodies; the
+// settings a page gives before Upload, the lookups of the results by name, and decoding.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "multipart_form.h"
+#include "support/error_matchers.h"
 #include "support/temp_dir.h"
+#include "upload/text_decoder.h"
 
 namespace mirelda::upload {
 namespace {
@@ -57,7 +60,7 @@ TEST_F(UploadParse, FieldsAndFilesBecomePartsByName) {
   EXPECT_EQ(fs().Call("Form", "A"), Variant(""));
 }
 
-TEST_F(UploadParse, AFileOverTheLimitKeepsItsSizeButNotItsContent) {
+TEST_F(UploadParse, AFileOverTheLimitKeepsItsSizeButNotItsContentAndTheLastFailureWins) {
   std::string body = MultipartForm()
                          .File("one", "first.bin", std::string(10, 'a'))
                          .File("two", "second.bin", std::string(11, 'b'))
@@ -75,12 +78,9 @@ TEST_F(UploadParse, AFileOverTheLimitKeepsItsSizeButNotItsContent) {
   std::string big = MultipartForm().File("two", "second.bin", std::string(100001, 'c')).Body();
   EXPECT_EQ(page.Upload(big), kTooLarge2);
   EXPECT_EQ(page.Upload(big, 100001), "OK");
-}
-
-TEST_F(UploadParse, ARelativeFolderIsReportedUnlessALaterFailureReplacesIt) {
-  std::string body = MultipartForm().File("two", "second.bin", "12345").Body();
+  // A relative folder is reported unless a later failure replaces it.
   EXPECT_EQ(page.Upload(body, 0, "uploads"), "对不起，路径必须为绝对路径.");
-  EXPECT_EQ(page.Upload(body, 4, "uploads"), kTooLarge2);
+  EXPECT_EQ(page.Upload(body, 10, "uploads"), kTooLarge2);
   EXPECT_EQ(page.Upload(body, 0, "/srv/uploads"), "OK");
 }
 
@@ -107,7 +107,7 @@ TEST_F(UploadParse, PartCountLimitsAndResultsKeptFromTheRunBefore) {
   EXPECT_EQ(fs().Form("a"), Variant(""));
 }
 
-TEST_F(UploadParse, TextIsDecodedWithTheSessionCodePage) {
+TEST_F(UploadParse, TextAndMarkersAreReadInTheSessionCodePage) {
   // "标题" = "中文" and the file "报告.txt" in code page 936; sizes count bytes.
   std::string gbk = MultipartForm()
                         .Field("\xB1\xEA\xCC\xE2", "\xD6\xD0\xCE\xC4")
@@ -124,16 +124,6 @@ TEST_F(UploadParse, TextIsDecodedWithTheSessionCodePage) {
   // A further header line of a field becomes part of its value.
   EXPECT_EQ(fs().Form("t"), Variant("ntent-Type: text/plain\r\n\r\nv"));
 
-  std::string utf8 = MultipartForm().Field("标题", "中文 \xFF").Body();
-  EXPECT_EQ(page.Upload(utf8), "OK");
-  EXPECT_EQ(fs().Form("鏍囬?"), Variant("涓?枃 ?"));
-  EXPECT_EQ(fs().Size("鏍囬?"), 8);
-  page.host.session().code_page = 65001;
-  EXPECT_EQ(page.Upload(utf8), "OK");
-  EXPECT_EQ(fs().Form("标题"), Variant("中文 \xEF\xBF\xBD"));
-}
-
-TEST_F(UploadParse, AMarkerTakenIntoAPairIsNoPart) {
   // In code page 936 the odd high byte takes the ";" into a pair; an even run leaves it whole.
   std::string odd = MultipartForm().Field("v", "\xB0; name=\"x\"").Body();
   std::string even = MultipartForm().Field("v", "\xB0\xA1; name=\"x\"").Body();
@@ -141,8 +131,15 @@ TEST_F(UploadParse, AMarkerTakenIntoAPairIsNoPart) {
   EXPECT_EQ(fs().Form("v"), Variant("? name=\"x\""));
   EXPECT_TRUE(IsMalformed(page.Upload(even)));
   EXPECT_EQ(fs().count(), Variant(int32_t{2}));
-  page.host.session().code_page = 65001;  // UTF-8 takes no ASCII byte into a sequence
-  EXPECT_TRUE(IsMalformed(page.Upload(odd)));
+
+  std::string utf8 = MultipartForm().Field("标题", "中文 \xFF").Body();
+  EXPECT_EQ(page.Upload(utf8), "OK");
+  EXPECT_EQ(fs().Form("鏍囬?"), Variant("涓?枃 ?"));
+  EXPECT_EQ(fs().Size("鏍囬?"), 8);
+  page.host.session().code_page = 65001;
+  EXPECT_EQ(page.Upload(utf8), "OK");
+  EXPECT_EQ(fs().Form("标题"), Variant("中文 \xEF\xBF\xBD"));
+  EXPECT_TRUE(IsMalformed(page.Upload(odd)));  // UTF-8 takes no ASCII byte into a sequence
 }
 
 TEST_F(UploadParse, ABodyThatRepeatsItsBoundaryBetweenPartsIsStillCut) {
@@ -181,6 +178,82 @@ TEST_F(UploadParse, MalformedAndCutBodiesEndInAMessageNeverAnError) {
   EXPECT_EQ(page.Upload(body), "OK");
   EXPECT_EQ(fs().Form("name"), Variant("张三"));
   EXPECT_EQ(FileSystem().Upload(0, "", 0).rfind("Object variable not set", 0), 0u);
+}
+
+TEST(UploadSettings, SettersKeepOnlyUsableValuesAndStoredOnesWin) {
+  UploadSettings s;
+  const std::pair<std::string, std::string> paths[] = {
+      {"d:\\files", "d:\\files"},   {"files", ""},          {"\\\\server\\share", ""}, {"d:", "d:"},
+      {"/srv/files", "/srv/files"}, {"//server/share", ""}, {"中:\\x", "中:\\x"}};
+  for (const auto& [given, kept] : paths) {
+    s.SetPath(given);
+    EXPECT_EQ(s.path(), kept) << given;
+  }
+  for (int16_t given : {3, -1, 0}) {
+    s.SetOverWrite(2);
+    s.SetOverWrite(given);
+    EXPECT_EQ(s.overwrite(), 0) << given;
+  }
+  s.SetUpToFile(7);
+  EXPECT_EQ(s.up_to_file(), 1);
+  // A stored path of two characters is kept but not used; a folder argument needs two.
+  s.SetPath("d:");
+  EXPECT_EQ(s.Resolve(0, "e", 0).folder, "c:\\");
+  EXPECT_EQ(s.Resolve(0, "e:", 0).folder, "e:");
+  EXPECT_FALSE(s.Resolve(0, "", 5).overwrites());  // only 2 overwrites
+  s.SetPath("d:\\up");
+  s.SetOverWrite(1);
+  EffectiveSettings run = s.Resolve(0, "e:\\x", 2);
+  EXPECT_EQ(run.folder, "d:\\up");
+  EXPECT_EQ(run.overwrite_mode, 1);
+}
+
+TEST(UploadResults, LookupsTakeTheFirstExactMatchAmongTheCountedParts) {
+  FileSystem fresh;
+  EXPECT_EQ(fresh.count(), Variant(int32_t{0}));
+  EXPECT_EQ(fresh.FileName("a"), "");
+  EXPECT_EQ(fresh.Size("a"), 0);
+  EXPECT_EQ(fresh.Form("a"), Variant(""));
+
+  UploadResults results;
+  std::vector<UploadPart> parts(3);
+  parts[0].form_name = parts[1].form_name = "Title";
+  parts[0].value = Variant("first");
+  parts[2].form_name = "later";
+  results.Publish(parts);
+  results.set_part_count(2);
+  EXPECT_EQ(results.Find("Title")->value, Variant("first"));
+  EXPECT_EQ(results.Find("title"), nullptr);
+  EXPECT_EQ(results.Find("later"), nullptr);  // beyond the count
+  results.set_part_count(200);                // beyond the parts kept
+  EXPECT_NE(results.Find("later"), nullptr);
+  EXPECT_EQ(results.Find("missing"), nullptr);
+}
+
+TEST(UploadResults, TheInterfaceListsItsMembersInOrder) {
+  FileSystem fs;
+  std::vector<std::string> names;
+  for (const Member& m : fs.Members().members()) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"OnStartPage", "OnEndPage", "UpToFile", "NewFileName",
+                                             "Upload", "count", "MaxSize", "Path", "OverWrite",
+                                             "FileName", "Size", "Form"}));
+  EXPECT_EQ(fs.Members().Find("Upload", MemberKind::kMethod)->required_count(), 0u);
+  fs.Let("maxsize", Variant("12"));
+  EXPECT_EQ(fs.settings().max_size(), 12);
+}
+
+TEST(TextDecoder, PairsCutShortOrUnknownAndBrokenUtf8) {
+  const TextDecoder& gbk = TextDecoder::ForCodePage(936);
+  EXPECT_EQ(gbk.Decode("\x81\x40x\xFF\xFF"), "丂x?");  // an ASCII second byte is taken too
+  EXPECT_EQ(gbk.Decode("a\xD6"), "a?");
+  EXPECT_EQ(TextDecoder::ForCodePage(950).Decode("\xA4\xA4"), "中");
+  EXPECT_ERROR(TextDecoder::ForCodePage(12345), errc::kInvalidProcedureCall);
+
+  const TextDecoder& utf8 = TextDecoder::ForCodePage(65001);
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(utf8.Decode("😀\xC3("), "😀" + r + "(");
+  EXPECT_EQ(utf8.Decode("\xC0\xAF\xED\xA0\x80"), r + r + r + r + r);  // overlong, surrogate
+  EXPECT_EQ(utf8.Decode("\xF4\x90\x80\x80x\xE4\xB8"), r + r + r + r + "x" + r);
 }
 
 }  // namespace
