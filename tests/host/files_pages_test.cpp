@@ -3,12 +3,9 @@
 // save posted bytes, and walk and empty Session.Contents and Application.Contents.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <fstream>
 
-#include "host/host_process.h"
-#include "host/http_client.h"
 #include "host/running_host.h"
-#include "support/temp_dir.h"
 
 namespace mirelda::testing {
 namespace {
@@ -115,90 +112,46 @@ std::string AllBytes() {
   return bytes;
 }
 
-class FilesHost {
- public:
-  FilesHost() {
-    std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
-                          (dir_.path() / "registry").string() + "' '" +
-                          (BuildDir() / "libmirelda-data.so").string() + "' >/dev/null";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
-    WriteFile(site() / "js.asp", kJavaScriptPage);
-    WriteFile(site() / "vb.asp", kVBScriptPage);
-    WriteFile(site() / "download.asp", kDownloadPage);
-    WriteFile(site() / "save.asp", kSavePage);
-    WriteFile(site() / "blob.bin", AllBytes());
-    std::filesystem::create_directories(site() / "js");
-    std::filesystem::create_directories(site() / "vb");
-    process_ = std::make_unique<HostProcess>(
-        dir_.path(), site(),
-        std::vector<std::string>{"--workers", "1", "--default-language", "VBScript"});
-  }
-  ~FilesHost() {
-    int code = process_->Stop();
-    std::string log = process_->Log();
-    EXPECT_EQ(code, 0) << log;
-    EXPECT_EQ(log.find("Sanitizer"), std::string::npos) << log;
-    EXPECT_EQ(log.find("runtime error:"), std::string::npos) << log;
-  }
-  std::filesystem::path site() const { return dir_.path() / "site"; }
-  int port() const { return process_->port(); }
-
- private:
-  TempDir dir_;
-  std::unique_ptr<HostProcess> process_;
-};
-
-class FilesPagesTest : public ::testing::Test {
+class FilesPagesTest : public SharedHostTest<FilesPagesTest> {
  protected:
-  static void SetUpTestSuite() { host_ = new FilesHost; }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
+  static void SetUpTestSuite() {
+    host_.reset(new RunningHost(Files{{"js.asp", kJavaScriptPage},
+                                      {"vb.asp", kVBScriptPage},
+                                      {"download.asp", kDownloadPage},
+                                      {"save.asp", kSavePage},
+                                      {"blob.bin", AllBytes()}},
+                                {"--workers", "1"}, "VBScript",
+                                {.libraries = {"libmirelda-data.so"}}));
+    std::filesystem::create_directories(host_->site() / "js");
+    std::filesystem::create_directories(host_->site() / "vb");
   }
-  static HttpReply Get(const std::string& target) {
-    return HttpRequest(host_->port(), "GET", target);
-  }
-  static FilesHost* host_;
 };
-FilesHost* FilesPagesTest::host_ = nullptr;
 
 TEST_F(FilesPagesTest, JavaScriptPageWritesReadsAndEmptiesTheSession) {
-  HttpReply r = Get("/js.asp");
+  HttpReply r = host_->Get("/js.asp");
   ASSERT_EQ(r.status, 200) << r.body;
-  EXPECT_EQ(Field(r.body, "first"), "%u4E2D%u6587");
-  EXPECT_EQ(Field(r.body, "second"), "two:true:2");
-  EXPECT_EQ(Field(r.body, "missing"), "53");
-  // GBK: two characters of two bytes, CRLF, "two".
-  EXPECT_EQ(Field(r.body, "file"), "notes.txt:9:notes:txt:1");
-  EXPECT_EQ(Field(r.body, "stream"), "%u4E2D%u6587:9");
-  EXPECT_EQ(Field(r.body, "names"), "b,c");
-  EXPECT_EQ(Field(r.body, "same"), "two:two:3");
-  EXPECT_EQ(Field(r.body, "after"), "0:undefined");
+  // The file is GBK: two characters of two bytes, CRLF, "two".
+  EXPECT_EQ(r.body,
+            "first=%u4E2D%u6587\nsecond=two:true:2\nmissing=53\nfile=notes.txt:9:notes:txt:1\n"
+            "stream=%u4E2D%u6587:9\nnames=b,c\nsame=two:two:3\nafter=0:undefined\n");
 }
 
 TEST_F(FilesPagesTest, VBScriptPageWritesUnicodeWalksAFolderAndTheContents) {
-  HttpReply r = Get("/vb.asp");
+  HttpReply r = host_->Get("/vb.asp");
   ASSERT_EQ(r.status, 200) << r.body;
-  EXPECT_EQ(Field(r.body, "all"), "True");
-  EXPECT_EQ(Field(r.body, "size"), "20");  // mark, "a中" CRLF, CRLF, "end" in UTF-16
-  EXPECT_EQ(Field(r.body, "names"), "copy.txt;u.txt;");
-  EXPECT_EQ(Field(r.body, "exists"), "58");
-  EXPECT_EQ(Field(r.body, "keys"), "y=two;");
-  EXPECT_EQ(Field(r.body, "beyond"), "9");
-  EXPECT_EQ(Field(r.body, "count"), "0:True");
-  EXPECT_EQ(Field(r.body, "hits"), "5");
-  EXPECT_EQ(Field(r.body, "app"), "True");
+  // The size is of the mark, "a中" CRLF, CRLF and "end" in UTF-16.
+  EXPECT_EQ(r.body,
+            "all=True\nsize=20\nnames=copy.txt;u.txt;\nexists=58\nkeys=y=two;\nbeyond=9\n"
+            "count=0:True\nhits=5\napp=True\n");
 }
 
 TEST_F(FilesPagesTest, AStreamSendsADownloadAndSavesPostedBytes) {
-  HttpReply download = Get("/download.asp");
+  HttpReply download = host_->Get("/download.asp");
   ASSERT_EQ(download.status, 200) << download.body;
   EXPECT_EQ(download.body, AllBytes());
-  HttpReply saved = HttpRequest(host_->port(), "POST", "/save.asp",
-                                {{"Content-Type", "application/octet-stream"}}, AllBytes());
+  HttpReply saved = host_->Post("/save.asp", AllBytes(), "application/octet-stream");
   ASSERT_EQ(saved.status, 200) << saved.body;
-  EXPECT_EQ(Field(saved.body, "size"), "256");
-  EXPECT_EQ(Field(saved.body, "again"), "-2146825284");
+  EXPECT_EQ(saved.body, "size=256\nagain=-2146825284\n");
   std::ifstream in(host_->site() / "saved.bin", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), AllBytes());
 }

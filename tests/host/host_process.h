@@ -22,6 +22,23 @@
 
 namespace mirelda::testing {
 
+// Registers a component library of the build (libmirelda.so, libmirelda-data.so) in the
+// registration store at registry, as an installation registers it.
+inline void RegisterLibrary(const std::filesystem::path& registry, const std::string& library) {
+  std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
+                        registry.string() + "' '" + (BuildDir() / library).string() +
+                        "' >/dev/null";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
+}
+
+// The whole of a file, "" when there is none.
+inline std::string ReadFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
 class HostProcess {
  public:
   // Starts mirelda-host with the site folder site_dir and extra arguments. Tests look at what
@@ -99,12 +116,7 @@ class HostProcess {
   }
 
   // What the host wrote to standard error so far.
-  std::string Log() const {
-    std::ifstream in(log_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Log() const { return ReadFile(log_); }
 
   // The log once it holds text, or as it stands after ten seconds: a request's access line is
   // written after its reply has gone, so a client can read the reply before the line exists.
@@ -121,10 +133,7 @@ class HostProcess {
  private:
   static void RegisterComponents(const std::filesystem::path& registry) {
     RegistrationStore store(registry);
-    std::string regsvr = (BuildDir() / "mirelda-regsvr").string();
-    std::string command = regsvr + " --registry '" + registry.string() + "' '" +
-                          (BuildDir() / "libmirelda.so").string() + "' >/dev/null";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
+    RegisterLibrary(registry, "libmirelda.so");
     store.Update([](Registrations& r) {
       r.classes.push_back({"MireldaTest.Probe",
                            *ParseGuid("{6D1E2F30-8A4B-4C5D-9E6F-7A8B9C0D1E2F}"),

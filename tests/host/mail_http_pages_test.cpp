@@ -4,14 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <memory>
-#include <sstream>
 
-#include "host/host_process.h"
-#include "host/http_client.h"
 #include "host/running_host.h"
 #include "support/python_server.h"
-#include "support/temp_dir.h"
 
 namespace mirelda::testing {
 namespace {
@@ -75,72 +70,45 @@ std::string WithPorts(std::string page, int smtp, int http) {
   return page;
 }
 
-class MailHttpPagesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::filesystem::create_directories(dir_.path() / "mail");
-    smtp_ = std::make_unique<PythonServer>("smtp_sink.py",
-                                           std::vector<std::string>{(dir_.path() / "mail")});
-    http_ = std::make_unique<PythonServer>("http_sink.py");
-    std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
-                          (dir_.path() / "registry").string() + "' '" +
-                          (BuildDir() / "libmirelda-data.so").string() + "' >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    std::filesystem::path site = dir_.path() / "site";
-    WriteFile(site / "js.asp", WithPorts(kJavaScriptPage, smtp_->port(), http_->port()));
-    WriteFile(site / "vbs.asp", WithPorts(kVBScriptPage, smtp_->port(), http_->port()));
-    WriteFile(dir_.path() / "host.conf",
-              "codepage = 65001\n[mail]\nsmtp-server = 127.0.0.1:" + std::to_string(smtp_->port()) +
-                  "\nfrom = 网站 <site@example.com>\n[http]\n" +
-                  "allow = 127.0.0.1:" + std::to_string(http_->port()) + "\n");
-    host_ = std::make_unique<HostProcess>(
-        dir_.path(), site,
-        std::vector<std::string>{"--config", (dir_.path() / "host.conf").string()});
-  }
-  void TearDown() override {
-    EXPECT_EQ(host_->Stop(), 0) << host_->Log();
-    EXPECT_EQ(host_->Log().find("runtime error:"), std::string::npos) << host_->Log();
-  }
+// Mail goes to a sink that writes each message it takes to N.txt, numbered from 1.
+TEST(MailHttpPagesTest, PagesOfBothLanguagesMailAndFetch) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "mail");
+  PythonServer smtp("smtp_sink.py", {(dir / "mail").string()});
+  PythonServer http("http_sink.py");
+  WriteFile(dir / "host.conf",
+            "codepage = 65001\n[mail]\nsmtp-server = 127.0.0.1:" + std::to_string(smtp.port()) +
+                "\nfrom = 网站 <site@example.com>\n[http]\n" +
+                "allow = 127.0.0.1:" + std::to_string(http.port()) + "\n");
+  RunningHost host(Files{{"js.asp", WithPorts(kJavaScriptPage, smtp.port(), http.port())},
+                         {"vbs.asp", WithPorts(kVBScriptPage, smtp.port(), http.port())}},
+                   {"--config", (dir / "host.conf").string()}, "VBScript",
+                   {.libraries = {"libmirelda-data.so"}});
+  auto received = [&](int n) {
+    std::ifstream in(dir / "mail" / (std::to_string(n) + ".txt"));
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
 
-  std::string Received(int n) {
-    std::ifstream in(dir_.path() / "mail" / (std::to_string(n) + ".txt"));
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  TempDir dir_;
-  std::unique_ptr<PythonServer> smtp_, http_;
-  std::unique_ptr<HostProcess> host_;
-};
-
-TEST_F(MailHttpPagesTest, JavaScriptPageMailsThroughTheHostsServerAndFetches) {
-  HttpReply reply = HttpRequest(host_->port(), "GET", "/js.asp");
-  ASSERT_EQ(reply.status, 200) << reply.body << host_->Log();
-  EXPECT_EQ(Field(reply.body, "sent"), "yes");
-  EXPECT_EQ(Field(reply.body, "status"), "200 OK");
-  EXPECT_EQ(Field(reply.body, "echo"),
-            "method=POST;content-type=None;x-test=js;body=e4b8ade69687;");
-  EXPECT_EQ(Field(reply.body, "refused"), "-2147024891");
-  std::string mail = Received(1);
+  HttpReply reply = host.Get("/js.asp");
+  ASSERT_EQ(reply.status, 200) << reply.body << host.process().Log();
+  EXPECT_EQ(reply.body,
+            "sent=yes\nstatus=200 OK\necho=method=POST;content-type=None;x-test=js;"
+            "body=e4b8ade69687;\nrefused=-2147024891\n");
+  std::string mail = received(1);
   EXPECT_EQ(Field(mail, "from"), "网站 <site@example.com>");
   EXPECT_EQ(Field(mail, "subject"), "网页邮件 from JavaScript");
   EXPECT_EQ(Field(mail, "part0.text"), "正文\\n");
-}
 
-TEST_F(MailHttpPagesTest, VBScriptPageMailsThroughItsConfigurationAndFetchesBytes) {
-  HttpReply reply = HttpRequest(host_->port(), "GET", "/vbs.asp");
-  ASSERT_EQ(reply.status, 200) << reply.body << host_->Log();
-  EXPECT_EQ(Field(reply.body, "refused"), "-2147220977");
-  EXPECT_EQ(Field(reply.body, "sent"), "0");
-  EXPECT_EQ(Field(reply.body, "status"), "200");
-  EXPECT_EQ(Field(reply.body, "length"), "256");
-  EXPECT_EQ(Field(reply.body, "type"), "application/octet-stream");
-  std::string mail = Received(1);
+  reply = host.Get("/vbs.asp");
+  ASSERT_EQ(reply.status, 200) << reply.body << host.process().Log();
+  EXPECT_EQ(reply.body,
+            "refused=-2147220977\nsent=0\nstatus=200\nlength=256\n"
+            "type=application/octet-stream\n");
+  mail = received(2);
   EXPECT_EQ(Field(mail, "rcpt"), "vb-reader@example.com");
   EXPECT_EQ(Field(mail, "subject"), "VBScript 邮件");
   EXPECT_EQ(Field(mail, "part0"), "text/html");
-  EXPECT_EQ(Received(2), "");
+  EXPECT_EQ(received(3), "");
 }
 
 }  // namespace

@@ -17,15 +17,29 @@
 
 namespace mirelda::testing {
 
+using Files = std::map<std::string, std::string>;
+
+// What a test host has beyond its site and its command line.
+struct HostSetup {
+  // Component libraries registered besides libmirelda.so and the probe, such as
+  // libmirelda-data.so.
+  std::vector<std::string> libraries = {};
+  // False runs the host as in production, where failed pages do not say what failed.
+  bool debug_errors = true;
+};
+
 class RunningHost {
  public:
   // files maps site-relative names to their content. Pages that name no language are in
   // default_language: the suites of JavaScript pages keep the language they were written in.
-  RunningHost(const std::map<std::string, std::string>& files, std::vector<std::string> args = {},
-              const std::string& default_language = "JavaScript") {
+  RunningHost(const Files& files, std::vector<std::string> args = {},
+              const std::string& default_language = "JavaScript", const HostSetup& setup = {}) {
     for (const auto& [name, content] : files) WriteFile(site() / name, content);
+    for (const std::string& library : setup.libraries)
+      RegisterLibrary(work() / "registry", library);
     args.insert(args.begin(), {"--default-language", default_language});
-    process_ = std::make_unique<HostProcess>(dir_.path(), site(), std::move(args));
+    process_ =
+        std::make_unique<HostProcess>(dir_.path(), site(), std::move(args), setup.debug_errors);
   }
 
   // Stops the host: it must exit 0 on SIGTERM, and the sanitizer build must have found nothing
@@ -49,8 +63,7 @@ class RunningHost {
   }
   // GET target again until seen says the reply is the one waited for (a changed page is seen
   // within about a second); the last reply when that takes more than ten seconds.
-  HttpReply GetUntil(const std::string& target,
-                     const std::function<bool(const HttpReply&)>& seen) {
+  HttpReply GetUntil(const std::string& target, const std::function<bool(const HttpReply&)>& seen) {
     auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     HttpReply r = Get(target);
     while (!seen(r) && std::chrono::steady_clock::now() < give_up) {
@@ -72,6 +85,15 @@ class RunningHost {
  private:
   TempDir dir_;
   std::unique_ptr<HostProcess> process_;
+};
+
+// A suite whose tests share one host: its SetUpTestSuite starts host_, which stops after the
+// suite's last test.
+template <class Suite>
+class SharedHostTest : public ::testing::Test {
+ protected:
+  static void TearDownTestSuite() { host_.reset(); }
+  static inline std::unique_ptr<RunningHost> host_;
 };
 
 // The "name=value" part of a Set-Cookie header value.
