@@ -44,13 +44,21 @@ struct HttpReply {
 
 class HttpConnection {
  public:
-  explicit HttpConnection(int port) {
+  // A connection to 127.0.0.1:port, from the local address from when one is given: any
+  // 127.x.y.z is this machine, so the server can be shown a peer other than 127.0.0.1.
+  explicit HttpConnection(int port, const char* from = nullptr) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (from && ::inet_pton(AF_INET, from, &local.sin_addr) != 1) {
+      throw std::runtime_error(std::string("not an address: ") + from);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd_ < 0 || ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (fd_ < 0 || (from && ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) ||
+        ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       throw std::runtime_error("cannot connect to port " + std::to_string(port));
     }
   }
@@ -148,11 +156,11 @@ class HttpConnection {
   std::string buffer_;
 };
 
-// One request on a fresh connection.
+// One request on a fresh connection (from the local address from, when one is given).
 inline HttpReply HttpRequest(int port, const std::string& method, const std::string& target,
                              const std::vector<std::pair<std::string, std::string>>& headers = {},
-                             const std::string& body = {}) {
-  HttpConnection connection(port);
+                             const std::string& body = {}, const char* from = nullptr) {
+  HttpConnection connection(port, from);
   std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                     "\r\nConnection: close\r\n";
   for (const auto& [k, v] : headers) raw += k + ": " + v + "\r\n";

@@ -3,25 +3,21 @@
 // access lines in the combined format whose request id stands on the error lines too, log files
 // that SIGHUP reopens under load, and the health path.
 #include <gtest/gtest.h>
-
 #include <stdio.h>
 
 #include <chrono>
-#include <memory>
 #include <regex>
 #include <thread>
 
-#include "host/host_process.h"
-#include "host/http_client.h"
 #include "host/objects/code_page.h"
-#include "support/temp_dir.h"
+#include "host/running_host.h"
 
 namespace mirelda::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::map<std::string, std::string> kSite = {
+const Files kSite = {
     {"hello.asp", "<% Response.Write \"hello\" %>"},
     {"style.css", "body{}"},
     {"runtime.asp", "<% Dim secretTotal\nsecretTotal = 1 / 0 %>"},
@@ -36,39 +32,15 @@ const std::map<std::string, std::string> kSite = {
     {"errors/500.asp", "<% Response.Write \"page-500\" %>"},
 };
 
-// A host serving kSite from a folder of its own, in production mode unless debug_errors; with
-// log_files its logs are access.log and error.log in work().
-class Host {
- public:
-  explicit Host(std::vector<std::string> args = {}, bool debug_errors = false,
-                bool log_files = false) {
-    for (const auto& [name, content] : kSite) WriteFile(dir_.path() / "site" / name, content);
-    if (log_files) {
-      args.insert(args.end(), {"--access-log", (work() / "access.log").string(), "--error-log",
-                               (work() / "error.log").string()});
-    }
-    process_ =
-        std::make_unique<HostProcess>(dir_.path(), dir_.path() / "site", args, debug_errors);
-  }
-  ~Host() { EXPECT_EQ(process_->Stop(), 0) << process_->Log(); }
+// A host serving kSite as in production, failed pages saying nothing of what failed.
+RunningHost Production(std::vector<std::string> args = {}) {
+  return RunningHost(kSite, std::move(args), "VBScript", {.debug_errors = false});
+}
 
-  fs::path work() const { return dir_.path(); }
-  HostProcess& process() { return *process_; }
-  HttpReply Get(const std::string& target,
-                const std::vector<std::pair<std::string, std::string>>& headers = {}) {
-    return HttpRequest(process_->port(), "GET", target, headers);
-  }
-
- private:
-  TempDir dir_;
-  std::unique_ptr<HostProcess> process_;
-};
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+// The options that put the access log and the error log in logs.
+std::vector<std::string> LogFiles(const TempDir& logs) {
+  return {"--access-log", (logs / "access.log").string(), "--error-log",
+          (logs / "error.log").string()};
 }
 
 // Log lines are written once a request has ended, which may be after its reply has been read.
@@ -83,7 +55,7 @@ std::string WaitForText(const fs::path& file, const std::string& text) {
 }
 
 TEST(ProductionErrors, TheVisitorLearnsNothingAndTheErrorLogEverything) {
-  Host host;
+  RunningHost host = Production();
   struct Case {
     const char* page;
     const char* logged;  // the description and where, as the error log has them
@@ -113,7 +85,7 @@ TEST(ProductionErrors, TheVisitorLearnsNothingAndTheErrorLogEverything) {
   }
   EXPECT_NE(host.process().Log().find("11 Division by zero"), std::string::npos);
 
-  Host debug({}, true);
+  RunningHost debug(kSite, {}, "VBScript");
   HttpReply shown = debug.Get("/runtime.asp");
   EXPECT_EQ(shown.status, 500);
   EXPECT_NE(shown.body.find("Division by zero"), std::string::npos) << shown.body;
@@ -133,8 +105,8 @@ TEST(ProductionErrors, TheSitesOwnPagesFor404And500) {
            // A 500 page that fails itself leaves the plain page.
            {"/errors/404.html", "/runtime.asp", "file-404", nullptr},
        }) {
-    Host host({"--error-page", std::string("404=") + c.page_404, "--error-page",
-               std::string("500=") + c.page_500});
+    RunningHost host = Production({"--error-page", std::string("404=") + c.page_404, "--error-page",
+                                   std::string("500=") + c.page_500});
     for (const char* missing : {"/nothing.html", "/no/such/page.asp", "/inc/secret.inc"}) {
       HttpReply r = host.Get(missing);
       EXPECT_EQ(r.status, 404) << missing;
@@ -164,7 +136,8 @@ TEST(ProductionErrors, TheSitesOwnPagesFor404And500) {
 }
 
 TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLine) {
-  Host host({}, false, true);
+  TempDir logs;
+  RunningHost host = Production(LogFiles(logs));
   HttpReply failed = host.Get("/runtime.asp?x=1", {{"Referer", "http://example.test/from \"here\""},
                                                    {"User-Agent", "tester/1.0 (x)"}});
   ASSERT_EQ(failed.status, 500);
@@ -172,14 +145,16 @@ TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLine) {
   HttpReply css = host.Get("/style.css");
   ASSERT_EQ(css.status, 200);
   EXPECT_NE(css.Header("X-Request-Id"), id);
-  std::string access = WaitForText(host.work() / "access.log", css.Header("X-Request-Id"));
+  std::string access = WaitForText(logs / "access.log", css.Header("X-Request-Id"));
   // host ident user [time] "request" status bytes "referer" "user agent", then id and time taken
   std::string when = R"(\[\d{2}/\w{3}/\d{4}:\d{2}:\d{2}:\d{2} [+-]\d{4}\])";
-  std::regex page_line("127\\.0\\.0\\.1 - - " + when + R"( "GET /runtime\.asp\?x=1 HTTP/1\.1" 500 )" +
+  std::regex page_line("127\\.0\\.0\\.1 - - " + when +
+                       R"( "GET /runtime\.asp\?x=1 HTTP/1\.1" 500 )" +
                        std::to_string(failed.body.size()) +
-                       R"re( "http://example\.test/from \\x22here\\x22" "tester/1\.0 \(x\)" )re" + id +
-                       R"( \d+\.\dms)");
-  std::regex file_line("127\\.0\\.0\\.1 - - " + when + R"( "GET /style\.css HTTP/1\.1" 200 6 "-" "-" )" +
+                       R"re( "http://example\.test/from \\x22here\\x22" "tester/1\.0 \(x\)" )re" +
+                       id + R"( \d+\.\dms)");
+  std::regex file_line("127\\.0\\.0\\.1 - - " + when +
+                       R"( "GET /style\.css HTTP/1\.1" 200 6 "-" "-" )" +
                        css.Header("X-Request-Id") + R"( \d+\.\dms)");
   // A request's line is written when it has ended: the two may come in either order.
   std::vector<std::string> lines;
@@ -190,7 +165,7 @@ TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLine) {
   EXPECT_TRUE(std::regex_match(lines[0], page_line)) << lines[0];
   EXPECT_TRUE(std::regex_match(lines[1], file_line)) << lines[1];
 
-  std::string errors = WaitForText(host.work() / "error.log", id);
+  std::string errors = WaitForText(logs / "error.log", id);
   EXPECT_NE(errors.find("page error in /runtime.asp line 2"), std::string::npos) << errors;
   EXPECT_NE(errors.find("Division by zero (Microsoft VBScript runtime error) [request " + id + "]"),
             std::string::npos)
@@ -200,7 +175,8 @@ TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLine) {
 }
 
 TEST(OperateLogs, SighupReopensRenamedLogsUnderLoadWithoutAFailedRequest) {
-  Host host({}, false, true);
+  TempDir logs;
+  RunningHost host = Production(LogFiles(logs));
   std::string url = "http://127.0.0.1:" + std::to_string(host.process().port()) + "/hello.asp";
   std::string wrk_output;
   std::thread load([&] {
@@ -210,18 +186,18 @@ TEST(OperateLogs, SighupReopensRenamedLogsUnderLoadWithoutAFailedRequest) {
     while (std::fgets(buffer, sizeof buffer, wrk)) wrk_output += buffer;
     EXPECT_EQ(::pclose(wrk), 0) << wrk_output;
   });
-  fs::path access = host.work() / "access.log";
+  fs::path access = logs / "access.log";
   for (int i = 1; i <= 3; ++i) {
     // Rotation as logrotate does it: the file is renamed, then the host told.
     WaitForText(access, "/hello.asp");
-    fs::rename(access, host.work() / ("access.log." + std::to_string(i)));
+    fs::rename(access, logs / ("access.log." + std::to_string(i)));
     host.process().Signal(SIGHUP);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     std::string errors;
     int reloads = 0;
     while (reloads < i && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      errors = ReadFile(host.work() / "error.log");
+      errors = ReadFile(logs / "error.log");
       reloads = 0;
       for (size_t at = errors.find("reloaded the settings"); at != std::string::npos;
            at = errors.find("reloaded the settings", at + 1)) {
@@ -236,7 +212,7 @@ TEST(OperateLogs, SighupReopensRenamedLogsUnderLoadWithoutAFailedRequest) {
   EXPECT_EQ(wrk_output.find("Socket errors"), std::string::npos) << wrk_output;
   ASSERT_EQ(host.Get("/hello.asp").body, "hello");
   for (int i = 1; i <= 3; ++i) {
-    std::string rotated = ReadFile(host.work() / ("access.log." + std::to_string(i)));
+    std::string rotated = ReadFile(logs / ("access.log." + std::to_string(i)));
     EXPECT_NE(rotated.find("\"GET /hello.asp HTTP/1.1\" 200 5 "), std::string::npos) << i;
     EXPECT_EQ(rotated.back(), '\n') << i;
   }
@@ -245,7 +221,7 @@ TEST(OperateLogs, SighupReopensRenamedLogsUnderLoadWithoutAFailedRequest) {
 }
 
 TEST(OperateHealth, OkWhileTheStoreLoadsAndTheDataFolderTakesFiles) {
-  Host host({"--health-path", "/status.asp"});
+  RunningHost host = Production({"--health-path", "/status.asp"});
   auto expect = [&](int status, const std::string& says) {
     HttpReply r = host.Get("/status.asp");
     EXPECT_EQ(r.status, status) << r.body;

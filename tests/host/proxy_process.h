@@ -1,5 +1,6 @@
 // nginx in front of some mirelda-host processes, as a site with several hosts runs: round robin
-// over the hosts on loopback, in the foreground with a prefix folder of its own.
+// over the hosts on loopback, in the foreground with a prefix folder of its own. It forwards as
+// a TLS front would: the client's address appended to X-Forwarded-For, X-Forwarded-Proto https.
 #pragma once
 
 #include <netinet/in.h>
@@ -54,6 +55,8 @@ class ProxyProcess {
         << "  server {\n    listen 127.0.0.1:" << port_ << ";\n    location / {\n"
         << "      proxy_pass http://hosts;\n      proxy_http_version 1.1;\n"
         << "      proxy_set_header Connection \"\";\n      proxy_next_upstream off;\n"
+        << "      proxy_set_header X-Forwarded-For $proxy_add_x_forwarded_for;\n"
+        << "      proxy_set_header X-Forwarded-Proto https;\n"
         << "    }\n  }\n}\n";
     pid_ = ::fork();
     if (pid_ == 0) {
