@@ -36,10 +36,10 @@ End Sub
 </script>
 )";
 
-class GlobalFileTest : public ::testing::Test {
+class GlobalFileTest : public SharedHostTest<GlobalFileTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost(
+    host_.reset(new RunningHost(
         {
             {"global.asa", kGlobal},
             {"state.asp",
@@ -58,11 +58,7 @@ class GlobalFileTest : public ::testing::Test {
              "Response.Write \"err=\" & Err.Number & vbLf & \"sessions=\" & "
              "Application(\"sessions\") %>"},
         },
-        {"--workers", "2"}, "VBScript");
-  }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
+        {"--workers", "2"}, "VBScript"));
   }
   // A page fetched with the visitor's cookie (none at first), which a new session sets.
   static HttpReply Visit(const std::string& target, std::string& cookie) {
@@ -70,9 +66,7 @@ class GlobalFileTest : public ::testing::Test {
     if (!SessionCookie(r).empty()) cookie = SessionCookie(r);
     return r;
   }
-  static RunningHost* host_;
 };
-RunningHost* GlobalFileTest::host_ = nullptr;
 
 TEST_F(GlobalFileTest, TheApplicationStartsOnceAndEachNewSessionStartsOnItsFirstPage) {
   std::string ann, bob;

@@ -6,16 +6,17 @@
 #include <fstream>
 #include <thread>
 
+#include "host/options/host_options.h"
 #include "host/running_host.h"
 #include "support/temp_dir.h"
 
 namespace mirelda::testing {
 namespace {
 
-class ServerTest : public ::testing::Test {
+class ServerTest : public SharedHostTest<ServerTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost({
+    host_.reset(new RunningHost({
         {"index.asp", "<%= \"home\" %>"},
         {"style.css", "body{}"},
         {"docs/index.html", "<p>docs</p>"},
@@ -26,16 +27,10 @@ class ServerTest : public ::testing::Test {
         {"probe.asp",
          "<% var p = Server.CreateObject(\"MireldaTest.Probe\"); p.Name = Request(\"n\");\n"
          "   Session.Contents[\"n\"] = p.Name; %><%= Session(\"n\") + \":\" + p.TypeOf([1]) %>"},
-    });
+    }));
     WriteFile(host_->work() / "secret.txt", "top secret");
   }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
-  }
-  static RunningHost* host_;
 };
-RunningHost* ServerTest::host_ = nullptr;
 
 TEST_F(ServerTest, StaticFilesFoldersAndConditionalRequests) {
   HttpReply css = host_->Get("/style.css");
@@ -107,37 +102,21 @@ TEST_F(ServerTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
   EXPECT_NE(host_->process().LogHolding(line).find(line), std::string::npos);
 }
 
-TEST(ServerLifetime, SigtermFinishesTheRequestInFlightAndExitsZero) {
-  RunningHost host(
-      std::map<std::string, std::string>{{"slow.asp",
-                                          "<% Application.Contents[\"started\"] = \"yes\";\n"
-                                          "   var until = new Date().getTime() + 1500;\n"
-                                          "   while (new Date().getTime() < until) { }\n"
-                                          "   Response.Write(\"finished\"); %>"},
-                                         {"started.asp", "<%= Application(\"started\") %>"}});
-  HttpReply reply;
-  std::thread client([&] { reply = host.Get("/slow.asp"); });
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (host.Get("/started.asp").body != "yes" && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  host.process().Signal(SIGTERM);
-  client.join();
-  EXPECT_EQ(reply.status, 200);
-  EXPECT_EQ(reply.body, "finished");
-  EXPECT_EQ(host.process().Wait(), 0);
-  EXPECT_NE(host.process().Log().find("stopping on SIGTERM"), std::string::npos);
-}
-
-// Clients that keep their connections busy with pages while the host stops: every reply they
-// get is whole, the connections are closed by the host, and it still exits 0 (a page started on
-// an open connection after the last one ended used to abort the process).
-TEST(ServerLifetime, SigtermWhileKeptAliveConnectionsAskForPagesExitsZero) {
-  // Each page takes a moment, so that the host stops while some of them run.
-  RunningHost host(
-      std::map<std::string, std::string>{{"line.asp",
-                                          "<% var until = new Date().getTime() + 2; while (new "
-                                          "Date().getTime() < until) { } %>line"}});
+// SIGTERM while clients keep their connections busy with pages and one slow page runs: the slow
+// page finishes, every reply the clients get is whole, the connections are closed by the host,
+// and it still exits 0 (a page started on an open connection after the last one ended used to
+// abort the process).
+TEST(ServerLifetime, SigtermFinishesTheRequestsInFlightAndExitsZero) {
+  // Each line takes a moment, so that the host stops while some of them run.
+  RunningHost host(Files{{"slow.asp",
+                          "<% Application.Contents[\"started\"] = \"yes\";\n"
+                          "   var until = new Date().getTime() + 1500;\n"
+                          "   while (new Date().getTime() < until) { }\n"
+                          "   Response.Write(\"finished\"); %>"},
+                         {"started.asp", "<%= Application(\"started\") %>"},
+                         {"line.asp",
+                          "<% var until = new Date().getTime() + 2; while (new "
+                          "Date().getTime() < until) { } %>line"}});
   std::atomic<int> answered{0}, wrong{0}, closed{0};
   std::vector<std::thread> clients;
   for (int c = 0; c < 6; ++c) {
@@ -165,11 +144,20 @@ TEST(ServerLifetime, SigtermWhileKeptAliveConnectionsAskForPagesExitsZero) {
   while (answered < 50 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  HttpReply slow;
+  std::thread slow_client([&] { slow = host.Get("/slow.asp"); });
+  while (host.Get("/started.asp").body != "yes" && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   host.process().Signal(SIGTERM);
+  slow_client.join();
   for (auto& t : clients) t.join();
+  EXPECT_EQ(slow.status, 200);
+  EXPECT_EQ(slow.body, "finished");
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(closed.load(), 6);
   EXPECT_EQ(host.process().Wait(), 0) << host.process().Log();
+  EXPECT_NE(host.process().Log().find("stopping on SIGTERM"), std::string::npos);
 }
 
 // SIGHUP reads the config again while clients keep asking: no request fails, a config that no
@@ -178,8 +166,7 @@ TEST(ServerLifetime, SighupReloadsWithoutDroppingARequest) {
   mirelda::testing::TempDir conf_dir;
   std::filesystem::path conf = conf_dir / "host.conf";
   std::ofstream(conf) << "script-timeout = 30\n[dsn]\nshop = Driver={SQL Server}\n";
-  RunningHost host(std::map<std::string, std::string>{{"hello.asp", "<%= \"hello\" %>"}},
-                   {"--config", conf.string()}, "JavaScript");
+  RunningHost host(Files{{"hello.asp", "<%= \"hello\" %>"}}, {"--config", conf.string()});
   std::atomic<bool> stop{false};
   std::atomic<int> answered{0}, wrong{0};
   std::vector<std::thread> clients;
@@ -195,12 +182,7 @@ TEST(ServerLifetime, SighupReloadsWithoutDroppingARequest) {
   auto reload_and_wait = [&](const std::string& text, const std::string& expected) {
     std::ofstream(conf) << text;
     host.process().Signal(SIGHUP);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (host.process().Log().find(expected) == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_NE(host.process().Log().find(expected), std::string::npos) << expected;
+    EXPECT_NE(host.process().LogHolding(expected).find(expected), std::string::npos) << expected;
   };
   reload_and_wait("script-timeout = 60\n[dsn]\n", "script-timeout changed");
   reload_and_wait("no value here\n", "reload failed, the settings stay as they were");
@@ -219,10 +201,7 @@ TEST(ServerLifetime, CommandLineHelpAndMistakes) {
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, help)) > 0) text.append(buffer, n);
   EXPECT_EQ(::pclose(help), 0);
-  for (const char* flag : {"--site", "--listen", "--data", "--drive", "--codepage", "--registry",
-                           "--session-timeout", "--max-body", "--config"}) {
-    EXPECT_NE(text.find(flag), std::string::npos) << flag;
-  }
+  EXPECT_EQ(text, host::HostUsage());
   EXPECT_EQ(WEXITSTATUS(std::system((host + " --site /nonexistent-site 2>/dev/null").c_str())), 2);
   EXPECT_EQ(WEXITSTATUS(std::system((host + " --bogus 1 2>/dev/null").c_str())), 2);
 }

@@ -2,8 +2,6 @@
 // both directions, errors, Response.End, redirects, recompilation, isolation and time limits.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "host/running_host.h"
 
 namespace mirelda::testing {
@@ -56,10 +54,10 @@ try { p.TypeOf(1, 2); } catch (e) { out("count", e.number); }
 out("db", Server.CreateObject("Mirelda.Database"));
 %>)";
 
-class PagesTest : public ::testing::Test {
+class PagesTest : public SharedHostTest<PagesTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost(
+    host_.reset(new RunningHost(
         {
             {"index.asp",
              "<%@ LANGUAGE=\"JavaScript\" %>\n<html>\n<!-- #include file=\"inc/head.inc\" -->\n"
@@ -120,15 +118,9 @@ class PagesTest : public ::testing::Test {
             {"loop.asp", "<% while (true) { try { } catch (e) { } } %>"},
             {"recompile.asp", "version one"},
         },
-        {"--workers", "1", "--script-timeout", "1"});
+        {"--workers", "1", "--script-timeout", "1"}));
   }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
-  }
-  static RunningHost* host_;
 };
-RunningHost* PagesTest::host_ = nullptr;
 
 TEST_F(PagesTest, LiteralTextIncludesAndExpressions) {
   HttpReply r = host_->Get("/?who=Ann");
@@ -140,37 +132,16 @@ TEST_F(PagesTest, LiteralTextIncludesAndExpressions) {
 TEST_F(PagesTest, LateBindingCarriesEveryKindOfValueBothWays) {
   HttpReply r = host_->Get("/late.asp");
   ASSERT_EQ(r.status, 200) << r.body;
-  const std::string& body = r.body;
-  EXPECT_EQ(Field(body, "started"), "true");  // OnStartPage ran
-  EXPECT_EQ(Field(body, "long"), "Long");
-  EXPECT_EQ(Field(body, "double"), "Double");
-  EXPECT_EQ(Field(body, "big"), "Double");
-  EXPECT_EQ(Field(body, "string"), "String");
-  EXPECT_EQ(Field(body, "bool"), "Boolean");
-  EXPECT_EQ(Field(body, "null"), "Null");
-  EXPECT_EQ(Field(body, "missing"), "Missing");
-  EXPECT_EQ(Field(body, "array"), "Array(0..2:Long,String,Double)");
-  EXPECT_EQ(Field(body, "bytes"), "Bytes(3)");
-  EXPECT_EQ(Field(body, "date"), "Date");
-  EXPECT_EQ(Field(body, "object"), "Object");
-  EXPECT_EQ(Field(body, "optional"), "a|Missing|7");
-  EXPECT_EQ(Field(body, "optional2"), "a|Missing|3");
-  EXPECT_EQ(Field(body, "optional3"), "a|String|7");
-  EXPECT_EQ(Field(body, "numbers"), "true:3:0,10,20");
-  EXPECT_EQ(Field(body, "bytesback"), "true:3:250,252");
-  EXPECT_EQ(Field(body, "echobytes"), "Bytes(3)");
-  EXPECT_EQ(Field(body, "dateback"), "true:2024-2-29 13:14");
-  EXPECT_EQ(Field(body, "name"), "first");
-  EXPECT_EQ(Field(body, "child"), "child");
-  EXPECT_EQ(Field(body, "echoobject"), "child");
-  EXPECT_EQ(Field(body, "childnull"), "true");  // null is Nothing for an object
-  EXPECT_EQ(Field(body, "default"), "item k1");
-  EXPECT_EQ(Field(body, "indexed"), "item k2");
-  EXPECT_EQ(Field(body, "contents"), "key=value");
-  EXPECT_EQ(Field(body, "unknown"), "438");
-  EXPECT_EQ(Field(body, "fail"), "-2147217865|no such table|true");
-  EXPECT_EQ(Field(body, "count"), "450");
-  EXPECT_EQ(Field(body, "db"), "[object Database]");
+  // OnStartPage ran; null is Nothing for an object.
+  EXPECT_EQ(r.body,
+            "started=true\nlong=Long\ndouble=Double\nbig=Double\nstring=String\nbool=Boolean\n"
+            "null=Null\nmissing=Missing\narray=Array(0..2:Long,String,Double)\nbytes=Bytes(3)\n"
+            "date=Date\nobject=Object\noptional=a|Missing|7\noptional2=a|Missing|3\n"
+            "optional3=a|String|7\nnumbers=true:3:0,10,20\nbytesback=true:3:250,252\n"
+            "echobytes=Bytes(3)\ndateback=true:2024-2-29 13:14\nname=first\nchild=child\n"
+            "echoobject=child\nchildnull=true\ndefault=item k1\nindexed=item k2\n"
+            "contents=key=value\nunknown=438\nfail=-2147217865|no such table|true\ncount=450\n"
+            "db=[object Database]\n");
 }
 
 TEST_F(PagesTest, UncaughtErrorsAnswer500NamingNumberDescriptionFileAndLine) {
@@ -252,11 +223,9 @@ TEST_F(PagesTest, PageObjectsAPageKeptStandForThePageThatRunsNow) {
 }
 
 TEST_F(PagesTest, APageThatNeverEndsIsStoppedAtItsTimeLimit) {
-  auto started = std::chrono::steady_clock::now();
   HttpReply r = host_->Get("/loop.asp");
   EXPECT_EQ(r.status, 500);
   EXPECT_NE(r.body.find("time limit"), std::string::npos) << r.body;
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   // The worker is free again.
   EXPECT_EQ(host_->Get("/leak_get.asp").status, 200);
 }

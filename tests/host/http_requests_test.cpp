@@ -10,10 +10,10 @@ namespace {
 const std::string kZhangSanGbk = "\xD5\xC5\xC8\xFD";
 const std::string kZhangSanUtf8 = "\xE5\xBC\xA0\xE4\xB8\x89";
 
-class RequestsTest : public ::testing::Test {
+class RequestsTest : public SharedHostTest<RequestsTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost(
+    host_.reset(new RunningHost(
         {
             {"echo.asp",
              "<%= Request(\"name\") + \"|\" + String(Request(\"name\")).length + \"|\" +\n"
@@ -55,15 +55,9 @@ class RequestsTest : public ::testing::Test {
              "<%= Server.URLEncode(\"\\u5f20 a&b\") + \"|\" + Server.HTMLEncode(\"<a href='x'>&\") "
              "%>"},
         },
-        {"--max-body", "64k"});
+        {"--max-body", "64k"}));
   }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
-  }
-  static RunningHost* host_;
 };
-RunningHost* RequestsTest::host_ = nullptr;
 
 TEST_F(RequestsTest, QueryAndFormAreDecodedInTheDefaultCodePage936) {
   HttpReply r = host_->Post("/echo.asp?name=%D5%C5%C8%FD&q=a+b", "f=%C8%FD&name=ignored");

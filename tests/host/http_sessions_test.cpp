@@ -10,10 +10,10 @@
 namespace mirelda::testing {
 namespace {
 
-class SessionsTest : public ::testing::Test {
+class SessionsTest : public SharedHostTest<SessionsTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost(
+    host_.reset(new RunningHost(
         {
             {"set.asp", "<% Session.Contents[\"user\"] = Request(\"v\"); %>set"},
             {"get.asp", "<%= \"user=\" + Session(\"user\") %>"},
@@ -40,15 +40,9 @@ class SessionsTest : public ::testing::Test {
              "<% Application.Lock(); Application.Contents[\"n\"] = (Application(\"n\") || 0) + 1;\n"
              "   Application.Unlock(); %><%= Application(\"n\") %>"},
         },
-        {"--session-timeout", "2s"});
+        {"--session-timeout", "2s"}));
   }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
-  }
-  static RunningHost* host_;
 };
-RunningHost* SessionsTest::host_ = nullptr;
 
 TEST_F(SessionsTest, ValuesFollowTheVisitorInAnHttpOnlyLaxCookie) {
   HttpReply first = host_->Get("/set.asp?v=alice");

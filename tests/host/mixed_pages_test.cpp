@@ -3,8 +3,6 @@
 // on one side are caught on the other, and Response.End and the time limit still end the page.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "host/running_host.h"
 
 namespace mirelda::testing {
@@ -94,10 +92,10 @@ out("constant", Rate);
 try { Refuse(); out("error", "none"); } catch (e) { out("error", e.number + "|" + e.description); }
 %>)";
 
-class MixedPagesTest : public ::testing::Test {
+class MixedPagesTest : public SharedHostTest<MixedPagesTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost(
+    host_.reset(new RunningHost(
         {
             {"vb.asp", std::string(kHelpers) + kVBScriptCallsJScript},
             {"js.asp", kJScriptCallsVBScript},
@@ -121,39 +119,18 @@ class MixedPagesTest : public ::testing::Test {
             {"js_globals.asp",
              "<%@ LANGUAGE=\"JavaScript\" %><%= typeof greeting %>:<%= typeof add %>"},
         },
-        {"--workers", "1", "--script-timeout", "1"}, "VBScript");
+        {"--workers", "1", "--script-timeout", "1"}, "VBScript"));
   }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
-  }
-  static RunningHost* host_;
 };
-RunningHost* MixedPagesTest::host_ = nullptr;
 
 TEST_F(MixedPagesTest, VBScriptCallsJScriptFunctionsAndUsesItsVariables) {
   HttpReply r = host_->Get("/vb.asp");
   ASSERT_EQ(r.status, 200) << r.body << host_->process().Log();
-  const struct {
-    const char* key;
-    const char* value;
-  } expected[] = {
-      {"number", "5:Long"},
-      {"double", "2.25:Double"},
-      {"text", "ab"},
-      {"array", "1+x+2.5"},
-      {"returned", "Variant():2:0,10,20"},
-      {"null", "null"},
-      {"date", "Date:2024"},
-      {"variable", "hello"},
-      {"written", "42:42"},
-      {"procedure", "42"},
-      {"reverse", "8:mixed"},
-      {"retitled", "changed"},
-      {"error", "5000|Error: js says no"},
-  };
-  for (const auto& e : expected)
-    EXPECT_EQ(Field(r.body, e.key), e.value) << e.key << "\n" << r.body;
+  EXPECT_EQ(r.body,
+            "\nnumber=5:Long\ndouble=2.25:Double\ntext=ab\narray=1+x+2.5\n"
+            "returned=Variant():2:0,10,20\nnull=null\ndate=Date:2024\nvariable=hello\n"
+            "written=42:42\nprocedure=42\nreverse=8:mixed\nretitled=changed\n"
+            "error=5000|Error: js says no\n");
   // What the script block declared went with the page: the thread's next page does not see it.
   EXPECT_EQ(host_->Get("/js_globals.asp").body, "undefined:undefined");
 }
@@ -161,16 +138,9 @@ TEST_F(MixedPagesTest, VBScriptCallsJScriptFunctionsAndUsesItsVariables) {
 TEST_F(MixedPagesTest, JScriptCallsVBScriptProceduresAndUsesItsVariables) {
   HttpReply r = host_->Get("/js.asp");
   ASSERT_EQ(r.status, 200) << r.body << host_->process().Log();
-  const struct {
-    const char* key;
-    const char* value;
-  } expected[] = {
-      {"read", "5"},          {"written", "11"}, {"function", "21"},
-      {"text", "ABC:String"}, {"constant", "3"}, {"error", "5001|vb says no"},
-      {"back", "8/js label"}, {"label", "set by vb"},
-  };
-  for (const auto& e : expected)
-    EXPECT_EQ(Field(r.body, e.key), e.value) << e.key << "\n" << r.body;
+  EXPECT_EQ(r.body,
+            "\n\nback=8/js label\nlabel=set by vb\nread=5\nwritten=11\nfunction=21\n"
+            "text=ABC:String\nconstant=3\nerror=5001|vb says no\n");
 }
 
 TEST_F(MixedPagesTest, ResponseEndAndTheTimeLimitInTheOtherLanguageEndTheWholePage) {
@@ -187,12 +157,10 @@ TEST_F(MixedPagesTest, ResponseEndAndTheTimeLimitInTheOtherLanguageEndTheWholePa
       {"/js_spin.asp", 500, "time limit"},
   };
   for (const auto& c : cases) {
-    auto started = std::chrono::steady_clock::now();
     HttpReply r = host_->Get(c.page);
     EXPECT_EQ(r.status, c.status) << c.page << "\n" << r.body;
     EXPECT_NE(r.body.find(c.body), std::string::npos) << c.page << "\n" << r.body;
     EXPECT_EQ(r.body.find("after"), std::string::npos) << c.page << "\n" << r.body;
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << c.page;
   }
 }
 

@@ -12,10 +12,10 @@
 namespace mirelda::testing {
 namespace {
 
-class PageObjectsTest : public ::testing::Test {
+class PageObjectsTest : public SharedHostTest<PageObjectsTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost({
+    host_.reset(new RunningHost({
         {"collections.asp",
          "<%@ LANGUAGE=\"JavaScript\" %><%\n"
          "var f = Request.Form();\n"
@@ -39,17 +39,20 @@ class PageObjectsTest : public ::testing::Test {
          "Response.Expires = 0;\n"
          "Response.Status = '404 Not Found';\n"
          "Response.Write(Response.CacheControl + '|' + Response.Expires);\n"
-         "try { Response.AddHeader('Bad Name', 'x'); } catch (e) { Response.Write('|' + e.number); }\n"
+         "try { Response.AddHeader('Bad Name', 'x'); } catch (e) { Response.Write('|' + e.number); "
+         "}\n"
          "try { Response.AddHeader('X-Inject', 'a\\r\\nB: c'); } catch (e) {\n"
          "  Response.Write('|' + e.number); }\n"
          "%>"},
         {"absolute.asp",
-         "<%@ LANGUAGE=\"JavaScript\" %><% Response.ExpiresAbsolute = new Date(2030, 0, 2, 3, 4, 5); %>"},
+         "<%@ LANGUAGE=\"JavaScript\" %><% Response.ExpiresAbsolute = new Date(2030, 0, 2, 3, 4, "
+         "5); %>"},
         {"flush.asp",
          "<%@ LANGUAGE=\"JavaScript\" %><%\n"
          "Response.Write('a'); Response.Flush();\n"
          "try { Response.AddHeader('X-Late', '1'); } catch (e) {\n"
-         "  Response.Write('|' + e.number + '|' + (e.description.indexOf('Header Error') === 0)); }\n"
+         "  Response.Write('|' + e.number + '|' + (e.description.indexOf('Header Error') === 0)); "
+         "}\n"
          "try { Response.Clear(); } catch (e) { Response.Write('|clear'); }\n"
          "try { Response.Redirect('/'); } catch (e) { Response.Write('|redirect'); }\n"
          "%>"},
@@ -58,15 +61,9 @@ class PageObjectsTest : public ::testing::Test {
          "Response.Buffer = false; Response.Write('x');\n"
          "try { Response.Status = '500 Nope'; } catch (e) { Response.Write('|' + e.number); }\n"
          "%>"},
-    });
+    }));
   }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
-  }
-  static RunningHost* host_;
 };
-RunningHost* PageObjectsTest::host_ = nullptr;
 
 TEST_F(PageObjectsTest, RequestCollectionsGoByNameByPositionAndAsAWhole) {
   HttpReply r = host_->Post("/collections.asp?q=x&r=y", "a=1&b=2&a=3",

@@ -8,10 +8,10 @@
 namespace mirelda::testing {
 namespace {
 
-class ServerExecuteTest : public ::testing::Test {
+class ServerExecuteTest : public SharedHostTest<ServerExecuteTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost(
+    host_.reset(new RunningHost(
         {
             {"shop/caller.asp",
              "<% Session(\"who\") = \"Ann\" %>a<% Server.Execute \"part.asp\" %>"
@@ -44,15 +44,9 @@ class ServerExecuteTest : public ::testing::Test {
              "<%= Server.GetLastError().Number & \"|\" & TypeName(Server.GetLastError()) %>"},
             {"style.css", "p {}"},
         },
-        {"--workers", "1"}, "VBScript");
+        {"--workers", "1"}, "VBScript"));
   }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
-  }
-  static RunningHost* host_;
 };
-RunningHost* ServerExecuteTest::host_ = nullptr;
 
 TEST_F(ServerExecuteTest, AnExecutedPageWritesInPlaceWithTheCallersRequestAndSession) {
   HttpReply r = host_->Get("/shop/caller.asp?x=7");

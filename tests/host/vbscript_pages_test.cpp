@@ -3,8 +3,6 @@
 // with their place, and pages that try to run away with the worker or its memory.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "host/running_host.h"
 
 namespace mirelda::testing {
@@ -57,10 +55,10 @@ On Error GoTo 0
 Out "db", TypeName(Server.CreateObject("Mirelda.Database"))
 %>)";
 
-class VBScriptPagesTest : public ::testing::Test {
+class VBScriptPagesTest : public SharedHostTest<VBScriptPagesTest> {
  protected:
   static void SetUpTestSuite() {
-    host_ = new RunningHost(
+    host_.reset(new RunningHost(
         {
             {"index.asp",
              "<html>\n<!-- #include file=\"inc/head.inc\" -->\n"
@@ -88,8 +86,9 @@ class VBScriptPagesTest : public ::testing::Test {
              "Response.Write \"b\" %>after"},
             {"syntax.asp", "before\n<%\nx = 1 2\n%>after"},
             {"runtime.asp", "before\n<%\nDim a(2)\na(5) = 1\n%>after"},
-            {"inc/fail.inc", "<%\nSet p = Server.CreateObject(\"MireldaTest.Probe\")\n"
-                             "p.Fail -2147217865, \"no <such> table\"\n%>"},
+            {"inc/fail.inc",
+             "<%\nSet p = Server.CreateObject(\"MireldaTest.Probe\")\n"
+             "p.Fail -2147217865, \"no <such> table\"\n%>"},
             {"component_error.asp", "<!-- #include file=\"inc/fail.inc\" -->"},
             {"loop.asp", "<% Do\nLoop %>"},
             {"loop_resume.asp", "<% On Error Resume Next\nDo\n  x = x + 1\nLoop %>"},
@@ -102,15 +101,9 @@ class VBScriptPagesTest : public ::testing::Test {
             {"utf8.asp", "<%@ CODEPAGE=65001 %><% s = \"张三\" %><%= Len(s) %>:<%= s %>"},
             {"free.asp", "free"},
         },
-        {"--workers", "1", "--script-timeout", "1", "--script-memory", "64M"}, "VBScript");
+        {"--workers", "1", "--script-timeout", "1", "--script-memory", "64M"}, "VBScript"));
   }
-  static void TearDownTestSuite() {
-    delete host_;
-    host_ = nullptr;
-  }
-  static RunningHost* host_;
 };
-RunningHost* VBScriptPagesTest::host_ = nullptr;
 
 TEST_F(VBScriptPagesTest, PagesWithoutALanguageAreVBScriptAndBlocksMayEncloseText) {
   HttpReply r = host_->Get("/?who=Ann");
@@ -131,46 +124,22 @@ TEST_F(VBScriptPagesTest, PagesWithoutALanguageAreVBScriptAndBlocksMayEncloseTex
 }
 
 TEST_F(VBScriptPagesTest, ForEachWalksTheRequestCollectionsByName) {
-  HttpReply r = host_->Post("/each.asp?b=2&a=1&b=3", "x=7&y=8",
-                            "application/x-www-form-urlencoded");
+  HttpReply r =
+      host_->Post("/each.asp?b=2&a=1&b=3", "x=7&y=8", "application/x-www-form-urlencoded");
   EXPECT_EQ(r.body, "b=2, 3;a=1;|x;y;28x") << r.body;
 }
 
 TEST_F(VBScriptPagesTest, ComponentsAreReachedByNameWithTheLanguagesValues) {
   HttpReply r = host_->Get("/late.asp");
   ASSERT_EQ(r.status, 200) << r.body << host_->process().Log();
-  const struct {
-    const char* key;
-    const char* value;
-  } expected[] = {
-      {"started", "True"},
-      {"integer", "Integer"},
-      {"long", "Long"},
-      {"double", "Double"},
-      {"string", "String"},
-      {"bool", "Boolean"},
-      {"null", "Null"},
-      {"empty", "Empty"},
-      {"missing", "Missing"},
-      {"array", "Array(0..2:Integer,String,Double)"},
-      {"date", "Date"},
-      {"object", "Object"},
-      {"optional", "a|Missing|7"},
-      {"optional2", "a|Missing|3"},
-      {"numbers", "True:2:0,10,20"},
-      {"dateback", "Date:2024-02-29 13:14:15"},
-      {"name", "first"},
-      {"child", "child"},
-      {"echoobject", "child"},
-      {"childnothing", "True"},
-      {"default", "item k1"},
-      {"indexed", "item k2"},
-      {"unknown", "438"},
-      {"fail", "-2147217865|no such table"},
-      {"count", "450"},
-      {"db", "Database"},
-  };
-  for (const auto& e : expected) EXPECT_EQ(Field(r.body, e.key), e.value) << e.key;
+  EXPECT_EQ(r.body,
+            "started=True\ninteger=Integer\nlong=Long\ndouble=Double\nstring=String\n"
+            "bool=Boolean\nnull=Null\nempty=Empty\nmissing=Missing\n"
+            "array=Array(0..2:Integer,String,Double)\ndate=Date\nobject=Object\n"
+            "optional=a|Missing|7\noptional2=a|Missing|3\nnumbers=True:2:0,10,20\n"
+            "dateback=Date:2024-02-29 13:14:15\nname=first\nchild=child\nechoobject=child\n"
+            "childnothing=True\ndefault=item k1\nindexed=item k2\nunknown=438\n"
+            "fail=-2147217865|no such table\ncount=450\ndb=Database\n");
 }
 
 TEST_F(VBScriptPagesTest, SessionValuesGoThroughTheDefaultMember) {
@@ -216,11 +185,9 @@ TEST_F(VBScriptPagesTest, ErrorsAnswer500WithNumberDescriptionAndPlaceAndNothing
 
 TEST_F(VBScriptPagesTest, RunawayLoopsStopAtTheTimeLimitWhateverTheErrorMode) {
   for (const char* page : {"/loop.asp", "/loop_resume.asp"}) {
-    auto started = std::chrono::steady_clock::now();
     HttpReply r = host_->Get(page);
     EXPECT_EQ(r.status, 500) << page;
     EXPECT_NE(r.body.find("time limit"), std::string::npos) << page << "\n" << r.body;
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << page;
   }
   EXPECT_EQ(host_->Get("/free.asp").body, "free");
 }
@@ -230,8 +197,7 @@ TEST_F(VBScriptPagesTest, PageTextIsDecodedStrictlyInItsCodePage) {
     HttpReply r = host_->Get(page);
     EXPECT_EQ(r.status, 500) << page << "\n" << r.body;
     EXPECT_EQ(r.body.find("ok "), std::string::npos) << page;
-    EXPECT_NE(host_->process().Log().find(std::string("page error in ") + page),
-              std::string::npos)
+    EXPECT_NE(host_->process().Log().find(std::string("page error in ") + page), std::string::npos)
         << page;
   }
   // Literals count characters, not bytes, and go out in the page's code page.
