@@ -2,9 +2,8 @@
 // lines it prints and its exit status; the demo site, which must have none; and usage errors.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -24,45 +23,24 @@ struct CheckRun {
 };
 
 // Runs mirelda-host with args and what it prints to standard output.
-CheckRun RunHost(std::vector<std::string> args) {
-  args.insert(args.begin(), (BuildDir() / "mirelda-host").string());
-  int out[2];
-  if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], STDOUT_FILENO);
-    ::close(out[0]);
-    ::close(out[1]);
-    std::FILE* null = std::fopen("/dev/null", "w");
-    if (null) ::dup2(::fileno(null), STDERR_FILENO);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ::close(out[1]);
+CheckRun RunHost(const std::vector<std::string>& args) {
+  std::string command = "'" + (BuildDir() / "mirelda-host").string() + "'";
+  for (const std::string& a : args) command += " '" + a + "'";
+  FILE* out = ::popen((command + " 2>/dev/null").c_str(), "r");
   CheckRun run;
   char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) run.out.append(buffer, size_t(n));
-  ::close(out[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) run.out.append(buffer, n);
+  int status = ::pclose(out);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
 
 // A registration store with both component libraries in it, as an installation has.
 fs::path Registry(const TempDir& dir) {
-  fs::path registry = dir / "registry";
   for (const char* library : {"libmirelda.so", "libmirelda-data.so"}) {
-    std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
-                          registry.string() + "' '" + (BuildDir() / library).string() +
-                          "' >/dev/null";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
+    RegisterLibrary(dir / "registry", library);
   }
-  return registry;
+  return dir / "registry";
 }
 
 using Files = std::map<std::string, std::string>;
