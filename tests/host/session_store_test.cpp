@@ -40,42 +40,6 @@ TEST(SessionStore, IdentifiersAreRandom128BitHex) {
   EXPECT_EQ(seen.size(), 200u);
 }
 
-TEST(SessionStore, SavesNameTheVersionTheyLoaded) {
-  MemorySessionStore store;
-  std::string id = store.Create(WithValue("n", Variant(int32_t{1})));
-  std::optional<LoadedSession> first = store.Load(id);
-  std::optional<LoadedSession> second = store.Load(id);
-  ASSERT_TRUE(first && second);
-  EXPECT_EQ(first->version, 1u);
-  first->state.values["n"] = Variant(int32_t{2});
-  EXPECT_EQ(store.Save(id, first->state, first->version), SaveOutcome::kSaved);
-  second->state.values["n"] = Variant(int32_t{3});
-  EXPECT_EQ(store.Save(id, second->state, second->version), SaveOutcome::kConflict);
-  std::optional<LoadedSession> now = store.Load(id);
-  ASSERT_TRUE(now);
-  EXPECT_EQ(now->version, 2u);
-  EXPECT_EQ(now->state.values["N"], Variant(int32_t{2}));
-  store.Remove(id);
-  EXPECT_EQ(store.Save(id, now->state, now->version), SaveOutcome::kGone);
-  EXPECT_FALSE(store.Load(id));
-}
-
-TEST(SessionStore, RenewalKeepsValuesAndVersionAndRetiresTheOldIdentifier) {
-  MemorySessionStore store;
-  std::string id = store.Create(WithValue("adminID", Variant(int32_t{1})));
-  std::optional<std::string> fresh = store.Renew(id);
-  ASSERT_TRUE(fresh);
-  EXPECT_NE(*fresh, id);
-  EXPECT_FALSE(store.Load(id));
-  std::optional<LoadedSession> loaded = store.Load(*fresh);
-  ASSERT_TRUE(loaded);
-  EXPECT_EQ(loaded->state.values["ADMINID"], Variant(int32_t{1}));
-  EXPECT_EQ(store.Save(*fresh, loaded->state, 1), SaveOutcome::kSaved);
-  EXPECT_FALSE(store.Renew("no-such-session"));
-  store.Remove(*fresh);
-  EXPECT_EQ(store.size(), 0u);
-}
-
 TEST(SessionStore, IdleSessionsExpireWhileSavesAndTouchesKeepThemAlive) {
   HandClock clock;
   MemorySessionStore store(100, clock.Reader());

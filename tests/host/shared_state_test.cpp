@@ -137,11 +137,13 @@ TEST_P(BothStores, AStaleSaveConflictsAndRenewalMovesTheSession) {
   std::optional<LoadedSession> first = sessions_->Load(id);
   std::optional<LoadedSession> second = sessions_->Load(id);
   ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->version, 1u);
   first->state.values["n"] = Variant(int32_t{2});
   EXPECT_EQ(sessions_->Save(id, first->state, first->version), SaveOutcome::kSaved);
   EXPECT_EQ(sessions_->Save(id, second->state, second->version), SaveOutcome::kConflict);
   std::optional<std::string> fresh = sessions_->Renew(id);
   ASSERT_TRUE(fresh);
+  EXPECT_NE(*fresh, id);
   EXPECT_FALSE(sessions_->Load(id));
   EXPECT_EQ(sessions_->Save(id, first->state, first->version + 1), SaveOutcome::kGone);
   std::optional<LoadedSession> moved = sessions_->Load(*fresh);
@@ -153,7 +155,10 @@ TEST_P(BothStores, AStaleSaveConflictsAndRenewalMovesTheSession) {
   sessions_->Remove(*fresh);
   sessions_->Remove(*fresh);
   EXPECT_EQ(ended, std::vector<std::string>{*fresh});
+  EXPECT_EQ(sessions_->Save(*fresh, moved->state, moved->version), SaveOutcome::kGone);
+  EXPECT_FALSE(sessions_->Load(*fresh));
   EXPECT_FALSE(sessions_->Renew(*fresh));
+  EXPECT_FALSE(sessions_->Renew("no-such-session"));
 }
 
 TEST_P(BothStores, ALockHeldByOnePageMakesTheWritesOfAnotherWaitUntilItsDeadline) {
