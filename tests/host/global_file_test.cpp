@@ -144,7 +144,6 @@ TEST(GlobalFile, AFailedStartShowsOnceAndIsTriedAgainWhenTheFileChanges) {
 TEST(GlobalFile, JavaScriptEventsAreFoundHoweverThePageMakesThem) {
   // Declared, kept in a variable, or made a global by assignment; a comment naming words that
   // cannot be names leaves the file valid.
-  using Files = std::map<std::string, std::string>;
   RunningHost host(
       Files{{"global.asa",
              "<script language=\"JScript\" runat=\"server\">\n"

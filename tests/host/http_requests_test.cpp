@@ -86,10 +86,8 @@ TEST_F(RequestsTest, Session65001SwitchesDecodingAndEncodingToUtf8) {
 }
 
 TEST_F(RequestsTest, AHostStartedWithCodePage65001SpeaksUtf8) {
-  RunningHost utf8(
-      std::map<std::string, std::string>{
-          {"echo.asp", "<%= Request(\"name\") + \"|\" + Request.Form(\"f\") %>"}},
-      {"--codepage", "65001"});
+  RunningHost utf8(Files{{"echo.asp", "<%= Request(\"name\") + \"|\" + Request.Form(\"f\") %>"}},
+                   {"--codepage", "65001"});
   HttpReply r = utf8.Post("/echo.asp?name=%E5%BC%A0%E4%B8%89", "f=" + std::string("%E4%B8%89"));
   EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=utf-8");
   EXPECT_EQ(r.body, kZhangSanUtf8 + "|\xE4\xB8\x89");

@@ -7,8 +7,6 @@
 namespace mirelda::testing {
 namespace {
 
-using Files = std::map<std::string, std::string>;
-
 TEST(PageFreshness, AChangedIncludeIsSeenAndABrokenOneIsNeverHidden) {
   RunningHost host(Files{{"page.asp", "<!-- #include file=\"inc/part.inc\" -->!"},
                          {"inc/part.inc", "<%= 'one' %>"}});
