@@ -135,7 +135,7 @@ TEST(ProductionErrors, TheSitesOwnPagesFor404And500) {
   }
 }
 
-TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLine) {
+TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLineAndSighupReopensTheFiles) {
   TempDir logs;
   RunningHost host = Production(LogFiles(logs));
   HttpReply failed = host.Get("/runtime.asp?x=1", {{"Referer", "http://example.test/from \"here\""},
@@ -172,11 +172,8 @@ TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLine) {
       << errors;
   EXPECT_EQ(errors.find("GET "), std::string::npos) << errors;
   EXPECT_EQ(host.process().Log().find("runtime.asp"), std::string::npos) << "standard error";
-}
 
-TEST(OperateLogs, SighupReopensRenamedLogsUnderLoadWithoutAFailedRequest) {
-  TempDir logs;
-  RunningHost host = Production(LogFiles(logs));
+  // SIGHUP reopens the renamed logs under load without a failed request.
   std::string url = "http://127.0.0.1:" + std::to_string(host.process().port()) + "/hello.asp";
   std::string wrk_output;
   std::thread load([&] {
@@ -186,14 +183,13 @@ TEST(OperateLogs, SighupReopensRenamedLogsUnderLoadWithoutAFailedRequest) {
     while (std::fgets(buffer, sizeof buffer, wrk)) wrk_output += buffer;
     EXPECT_EQ(::pclose(wrk), 0) << wrk_output;
   });
-  fs::path access = logs / "access.log";
+  fs::path access_file = logs / "access.log";
   for (int i = 1; i <= 3; ++i) {
     // Rotation as logrotate does it: the file is renamed, then the host told.
-    WaitForText(access, "/hello.asp");
-    fs::rename(access, logs / ("access.log." + std::to_string(i)));
+    WaitForText(access_file, "/hello.asp");
+    fs::rename(access_file, logs / ("access.log." + std::to_string(i)));
     host.process().Signal(SIGHUP);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    std::string errors;
     int reloads = 0;
     while (reloads < i && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -216,7 +212,7 @@ TEST(OperateLogs, SighupReopensRenamedLogsUnderLoadWithoutAFailedRequest) {
     EXPECT_NE(rotated.find("\"GET /hello.asp HTTP/1.1\" 200 5 "), std::string::npos) << i;
     EXPECT_EQ(rotated.back(), '\n') << i;
   }
-  EXPECT_NE(WaitForText(access, "/hello.asp").find("\"GET /hello.asp HTTP/1.1\" 200 5 "),
+  EXPECT_NE(WaitForText(access_file, "/hello.asp").find("\"GET /hello.asp HTTP/1.1\" 200 5 "),
             std::string::npos);
 }
 
