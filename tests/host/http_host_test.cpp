@@ -150,6 +150,19 @@ TEST(ServerLifetime, SigtermFinishesTheRequestsInFlightAndExitsZero) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   host.process().Signal(SIGTERM);
+  // Once the host is stopping, a newcomer gets no reply while the slow page still runs: it is
+  // refused or closed unanswered.
+  EXPECT_NE(host.process().LogHolding("stopping on SIGTERM").find("stopping on SIGTERM"),
+            std::string::npos);
+  int newcomer_status = 0;
+  try {
+    HttpConnection newcomer(host.port());
+    newcomer.Send("GET /line.asp HTTP/1.1\r\nHost: x\r\n\r\n");
+    newcomer_status = newcomer.Read().status;
+  } catch (const std::runtime_error&) {
+    // refused, or closed before a reply
+  }
+  EXPECT_EQ(newcomer_status, 0);
   slow_client.join();
   for (auto& t : clients) t.join();
   EXPECT_EQ(slow.status, 200);

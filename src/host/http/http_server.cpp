@@ -121,6 +121,10 @@ const Peer* PeerOf(struct MHD_Connection* connection) {
 }
 
 // The callbacks are called from C: nothing may be thrown through them.
+MHD_Result OnAccept(void* cls, const struct sockaddr*, socklen_t) {
+  return static_cast<HttpServer*>(cls)->Accepting() ? MHD_YES : MHD_NO;
+}
+
 void* OnUri(void* cls, const char* uri, struct MHD_Connection*) {
   try {
     return static_cast<HttpServer*>(cls)->BeginRequest(uri);
@@ -265,7 +269,7 @@ void HttpServer::Start() {
   auto timeout = static_cast<unsigned int>(settings_.connection_timeout.count());
   workers_ = std::make_unique<WorkerPool>(settings_.workers);
   daemon_ = MHD_start_daemon(
-      flags, settings_.port, nullptr, nullptr, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
+      flags, settings_.port, &OnAccept, this, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
       &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR, reinterpret_cast<struct sockaddr*>(&address),
       MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings_.io_threads),
@@ -287,12 +291,10 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   if (!daemon_) return true;
   // Replies from now on close their connections, so clients that keep theirs alive leave too.
   stopping_ = true;
-  if (quiesced_listener_ < 0) {
-    quiesced_listener_ = MHD_quiesce_daemon(daemon_);
-    // Newcomers are refused from now on; closing the descriptor here instead would race the
-    // daemon's threads, and libmicrohttpd aborts the process when their epoll removal fails.
-    if (quiesced_listener_ >= 0) ::shutdown(quiesced_listener_, SHUT_RDWR);
-  }
+  // Newcomers are turned away from now on by the accept check, which closes them unanswered.
+  // The listener itself is left to the library: quiescing it races the daemon's threads, which
+  // take it out of their epoll sets too, and the library aborts the process when its own removal
+  // then fails.
   bool finished = in_flight_.WaitForNone(std::chrono::steady_clock::now() + grace);
   // Pages still running must finish before the connections they hold can be closed. Past their
   // time limit they are being stopped; one that still does not end keeps the server open. A
@@ -305,7 +307,6 @@ bool HttpServer::Shutdown(std::chrono::milliseconds grace) {
   }
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
-  if (quiesced_listener_ >= 0) ::close(std::exchange(quiesced_listener_, -1));
   workers_.reset();
   return finished;
 }

@@ -69,6 +69,8 @@ class HttpServer {
 
   // Internals used by the server library's callbacks.
   struct Exchange;
+  // False once shutdown has begun: a newcomer is closed unanswered.
+  bool Accepting() const { return !stopping_; }
   // A connection opens: false when it is over max_connections.
   bool AdmitConnection();
   void DropConnection();
@@ -99,7 +101,6 @@ class HttpServer {
   MHD_Daemon* daemon_ = nullptr;
   // The listening socket once the daemon has stopped taking connections: it is closed only after
   // the daemon has stopped, since the daemon's threads still take it out of their epoll sets.
-  int quiesced_listener_ = -1;
   uint16_t port_ = 0;
   InFlight in_flight_;
   std::atomic<bool> stopping_{false};  // shutdown has begun
