@@ -4,7 +4,8 @@
 # Mirelda.Database and calls a member, and (for reference) mirelda-host's own static files, each
 # against nginx serving a static file of the same size as the page's reply body, and a Node http
 # server answering the same line; and a 20 KiB page with and without gzip. Prints each rate and
-# its ratio to nginx and to Node.
+# its ratio to nginx and to Node; then the one-line page and the static file for clients that
+# close their connection after each request.
 #
 #   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections; BUILD_DIR
 #                                                    names a build folder to use as it is)
@@ -103,6 +104,15 @@ page20k=$(rate "http://127.0.0.1:$host_port/text20k.asp")
 page20k_gzip=$(wrk -t2 -c"$connections" -d"${seconds}s" -H 'Accept-Encoding: gzip' \
   "http://127.0.0.1:$host_port/text20k.asp" | awk '/Requests\/sec/ {print $2}')
 nginx_database=$(rate "http://127.0.0.1:$nginx_port/database.txt")
+# Clients that do not keep their connection: a new connection for every request.
+rate_close() {
+  wrk -t2 -c"$connections" -d"${seconds}s" -H 'Connection: close' "$1" |
+    awk '/Requests\/sec/ {print $2}'
+}
+line_close=$(rate_close "http://127.0.0.1:$host_port/line.asp")
+host_static_close=$(rate_close "http://127.0.0.1:$host_port/line.txt")
+nginx_close=$(rate_close "http://127.0.0.1:$nginx_port/line.txt")
+node_close=$(rate_close "http://127.0.0.1:$node_port/")
 
 echo "wrk, 2 threads, $connections connections, ${seconds}s each, loopback, $(nproc) cores"
 printf '%-44s %10s req/s\n' "nginx, static file of the line page's size" "$nginx_line"
@@ -119,6 +129,12 @@ printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page calling Mirelda.Databa
   "$(ratio "$database" "$nginx_database")"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file" "$host_static" \
   "$(ratio "$host_static" "$nginx_line")"
+printf '%-44s %10s req/s\n' "nginx, static file, new connections" "$nginx_close"
+printf '%-44s %10s req/s\n' "node http, hello world, new connections" "$node_close"
+printf '%-44s %10s req/s  ratio %s (to node %s)\n' "mirelda-host, one-line page, new connections" \
+  "$line_close" "$(ratio "$line_close" "$nginx_close")" "$(ratio "$line_close" "$node_close")"
+printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file, new connections" \
+  "$host_static_close" "$(ratio "$host_static_close" "$nginx_close")"
 printf '%-44s %10s req/s\n' "mirelda-host, 20 KiB page" "$page20k"
 printf '%-44s %10s req/s  cost of gzip %s\n' "mirelda-host, 20 KiB page, gzip" "$page20k_gzip" \
   "$(awk -v a="$page20k_gzip" -v b="$page20k" 'BEGIN { printf "%.1f %%", (1 - a / b) * 100 }')"
