@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <map>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "host/objects/code_page.h"
@@ -18,17 +17,6 @@ namespace {
 // Server.Execute nests no deeper than this, so a page that executes itself fails instead of
 // exhausting the thread.
 constexpr int kMaxExecuteDepth = 16;
-
-// Each worker thread keeps its own runner of each engine for each depth of Server.Execute: a
-// runner serves one thread, and a page it runs may be running a nested one.
-ScriptRunner& ThreadRunner(const ScriptEngine& engine, int depth) {
-  thread_local std::vector<std::unordered_map<const ScriptEngine*, std::unique_ptr<ScriptRunner>>>
-      runners;
-  if (runners.size() <= static_cast<size_t>(depth)) runners.resize(static_cast<size_t>(depth) + 1);
-  std::unique_ptr<ScriptRunner>& runner = runners[static_cast<size_t>(depth)][&engine];
-  if (!runner) runner = engine.NewRunner();
-  return *runner;
-}
 
 std::string Where(const SourceLocation& where) {
   std::string text = where.file + ", line " + std::to_string(where.line);
@@ -106,8 +94,9 @@ AspErrorInfo InfoOf(const PageRun& run) {
 }  // namespace
 
 // The pages of one request: the page the browser asked for and those it runs with
-// Server.Execute, each on the thread's runner of its depth, and the procedures of global.asa the
-// request runs. The shared objects its pages use are held until the request ends.
+// Server.Execute, and the procedures of global.asa the request runs. The request holds a runner
+// of each engine for each depth of Server.Execute it reaches (a page may be running a nested
+// one), and the shared objects its pages use, until it ends.
 class PageRunner::RequestRun final : public PageExecutor {
  public:
   RequestRun(PageRunner& runner, PageServices& services, PageRunInput input,
@@ -195,15 +184,14 @@ class PageRunner::RequestRun final : public PageExecutor {
     const PageRunInput secondary_input = input;
     std::vector<std::unique_ptr<ScriptSession>> sessions;
     for (const CompiledPage::Secondary& secondary : page.secondaries) {
-      sessions.push_back(
-          ThreadRunner(*secondary.engine, depth_).Begin(*secondary.script, secondary_input));
+      sessions.push_back(RunnerFor(*secondary.engine).Begin(*secondary.script, secondary_input));
       if (sessions.back()->outcome().outcome != PageRun::Outcome::kCompleted) {
         return sessions.back()->outcome();
       }
       input.peers.push_back(&sessions.back()->globals());
       input.sessions.push_back(sessions.back().get());
     }
-    ScriptRunner& runner = ThreadRunner(*page.engine, depth_);
+    ScriptRunner& runner = RunnerFor(*page.engine);
     if (procedure.empty()) return runner.Run(*page.script, input);
     PageRun run = runner.RunProcedure(*page.script, procedure, input);
     // global.asa may define an event in one of its other languages.
@@ -232,6 +220,14 @@ class PageRunner::RequestRun final : public PageExecutor {
     return nullptr;
   }
 
+  ScriptRunner& RunnerFor(const ScriptEngine& engine) {
+    for (const auto& [depth, lease] : leases_) {
+      if (depth == depth_ && &lease.engine() == &engine) return *lease;
+    }
+    leases_.emplace_back(depth_, runner_.runners_.Take(engine));
+    return *leases_.back().second;
+  }
+
   [[noreturn]] void Raise(const PageRun& run) {
     raised_ = run;
     last_error_ = InfoOf(run);
@@ -247,6 +243,7 @@ class PageRunner::RequestRun final : public PageExecutor {
   std::optional<PageRun> raised_;  // the last failure of an executed page
   AspErrorInfo last_error_;
   HeldObjects held_;
+  std::vector<std::pair<int, RunnerPool::Lease>> leases_;  // by depth; outlive every run
 };
 
 PageRunner::PageRunner(const Site& site, const EngineRegistry& engines, PageSettings settings,

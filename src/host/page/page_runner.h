@@ -1,5 +1,5 @@
-// Runs one page request: makes the page context, compiles (or reuses) the page, runs it on the
-// calling thread's runner of the page's engine, and turns the outcome into a reply. An error no
+// Runs one page request: makes the page context, compiles (or reuses) the page, runs it on a
+// runner of the page's engine taken from the pool, and turns the outcome into a reply. An error no
 // script handled is logged with the request's id and becomes status 500: the site's own 500 page
 // (a file, or a page run for the same request), else a plain page that tells nothing of the
 // error, or with debug_errors a page naming the error number, description, file and line.
@@ -25,6 +25,7 @@
 #include "host/http/site.h"
 #include "host/objects/request.h"
 #include "host/page/page_cache.h"
+#include "host/page/runner_pool.h"
 #include "host/page/script_engine.h"
 #include "host/page/session_ends.h"
 #include "host/state/application_state.h"
@@ -79,6 +80,7 @@ class PageRunner {
   ApplicationState& application_;
   AccessLog& log_;
   PageCache cache_;
+  RunnerPool runners_;
   // The application objects of global.asa's object tags.
   std::shared_ptr<SharedObjects> application_objects_ = std::make_shared<SharedObjects>();
   std::mutex start_mutex_;
