@@ -36,7 +36,8 @@ std::string Describe(const HostOptions& o) {
       << "\nconnection-timeout=" << o.connection_timeout.count()
       << "\nmax-connections=" << o.max_connections << "\ncompress=" << (o.compress ? "on" : "off")
       << "\nscript-memory=" << o.script_memory << "\nworkers=" << o.workers
-      << "\nio-threads=" << o.io_threads << "\nheaders=";
+      << "\nio-threads=" << o.io_threads
+      << "\nthreading=" << (o.thread_per_connection ? "connection" : "pool") << "\nheaders=";
   for (const auto& [name, value] : o.headers) out << name << ": " << value << "|";
   out << "\nsecure-cookies=" << yes(o.secure_cookies) << "\nmax-sessions=" << o.max_sessions
       << "\nsession-store=" << o.session_store << "\ndebug-errors=" << yes(o.debug_errors)
@@ -55,6 +56,7 @@ const char kDefaults[] =
     "default-language=VBScript\nregistry=-\nsession-timeout=1200\nscript-timeout=90\n"
     "max-body=67108864\nbody-buffer=262144\nbody-timeout=60\nconnection-timeout=30\n"
     "max-connections=1024\ncompress=on\nscript-memory=536870912\nworkers=0\nio-threads=2\n"
+    "threading=pool\n"
     "headers=X-Content-Type-Options: nosniff|Referrer-Policy: same-origin|"
     "X-Frame-Options: SAMEORIGIN|\nsecure-cookies=no\nmax-sessions=100000\nsession-store=\n"
     "debug-errors=no\nerror-pages=\naccess-log=-\nerror-log=-\ntrusted-proxies=\n"
@@ -94,6 +96,7 @@ TEST(HostOptions, DefaultsAndWhatEachOptionSets) {
             "body-buffer=1048576\nbody-timeout=5\n"},
            {{"--workers", "3", "--io-threads", "4", "--compress", "off"},
             "compress=off\nworkers=3\nio-threads=4\n"},
+           {{"--threading", "connection"}, "threading=connection\n"},
            {{"--script-timeout", "7", "--session-timeout", "2"},
             "session-timeout=120\nscript-timeout=7\n"},
            {{"--secure-cookies", "--listen", "127.0.0.1:1"},
@@ -191,6 +194,8 @@ TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
            {{"--site", "x", "--secure-cookies=maybe"},
             "--secure-cookies takes yes or no, not \"maybe\""},
            {{"--site", "x", "--compress", "yes"}, "--compress takes on or off, not \"yes\""},
+           {{"--site", "x", "--threading", "event"},
+            "--threading takes pool or connection, not \"event\""},
            {{"--site", "x", "--max-sessions", "0"}, "--max-sessions must be more than 0"},
            {{"--site", "x", "--max-connections", "0"}, "--max-connections must be more than 0"},
            {{"--site", "x", "--connection-timeout", "0s"},

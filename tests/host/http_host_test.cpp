@@ -13,9 +13,20 @@
 namespace mirelda::testing {
 namespace {
 
-class ServerTest : public SharedHostTest<ServerTest> {
+// Each threading of the host serves the same site the same way.
+struct PoolThreading {
+  static std::vector<std::string> Args() { return {}; }
+};
+struct ConnectionThreading {
+  static std::vector<std::string> Args() { return {"--threading", "connection"}; }
+};
+using Threadings = ::testing::Types<PoolThreading, ConnectionThreading>;
+
+template <class Threading>
+class ServerTest : public SharedHostTest<ServerTest<Threading>> {
  protected:
   static void SetUpTestSuite() {
+    auto& host_ = ServerTest::host_;
     host_.reset(new RunningHost({
         {"index.asp", "<%= \"home\" %>"},
         {"style.css", "body{}"},
@@ -27,12 +38,15 @@ class ServerTest : public SharedHostTest<ServerTest> {
         {"probe.asp",
          "<% var p = Server.CreateObject(\"MireldaTest.Probe\"); p.Name = Request(\"n\");\n"
          "   Session.Contents[\"n\"] = p.Name; %><%= Session(\"n\") + \":\" + p.TypeOf([1]) %>"},
-    }));
+        {"echo.asp", "<% Response.BinaryWrite(Request.BinaryRead(Request.TotalBytes)); %>"},
+    }, Threading::Args()));
     WriteFile(host_->work() / "secret.txt", "top secret");
   }
 };
+TYPED_TEST_SUITE(ServerTest, Threadings);
 
-TEST_F(ServerTest, StaticFilesFoldersAndConditionalRequests) {
+TYPED_TEST(ServerTest, StaticFilesFoldersAndConditionalRequests) {
+  auto& host_ = TestFixture::host_;
   HttpReply css = host_->Get("/style.css");
   EXPECT_EQ(css.status, 200);
   EXPECT_EQ(css.body, "body{}");
@@ -54,7 +68,8 @@ TEST_F(ServerTest, StaticFilesFoldersAndConditionalRequests) {
   EXPECT_EQ(host_->Get("/nothing.html").status, 404);
 }
 
-TEST_F(ServerTest, SourcesDatabasesHiddenFilesAndPathsOutsideAreRefused) {
+TYPED_TEST(ServerTest, SourcesDatabasesHiddenFilesAndPathsOutsideAreRefused) {
+  auto& host_ = TestFixture::host_;
   EXPECT_EQ(host_->Get("/index.asp").body, "home");  // run, never shown as source
   for (const char* target : {"/inc/menu.inc", "/db/shop.mdb", "/db/data.bin", "/.hidden/x.txt",
                              "/DB/shop.mdb", "/db/SHOP.MDB"}) {
@@ -71,7 +86,8 @@ TEST_F(ServerTest, SourcesDatabasesHiddenFilesAndPathsOutsideAreRefused) {
   }
 }
 
-TEST_F(ServerTest, KeepAliveServesManyRequestsOnOneConnection) {
+TYPED_TEST(ServerTest, KeepAliveServesManyRequestsOnOneConnection) {
+  auto& host_ = TestFixture::host_;
   HttpConnection connection(host_->port());
   for (const char* target : {"/probe.asp?n=a", "/style.css", "/probe.asp?n=b", "/missing"}) {
     connection.Send(std::string("GET ") + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
@@ -82,9 +98,63 @@ TEST_F(ServerTest, KeepAliveServesManyRequestsOnOneConnection) {
       EXPECT_EQ(r.status, 200) << target;
     }
   }
+  // A body past the memory buffer waits in a file while it arrives; the page reads it whole and
+  // the connection goes on.
+  std::string body;
+  for (int i = 0; i < 300 * 1024; ++i) body += static_cast<char>(i * 7 + i / 251);
+  connection.Send("POST /echo.asp HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                  std::to_string(body.size()) + "\r\n\r\n" + body);
+  EXPECT_EQ(connection.Read().body, body);
+  connection.Send("GET /style.css HTTP/1.1\r\nHost: x\r\n\r\n");
+  EXPECT_EQ(connection.Read().body, "body{}");
 }
 
-TEST_F(ServerTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
+// With one worker, a page that holds it keeps the next page waiting until it gives up, while
+// static files are served meanwhile. A release that came before the holder began is said to be
+// early, and the round is tried again.
+TYPED_TEST(ServerTest, APageWaitsForAFreeWorkerWhileStaticFilesDoNot) {
+  std::vector<std::string> args = TypeParam::Args();
+  args.insert(args.end(), {"--workers", "1"});
+  RunningHost host(
+      Files{{"hold.asp",
+             "<% var key = String(Request(\"key\")); Application.Contents[\"holding\"] = key;\n"
+             "   var until = new Date().getTime() + 3000;\n"
+             "   while (String(Application(\"release\")) != key &&\n"
+             "          new Date().getTime() < until) { }\n"
+             "   Response.Write(String(Application(\"release\")) == key ? \"released\" : "
+             "\"gave up\"); %>"},
+            {"release.asp",
+             "<% var key = String(Request(\"key\"));\n"
+             "   if (String(Application(\"holding\")) != key) Response.Write(\"early\");\n"
+             "   else { Application.Contents[\"release\"] = key; Response.Write(\"done\"); } %>"},
+            {"style.css", "body{}"}},
+      args);
+  for (int round = 0; round < 3; ++round) {
+    std::string key = "k" + std::to_string(round);
+    std::atomic<bool> hold_answered{false};
+    HttpReply held, release;
+    std::thread holder([&] {
+      held = host.Get("/hold.asp?key=" + key);
+      hold_answered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::thread releaser([&] { release = host.Get("/release.asp?key=" + key); });
+    HttpReply css = host.Get("/style.css");
+    bool css_while_held = !hold_answered;
+    holder.join();
+    releaser.join();
+    if (release.body == "early") continue;
+    EXPECT_EQ(css.body, "body{}");
+    EXPECT_TRUE(css_while_held);
+    EXPECT_EQ(held.body, "gave up");
+    EXPECT_EQ(release.body, "done");
+    return;
+  }
+  ADD_FAILURE() << "the holding page never began before its release";
+}
+
+TYPED_TEST(ServerTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
+  auto& host_ = TestFixture::host_;
   std::atomic<int> wrong{0};
   std::vector<std::thread> clients;
   for (int c = 0; c < 8; ++c) {
@@ -106,7 +176,11 @@ TEST_F(ServerTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
 // page finishes, every reply the clients get is whole, the connections are closed by the host,
 // and it still exits 0 (a page started on an open connection after the last one ended used to
 // abort the process).
-TEST(ServerLifetime, SigtermFinishesTheRequestsInFlightAndExitsZero) {
+template <class Threading>
+class StoppingTest : public ::testing::Test {};
+TYPED_TEST_SUITE(StoppingTest, Threadings);
+
+TYPED_TEST(StoppingTest, SigtermFinishesTheRequestsInFlightAndExitsZero) {
   // Each line takes a moment, so that the host stops while some of them run.
   RunningHost host(Files{{"slow.asp",
                           "<% Application.Contents[\"started\"] = \"yes\";\n"
@@ -116,7 +190,8 @@ TEST(ServerLifetime, SigtermFinishesTheRequestsInFlightAndExitsZero) {
                          {"started.asp", "<%= Application(\"started\") %>"},
                          {"line.asp",
                           "<% var until = new Date().getTime() + 2; while (new "
-                          "Date().getTime() < until) { } %>line"}});
+                          "Date().getTime() < until) { } %>line"}},
+                   TypeParam::Args());
   std::atomic<int> answered{0}, wrong{0}, closed{0};
   std::vector<std::thread> clients;
   for (int c = 0; c < 6; ++c) {

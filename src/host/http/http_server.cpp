@@ -249,8 +249,13 @@ void HttpServer::Start() {
   socklen_t length = 0;
   auto* in = reinterpret_cast<struct sockaddr_in*>(&address);
   auto* in6 = reinterpret_cast<struct sockaddr_in6*>(&address);
-  unsigned flags =
-      MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+  // A connection of its own thread is never suspended: its pages run on that thread. poll, since
+  // select cannot watch descriptors past 1023.
+  unsigned flags = settings_.thread_per_connection
+                       ? MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION |
+                             MHD_USE_POLL | MHD_USE_ITC | MHD_USE_ERROR_LOG
+                       : MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ITC |
+                             MHD_USE_ERROR_LOG;
   if (::inet_pton(AF_INET, settings_.address.c_str(), &in->sin_addr) == 1) {
     in->sin_family = AF_INET;
     in->sin_port = htons(settings_.port);
@@ -270,12 +275,18 @@ void HttpServer::Start() {
   unsigned hard_limit = settings_.max_connections + slack;
   AllowDescriptors(hard_limit);
   auto timeout = static_cast<unsigned int>(settings_.connection_timeout.count());
-  workers_ = std::make_unique<WorkerPool>(settings_.workers);
+  // Connections with threads of their own have no shared I/O threads (a pool of none).
+  unsigned io_threads = settings_.thread_per_connection ? 0 : settings_.io_threads;
+  if (settings_.thread_per_connection) {
+    page_permits_ = std::make_unique<std::counting_semaphore<>>(settings_.workers);
+  } else {
+    workers_ = std::make_unique<WorkerPool>(settings_.workers);
+  }
   daemon_ = MHD_start_daemon(
       flags, settings_.port, &OnAccept, this, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
       &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR, reinterpret_cast<struct sockaddr*>(&address),
       MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
-      MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(settings_.io_threads),
+      MHD_OPTION_THREAD_POOL_SIZE, io_threads,
       MHD_OPTION_CONNECTION_TIMEOUT, timeout, MHD_OPTION_CONNECTION_LIMIT, hard_limit,
       MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, this, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
       kConnectionMemory, MHD_OPTION_END);
@@ -477,32 +488,45 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   }
   if (!in_flight_.BeginPage()) return Queue(connection, exchange, StatusReply(503));
   exchange.dispatched = true;
+  bool gzip = settings_.compress && AcceptsGzip(data->Header("Accept-Encoding"));
+  if (page_permits_) {
+    // The connection's own thread runs the page: there is nothing to hand over or wake.
+    Reply reply;
+    {
+      page_permits_->acquire();
+      struct Release {
+        std::counting_semaphore<>& permits;
+        ~Release() { permits.release(); }
+      } release{*page_permits_};
+      reply = RunPage(exchange, std::move(data), gzip);
+    }
+    int queued = Queue(connection, exchange, reply);
+    in_flight_.EndPage();
+    return queued;
+  }
   MHD_suspend_connection(connection);
   Exchange* job_exchange = &exchange;
-  bool gzip = settings_.compress && AcceptsGzip(data->Header("Accept-Encoding"));
-  bool compress = settings_.compress;
-  workers_->Submit(
-      [this, connection, job_exchange, gzip, compress, data = std::move(data)]() mutable {
-        Reply reply;
-        try {
-          reply = pages_.Run(std::move(data), job_exchange->target);
-          if (job_exchange->page_status && reply.status < 300) {
-            reply.status = job_exchange->page_status;
-          }
-          if (compress) CompressReply(reply, gzip);
-        } catch (const std::exception& e) {
-          log_.Line("page " + job_exchange->target.url_path + " failed: " + e.what());
-          reply = StatusReply(500);
-        } catch (...) {
-          // Whatever escaped a page must not take the worker, or the suspended connection, with it.
-          log_.Line("page " + job_exchange->target.url_path + " failed");
-          reply = StatusReply(500);
-        }
-        job_exchange->reply = std::make_unique<Reply>(std::move(reply));
-        MHD_resume_connection(connection);
-        in_flight_.EndPage();
-      });
+  workers_->Submit([this, connection, job_exchange, gzip, data = std::move(data)]() mutable {
+    job_exchange->reply = std::make_unique<Reply>(RunPage(*job_exchange, std::move(data), gzip));
+    MHD_resume_connection(connection);
+    in_flight_.EndPage();
+  });
   return 1;
+}
+
+Reply HttpServer::RunPage(Exchange& exchange, std::shared_ptr<RequestData> data, bool gzip) {
+  try {
+    Reply reply = pages_.Run(std::move(data), exchange.target);
+    if (exchange.page_status && reply.status < 300) reply.status = exchange.page_status;
+    if (settings_.compress) CompressReply(reply, gzip);
+    return reply;
+  } catch (const std::exception& e) {
+    log_.Line("page " + exchange.target.url_path + " failed: " + e.what());
+  } catch (...) {
+    // Whatever escaped a page must not take its thread, or the connection it holds, with it.
+    log_.Line("page " + exchange.target.url_path + " failed");
+  }
+  return StatusReply(500);
 }
 
 void HttpServer::FindClient(struct MHD_Connection* connection, Exchange& exchange) {

@@ -1,13 +1,17 @@
-// The HTTP side of the host on libmicrohttpd. A few I/O threads read requests and write replies
-// over keep-alive connections; a request for a page waits, its connection suspended, until a
-// worker of the page pool has run the page, so slow pages never hold up other connections.
-// Static files are sent by the I/O threads straight from the file.
+// The HTTP side of the host on libmicrohttpd, in one of two threadings. By default a few I/O
+// threads read requests and write replies over keep-alive connections; a request for a page
+// waits, its connection suspended, until a worker of the page pool has run the page, so slow
+// pages never hold up other connections. Static files are sent by the I/O threads straight from
+// the file. With a thread per connection, each connection's own thread reads, runs its pages and
+// writes: a page costs no hand-over between threads, a new connection costs a thread start, and
+// an open connection holds a thread while it waits.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <semaphore>
 #include <string>
 
 #include "host/http/access_log.h"
@@ -41,7 +45,9 @@ struct ServerSettings {
   unsigned max_connections = 1024;
   bool compress = true;  // gzip for text replies the client accepts it for
   unsigned io_threads = 2;
+  // Page workers; with a thread per connection, the most pages that run at once.
   unsigned workers = 8;
+  bool thread_per_connection = false;
   // Sent with every reply, pages and static files alike, unless the reply names them itself.
   Headers standing_headers = DefaultStandingHeaders();
   ErrorPages error_pages;          // the site's own 404 page
@@ -91,13 +97,16 @@ class HttpServer {
   // A 404 with the site's own page: a file read now, or a page that replaces the target.
   void NotFound(Exchange& exchange);
   int StartPage(::MHD_Connection* connection, Exchange& exchange);
+  // Runs the page of exchange on this thread and makes its reply; never throws.
+  Reply RunPage(Exchange& exchange, std::shared_ptr<RequestData> data, bool gzip);
 
   ServerSettings settings_;
   const Site& site_;
   PageRunner& pages_;
   AccessLog& log_;
   CompressedFiles compressed_;
-  std::unique_ptr<WorkerPool> workers_;
+  std::unique_ptr<WorkerPool> workers_;                         // the default threading's
+  std::unique_ptr<std::counting_semaphore<>> page_permits_;  // a thread per connection's
   MHD_Daemon* daemon_ = nullptr;
   // The listening socket once the daemon has stopped taking connections: it is closed only after
   // the daemon has stopped, since the daemon's threads still take it out of their epoll sets.

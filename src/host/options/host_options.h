@@ -35,6 +35,9 @@ struct HostOptions {
   uint64_t script_memory = uint64_t{512} << 20;  // the most one page's script values may hold
   unsigned workers = 0;                          // 0: chosen from the processor count
   unsigned io_threads = 2;                       // threads that read and write connections
+  // "connection": each connection has a thread of its own that runs its pages; "pool": a few I/O
+  // threads serve every connection and hand pages to the workers.
+  bool thread_per_connection = false;
   // Headers sent with every reply unless the reply sets them itself; --header changes one,
   // "--header NAME:" drops it.
   Headers headers = DefaultStandingHeaders();

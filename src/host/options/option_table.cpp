@@ -158,9 +158,27 @@ constexpr auto kOptions = std::to_array<HostOption>({
      .help = "the table of file name extensions and the content types static files are sent with",
      .set = [](const OptionValue& v, HostOptions& o) { o.mime_types = ParsePath(v, "a file"); },
      .shown_default = [](const HostOptions& d) { return d.mime_types.string(); }},
+    {.name = "threading",
+     .argument = "pool|connection",
+     .help = "pool: a few connection threads serve every connection and hand pages to the page "
+             "workers; connection: each connection has a thread of its own that runs its pages "
+             "itself, which is fastest for clients and proxies that keep their connections open "
+             "and slowest for those that connect anew for each request",
+     .set =
+         [](const OptionValue& v, HostOptions& o) {
+           if (v.text != "pool" && v.text != "connection") {
+             RefuseValue(v, "takes pool or connection, not \"" + v.text + "\"");
+           }
+           o.thread_per_connection = v.text == "connection";
+         },
+     .shown_default =
+         [](const HostOptions& d) {
+           return std::string(d.thread_per_connection ? "connection" : "pool");
+         }},
     {.name = "workers",
      .argument = "N",
-     .help = "threads that run pages",
+     .help = "threads that run pages (with --threading connection: the most pages that run at "
+             "once)",
      .set = [](const OptionValue& v,
                HostOptions& o) { o.workers = static_cast<unsigned>(ParseUnsigned(v, 1024)); },
      .shown_default =
@@ -169,7 +187,7 @@ constexpr auto kOptions = std::to_array<HostOption>({
          }},
     {.name = "io-threads",
      .argument = "N",
-     .help = "threads that read and write connections",
+     .help = "threads that read and write connections (with --threading pool)",
      .set =
          [](const OptionValue& v, HostOptions& o) {
            o.io_threads = static_cast<unsigned>(ParseUnsigned(v, 64));
