@@ -5,7 +5,8 @@
 # against nginx serving a static file of the same size as the page's reply body, and a Node http
 # server answering the same line; and a 20 KiB page with and without gzip. Prints each rate and
 # its ratio to nginx and to Node; then the one-line page and the static file for clients that
-# close their connection after each request.
+# close their connection after each request; then the pages and the file again with a thread per
+# connection (--threading connection), beside a second run of the Node server.
 #
 #   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections; BUILD_DIR
 #                                                    names a build folder to use as it is)
@@ -53,11 +54,15 @@ cp "$work/static/line.txt" "$work/site/line.txt"
 export MIRELDA_REGISTRY="$work/registry"
 "$build_dir/mirelda-regsvr" "$build_dir/libmirelda.so" >/dev/null
 
-"$build_dir/mirelda-host" --site "$work/site" --listen 127.0.0.1:0 --data "$work/var" \
-  > "$work/host.out" 2> /dev/null &
-host_pid=$!
-for _ in $(seq 50); do grep -q serving "$work/host.out" && break; sleep 0.1; done
-host_port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/host.out")
+# Starts mirelda-host with the extra options given; sets host_pid and host_port.
+start_host() {
+  "$build_dir/mirelda-host" --site "$work/site" --listen 127.0.0.1:0 --data "$work/var" "$@" \
+    > "$work/host.out" 2> /dev/null &
+  host_pid=$!
+  for _ in $(seq 50); do grep -q serving "$work/host.out" && break; sleep 0.1; done
+  host_port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/host.out")
+}
+start_host
 
 nginx_port=$(( 20000 + RANDOM % 20000 ))
 mkdir -p "$work/nginx"
@@ -114,6 +119,16 @@ host_static_close=$(rate_close "http://127.0.0.1:$host_port/line.txt")
 nginx_close=$(rate_close "http://127.0.0.1:$nginx_port/line.txt")
 node_close=$(rate_close "http://127.0.0.1:$node_port/")
 
+# The same pages and file with a thread per connection.
+kill "$host_pid" && wait "$host_pid" 2>/dev/null || true
+start_host --threading connection
+own_line=$(rate "http://127.0.0.1:$host_port/line.asp")
+own_line_vbs=$(rate "http://127.0.0.1:$host_port/line_vbs.asp")
+own_database=$(rate "http://127.0.0.1:$host_port/database.asp")
+own_static=$(rate "http://127.0.0.1:$host_port/line.txt")
+own_line_close=$(rate_close "http://127.0.0.1:$host_port/line.asp")
+node_line_again=$(rate "http://127.0.0.1:$node_port/")
+
 echo "wrk, 2 threads, $connections connections, ${seconds}s each, loopback, $(nproc) cores"
 printf '%-44s %10s req/s\n' "nginx, static file of the line page's size" "$nginx_line"
 printf '%-44s %10s req/s\n' "nginx, static file of the database page's size" "$nginx_database"
@@ -138,3 +153,18 @@ printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file, new connection
 printf '%-44s %10s req/s\n' "mirelda-host, 20 KiB page" "$page20k"
 printf '%-44s %10s req/s  cost of gzip %s\n' "mirelda-host, 20 KiB page, gzip" "$page20k_gzip" \
   "$(awk -v a="$page20k_gzip" -v b="$page20k" 'BEGIN { printf "%.1f %%", (1 - a / b) * 100 }')"
+echo "mirelda-host --threading connection:"
+printf '%-44s %10s req/s  (its own run)\n' "node http, hello world" "$node_line_again"
+printf '%-44s %10s req/s  ratio %s (to node %s, %s)\n' "  page writing one line" "$own_line" \
+  "$(ratio "$own_line" "$nginx_line")" "$(ratio "$own_line" "$node_line")" \
+  "$(ratio "$own_line" "$node_line_again")"
+printf '%-44s %10s req/s  ratio %s (to node %s, %s)\n' "  the same page in VBScript" \
+  "$own_line_vbs" "$(ratio "$own_line_vbs" "$nginx_line")" "$(ratio "$own_line_vbs" "$node_line")" \
+  "$(ratio "$own_line_vbs" "$node_line_again")"
+printf '%-44s %10s req/s  to the one-line page %s\n' "  page creating Mirelda.Database" \
+  "$own_database" "$(ratio "$own_database" "$own_line")"
+printf '%-44s %10s req/s  ratio %s\n' "  static file" "$own_static" \
+  "$(ratio "$own_static" "$nginx_line")"
+printf '%-44s %10s req/s  ratio %s (to node %s)\n' "  one-line page, new connections" \
+  "$own_line_close" "$(ratio "$own_line_close" "$nginx_close")" \
+  "$(ratio "$own_line_close" "$node_close")"
