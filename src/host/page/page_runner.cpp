@@ -368,11 +368,9 @@ PageRun PageRunner::RunDetached(std::shared_ptr<const CompiledPage> global,
 Reply PageRunner::Run(std::shared_ptr<const RequestData> request, const SiteTarget& page) {
   bool failed = false;
   Reply reply = RunOnce(request, page, &failed);
+  if (!failed || settings_.debug_errors) return reply;
   SiteTarget own = settings_.error_pages.Find(500);
-  if (!failed || settings_.debug_errors || own.kind != SiteTarget::Kind::kPage ||
-      own.url_path == page.url_path) {
-    return reply;
-  }
+  if (own.kind != SiteTarget::Kind::kPage || own.url_path == page.url_path) return reply;
   // The site's 500 page runs for the same request once the failed page has let go of
   // everything; should it fail too, the plain page stands.
   bool failed_again = false;
