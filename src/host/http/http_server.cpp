@@ -249,8 +249,8 @@ void HttpServer::Start() {
   socklen_t length = 0;
   auto* in = reinterpret_cast<struct sockaddr_in*>(&address);
   auto* in6 = reinterpret_cast<struct sockaddr_in6*>(&address);
-  // A connection of its own thread is never suspended: its pages run on that thread. poll, since
-  // select cannot watch descriptors past 1023.
+  // With a thread per connection a page runs on its connection's thread, so no connection is
+  // ever suspended; poll, since select cannot watch descriptors past 1023.
   unsigned flags = settings_.thread_per_connection
                        ? MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION |
                              MHD_USE_POLL | MHD_USE_ITC | MHD_USE_ERROR_LOG
