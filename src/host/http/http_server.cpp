@@ -275,8 +275,12 @@ void HttpServer::Start() {
   unsigned hard_limit = settings_.max_connections + slack;
   AllowDescriptors(hard_limit);
   auto timeout = static_cast<unsigned int>(settings_.connection_timeout.count());
-  // Connections with threads of their own have no shared I/O threads (a pool of none).
-  unsigned io_threads = settings_.thread_per_connection ? 0 : settings_.io_threads;
+  // Connections with threads of their own have no shared I/O threads: the pool's size is not
+  // named at all (a size of none draws a warning).
+  MHD_OptionItem io_pool[] = {
+      {MHD_OPTION_THREAD_POOL_SIZE, static_cast<intptr_t>(settings_.io_threads), nullptr},
+      {MHD_OPTION_END, 0, nullptr}};
+  if (settings_.thread_per_connection) io_pool[0] = io_pool[1];
   if (settings_.thread_per_connection) {
     page_permits_ = std::make_unique<std::counting_semaphore<>>(settings_.workers);
   } else {
@@ -286,7 +290,7 @@ void HttpServer::Start() {
       flags, settings_.port, &OnAccept, this, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
       &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR, reinterpret_cast<struct sockaddr*>(&address),
       MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
-      MHD_OPTION_THREAD_POOL_SIZE, io_threads,
+      MHD_OPTION_ARRAY, io_pool,
       MHD_OPTION_CONNECTION_TIMEOUT, timeout, MHD_OPTION_CONNECTION_LIMIT, hard_limit,
       MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, this, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
       kConnectionMemory, MHD_OPTION_END);
