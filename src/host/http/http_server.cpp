@@ -280,8 +280,8 @@ void HttpServer::Start() {
   MHD_OptionItem io_pool[] = {
       {MHD_OPTION_THREAD_POOL_SIZE, static_cast<intptr_t>(settings_.io_threads), nullptr},
       {MHD_OPTION_END, 0, nullptr}};
-  if (settings_.thread_per_connection) io_pool[0] = io_pool[1];
   if (settings_.thread_per_connection) {
+    io_pool[0] = io_pool[1];
     page_permits_ = std::make_unique<std::counting_semaphore<>>(settings_.workers);
   } else {
     workers_ = std::make_unique<WorkerPool>(settings_.workers);
