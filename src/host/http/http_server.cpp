@@ -1,12 +1,10 @@
 #include "host/http/http_server.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,44 +14,15 @@
 #include <stdexcept>
 #include <utility>
 
-#include "host/http/byte_range.h"
-#include "host/http/compressed_files.h"
 #include "host/http/content_encoding.h"
-#include "host/http/entity_tag.h"
+#include "host/http/exchange.h"
 #include "host/http/health_check.h"
-#include "host/http/http_date.h"
-#include "host/http/request_id.h"
 #include "host/objects/url_encoding.h"
 #include "mirelda/error.h"
 #include "mirelda/text.h"
 #include "platform/errno_error.h"
 
 namespace mirelda::host {
-
-struct HttpServer::Exchange {
-  std::string raw_uri;
-  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-  bool headers_seen = false;
-  bool dispatched = false;
-  std::string method;
-  std::string protocol;
-  std::string remote_address;  // the client's, as far as trusted proxies tell
-  uint16_t remote_port = 0;
-  bool https = false;  // as a trusted proxy tells
-  std::string request_id = NewRequestId();
-  std::string referer;
-  std::string user_agent;
-  int page_status = 0;  // the status a successful page is sent with (404 for the 404 page)
-  std::string path;     // raw path of raw_uri
-  std::string query;    // raw query of raw_uri
-  SiteTarget target;
-  uint64_t received = 0;              // body bytes, kept or not
-  bool body_timed = false;            // the connection waits body_timeout, not the idle timeout
-  std::unique_ptr<RequestBody> body;  // made for pages only
-  std::unique_ptr<Reply> reply;       // made by a worker
-  int status = 0;
-  size_t bytes = 0;
-};
 
 namespace {
 
@@ -75,18 +44,6 @@ struct Peer {
 // connection (about 400 us against 50 us here). 32 KiB still holds twice the headers that common
 // servers take (16 KiB) and reads a body in pieces of over 16 KiB.
 constexpr size_t kConnectionMemory = 32 * 1024;
-
-// A reply body held by a shared string is sent from it without a copy; the response keeps the
-// string alive until the library is done with it.
-struct MHD_Response* ResponseOfShared(std::shared_ptr<const std::string> body, uint64_t offset,
-                                      uint64_t length) {
-  auto* keeper = new std::shared_ptr<const std::string>(std::move(body));
-  struct MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
-      static_cast<size_t>(length), const_cast<char*>((*keeper)->data() + offset),
-      [](void* cls) { delete static_cast<std::shared_ptr<const std::string>*>(cls); }, keeper);
-  if (!response) delete keeper;
-  return response;
-}
 
 std::string AddressText(const struct sockaddr* address, uint16_t* port) {
   char text[INET6_ADDRSTRLEN] = {};
@@ -388,82 +345,6 @@ void HttpServer::RestoreIdleTimeout(struct MHD_Connection* connection, Exchange&
   MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
                             static_cast<unsigned>(settings_.connection_timeout.count()));
   exchange.body_timed = false;
-}
-
-int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchange) {
-  auto header = [connection](const char* name) {
-    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
-    return value ? std::string_view(value) : std::string_view();
-  };
-  // What the site opened and checked is what is sent: a small file's content as it read it, a
-  // larger one from its descriptor. The reply that takes the descriptor over releases it;
-  // anything else leaves it to close with the exchange.
-  const SiteTarget& target = exchange.target;
-  std::shared_ptr<platform::FileDescriptor> opened = target.opened;
-  if (!target.content && (!opened || !opened->valid())) {
-    SiteTarget page = settings_.error_pages.Find(404);
-    std::optional<Reply> own;
-    if (page.kind == SiteTarget::Kind::kStaticFile)
-      own = settings_.error_pages.FileReply(page, 404);
-    return Queue(connection, exchange, own ? *own : StatusReply(404));
-  }
-  const struct stat& st = target.status;
-  auto size = static_cast<uint64_t>(st.st_size);
-  int64_t modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-  std::string type = site_.ContentType(target.file);
-  bool compressible = settings_.compress && size >= kCompressMinimum && IsCompressibleType(type);
-  ByteRange range = ParseByteRange(header(MHD_HTTP_HEADER_RANGE), size);
-  // A range counts in the file's own bytes, so a part is always sent uncompressed.
-  bool gzip = compressible && range.kind == ByteRange::Kind::kWhole &&
-              size <= CompressedFiles::kMaxFile &&
-              AcceptsGzip(header(MHD_HTTP_HEADER_ACCEPT_ENCODING));
-  EntityTags tags = EntityTagsOf(size, modified);
-
-  Reply reply;
-  reply.AddHeader("Last-Modified", FormatHttpDate(st.st_mtim.tv_sec));
-  if (compressible) reply.AddHeader("Vary", "Accept-Encoding");
-  reply.AddHeader("Accept-Ranges", "bytes");
-  if (NotModified(header(MHD_HTTP_HEADER_IF_NONE_MATCH), header(MHD_HTTP_HEADER_IF_MODIFIED_SINCE),
-                  tags, st.st_mtim.tv_sec)) {
-    reply.status = 304;
-    reply.AddHeader("ETag", gzip ? tags.gzip : tags.identity);
-    return Queue(connection, exchange, reply);
-  }
-  reply.AddHeader("Content-Type", type);
-  if (range.kind == ByteRange::Kind::kUnsatisfiable) {
-    Reply refused = StatusReply(416);
-    refused.AddHeader("Content-Range", "bytes */" + std::to_string(size));
-    refused.AddHeader("Accept-Ranges", "bytes");
-    return Queue(connection, exchange, refused);
-  }
-  if (range.kind == ByteRange::Kind::kPart) {
-    uint64_t length = range.last - range.first + 1;
-    reply.AddHeader("ETag", tags.identity);
-    reply.AddHeader("Content-Range", "bytes " + std::to_string(range.first) + "-" +
-                                         std::to_string(range.last) + "/" + std::to_string(size));
-    struct MHD_Response* response =
-        target.content
-            ? ResponseOfShared(target.content, range.first, length)
-            : MHD_create_response_from_fd_at_offset64(length, opened->get(), range.first);
-    if (response && opened) opened->Release();
-    return Send(connection, exchange, 206, response, reply.headers, length);
-  }
-  std::shared_ptr<const std::string> packed;
-  if (gzip) {
-    packed = target.content ? compressed_.Get(target.file.string(), *target.content, modified)
-                            : compressed_.Get(target.file.string(), opened->get(), size, modified);
-  }
-  if (packed) {
-    reply.AddHeader("ETag", tags.gzip);
-    reply.AddHeader("Content-Encoding", "gzip");
-    return Send(connection, exchange, 200, ResponseOfShared(packed, 0, packed->size()),
-                reply.headers, packed->size());
-  }
-  reply.AddHeader("ETag", tags.identity);
-  struct MHD_Response* response = target.content ? ResponseOfShared(target.content, 0, size)
-                                                 : MHD_create_response_from_fd(size, opened->get());
-  if (response && opened) opened->Release();
-  return Send(connection, exchange, 200, response, reply.headers, size);
 }
 
 int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange) {

@@ -105,11 +105,9 @@ class HttpServer {
   PageRunner& pages_;
   AccessLog& log_;
   CompressedFiles compressed_;
-  std::unique_ptr<WorkerPool> workers_;                         // the default threading's
+  std::unique_ptr<WorkerPool> workers_;                      // the default threading's
   std::unique_ptr<std::counting_semaphore<>> page_permits_;  // a thread per connection's
   MHD_Daemon* daemon_ = nullptr;
-  // The listening socket once the daemon has stopped taking connections: it is closed only after
-  // the daemon has stopped, since the daemon's threads still take it out of their epoll sets.
   uint16_t port_ = 0;
   InFlight in_flight_;
   std::atomic<bool> stopping_{false};  // shutdown has begun
