@@ -247,10 +247,9 @@ void HttpServer::Start() {
       flags, settings_.port, &OnAccept, this, &OnRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
       &OnLibraryMessage, &log_, MHD_OPTION_SOCK_ADDR, reinterpret_cast<struct sockaddr*>(&address),
       MHD_OPTION_URI_LOG_CALLBACK, &OnUri, this, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, this,
-      MHD_OPTION_ARRAY, io_pool,
-      MHD_OPTION_CONNECTION_TIMEOUT, timeout, MHD_OPTION_CONNECTION_LIMIT, hard_limit,
-      MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, this, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-      kConnectionMemory, MHD_OPTION_END);
+      MHD_OPTION_ARRAY, io_pool, MHD_OPTION_CONNECTION_TIMEOUT, timeout,
+      MHD_OPTION_CONNECTION_LIMIT, hard_limit, MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, this,
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_END);
   if (!daemon_) {
     int err = errno;  // before the workers stop, which may change it
     workers_.reset();
