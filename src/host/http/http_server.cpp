@@ -203,7 +203,6 @@ HttpServer::~HttpServer() { Shutdown(std::chrono::seconds(5)); }
 
 void HttpServer::Start() {
   struct sockaddr_storage address {};
-  socklen_t length = 0;
   auto* in = reinterpret_cast<struct sockaddr_in*>(&address);
   auto* in6 = reinterpret_cast<struct sockaddr_in6*>(&address);
   // With a thread per connection a page runs on its connection's thread, so no connection is
@@ -216,17 +215,14 @@ void HttpServer::Start() {
   if (::inet_pton(AF_INET, settings_.address.c_str(), &in->sin_addr) == 1) {
     in->sin_family = AF_INET;
     in->sin_port = htons(settings_.port);
-    length = sizeof(struct sockaddr_in);
   } else if (::inet_pton(AF_INET6, settings_.address.c_str(), &in6->sin6_addr) == 1) {
     in6->sin6_family = AF_INET6;
     in6->sin6_port = htons(settings_.port);
-    length = sizeof(struct sockaddr_in6);
     flags |= MHD_USE_IPv6;
   } else {
     throw Error(errc::kInvalidProcedureCall,
                 "the listen address " + settings_.address + " is not an IPv4 or IPv6 address");
   }
-  (void)length;
   // The listener refuses what lies past the slack, so a flood costs no more than that.
   unsigned slack = std::max(16u, settings_.max_connections / 8);
   unsigned hard_limit = settings_.max_connections + slack;
