@@ -1,4 +1,4 @@
-// Static files as the I/O threads send them: conditional requests, single ranges, and gzip from
+// Static files as the server sends them: conditional requests, single ranges, and gzip from
 // the cache of compressed files.
 #include <microhttpd.h>
 #include <sys/stat.h>
