@@ -98,15 +98,9 @@ INSTANTIATE_TEST_SUITE_P(Ways, OpenBeneathTest,
                          ::testing::Values(BeneathWay::kBest, BeneathWay::kKernel,
                                            BeneathWay::kEachComponent),
                          [](const auto& info) {
-                           switch (info.param) {
-                             case BeneathWay::kBest:
-                               return std::string("Best");
-                             case BeneathWay::kKernel:
-                               return std::string("Kernel");
-                             case BeneathWay::kEachComponent:
-                               return std::string("EachComponent");
-                           }
-                           return std::string();
+                           return info.param == BeneathWay::kBest     ? "Best"
+                                  : info.param == BeneathWay::kKernel ? "Kernel"
+                                                                      : "EachComponent";
                          });
 
 // The site checks and sends the file it opened: swapping the name afterwards changes nothing

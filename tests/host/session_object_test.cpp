@@ -3,6 +3,8 @@
 // that another page beat to the save redoes its changes on top.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "host/objects/session.h"
 #include "host/state/postgres_session_store.h"
 #include "mirelda/error.h"
@@ -51,14 +53,8 @@ class CountedStore final : public SessionStore {
   MemorySessionStore& store_;
 };
 
-struct Calls {
-  int creates, loads, saves, touches, removes;
-  friend bool operator==(const Calls&, const Calls&) = default;
-  friend std::ostream& operator<<(std::ostream& os, const Calls& c) {
-    return os << "creates " << c.creates << ", loads " << c.loads << ", saves " << c.saves
-              << ", touches " << c.touches << ", removes " << c.removes;
-  }
-};
+// creates, loads, saves, touches, removes
+using Calls = std::array<int, 5>;
 
 struct PageCase {
   const char* what;

@@ -33,15 +33,9 @@ TEST(CodePage, BadBytesAndUnmappableCharactersNeverBreakTheText) {
   EXPECT_EQ(EncodeToCodePage("a" + emoji + kZhangSanUtf8, kCodePageGbk),
             "a&#128512;" + kZhangSanGbk);
   EXPECT_EQ(EncodeToCodePage(emoji, kCodePageGbk, Unmappable::kQuestionMark), "?");
-  EXPECT_EQ(EncodeToCodePage("a\xFF"
-                             "b",
-                             kCodePageGbk),
-            "a?b");
+  EXPECT_EQ(EncodeToCodePage(std::string("a\xFF") + "b", kCodePageGbk), "a?b");
   // Malformed UTF-8 is no character: an overlong "/" and a surrogate half never become references.
-  EXPECT_EQ(EncodeToCodePage("a\xC0\xAF"
-                             "b\xED\xA0\x80",
-                             kCodePageGbk),
-            "a??b???");
+  EXPECT_EQ(EncodeToCodePage(std::string("a\xC0\xAF") + "b\xED\xA0\x80", kCodePageGbk), "a??b???");
   EXPECT_FALSE(IsSupportedCodePage(12345));
   EXPECT_FALSE(IsSupportedCodePage(-1));
   EXPECT_TRUE(IsSupportedCodePage(1252));
@@ -57,9 +51,8 @@ TEST(UrlEncoding, DecodesPairsAndRefusesBadEscapes) {
   EXPECT_EQ(pairs[4], (std::pair<std::string, std::string>("\xD5\xC5", "\xC8\xFD")));
   EXPECT_EQ(PercentDecode("100%", false), "100%");
   EXPECT_EQ(PercentDecode("%zz+%41", false), "%zz+A");
-  EXPECT_TRUE(HasBadPercentEncoding("/a%2"));
-  EXPECT_TRUE(HasBadPercentEncoding("/a%00b"));
-  EXPECT_TRUE(HasBadPercentEncoding("/a%g1"));
+  for (const char* bad : {"/a%2", "/a%00b", "/a%g1"})
+    EXPECT_TRUE(HasBadPercentEncoding(bad)) << bad;
   EXPECT_FALSE(HasBadPercentEncoding("/a%2e%2E/b"));
   EXPECT_EQ(UrlEncodeBytes("a b&c=" + kZhangSanGbk), "a+b%26c%3D%D5%C5%C8%FD");
   EXPECT_EQ(EscapeUrlForHeader("/a b?x=\r\nSet-Cookie:1"), "/a%20b?x=%0D%0ASet-Cookie:1");
