@@ -1,22 +1,13 @@
 // How mirelda-host treats connections themselves: silent ones are closed after
 // --connection-timeout, and the ones over --max-connections are answered 503 (or refused) while
 // the host goes on serving the others.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <string>
-#include <vector>
-
 #include "host/running_host.h"
 
 namespace mirelda::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 // A bare loopback socket, so a test can hold a connection open without the client closing it.
 class RawConnection {
@@ -42,13 +33,13 @@ class RawConnection {
   }
 
   // Reads what arrives until the deadline; true once the server has closed the connection.
-  bool ClosedBy(Clock::time_point deadline) {
+  bool Closed(Clock::time_point deadline = Clock::now() + 10s) {
     Read("", deadline);
     return closed_;
   }
-  // Reads until text has arrived, the server closes, or the deadline; true when text is there.
-  bool Await(const std::string& text, Clock::time_point deadline) {
-    Read(text, deadline);
+  // Reads until text has arrived, the server closes, or ten seconds; true when text is there.
+  bool Await(const std::string& text) {
+    Read(text);
     return received_.find(text) != std::string::npos;
   }
   const std::string& received() const { return received_; }
@@ -61,7 +52,7 @@ class RawConnection {
 
  private:
   // An empty until reads to the end of the stream.
-  void Read(const std::string& until, Clock::time_point deadline) {
+  void Read(const std::string& until, Clock::time_point deadline = Clock::now() + 10s) {
     while (!closed_ && (until.empty() || received_.find(until) == std::string::npos)) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       if (left.count() <= 0) return;
@@ -80,7 +71,7 @@ class RawConnection {
   std::string received_;
 };
 
-const std::map<std::string, std::string> kSite = {
+const Files kSite = {
     {"hello.asp", "<% Response.Write(\"hello\"); %>"},
     {"hello.txt", "static hello"},
     {"ends.asp",
@@ -89,8 +80,23 @@ const std::map<std::string, std::string> kSite = {
      "     v(\"LOCAL_ADDR\"), v(\"SERVER_PORT\")].join(\"|\") + \"#\" + n); %>"},
 };
 
-TEST(HttpConnections, SilentConnectionsAreClosedAfterTheTimeout) {
-  RunningHost host(kSite, {"--connection-timeout", "1"});
+// Silent connections close after --connection-timeout (2 s: the pauses between the requests below
+// stay well inside it). A connection's ends are read once when it opens: every request on it sees
+// its own, and a second connection sees its own port.
+TEST(HttpConnections, SilentConnectionsCloseAfterTheTimeoutAndRequestsSeeTheirOwnEnds) {
+  RunningHost host(kSite, {"--connection-timeout", "2"});
+  RawConnection first(host.port()), second(host.port());
+  ASSERT_TRUE(first.connected() && second.connected());
+  for (auto [c, n] : std::vector<std::pair<RawConnection*, int>>{
+           {&first, 1}, {&first, 2}, {&second, 3}, {&first, 4}}) {
+    std::string mark = std::to_string(n);
+    c->Send("GET /ends.asp?n=" + mark + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    ASSERT_TRUE(c->Await("#" + mark)) << c->received();
+    size_t from = c->received().find("[" + mark + "]") + mark.size() + 2;
+    EXPECT_EQ(c->received().substr(from, c->received().find("#" + mark) - from),
+              "127.0.0.1|" + std::to_string(c->local_port()) + "|127.0.0.1|" +
+                  std::to_string(host.port()));
+  }
   struct Row {
     const char* what;
     std::string sent;
@@ -110,37 +116,12 @@ TEST(HttpConnections, SilentConnectionsAreClosedAfterTheTimeout) {
     }
   }
   // Loose on purpose: the point is that they close at all, long before the default 30 s.
-  auto deadline = Clock::now() + std::chrono::seconds(20);
+  auto deadline = Clock::now() + 20s;
   for (size_t i = 0; i < open.size(); ++i) {
-    EXPECT_TRUE(open[i]->ClosedBy(deadline)) << rows[i / 20].what;
+    EXPECT_TRUE(open[i]->Closed(deadline)) << rows[i / 20].what;
   }
   EXPECT_NE(open.back()->received().find("static hello"), std::string::npos);
   EXPECT_EQ(host.Get("/hello.asp").body, "hello");
-}
-
-// A connection's ends are read once when it opens: every request on it sees its own, and a
-// second connection sees its own port.
-TEST(HttpConnections, EveryRequestSeesTheEndsOfItsOwnConnection) {
-  RunningHost host(kSite);
-  RawConnection first(host.port());
-  RawConnection second(host.port());
-  ASSERT_TRUE(first.connected() && second.connected());
-  auto ends = [&](RawConnection& c, int n) {
-    std::string mark = std::to_string(n);
-    c.Send("GET /ends.asp?n=" + mark + " HTTP/1.1\r\nHost: x\r\n\r\n");
-    EXPECT_TRUE(c.Await("#" + mark, Clock::now() + std::chrono::seconds(10))) << c.received();
-    size_t from = c.received().find("[" + mark + "]");
-    size_t to = c.received().find("#" + mark);
-    if (from == std::string::npos || to == std::string::npos || to < from) return std::string();
-    from += mark.size() + 2;
-    return c.received().substr(from, to - from);
-  };
-  std::string server = "|127.0.0.1|" + std::to_string(host.port());
-  for (int n : {1, 2}) {
-    EXPECT_EQ(ends(first, n), "127.0.0.1|" + std::to_string(first.local_port()) + server);
-  }
-  EXPECT_EQ(ends(second, 3), "127.0.0.1|" + std::to_string(second.local_port()) + server);
-  EXPECT_EQ(ends(first, 4), "127.0.0.1|" + std::to_string(first.local_port()) + server);
 }
 
 TEST(HttpConnections, ConnectionsOverTheCapAreTurnedAwayAndTheRestServed) {
@@ -152,14 +133,14 @@ TEST(HttpConnections, ConnectionsOverTheCapAreTurnedAwayAndTheRestServed) {
   }
   // Each held connection has been answered and stays open for more.
   for (auto& c : held) {
-    ASSERT_TRUE(c->Await("hello", Clock::now() + std::chrono::seconds(10))) << c->received();
+    ASSERT_TRUE(c->Await("hello")) << c->received();
     EXPECT_EQ(c->received().rfind("HTTP/1.1 200", 0), 0u) << c->received();
   }
   for (const char* target : {"/hello.asp", "/hello.txt", "/missing.asp"}) {
     RawConnection extra(host.port());
     if (!extra.connected()) continue;  // refused by the listener: as good as a 503
     extra.Send(std::string("GET ") + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
-    ASSERT_TRUE(extra.ClosedBy(Clock::now() + std::chrono::seconds(10))) << target;
+    ASSERT_TRUE(extra.Closed()) << target;
     if (!extra.received().empty()) {
       EXPECT_EQ(extra.received().rfind("HTTP/1.1 503", 0), 0u) << extra.received();
       EXPECT_NE(extra.received().find("Server: Mirelda\r\n"), std::string::npos);
@@ -167,15 +148,10 @@ TEST(HttpConnections, ConnectionsOverTheCapAreTurnedAwayAndTheRestServed) {
   }
   // The held connections are still served, and once they go new ones are served again.
   held[0]->Send("GET /hello.txt HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-  EXPECT_TRUE(held[0]->Await("static hello", Clock::now() + std::chrono::seconds(10)));
+  EXPECT_TRUE(held[0]->Await("static hello"));
   held.clear();
-  int status = 0;
-  auto until = Clock::now() + std::chrono::seconds(10);
-  while (status != 200 && Clock::now() < until) {
-    status = host.Get("/hello.asp").status;
-    if (status != 200) ::usleep(50000);
-  }
-  EXPECT_EQ(status, 200);
+  EXPECT_EQ(host.GetUntil("/hello.asp", [](const HttpReply& r) { return r.status == 200; }).status,
+            200);
 }
 
 }  // namespace
