@@ -1,21 +1,20 @@
-// The installation page with the host dying at each step point in turn (MIRELDA_EXIT_AT_STEP_POINT):
-// those of the dictionary steps and those of the site's own steps (its tables with their
-// registration, its menu entries), then run again. Every time the database ends up holding exactly
-// the tables and rows of a clean installation, on the Jet file and on the server database, and the
-// second run reports the steps in the order of a clean one, each either done or found in place.
+// The installation page with the host dying at each step point in turn
+// (MIRELDA_EXIT_AT_STEP_POINT): those of the dictionary steps and those of the site's own steps
+// (its tables with their registration, its menu entries), then run again. Every time the database
+// ends up holding exactly the tables and rows of a clean installation, on the Jet file and on the
+// server database, and the second run reports the steps in the order of a clean one, each either
+// done or found in place.
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "site/jet_rows.h"
+#include "site/server_rows.h"
 #include "site/site_visitor.h"
-#include "support/postgres.h"
 
 namespace mirelda::testing {
 namespace {
@@ -24,43 +23,13 @@ namespace fs = std::filesystem;
 
 enum class Engine { kJet, kServer };
 
-Rows ServerRows(const std::string& database, const std::string& sql) {
-  const PostgresServer& s = Postgres();
-  std::string info = "host=" + s.host + " port=" + std::to_string(s.port) + " dbname=" + database +
-                     " user=" + s.user + " password=" + s.password;
-  PGconn* conn = PQconnectdb(info.c_str());
-  PGresult* result = PQexec(conn, sql.c_str());
-  Rows rows;
-  ExecStatusType status = PQresultStatus(result);
-  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-    ADD_FAILURE() << sql << ": " << PQerrorMessage(conn);
-  }
-  for (int r = 0; r < PQntuples(result); ++r) {
-    rows.emplace_back();
-    for (int c = 0; c < PQnfields(result); ++c) {
-      rows.back().push_back(PQgetisnull(result, r, c) ? "NULL" : PQgetvalue(result, r, c));
-    }
-  }
-  PQclear(result);
-  PQfinish(conn);
-  return rows;
-}
-
 // One installation: a work folder with its own registry and site copy, and its own database.
 class Installation {
  public:
   Installation(Engine engine, const std::string& name) : engine_(engine), database_(name) {
     CopySite(site());
-    std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
-                          (dir_.path() / "registry").string() + "' '" +
-                          (BuildDir() / "libmirelda-data.so").string() + "' >/dev/null";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
-    if (engine == Engine::kServer) {
-      const PostgresServer& s = Postgres();
-      std::ofstream(site() / "inc" / "server_database.inc", std::ios::trunc)
-          << "<% var SERVER_DATABASE = {server: \"" << s.Server() << "\", database: \"" << name
-          << "\", uid: \"" << s.user << "\", pwd: \"" << s.password << "\"}; %>\n";
-    }
+    RegisterLibrary(dir_.path() / "registry", "libmirelda-data.so");
+    if (engine == Engine::kServer) UseServerDatabase(site(), name);
   }
 
   // Each point's database is dropped once compared, so the server holds two at a time.
@@ -78,10 +47,7 @@ class Installation {
     std::string text;
     try {
       Visitor visitor(host.port());
-      if (as_admin) {
-        visitor.Get("/admin/logon.asp");
-        visitor.Post("/admin/logon.asp", {{"adminName", "admin"}, {"adminPwd", "Sun In May"}});
-      }
+      if (as_admin) visitor.LogOnAdmin();
       text = visitor.Get("/install.asp").text;
     } catch (const std::exception&) {
       text.clear();

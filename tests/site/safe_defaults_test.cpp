@@ -9,15 +9,10 @@
 namespace mirelda::testing {
 namespace {
 
-using Form = std::vector<std::pair<std::string, std::string>>;
-
 // Installs the site and logs the visitor on as the fixed administrator.
 void InstallAndLogOn(Visitor& admin) {
   ASSERT_EQ(admin.Get("/install.asp").status, 200);
-  admin.Get("/admin/logon.asp");
-  ASSERT_EQ(
-      admin.Post("/admin/logon.asp", {{"adminName", "admin"}, {"adminPwd", "Sun In May"}}).status,
-      302);
+  ASSERT_EQ(admin.LogOnAdmin().status, 302);
 }
 
 TEST(SiteSafeDefaults, EveryReplyCarriesTheStandingHeadersAndTheOptionsChangeThem) {
@@ -81,8 +76,7 @@ TEST(SiteSafeDefaults, LogonValuesWithANulByteAreFailedLogons) {
             "用户名或密码不对。"},
            {"/logon.asp", {{"personName", nul}, {"personPwd", "x"}}, "登录名或密码不对。"},
        }) {
-    stranger.Get(row.page);
-    Page page = stranger.Post(row.page, row.form);
+    Page page = stranger.PostFrom(row.page, row.form);
     EXPECT_EQ(page.status, 200) << row.page << page.text;
     EXPECT_TRUE(page.Has(row.message)) << page.text;
   }
@@ -147,35 +141,25 @@ TEST(SiteSafeDefaults, PasswordChangeAndDisabledAdministrators) {
             (Rows{{"spring-2026"}}));
   Visitor other(host.port());
   EXPECT_FALSE(other.Get("/admin/logon.asp").Has("Sun In May"));
-  EXPECT_EQ(
-      other.Post("/admin/logon.asp", {{"adminName", "admin"}, {"adminPwd", "Sun In May"}}).status,
-      200);
-  ASSERT_EQ(
-      other.Post("/admin/logon.asp", {{"adminName", "admin"}, {"adminPwd", "spring-2026"}}).status,
-      302);
+  EXPECT_EQ(other.LogOnAdmin().status, 200);
+  ASSERT_EQ(other.LogOnAdmin("admin", "spring-2026").status, 302);
 
   // A disabled administrator cannot log on, and a session already open ends at its next page.
-  admin.Get("/admin/admins.asp");
   ASSERT_TRUE(admin
-                  .Post("/admin/admins.asp", {{"what", "add"},
-                                              {"adminName", "li"},
-                                              {"adminPwd", "li-password"},
-                                              {"adminPwd2", "li-password"}})
+                  .PostFrom("/admin/admins.asp", {{"what", "add"},
+                                                  {"adminName", "li"},
+                                                  {"adminPwd", "li-password"},
+                                                  {"adminPwd2", "li-password"}})
                   .Has("已添加管理员"));
   Visitor li(host.port());
-  li.Get("/admin/logon.asp");
-  ASSERT_EQ(li.Post("/admin/logon.asp", {{"adminName", "li"}, {"adminPwd", "li-password"}}).status,
-            302);
+  ASSERT_EQ(li.LogOnAdmin("li", "li-password").status, 302);
   EXPECT_TRUE(
       admin.Post("/admin/admins.asp", {{"what", "disable"}, {"id", "1"}}).Has("不能停用自己"));
   EXPECT_TRUE(admin.Post("/admin/admins.asp", {{"what", "disable"}, {"id", "2"}}).Has("已停用"));
   EXPECT_EQ(li.Get("/admin/").location, "/admin/logon.asp");
-  li.Get("/admin/logon.asp");
-  EXPECT_TRUE(li.Post("/admin/logon.asp", {{"adminName", "li"}, {"adminPwd", "li-password"}})
-                  .Has("用户名或密码不对。"));
+  EXPECT_TRUE(li.LogOnAdmin("li", "li-password").Has("用户名或密码不对。"));
   EXPECT_TRUE(admin.Post("/admin/admins.asp", {{"what", "enable"}, {"id", "2"}}).Has("重新启用"));
-  EXPECT_EQ(li.Post("/admin/logon.asp", {{"adminName", "li"}, {"adminPwd", "li-password"}}).status,
-            302);
+  EXPECT_EQ(li.LogOnAdmin("li", "li-password").status, 302);
 }
 
 }  // namespace

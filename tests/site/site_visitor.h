@@ -35,10 +35,7 @@ class SiteHost {
   // extra: more mirelda-host options.
   explicit SiteHost(std::filesystem::path site = MIRELDA_SITE_DIR,
                     std::vector<std::string> extra = {}) {
-    std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
-                          (work() / "registry").string() + "' '" +
-                          (BuildDir() / "libmirelda-data.so").string() + "' >/dev/null";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
+    RegisterLibrary(work() / "registry", "libmirelda-data.so");
     process_ = std::make_unique<HostProcess>(work(), site, std::move(extra));
   }
   // The host must stop cleanly, and the sanitizer build must have found nothing in it.
@@ -72,6 +69,13 @@ struct Page {
   bool Has(const std::string& s) const { return text.find(s) != std::string::npos; }
 };
 
+// Each text must be on the page.
+inline void ExpectHas(const Page& page, const std::vector<std::string>& texts) {
+  for (const std::string& t : texts) EXPECT_TRUE(page.Has(t)) << t << "\n" << page.text;
+}
+
+using Form = std::vector<std::pair<std::string, std::string>>;
+
 // One part of a multipart/form-data post; a file part has a file name.
 struct Part {
   std::string name;
@@ -96,9 +100,8 @@ class Visitor {
 
   // A form posted as a browser posts it from a page in code page 936, with the session's token
   // that the last page showing one carried (unless the form names its own).
-  Page Post(const std::string& target,
-            const std::vector<std::pair<std::string, std::string>>& form) {
-    std::vector<std::pair<std::string, std::string>> fields = form;
+  Page Post(const std::string& target, const Form& form) {
+    Form fields = form;
     bool named =
         std::any_of(form.begin(), form.end(), [](const auto& f) { return f.first == "token"; });
     if (!named && !token_.empty()) fields.emplace_back("token", token_);
@@ -108,6 +111,15 @@ class Visitor {
       body += host::UrlEncodeBytes(Gbk(name)) + "=" + host::UrlEncodeBytes(Gbk(value));
     }
     return Send("POST", target, "application/x-www-form-urlencoded", body);
+  }
+
+  // Posts a form from the page that shows it, as a browser does: with that page's token.
+  Page PostFrom(const std::string& page, const Form& form) {
+    Get(page);
+    return Post(page, form);
+  }
+  Page LogOnAdmin(const std::string& name = "admin", const std::string& password = "Sun In May") {
+    return PostFrom("/admin/logon.asp", {{"adminName", name}, {"adminPwd", password}});
   }
 
   Page PostMultipart(const std::string& target, const std::vector<Part>& parts) {
