@@ -36,8 +36,8 @@ TEST(VbsClasses, MembersAndProperties) {
        "Set p = New Point : p.X = 1 : p.Y = 1 : p.Grow 4 : Response.Write p.X & p.Y", "52"},
       {"property let and get", "Set b = New Box : b.Value = 4 : Response.Write b.Value", "8"},
       {"default property", "Set l = New List : Response.Write l(1) & l.Item(0)", "ba"},
-      {"objects are references",
-       "Set p = New Point : Set q = p : q.X = 9 : Response.Write p.X", "9"},
+      {"objects are references", "Set p = New Point : Set q = p : q.X = 9 : Response.Write p.X",
+       "9"},
       {"with", "Set p = New Point\nWith p\n .X = 10\n .Y = 5\n Response.Write .Sum()\nEnd With",
        "15"},
       {"nested with",
@@ -45,14 +45,11 @@ TEST(VbsClasses, MembersAndProperties) {
        " Response.Write .X & b.Value\nEnd With",
        "16"},
       {"isobject and nothing",
-       "Set p = New Point : Response.Write IsObject(p) : Set p = Nothing : Response.Write (p Is Nothing)",
+       "Set p = New Point : Response.Write IsObject(p) : Set p = Nothing : Response.Write (p Is "
+       "Nothing)",
        "TrueTrue"},
   };
-  VbsSite site;
-  for (const OutputCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Output(site, std::string(kClasses) + c.code), c.output);
-  }
+  ExpectOutputs(kClasses, cases);
 }
 
 TEST(VbsClasses, InitializeAndTerminateOrder) {
@@ -73,34 +70,16 @@ TEST(VbsClasses, InitializeAndTerminateOrder) {
       {"an error inside class_terminate does not end the page",
        "Set f = New Faulty\nSet f = Nothing\nResponse.Write \"fine\"", "fine"},
   };
-  VbsSite site;
-  for (const OutputCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Output(site, std::string(kClasses) + c.code), c.output);
-  }
+  ExpectOutputs(kClasses, cases);
 }
 
 TEST(VbsClasses, Errors) {
-  std::string prefix = kClasses;
-  int lines = 0;
-  for (char c : prefix) lines += c == '\n';
-  struct Case {
-    const char* name;
-    const char* code;
-    int32_t number;
-  } cases[] = {
-      {"private member from outside", "Set p = New Point\nx = p.hidden", 438},
-      {"unknown member", "Set p = New Point\np.Nope 1", 438},
-      {"set of a non-object to a field", "Set p = New Point\nSet p.X = 4", 424},
+  const std::vector<ErrorCase> cases = {
+      {"private member from outside", "Set p = New Point\nx = p.hidden", 438, 2},
+      {"unknown member", "Set p = New Point\np.Nope 1", 438, 2},
+      {"set of a non-object to a field", "Set p = New Point\nSet p.X = 4", 424, 2},
   };
-  VbsSite site;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    PageOutcome outcome = site.Run("<%\n" + prefix + c.code + "\n%>");
-    EXPECT_EQ(outcome.run.outcome, host::PageRun::Outcome::kFailed);
-    EXPECT_EQ(outcome.run.number, c.number) << outcome.run.description;
-    EXPECT_EQ(outcome.run.where.line, lines + 3);
-  }
+  ExpectErrors(kClasses, cases);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -94,8 +95,9 @@ class VbsSite {
 inline std::string Output(VbsSite& site, const std::string& code) {
   PageOutcome outcome = site.Run("<%\n" + code + "\n%>");
   EXPECT_EQ(outcome.run.outcome, host::PageRun::Outcome::kCompleted)
-      << outcome.run.number << " " << outcome.run.description << " line "
-      << outcome.run.where.line << "\n" << code;
+      << outcome.run.number << " " << outcome.run.description << " line " << outcome.run.where.line
+      << "\n"
+      << code;
   return outcome.output;
 }
 
@@ -114,23 +116,29 @@ struct ErrorCase {
   int line;
 };
 
-inline void ExpectOutputs(const std::vector<OutputCase>& cases) {
+// Each case runs after prefix (shared declarations), on one site; an error's line counts from the
+// first line of the case's code.
+inline void ExpectOutputs(const std::string& prefix, const std::vector<OutputCase>& cases) {
   VbsSite site;
   for (const OutputCase& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Output(site, c.code), c.output) << c.code;
+    EXPECT_EQ(Output(site, prefix + c.code), c.output) << c.code;
   }
 }
 
-inline void ExpectErrors(const std::vector<ErrorCase>& cases) {
+inline void ExpectErrors(const std::string& prefix, const std::vector<ErrorCase>& cases) {
+  const int prefix_lines = static_cast<int>(std::count(prefix.begin(), prefix.end(), '\n'));
   VbsSite site;
   for (const ErrorCase& c : cases) {
     SCOPED_TRACE(c.name);
-    PageOutcome outcome = site.Run("<%\n" + std::string(c.code) + "\n%>");
+    PageOutcome outcome = site.Run("<%\n" + prefix + c.code + "\n%>");
     EXPECT_EQ(outcome.run.outcome, host::PageRun::Outcome::kFailed) << c.code;
     EXPECT_EQ(outcome.run.number, c.number) << c.code << "\n" << outcome.run.description;
-    EXPECT_EQ(outcome.run.where.line, c.line + 1) << c.code;
+    EXPECT_EQ(outcome.run.where.line, prefix_lines + c.line + 1) << c.code;
   }
 }
+
+inline void ExpectOutputs(const std::vector<OutputCase>& cases) { ExpectOutputs("", cases); }
+inline void ExpectErrors(const std::vector<ErrorCase>& cases) { ExpectErrors("", cases); }
 
 }  // namespace mirelda::script::vbscript::testing

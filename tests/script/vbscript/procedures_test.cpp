@@ -26,24 +26,24 @@ TEST(VbsProcedures, ArgumentsByReferenceAndByValue) {
       {"recursion", "Response.Write Fact(10)", "3628800"},
       {"function without arguments", "Function F\n F = \"f\"\nEnd Function\nResponse.Write F & F()",
        "ff"},
-      {"exit sub", "Sub S\n Response.Write \"a\"\n Exit Sub\n Response.Write \"b\"\nEnd Sub\nS", "a"},
+      {"exit sub", "Sub S\n Response.Write \"a\"\n Exit Sub\n Response.Write \"b\"\nEnd Sub\nS",
+       "a"},
       {"exit function keeps the result",
        "Function G\n G = 1\n Exit Function\n G = 2\nEnd Function\nResponse.Write G", "1"},
-      {"procedure defined after use", "Response.Write Later(3)\nFunction Later(x)\n Later = x + 1\n"
-       "End Function", "4"},
+      {"procedure defined after use",
+       "Response.Write Later(3)\nFunction Later(x)\n Later = x + 1\n"
+       "End Function",
+       "4"},
       {"an undeclared name in a procedure is its own local",
        "Sub S\n t = t & \"a\"\n t = t & \"b\"\n Response.Write t\nEnd Sub\nS : S : "
-       "Response.Write \"|\" & IsEmpty(t)", "abab|True"},
+       "Response.Write \"|\" & IsEmpty(t)",
+       "abab|True"},
       {"an undeclared name in a procedure is a global the page gave a value before",
        "x = 5\nSub S\n Response.Write x\n x = x + 1\nEnd Sub\nS\nResponse.Write x", "56"},
       {"an undeclared name in a procedure is a global declared further down",
        "Sub S\n g = g + 1\nEnd Sub\nDim g\nS : S\nResponse.Write g", "2"},
   };
-  VbsSite site;
-  for (const OutputCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Output(site, std::string(kHelpers) + c.code), c.output);
-  }
+  ExpectOutputs(kHelpers, cases);
 }
 
 TEST(VbsProcedures, ErrorsTravelToTheCallersHandler) {
@@ -56,7 +56,8 @@ TEST(VbsProcedures, ErrorsTravelToTheCallersHandler) {
        "On Error Resume Next\nMiddle\nResponse.Write \"top \" & Err.Number",
        "top 11"},
       {"a procedure's own handler",
-       "Sub Own\n On Error Resume Next\n x = 1 / 0\n Response.Write \"own \" & Err.Number\nEnd Sub\n"
+       "Sub Own\n On Error Resume Next\n x = 1 / 0\n Response.Write \"own \" & Err.Number\nEnd "
+       "Sub\n"
        "Own\nResponse.Write \" after\"",
        "own 11 after"},
       {"err describes the error",
