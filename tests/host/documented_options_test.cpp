@@ -62,15 +62,10 @@ std::set<std::string> ManPageOptions() {
   return options;
 }
 
-std::set<std::string> TableOptions() {
-  std::set<std::string> table;
-  for (const HostOption& option : HostOptionTable()) table.insert(OptionSynopsis(option));
-  return table;
-}
-
 void ExpectSameOptions(const std::set<std::string>& listed, const std::string& where) {
   ASSERT_FALSE(listed.empty()) << "no options in " << where;
-  std::set<std::string> table = TableOptions();
+  std::set<std::string> table;
+  for (const HostOption& option : HostOptionTable()) table.insert(OptionSynopsis(option));
   for (const std::string& option : table) {
     EXPECT_TRUE(listed.contains(option)) << option << " is missing from " << where;
   }

@@ -222,11 +222,5 @@ TEST(SiteStaticFile, AFileKeptFromAnEarlierRequestGivesWayToAnyChange) {
   }
 }
 
-TEST(SiteStaticFile, AFifoIsNotWaitedFor) {
-  TempDir base;
-  ASSERT_EQ(::mkfifo((base.path() / "pipe.txt").c_str(), 0600), 0);
-  EXPECT_EQ(Site(base.path()).Resolve("/pipe.txt").kind, SiteTarget::Kind::kNotFound);
-}
-
 }  // namespace
 }  // namespace mirelda::host
