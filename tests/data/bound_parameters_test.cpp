@@ -80,7 +80,7 @@ TEST_P(BoundParameters, PlaceholdersOnlyOutsideLiteralsAndNames) {
   Exec("create table q (\"a?b\" varchar(9), v varchar(9))");
   Run("insert into q (\"a?b\", v) values ('?', ?)", {Variant("x")});
   auto rows = Query("select [a?b], v from q where v = 'x' /* ? */ -- ?");
-  EXPECT_EQ(rows, (std::vector<std::vector<Variant>>{{Variant("?"), Variant("x")}}));
+  EXPECT_EQ(rows, (Table{{"?", "x"}}));
   RunResult found = Run("select count(*) from q where v = ? and [a?b] = '?'", {Variant("x")});
   ASSERT_TRUE(found.rows);
   EXPECT_EQ(found.rows->Value(0, 0).ToLong(), 1);

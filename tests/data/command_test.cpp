@@ -142,12 +142,12 @@ TEST_P(Commands, RolledBackTransactionsLeaveNothing) {
   Exec("insert into item (id) values (2)");
   db_->RollbackTrans();
   db_->CommitTrans();
-  EXPECT_EQ(Query("select id from item"), (std::vector<std::vector<Variant>>{{Variant(1)}}));
+  EXPECT_EQ(Query("select id from item"), (Table{{1}}));
   db_->BeginTrans();
   Exec("delete from item");
   Exec("insert into item (id) values (3)");
   db_->RollbackTrans();
-  EXPECT_EQ(Query("select id from item"), (std::vector<std::vector<Variant>>{{Variant(1)}}));
+  EXPECT_EQ(Query("select id from item"), (Table{{1}}));
 }
 
 TEST_P(Commands, ProviderErrorsFillErrors) {
@@ -241,7 +241,7 @@ TEST(SqliteDriver, OpensAnSqliteFileThatHasNoJetMark) {
                nullptr);
   sqlite3_close(raw);
   auto conn = Connect("DRIVER=SQLite3 ODBC Driver;Database=" + file.string());
-  EXPECT_EQ(Rows(*conn, "select v from t"), (std::vector<std::vector<Variant>>{{Variant("x")}}));
+  EXPECT_EQ(Rows(*conn, "select v from t"), (Table{{"x"}}));
   EXPECT_ERROR(Connect(JetConnectionString(file)), errc::kUnspecified);
   EXPECT_ERROR(Connect("Driver={SQLite3 ODBC Driver};Database=" + (dir / "none.db").string()),
                errc::kUnspecified);

@@ -3,39 +3,45 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "mirelda/settings.h"
 #include "support/error_matchers.h"
 
 namespace mirelda::data {
 namespace {
 
-TEST(ConnectionString, KeysIgnoreCaseAndBlanksValuesKeepTheirText) {
-  ConnectionString cs = ConnectionString::Parse(
-      "  PROVIDER = Microsoft.Jet.OLEDB.4.0 ;data  SOURCE= D:\\a b\\shop.mdb ; ;junk;x=");
-  EXPECT_EQ(cs.Value("provider"), "Microsoft.Jet.OLEDB.4.0");
-  EXPECT_EQ(cs.Value("Data Source"), "D:\\a b\\shop.mdb");
-  EXPECT_EQ(cs.Get("x"), std::optional<std::string>(""));
-  EXPECT_FALSE(cs.Get("junk").has_value());
-  EXPECT_FALSE(cs.Get("dbq").has_value());
-}
-
-TEST(ConnectionString, BracesAndQuotesHoldSeparators) {
-  ConnectionString cs = ConnectionString::Parse(
-      "driver={Microsoft Access Driver (*.mdb)};pwd={a;b}}c};uid=\"x;\"\"y\";server='s;1' ");
-  EXPECT_EQ(cs.Value("DRIVER"), "Microsoft Access Driver (*.mdb)");
-  EXPECT_EQ(cs.Value("pwd"), "a;b}c");
-  EXPECT_EQ(cs.Value("uid"), "x;\"y");
-  EXPECT_EQ(cs.Value("server"), "s;1");
-}
-
-TEST(ConnectionString, TheLastOfRepeatedKeysWins) {
-  EXPECT_EQ(ConnectionString::Parse("uid=a;UID=b").Value("uid"), "b");
-}
-
-TEST(ConnectionString, UnclosedValuesAreMalformed) {
-  EXPECT_ERROR(ConnectionString::Parse("driver={sql server;server=x"), errc::kInitStringFormat);
-  EXPECT_ERROR(ConnectionString::Parse("pwd='abc"), errc::kInitStringFormat);
-  EXPECT_ERROR(ConnectionString::Parse("pwd={abc}def"), errc::kInitStringFormat);
+TEST(ConnectionString, KeysIgnoreCaseAndBlanksValuesKeepTheirTextAndQuotesHoldSeparators) {
+  const char* messy =
+      "  PROVIDER = Microsoft.Jet.OLEDB.4.0 ;data  SOURCE= D:\\a b\\shop.mdb ; ;junk;x=";
+  const char* quoted =
+      "driver={Microsoft Access Driver (*.mdb)};pwd={a;b}}c};uid=\"x;\"\"y\";server='s;1' ";
+  const struct {
+    const char* text;
+    const char* key;
+    std::optional<std::string> value;
+  } cases[] = {
+      {messy, "provider", "Microsoft.Jet.OLEDB.4.0"},
+      {messy, "Data Source", "D:\\a b\\shop.mdb"},
+      {messy, "x", ""},
+      {messy, "junk", std::nullopt},
+      {messy, "dbq", std::nullopt},
+      {quoted, "DRIVER", "Microsoft Access Driver (*.mdb)"},
+      {quoted, "pwd", "a;b}c"},
+      {quoted, "uid", "x;\"y"},
+      {quoted, "server", "s;1"},
+      {"uid=a;UID=b", "uid", "b"},  // the last of repeated keys wins
+  };
+  for (const auto& c : cases) {
+    ConnectionString cs = ConnectionString::Parse(c.text);
+    EXPECT_EQ(cs.Get(c.key), c.value) << c.text << " / " << c.key;
+    EXPECT_EQ(cs.Value(c.key), c.value.value_or("")) << c.text << " / " << c.key;
+  }
+  // Unclosed values are malformed.
+  for (const char* bad : {"driver={sql server;server=x", "pwd='abc", "pwd={abc}def"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_ERROR(ConnectionString::Parse(bad), errc::kInitStringFormat);
+  }
 }
 
 ConnectionTarget RouteOf(const std::string& text) { return Route(ConnectionString::Parse(text)); }
@@ -59,26 +65,7 @@ TEST(Route, JetProvidersAndTheAccessDriverNameAFile) {
   EXPECT_EQ(t.jet.path, "D:\\data\\shop.mdb");
 }
 
-TEST(Route, TheSqlServerDriverNamesTheServerDatabase) {
-  ConnectionTarget t = RouteOf("driver={sql server};server=db.example;database=Shop;uid=sa;pwd=");
-  EXPECT_EQ(t.kind, ConnectionTarget::Kind::kServer);
-  EXPECT_EQ(t.server.host, "db.example");
-  EXPECT_EQ(t.server.port, 5432);
-  EXPECT_EQ(t.server.database, "shop");
-  EXPECT_EQ(t.server.user, "sa");
-  EXPECT_EQ(t.server.password, "");
-
-  EXPECT_EQ(RouteOf("driver={SQL Server};server=h,6000").server.port, 6000);
-  t = RouteOf("driver={sql server};server=h:6001;uid=u;pwd=p");
-  EXPECT_EQ(t.server.host, "h");
-  EXPECT_EQ(t.server.port, 6001);
-  EXPECT_EQ(t.server.database, "postgres");  // none named: the maintenance database
-  EXPECT_EQ(t.server.password, "p");
-  EXPECT_EQ(RouteOf("driver={sql server};server=(local)").server.host, "localhost");
-  EXPECT_EQ(RouteOf("driver={sql server};server=tcp:h\\inst,7").server.host, "h");
-}
-
-TEST(Route, TheServersProvidersAndDriversAndDataSourceNames) {
+TEST(Route, TheSqlServerDriversProvidersAndDataSourceNamesNameTheServerDatabase) {
   EXPECT_ERROR(RouteOf("DSN=shop"), errc::kUnspecified);  // no data source names set up yet
   settings::SetSection("dsn",
                        {{"Shop", "Driver={SQL Server};Server=db1,5433;Database=Shop;UID=a;PWD=b"},
@@ -93,6 +80,17 @@ TEST(Route, TheServersProvidersAndDriversAndDataSourceNames) {
     const char* user;
     const char* password;
   } cases[] = {
+      {"driver={sql server};server=db.example;database=Shop;uid=sa;pwd=",
+       ConnectionTarget::Kind::kServer, "db.example", 5432, "shop", "sa", ""},
+      {"driver={SQL Server};server=h,6000", ConnectionTarget::Kind::kServer, "h", 6000, "postgres",
+       "", ""},
+      // None named: the maintenance database.
+      {"driver={sql server};server=h:6001;uid=u;pwd=p", ConnectionTarget::Kind::kServer, "h", 6001,
+       "postgres", "u", "p"},
+      {"driver={sql server};server=(local)", ConnectionTarget::Kind::kServer, "localhost", 5432,
+       "postgres", "", ""},
+      {"driver={sql server};server=tcp:h\\inst,7", ConnectionTarget::Kind::kServer, "h", 7,
+       "postgres", "", ""},
       {"Provider=SQLOLEDB;Data Source=db1;Initial Catalog=Shop;User ID=sa;Password=pw",
        ConnectionTarget::Kind::kServer, "db1", 5432, "shop", "sa", "pw"},
       {"Provider=SQLOLEDB.1;Data Source=db1,1500;Integrated Security=SSPI",

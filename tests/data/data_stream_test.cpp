@@ -16,6 +16,7 @@ namespace mirelda::data {
 namespace {
 
 using mirelda::testing::TempDir;
+using namespace std::string_literals;
 
 std::shared_ptr<DataStream> Opened(int32_t type, const std::string& charset = "") {
   auto s = std::make_shared<DataStream>();
@@ -41,16 +42,9 @@ struct CharsetCase {
 
 TEST(DataStreamText, CharsetsWriteTheirBytesAndReadThemBack) {
   const CharsetCase table[] = {
-      {"Unicode", "a中",
-       std::string("\xFF\xFE"
-                   "a\0\x2D\x4E",
-                   6),
-       "a中"},
+      {"Unicode", "a中", "\xFF\xFE\x61\0\x2D\x4E"s, "a中"},
       {"utf-8", "中文", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87", "中文"},
-      {"gb2312", "中文abc",
-       "\xD6\xD0\xCE\xC4"
-       "abc",
-       "中文abc"},
+      {"gb2312", "中文abc", "\xD6\xD0\xCE\xC4"s + "abc", "中文abc"},
       {"GB2312", "汉", "\xBA\xBA", "汉"},
       {"iso-8859-1", "é", "\xE9", "é"},
       {"windows-1252", "€", "\x80", "€"},

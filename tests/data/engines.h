@@ -17,6 +17,8 @@ namespace mirelda::data::testing {
 
 enum class EngineKind { kJet, kServer };
 
+using Table = std::vector<std::vector<Variant>>;
+
 inline std::string EngineName(const ::testing::TestParamInfo<EngineKind>& info) {
   return info.param == EngineKind::kJet ? "Jet" : "Server";
 }
@@ -43,9 +45,9 @@ inline std::shared_ptr<DataConnection> Connect(const std::string& connection_str
 }
 
 // Every row of a query, read through a record set, as values.
-inline std::vector<std::vector<Variant>> Rows(Connection& connection, const std::string& sql) {
+inline Table Rows(Connection& connection, const std::string& sql) {
   std::shared_ptr<RecordSet> rs = connection.Execute(sql, -1);
-  std::vector<std::vector<Variant>> rows;
+  Table rows;
   std::shared_ptr<Fields> fields = rs->GetFields();
   while (!rs->IsEOF()) {
     std::vector<Variant> row;
@@ -65,7 +67,13 @@ class BothEngines : public ::testing::TestWithParam<EngineKind> {
 
   bool IsJet() const { return GetParam() == EngineKind::kJet; }
   void Exec(const std::string& sql) { db_->Execute(sql, -1); }
-  std::vector<std::vector<Variant>> Query(const std::string& sql) { return Rows(*db_, sql); }
+  Table Query(const std::string& sql) { return Rows(*db_, sql); }
+  std::shared_ptr<DataRecordSet> OpenRs(const std::string& source, int32_t cursor = -1,
+                                        int32_t lock = -1, int32_t options = -1) {
+    auto rs = std::make_shared<DataRecordSet>();
+    rs->Open(Variant(source), Variant(std::shared_ptr<Dispatch>(db_)), cursor, lock, options);
+    return rs;
+  }
 
   mirelda::testing::TempDir dir_;
   std::string connection_string_;

@@ -84,7 +84,7 @@ TEST_F(JetFiles, CompactionWritesASmallerCopyInTheDestinationsFormat) {
             std::filesystem::file_size(dir_ / "shop.mdb"));
   for (const char* name : {"shop.mdb", "shop.mdb.bak.mdb", "copy40.mdb"}) {
     EXPECT_EQ(Rows(*Connect(Jet("4.0", std::string("D:\\") + name)), "select count(*) from news"),
-              (std::vector<std::vector<Variant>>{{Variant(3)}}))
+              (Table{{3}}))
         << name;
   }
 }
@@ -123,8 +123,7 @@ TEST_F(JetFiles, CompactingInPlaceThroughTheScriptingObjects) {
   fso->Call("DeleteFile", file + ".bak.mdb");
   EXPECT_EQ(Names(), (std::vector<std::string>{"site.mdb"}));
   EXPECT_EQ(FormatOf("site.mdb"), JetFormat::kJet40);
-  EXPECT_EQ(Rows(*Connect(Jet("4.0", file)), "select count(*) from news"),
-            (std::vector<std::vector<Variant>>{{Variant(3)}}));
+  EXPECT_EQ(Rows(*Connect(Jet("4.0", file)), "select count(*) from news"), (Table{{3}}));
 }
 
 }  // namespace

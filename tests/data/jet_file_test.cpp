@@ -129,11 +129,9 @@ TEST(JetFile, TwoConnectionsWritingOneFileAtOnceBothSucceed) {
   EXPECT_EQ(failures[1], "");
   auto conn = Connect(cs);
   EXPECT_EQ(Rows(*conn, "select who, count(*) from log group by who order by who"),
-            (std::vector<std::vector<Variant>>{{Variant(1), Variant(kRows)},
-                                               {Variant(2), Variant(kRows)}}));
-  EXPECT_EQ(
-      Rows(*conn, "select count(distinct id), min(id), max(id) from log"),
-      (std::vector<std::vector<Variant>>{{Variant(2 * kRows), Variant(1), Variant(2 * kRows)}}));
+            (Table{{1, kRows}, {2, kRows}}));
+  EXPECT_EQ(Rows(*conn, "select count(distinct id), min(id), max(id) from log"),
+            (Table{{2 * kRows, 1, 2 * kRows}}));
 }
 
 }  // namespace

@@ -33,8 +33,7 @@ TEST(ServerDatabase, ServerFormsAndTheMaintenanceDatabase) {
   for (std::string server :
        {pg.host + "," + std::to_string(pg.port), pg.host + ":" + std::to_string(pg.port)}) {
     auto conn = Connect("driver={SQL Server};server=" + server + login);
-    EXPECT_EQ(Rows(*conn, "select current_database()"),
-              (std::vector<std::vector<Variant>>{{Variant("postgres")}}));
+    EXPECT_EQ(Rows(*conn, "select current_database()"), (Table{{"postgres"}}));
   }
 }
 

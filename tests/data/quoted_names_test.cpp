@@ -8,14 +8,7 @@
 namespace mirelda::data::testing {
 namespace {
 
-class QuotedNames : public BothEngines {
- protected:
-  std::shared_ptr<DataRecordSet> OpenRs(const std::string& sql, int32_t cursor, int32_t lock) {
-    auto rs = std::make_shared<DataRecordSet>();
-    rs->Open(Variant(sql), Variant(std::shared_ptr<Dispatch>(db_)), cursor, lock, -1);
-    return rs;
-  }
-};
+class QuotedNames : public BothEngines {};
 
 TEST_P(QuotedNames, NamesWithQuotesStayOneName) {
   const struct {
@@ -34,8 +27,7 @@ TEST_P(QuotedNames, NamesWithQuotesStayOneName) {
     const std::string t = c.table, f = c.column;
     Exec("CREATE TABLE " + t + " (" + f + " int ,note varchar(20) ,PRIMARY KEY (" + f + "))");
     Exec("INSERT INTO " + t + " (" + f + ", note) VALUES (1, 'a''b')");
-    EXPECT_EQ(Query("SELECT " + f + ", note FROM " + t),
-              (std::vector<std::vector<Variant>>{{Variant(1), Variant("a'b")}}));
+    EXPECT_EQ(Query("SELECT " + f + ", note FROM " + t), (Table{{1, "a'b"}}));
 
     auto rs = OpenRs("SELECT * FROM " + t, 1, 3);
     EXPECT_EQ(rs->GetFields()->Item(Variant(0))->Name(), c.column_name);
@@ -46,8 +38,7 @@ TEST_P(QuotedNames, NamesWithQuotesStayOneName) {
     rs->Update(Variant::Missing(), Variant::Missing());
     rs->Close();
     EXPECT_EQ(Query("SELECT " + f + ", note FROM " + t + " ORDER BY " + f),
-              (std::vector<std::vector<Variant>>{{Variant(1), Variant("changed")},
-                                                 {Variant(2), Variant::Null()}}));
+              (Table{{1, "changed"}, {2, Variant::Null()}}));
     Exec("DROP TABLE " + t);
   }
   EXPECT_EQ(Query("SELECT count(*) FROM keep")[0][0].ToLong(), 0);
@@ -58,8 +49,7 @@ TEST(QuotedServerNames, DoubledQuotesInServerNames) {
   auto db = Connect(FreshDatabase(EngineKind::kServer, dir));
   db->Execute("CREATE TABLE \"a\"\"b\" (\"c\"\"d\" int, \"e'f\" int)", -1);
   db->Execute("INSERT INTO [a\"b] ([c\"d], [e'f]) VALUES (1, 2)", -1);
-  EXPECT_EQ(Rows(*db, "SELECT \"c\"\"d\", \"e'f\" FROM \"a\"\"b\""),
-            (std::vector<std::vector<Variant>>{{Variant(1), Variant(2)}}));
+  EXPECT_EQ(Rows(*db, "SELECT \"c\"\"d\", \"e'f\" FROM \"a\"\"b\""), (Table{{1, 2}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, QuotedNames,

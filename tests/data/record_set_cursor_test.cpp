@@ -26,12 +26,6 @@ class Cursors : public BothEngines {
            ", " + note + ")");
     }
   }
-  std::shared_ptr<DataRecordSet> OpenRs(const std::string& source, int32_t cursor = 1,
-                                        int32_t lock = 1, int32_t options = -1) {
-    auto rs = std::make_shared<DataRecordSet>();
-    rs->Open(Variant(source), Variant(std::shared_ptr<Dispatch>(db_)), cursor, lock, options);
-    return rs;
-  }
   static int32_t Id(RecordSet& rs) { return rs.FieldValue(Variant("id")).ToLong(); }
   // The ids from the current row to EOF.
   static std::vector<int32_t> IdsToEnd(RecordSet& rs) {
@@ -53,7 +47,7 @@ class Cursors : public BothEngines {
 
 TEST_P(Cursors, PagesOfTenThroughFortyFiveRowsOfATableOpenedByName) {
   MakeItems();
-  auto rs = OpenRs("items");
+  auto rs = OpenRs("items", 1, 1);
   EXPECT_EQ(rs->RecordCount(), kRows);
   EXPECT_EQ(rs->PageSize(), 10);
   EXPECT_EQ(rs->PageCount(), 5);
@@ -91,7 +85,7 @@ TEST_P(Cursors, PagesOfTenThroughFortyFiveRowsOfATableOpenedByName) {
   rs->Move(-44, Variant::Missing());
   EXPECT_EQ(Id(*rs), 1);
 
-  auto forward = OpenRs("SELECT * FROM items", 0);
+  auto forward = OpenRs("SELECT * FROM items", 0, 1);
   EXPECT_EQ(forward->RecordCount(), -1);
   EXPECT_EQ(forward->PageCount(), -1);
   EXPECT_EQ(forward->AbsolutePage(), kPosUnknown);
@@ -120,7 +114,7 @@ TEST_P(Cursors, FilterSortAndFindPickTheRowsTheirCriteriaName) {
       {"id >= 44 OR id < 2", [](int i) { return i >= 44 || i < 2; }},
       {"name = 'nobody'", [](int) { return false; }},
   };
-  auto rs = OpenRs("SELECT * FROM items", 3);
+  auto rs = OpenRs("SELECT * FROM items", 3, 1);
   for (const Case& c : cases) {
     rs->SetFilter(Variant(c.criteria));
     std::vector<int32_t> expected = IdsWhere(c.keep);
@@ -161,7 +155,7 @@ TEST_P(Cursors, FilterSortAndFindPickTheRowsTheirCriteriaName) {
 
 TEST_P(Cursors, GetRowsGivesFieldsByRowsAndMovesOn) {
   MakeItems();
-  auto rs = OpenRs("SELECT id, name, note FROM items ORDER BY id");
+  auto rs = OpenRs("SELECT id, name, note FROM items ORDER BY id", 1, 1);
   Variant some =
       rs->GetRows(3, Variant::Missing(), Variant(VariantArray({Variant("name"), Variant(0)})));
   const VariantArray& a = some.AsArray();
@@ -232,7 +226,7 @@ TEST_P(Cursors, ChangesRoundTripByThePrimaryKey) {
   EXPECT_EQ(rs->EditMode(), 0);
   EXPECT_EQ(Id(*rs), 46);
   EXPECT_EQ(Query("SELECT name, n, note FROM items WHERE id = 46"),
-            (std::vector<std::vector<Variant>>{{Variant(awkward), Variant(7), Variant::Null()}}));
+            (Table{{awkward, 7, Variant::Null()}}));
 
   rs->MoveFirst();
   fields->Item(Variant("name"))->SetValue(Variant("changed"));
@@ -243,12 +237,11 @@ TEST_P(Cursors, ChangesRoundTripByThePrimaryKey) {
   rs->Update(Variant(VariantArray({Variant("name"), Variant("note")})),
              Variant(VariantArray({Variant("it's"), Variant::Null()})));
   EXPECT_EQ(Query("SELECT name, note FROM items WHERE id = 41"),
-            (std::vector<std::vector<Variant>>{{Variant("it's"), Variant::Null()}}));
+            (Table{{"it's", Variant::Null()}}));
   // A move writes an edit in progress.
   rs->PutFieldItem(Variant("n"), Variant(99));
   rs->MoveNext();
-  EXPECT_EQ(Query("SELECT n FROM items WHERE id = 41"),
-            (std::vector<std::vector<Variant>>{{Variant(99)}}));
+  EXPECT_EQ(Query("SELECT n FROM items WHERE id = 41"), (Table{{99}}));
 
   rs->AddNew(Variant::Missing(), Variant::Missing());
   rs->CancelUpdate();
@@ -257,8 +250,7 @@ TEST_P(Cursors, ChangesRoundTripByThePrimaryKey) {
   rs->AddNew(Variant(VariantArray({Variant("name"), Variant("n")})),
              Variant(VariantArray({Variant("pair"), Variant(3)})));
   EXPECT_EQ(Id(*rs), 47);
-  EXPECT_EQ(Query("SELECT name FROM items WHERE id = 47"),
-            (std::vector<std::vector<Variant>>{{Variant("pair")}}));
+  EXPECT_EQ(Query("SELECT name FROM items WHERE id = 47"), (Table{{"pair"}}));
 
   // The classic loop: Delete then MoveNext removes every row.
   rs->MoveFirst();
@@ -289,9 +281,7 @@ TEST_P(Cursors, ReadOnlyAndKeylessRecordSetsRefuseWhatTheyCannotWrite) {
   loose->CancelUpdate();
   loose->AddNew(Variant(VariantArray({Variant("a"), Variant("b")})),
                 Variant(VariantArray({Variant(2), Variant("z")})));
-  EXPECT_EQ(
-      Query("SELECT a, b FROM loose ORDER BY a"),
-      (std::vector<std::vector<Variant>>{{Variant(1), Variant("x")}, {Variant(2), Variant("z")}}));
+  EXPECT_EQ(Query("SELECT a, b FROM loose ORDER BY a"), (Table{{1, "x"}, {2, "z"}}));
   // A table name is a name, never statement text.
   EXPECT_THROW(OpenRs("items; DROP TABLE items", 1, 3, kCmdTable), Error);
   EXPECT_EQ(Query("SELECT COUNT(*) FROM items")[0][0].ToLong(), kRows);

@@ -10,11 +10,6 @@ namespace {
 
 class RecordSets : public BothEngines {
  protected:
-  std::shared_ptr<DataRecordSet> OpenRs(const std::string& sql, int32_t cursor = -1) {
-    auto rs = std::make_shared<DataRecordSet>();
-    rs->Open(Variant(sql), Variant(std::shared_ptr<Dispatch>(db_)), cursor, -1, -1);
-    return rs;
-  }
   void MakeNews() {
     Exec(
         "CREATE TABLE news (id autoincrement ,Title char(50) ,body memo ,posted datetime ,"
@@ -26,8 +21,7 @@ TEST_P(RecordSets, IdsStartAtOneAndOnlyTheAutoNumberIsFlagged) {
   MakeNews();
   Exec("insert into news (Title,hits) values ('a',1)");
   Exec("insert into news (Title,hits) values ('b',2)");
-  EXPECT_EQ(Query("select id from news order by id"),
-            (std::vector<std::vector<Variant>>{{Variant(1)}, {Variant(2)}}));
+  EXPECT_EQ(Query("select id from news order by id"), (Table{{1}, {2}}));
   auto fields = OpenRs("select * from news")->GetFields();
   ASSERT_EQ(fields->Count(), 6);
   for (int32_t i = 0; i < 6; ++i) {
@@ -103,10 +97,9 @@ TEST_P(RecordSets, TextComparesWithoutRegardToCaseAndTopLimitsItsOwnSelect) {
   Exec("delete from news");
   for (int i = 0; i < 5; ++i)
     Exec("insert into news (Title, hits) values ('t', " + std::to_string(i) + ")");
-  EXPECT_EQ(Query("select top 2 hits from news order by hits desc"),
-            (std::vector<std::vector<Variant>>{{Variant(4)}, {Variant(3)}}));
+  EXPECT_EQ(Query("select top 2 hits from news order by hits desc"), (Table{{4}, {3}}));
   EXPECT_EQ(Query("select count(*) from news where id in (select top 3 id from news order by id)"),
-            (std::vector<std::vector<Variant>>{{Variant(3)}}));
+            (Table{{3}}));
 }
 
 TEST_P(RecordSets, ForwardOnlyAndKeysetCursorsBehaveAsThePagesExpect) {
@@ -207,7 +200,7 @@ TEST_P(RecordSets, ASecondStatementIsRefusedAndNothingRuns) {
   Exec("insert into news (Title) values ('a;b');");
   // Cut at the NUL the statement would delete everything.
   EXPECT_ERROR(Exec(std::string("delete from news\0 where id = 0", 30)), errc::kSyntaxError);
-  EXPECT_EQ(Query("select Title from news"), (std::vector<std::vector<Variant>>{{Variant("a;b")}}));
+  EXPECT_EQ(Query("select Title from news"), (Table{{"a;b"}}));
 }
 
 TEST_P(RecordSets, TheClassesAreCreatedByProgIdAndReachedByName) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "data/transfer_errors.h"
 #include "mirelda/settings.h"
@@ -38,17 +39,16 @@ class HttpTest : public ::testing::Test {
   static std::string Authority() { return "127.0.0.1:" + std::to_string(server_->port()); }
 
   std::shared_ptr<ServerHttpRequest> request_ = std::make_shared<ServerHttpRequest>();
-  static PythonServer* server_;
+  static inline PythonServer* server_ = nullptr;
 };
-PythonServer* HttpTest::server_ = nullptr;
 
 struct Exchange {
   const char* name;
-  std::function<void(Dispatch&)> run;  // opens and sends
-  int32_t status;
-  const char* status_text;
+  std::function<void(Dispatch&)> run;                            // opens and sends
   std::vector<std::pair<std::string, std::string>> text_fields;  // of an /echo reply
-  const char* text;  // the whole responseText when not an echo; nullptr to skip
+  const char* text = nullptr;  // the whole responseText when not an echo; nullptr to skip
+  int32_t status = 200;
+  const char* status_text = "OK";
 };
 
 Variant Bytes(std::string_view s) { return Variant(ByteArray(s)); }
@@ -61,87 +61,65 @@ std::function<void(Dispatch&)> Fetch(std::string path) {
   };
 }
 
+// Opens the path synchronously with the method, sets a header when one is named, and sends the
+// body, or nothing when there is none.
+std::function<void(Dispatch&)> Send(std::string method, std::string path,
+                                    std::optional<Variant> body = {}, std::string header = "",
+                                    std::string value = "") {
+  return [=](Dispatch& r) {
+    r.Call("open", method, HttpTest::Url(path), false);
+    if (!header.empty()) r.Call("setRequestHeader", header, value);
+    if (body) {
+      r.Call("send", *body);
+    } else {
+      r.Call("send");
+    }
+  };
+}
+
 const Exchange kExchanges[] = {
     {"GetWithHeader",
-     [](Dispatch& r) {
-       r.Call("open", "get", HttpTest::Url("/echo"), false);
-       r.Call("setRequestHeader", "X-Test", "abc");
-       r.Call("send");
-     },
-     200,
-     "OK",
-     {{"method", "GET"}, {"x-test", "abc"}, {"body", ""}, {"content-type", "None"}},
-     nullptr},
+     Send("get", "/echo", {}, "X-Test", "abc"),
+     {{"method", "GET"}, {"x-test", "abc"}, {"body", ""}, {"content-type", "None"}}},
     {"PostTextAsUtf8",
-     [](Dispatch& r) {
-       r.Call("open", "POST", HttpTest::Url("/echo"), false);
-       r.Call("setRequestHeader", "Content-Type", "text/plain; charset=utf-8");
-       r.Call("send", "中文");
-     },
-     200,
-     "OK",
-     {{"method", "POST"}, {"content-type", "text/plain; charset=utf-8"}, {"body", "e4b8ade69687"}},
-     nullptr},
+     Send("POST", "/echo", "中文", "Content-Type", "text/plain; charset=utf-8"),
+     {{"method", "POST"}, {"content-type", "text/plain; charset=utf-8"}, {"body", "e4b8ade69687"}}},
     {"PutBytesAsTheyAre",
-     [](Dispatch& r) {
-       r.Call("open", "PUT", HttpTest::Url("/echo"));
-       r.Call("send", Bytes(std::string_view("\x00\xff\x80", 3)));
-     },
-     200,
-     "OK",
-     {{"method", "PUT"}, {"body", "00ff80"}, {"content-type", "None"}},
-     nullptr},
+     Send("PUT", "/echo", Bytes(std::string_view("\x00\xff\x80", 3))),
+     {{"method", "PUT"}, {"body", "00ff80"}, {"content-type", "None"}}},
     {"AsyncRunsToTheEnd",
      [](Dispatch& r) {
        r.Call("open", "GET", HttpTest::Url("/echo"), true);
        r.Call("send");
        r.Call("waitForResponse", 5);
      },
-     200,
-     "OK",
-     {{"method", "GET"}},
-     nullptr},
+     {{"method", "GET"}}},
     {"PostAfter302IsGet",
-     [](Dispatch& r) {
-       r.Call("open", "POST", HttpTest::Url("/redirect?code=302&to=/echo"));
-       r.Call("send", "x=1");
-     },
-     200,
-     "OK",
-     {{"method", "GET"}, {"body", ""}},
-     nullptr},
+     Send("POST", "/redirect?code=302&to=/echo", "x=1"),
+     {{"method", "GET"}, {"body", ""}}},
     {"PostAfter307IsRepeated",
      [](Dispatch& r) {
        r.Call("open", "POST", HttpTest::Url("/redirect?code=307&to=") + HttpTest::Url("/echo"));
        r.Call("send", "x=1");
      },
-     200,
-     "OK",
-     {{"method", "POST"}, {"body", "783d31"}},
-     nullptr},
-    {"OwnReasonPhrase", Fetch("/status"), 404, "Nothing Here", {}, "gone"},
-    {"GbkText", Fetch("/text?charset=gbk"), 200, "OK", {}, "中文ā"},
-    {"Latin1Text", Fetch("/text?charset=iso-8859-1"), 200, "OK", {}, "café"},
-    {"NoCharsetIsUtf8AndTheMarkGoes", Fetch("/text?charset=none&bom=1"), 200, "OK", {}, "中文ā"},
+     {{"method", "POST"}, {"body", "783d31"}}},
+    {"OwnReasonPhrase", Fetch("/status"), {}, "gone", 404, "Nothing Here"},
+    {"GbkText", Fetch("/text?charset=gbk"), {}, "中文ā"},
+    {"Latin1Text", Fetch("/text?charset=iso-8859-1"), {}, "café"},
+    {"NoCharsetIsUtf8AndTheMarkGoes", Fetch("/text?charset=none&bom=1"), {}, "中文ā"},
     {"BasicLogon",
      [](Dispatch& r) {
        r.Call("open", "GET", HttpTest::Url("/auth"), false, "user", "pa:ss");
        r.Call("send");
      },
-     200,
-     "OK",
      {},
      "user:pa:ss"},
     {"AllowedByHostAndPort",
      [](Dispatch& r) {
        settings::SetSection("http", {{"allow", "example.com " + HttpTest::Authority()}});
-       r.Call("open", "GET", HttpTest::Url("/echo"));
-       r.Call("send");
+       Fetch("/echo")(r);
      },
-     200,
-     "OK",
-     {{"method", "GET"}},
-     nullptr},
+     {{"method", "GET"}}},
 };
 
 class ExchangeTest : public HttpTest, public ::testing::WithParamInterface<Exchange> {};
@@ -195,8 +173,7 @@ const Refusal kRefusals[] = {
     {"RedirectToAHostNotAllowed",
      [](Dispatch& r) {
        settings::SetSection("http", {{"allow", "127.0.0.1"}});
-       r.Call("open", "GET", HttpTest::Url("/redirect?code=302&to=http://localhost:1/"));
-       r.Call("send");
+       Fetch("/redirect?code=302&to=http://localhost:1/")(r);
      },
      kAccessDenied, "localhost"},
     {"RedirectToAnotherScheme", Fetch("/redirect?code=301&to=ftp://127.0.0.1/x"),
@@ -214,8 +191,7 @@ const Refusal kRefusals[] = {
     {"ReceiveTimeout",
      [](Dispatch& r) {
        r.Call("setTimeouts", 0, 5000, 5000, 300);
-       r.Call("open", "GET", HttpTest::Url("/slow?seconds=5"));
-       r.Call("send");
+       Fetch("/slow?seconds=5")(r);
      },
      kHttpTimeout, "timed out"},
     {"NothingListens",
@@ -242,8 +218,7 @@ const Refusal kRefusals[] = {
      kPending, "not yet available"},
     {"HeaderNotThere",
      [](Dispatch& r) {
-       r.Call("open", "GET", HttpTest::Url("/echo"));
-       r.Call("send");
+       Fetch("/echo")(r);
        r.Call("getResponseHeader", "X-Nope");
      },
      kHttpHeaderNotFound, "X-Nope"},

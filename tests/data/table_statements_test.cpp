@@ -11,14 +11,11 @@ namespace {
 class TableStatements : public BothEngines {
  protected:
   bool TableExists(const std::string& name) {
-    auto rs = std::make_shared<DataRecordSet>();
     try {
-      rs->Open(Variant("select * from " + name), Variant(std::shared_ptr<Dispatch>(db_)), -1, -1,
-               -1);
+      OpenRs("select * from " + name)->Close();
     } catch (const Error&) {
       return false;
     }
-    rs->Close();
     return true;
   }
 };

@@ -15,6 +15,7 @@ namespace mirelda::data {
 namespace {
 
 using mirelda::testing::TempDir;
+using namespace std::string_literals;
 
 class TextFiles : public ::testing::Test {
  protected:
@@ -56,11 +57,8 @@ TEST_F(TextFiles, EachFormatWritesItsBytesAndReadsThemBack) {
       {kTristateUseDefault, 936, "中", "\xD6\xD0"},
       {kTristateFalse, 65001, "中", "\xE4\xB8\xAD"},
       {kTristateFalse, 1252, "é", "\xE9"},
-      {kTristateTrue, 936, "a中",
-       std::string("\xFF\xFE"
-                   "a\0\x2D\x4E",
-                   6)},
-      {kTristateTrue, 936, "😀", std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6)},
+      {kTristateTrue, 936, "a中", "\xFF\xFE\x61\0\x2D\x4E"s},
+      {kTristateTrue, 936, "😀", "\xFF\xFE\x3D\xD8\0\xDE"s},
   };
   for (const Encoding& e : table) {
     EXPECT_EQ(RoundTrip(e.text, e.format, e.code_page), e.text) << e.text;
@@ -160,9 +158,7 @@ TEST_F(TextFiles, OpeningFollowsTheModeAndTheCreateFlag) {
 TEST_F(TextFiles, AppendingGoesOnAfterTheTextAndAUnicodeMarkComesOnce) {
   fso_.OpenTextFile("T:\\u.txt", kForAppending, true, kTristateTrue)->Write("a");
   fso_.OpenTextFile("T:\\u.txt", kForAppending, false, kTristateTrue)->Write("b");
-  EXPECT_EQ(Bytes("u.txt"), std::string("\xFF\xFE"
-                                        "a\0b\0",
-                                        6));
+  EXPECT_EQ(Bytes("u.txt"), "\xFF\xFE\x61\0\x62\0"s);
   EXPECT_EQ(fso_.OpenTextFile("T:\\u.txt", kForReading, false, kTristateTrue)->ReadAll(), "ab");
   fso_.OpenTextFile("T:\\u.txt", kForWriting, false, kTristateFalse)->Write("new");
   EXPECT_EQ(Bytes("u.txt"), "new");

@@ -71,16 +71,11 @@ TEST(JetStoreBuilder, EveryTypeKeepsItsValueAndFieldType) {
   table.columns.push_back({"ID", AccessType::kLong, 4, 0, 0, 0, true, true, "", {}});
   row.push_back(Of(Cell::Kind::kInteger, 41));
   for (size_t i = 0; i < std::size(cases); ++i) {
-    table.columns.push_back({"c" + std::to_string(i),
-                             cases[i].type,
-                             0,
-                             20,
-                             0,
-                             0,
-                             false,
-                             false,
-                             i == 5 ? "-2.5" : "",
-                             {}});
+    table.columns.push_back({.name = "c" + std::to_string(i),
+                             .type = cases[i].type,
+                             .size_chars = 20,
+                             .default_number = i == 5 ? "-2.5" : "",
+                             .lost_properties = {}});
     row.push_back(cases[i].value);
   }
   table.columns.push_back({"Attach", AccessType::kComplex, 18, 0, 0, 0, false, false, "", {}});

@@ -59,13 +59,10 @@ class ImportedSample : public ::testing::Test {
     return std::find(lost.begin(), lost.end(), line) != lost.end();
   }
 
-  static TempDir* dir_;
-  static import::ImportReport* report_;
-  static data::SqliteEngine* engine_;
+  static inline TempDir* dir_ = nullptr;
+  static inline import::ImportReport* report_ = nullptr;
+  static inline data::SqliteEngine* engine_ = nullptr;
 };
-TempDir* ImportedSample::dir_ = nullptr;
-import::ImportReport* ImportedSample::report_ = nullptr;
-data::SqliteEngine* ImportedSample::engine_ = nullptr;
 
 TEST_F(ImportedSample, EveryTableArrivesWithAllItsRows) {
   const std::pair<const char*, size_t> expected[] = {
