@@ -22,24 +22,26 @@ struct ConnectionThreading {
 };
 using Threadings = ::testing::Types<PoolThreading, ConnectionThreading>;
 
+const Files kServerSite = {
+    {"index.asp", "<%= \"home\" %>"},
+    {"style.css", "body{}"},
+    {"docs/index.html", "<p>docs</p>"},
+    {"inc/menu.inc", "<% secret include %>"},
+    {"db/shop.mdb", "jet database"},
+    {"db/data.bin", std::string("SQLite format 3\0rest", 20)},
+    {".hidden/x.txt", "hidden"},
+    {"probe.asp",
+     "<% var p = Server.CreateObject(\"MireldaTest.Probe\"); p.Name = Request(\"n\");\n"
+     "   Session.Contents[\"n\"] = p.Name; %><%= Session(\"n\") + \":\" + p.TypeOf([1]) %>"},
+    {"echo.asp", "<% Response.BinaryWrite(Request.BinaryRead(Request.TotalBytes)); %>"},
+};
+
 template <class Threading>
 class ServerTest : public SharedHostTest<ServerTest<Threading>> {
  protected:
   static void SetUpTestSuite() {
     auto& host_ = ServerTest::host_;
-    host_.reset(new RunningHost({
-        {"index.asp", "<%= \"home\" %>"},
-        {"style.css", "body{}"},
-        {"docs/index.html", "<p>docs</p>"},
-        {"inc/menu.inc", "<% secret include %>"},
-        {"db/shop.mdb", "jet database"},
-        {"db/data.bin", std::string("SQLite format 3\0rest", 20)},
-        {".hidden/x.txt", "hidden"},
-        {"probe.asp",
-         "<% var p = Server.CreateObject(\"MireldaTest.Probe\"); p.Name = Request(\"n\");\n"
-         "   Session.Contents[\"n\"] = p.Name; %><%= Session(\"n\") + \":\" + p.TypeOf([1]) %>"},
-        {"echo.asp", "<% Response.BinaryWrite(Request.BinaryRead(Request.TotalBytes)); %>"},
-    }, Threading::Args()));
+    host_.reset(new RunningHost(kServerSite, Threading::Args()));
     WriteFile(host_->work() / "secret.txt", "top secret");
   }
 };
@@ -89,14 +91,11 @@ TYPED_TEST(ServerTest, SourcesDatabasesHiddenFilesAndPathsOutsideAreRefused) {
 TYPED_TEST(ServerTest, KeepAliveServesManyRequestsOnOneConnection) {
   auto& host_ = TestFixture::host_;
   HttpConnection connection(host_->port());
-  for (const char* target : {"/probe.asp?n=a", "/style.css", "/probe.asp?n=b", "/missing"}) {
-    connection.Send(std::string("GET ") + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
-    HttpReply r = connection.Read();
-    if (std::string(target) == "/missing") {
-      EXPECT_EQ(r.status, 404);
-    } else {
-      EXPECT_EQ(r.status, 200) << target;
-    }
+  const std::pair<std::string, int> requests[] = {
+      {"/probe.asp?n=a", 200}, {"/style.css", 200}, {"/probe.asp?n=b", 200}, {"/missing", 404}};
+  for (const auto& [target, status] : requests) {
+    connection.Send("GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(connection.Read().status, status) << target;
   }
   // A body past the memory buffer waits in a file while it arrives; the page reads it whole and
   // the connection goes on.
@@ -287,9 +286,7 @@ TEST(ServerLifetime, CommandLineHelpAndMistakes) {
   std::string host = (BuildDir() / "mirelda-host").string();
   FILE* help = ::popen((host + " --help").c_str(), "r");
   std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, help)) > 0) text.append(buffer, n);
+  for (int c; (c = std::fgetc(help)) != EOF;) text += static_cast<char>(c);
   EXPECT_EQ(::pclose(help), 0);
   EXPECT_EQ(text, host::HostUsage());
   EXPECT_EQ(WEXITSTATUS(std::system((host + " --site /nonexistent-site 2>/dev/null").c_str())), 2);

@@ -145,26 +145,18 @@ TEST_F(PagesTest, LateBindingCarriesEveryKindOfValueBothWays) {
 }
 
 TEST_F(PagesTest, UncaughtErrorsAnswer500NamingNumberDescriptionFileAndLine) {
-  HttpReply r = host_->Get("/fail.asp");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_NE(r.body.find("-2147217865"), std::string::npos) << r.body;
-  EXPECT_NE(r.body.find("no &lt;such&gt; table"), std::string::npos) << r.body;
-  EXPECT_NE(r.body.find("/inc/fail.inc, line 3"), std::string::npos) << r.body;
-  EXPECT_EQ(r.body.find("before"), std::string::npos);
-
-  r = host_->Get("/throw.asp");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_NE(r.body.find("TypeError"), std::string::npos) << r.body;
-  EXPECT_NE(r.body.find("/throw.asp, line 3"), std::string::npos) << r.body;
-
-  r = host_->Get("/syntax.asp");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_NE(r.body.find("SyntaxError"), std::string::npos) << r.body;
-  EXPECT_NE(r.body.find("/syntax.asp, line 2"), std::string::npos) << r.body;
-
-  r = host_->Get("/unknown.asp");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_NE(r.body.find("-2147221005"), std::string::npos) << r.body;  // invalid class string
+  const std::vector<std::pair<const char*, std::vector<const char*>>> cases = {
+      {"/fail.asp", {"-2147217865", "no &lt;such&gt; table", "/inc/fail.inc, line 3"}},
+      {"/throw.asp", {"TypeError", "/throw.asp, line 3"}},
+      {"/syntax.asp", {"SyntaxError", "/syntax.asp, line 2"}},
+      {"/unknown.asp", {"-2147221005"}},  // invalid class string
+  };
+  for (const auto& [page, says] : cases) {
+    HttpReply r = host_->Get(page);
+    EXPECT_EQ(r.status, 500) << page;
+    for (const char* text : says) EXPECT_NE(r.body.find(text), std::string::npos) << r.body;
+    EXPECT_EQ(r.body.find("before"), std::string::npos) << page;
+  }
   EXPECT_NE(host_->process().Log().find("page error in /inc/fail.inc line 3"), std::string::npos);
 }
 
@@ -206,16 +198,14 @@ TEST_F(PagesTest, PagesRecompileWhenTheirFileChanges) {
   EXPECT_EQ(host_->GetUntil("/recompile.asp", "version 2").body, "version 2");
 }
 
-TEST_F(PagesTest, GlobalsOfOnePageDoNotReachTheNext) {
+TEST_F(PagesTest, NeitherGlobalsNorPageObjectsOfOnePageReachTheNext) {
   // One worker: all pages run in the same script heap.
   for (const char* page :
        {"/leak_name.asp", "/leak_index.asp", "/leak_symbol.asp", "/leak_accessor.asp"}) {
     EXPECT_EQ(host_->Get(page).body, "number") << page;
     EXPECT_EQ(host_->Get("/leak_get.asp").body, "undefined,undefined,undefined") << page;
   }
-}
-
-TEST_F(PagesTest, PageObjectsAPageKeptStandForThePageThatRunsNow) {
+  // Page objects a page kept stand for the page that runs now.
   EXPECT_EQ(host_->Get("/keep.asp?who=Ann").body, "kept");
   HttpReply later = host_->Get("/kept.asp?who=Bo");
   EXPECT_EQ(later.status, 200) << later.body;

@@ -44,7 +44,7 @@ class SessionsTest : public SharedHostTest<SessionsTest> {
   }
 };
 
-TEST_F(SessionsTest, ValuesFollowTheVisitorInAnHttpOnlyLaxCookie) {
+TEST_F(SessionsTest, ValuesFollowTheVisitorInAnHttpOnlyLaxCookieTheHostIssued) {
   HttpReply first = host_->Get("/set.asp?v=alice");
   std::string cookie = SessionCookie(first);
   ASSERT_EQ(cookie.size(), std::string("MIRELDA_SESSION=").size() + 32) << cookie;
@@ -60,9 +60,7 @@ TEST_F(SessionsTest, ValuesFollowTheVisitorInAnHttpOnlyLaxCookie) {
   EXPECT_EQ(host_->Get("/get.asp", {{"Cookie", other}}).body, "user=bob");
   EXPECT_EQ(host_->Get("/get.asp", {{"Cookie", cookie}}).body, "user=alice");
   EXPECT_EQ(host_->Get("/object.asp", {{"Cookie", cookie}}).body, "5");
-}
-
-TEST_F(SessionsTest, AnIdentifierTheBrowserMadeUpIsNeverAdopted) {
+  // An identifier the browser made up is never adopted.
   std::string forged = "MIRELDA_SESSION=0123456789abcdef0123456789abcdef";
   HttpReply r = host_->Get("/set.asp?v=mallory", {{"Cookie", forged}});
   std::string issued = SessionCookie(r);
@@ -71,7 +69,7 @@ TEST_F(SessionsTest, AnIdentifierTheBrowserMadeUpIsNeverAdopted) {
   EXPECT_EQ(host_->Get("/get.asp", {{"Cookie", forged}}).body, "user=undefined");
 }
 
-TEST_F(SessionsTest, RenewGivesANewIdentifierWithTheValuesAndRetiresTheOld) {
+TEST_F(SessionsTest, RenewGivesANewIdentifierWithTheValuesAndAbandonDropsThem) {
   std::string before = SessionCookie(host_->Get("/set.asp?v=carol"));
   HttpReply renewed = host_->Get("/renew.asp", {{"Cookie", before}});
   std::string after = SessionCookie(renewed);
@@ -80,14 +78,11 @@ TEST_F(SessionsTest, RenewGivesANewIdentifierWithTheValuesAndRetiresTheOld) {
   EXPECT_NE(after, before);
   EXPECT_EQ(host_->Get("/get.asp", {{"Cookie", after}}).body, "user=carol");
   EXPECT_EQ(host_->Get("/get.asp", {{"Cookie", before}}).body, "user=undefined");
-}
-
-TEST_F(SessionsTest, AbandonDropsTheSessionWhenThePageEnds) {
-  std::string cookie = SessionCookie(host_->Get("/set.asp?v=dave"));
-  HttpReply r = host_->Get("/abandon.asp", {{"Cookie", cookie}});
-  EXPECT_EQ(r.body, "dave");  // still readable on the page that abandons it
+  // Abandon drops the session when the page ends; it is still readable on that page.
+  HttpReply r = host_->Get("/abandon.asp", {{"Cookie", after}});
+  EXPECT_EQ(r.body, "carol");
   EXPECT_NE(r.Header("Set-Cookie").find("Max-Age=0"), std::string::npos);
-  EXPECT_EQ(host_->Get("/get.asp", {{"Cookie", cookie}}).body, "user=undefined");
+  EXPECT_EQ(host_->Get("/get.asp", {{"Cookie", after}}).body, "user=undefined");
 }
 
 TEST_F(SessionsTest, IdleSessionsExpireAfterTheirTimeout) {

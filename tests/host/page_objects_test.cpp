@@ -16,51 +16,42 @@ class PageObjectsTest : public SharedHostTest<PageObjectsTest> {
  protected:
   static void SetUpTestSuite() {
     host_.reset(new RunningHost({
-        {"collections.asp",
-         "<%@ LANGUAGE=\"JavaScript\" %><%\n"
-         "var f = Request.Form();\n"
-         "Response.Write(f.Count + '|' + f(1) + '|' + f.Key(2) + '|' + f('A') + '|' + f.Item(2) +\n"
-         "               '|' + f + '|' + Request.Form(1) + '|' + Request.Form('b'));\n"
-         "var q = Request.QueryString();\n"
-         "Response.Write('\\n' + q.Count + '|' + q.Key(1) + '|' + q(2) + '|' + q);\n"
-         "var c = Request.Cookies();\n"
-         "Response.Write('\\n' + c.Count + '|' + c.Key(2) + '|' + c('c1'));\n"
-         "var s = Request.ServerVariables();\n"
-         "Response.Write('\\n' + (s.Count > 10) + '|' + s('request_method') + '|' +\n"
-         "               Request.ServerVariables('REQUEST_METHOD'));\n"
-         "try { f(3); } catch (e) { Response.Write('\\n' + e.number); }\n"
-         "try { Request.Form(0); } catch (e) { Response.Write('|' + e.number); }\n"
-         "Response.Write('|' + (f('none') === undefined));\n"
-         "%>"},
-        {"headers.asp",
-         "<%@ LANGUAGE=\"JavaScript\" %><%\n"
-         "Response.AddHeader('X-Mirelda', 'yes');\n"
-         "Response.CacheControl = 'no-cache';\n"
-         "Response.Expires = 0;\n"
-         "Response.Status = '404 Not Found';\n"
-         "Response.Write(Response.CacheControl + '|' + Response.Expires);\n"
-         "try { Response.AddHeader('Bad Name', 'x'); } catch (e) { Response.Write('|' + e.number); "
-         "}\n"
-         "try { Response.AddHeader('X-Inject', 'a\\r\\nB: c'); } catch (e) {\n"
-         "  Response.Write('|' + e.number); }\n"
-         "%>"},
-        {"absolute.asp",
-         "<%@ LANGUAGE=\"JavaScript\" %><% Response.ExpiresAbsolute = new Date(2030, 0, 2, 3, 4, "
-         "5); %>"},
-        {"flush.asp",
-         "<%@ LANGUAGE=\"JavaScript\" %><%\n"
-         "Response.Write('a'); Response.Flush();\n"
-         "try { Response.AddHeader('X-Late', '1'); } catch (e) {\n"
-         "  Response.Write('|' + e.number + '|' + (e.description.indexOf('Header Error') === 0)); "
-         "}\n"
-         "try { Response.Clear(); } catch (e) { Response.Write('|clear'); }\n"
-         "try { Response.Redirect('/'); } catch (e) { Response.Write('|redirect'); }\n"
-         "%>"},
-        {"unbuffered.asp",
-         "<%@ LANGUAGE=\"JavaScript\" %><%\n"
-         "Response.Buffer = false; Response.Write('x');\n"
-         "try { Response.Status = '500 Nope'; } catch (e) { Response.Write('|' + e.number); }\n"
-         "%>"},
+        {"collections.asp", R"(<%
+var f = Request.Form();
+Response.Write(f.Count + '|' + f(1) + '|' + f.Key(2) + '|' + f('A') + '|' + f.Item(2) +
+               '|' + f + '|' + Request.Form(1) + '|' + Request.Form('b'));
+var q = Request.QueryString();
+Response.Write('\n' + q.Count + '|' + q.Key(1) + '|' + q(2) + '|' + q);
+var c = Request.Cookies();
+Response.Write('\n' + c.Count + '|' + c.Key(2) + '|' + c('c1'));
+var s = Request.ServerVariables();
+Response.Write('\n' + (s.Count > 10) + '|' + s('request_method') + '|' +
+               Request.ServerVariables('REQUEST_METHOD'));
+try { f(3); } catch (e) { Response.Write('\n' + e.number); }
+try { Request.Form(0); } catch (e) { Response.Write('|' + e.number); }
+Response.Write('|' + (f('none') === undefined));
+%>)"},
+        {"headers.asp", R"(<%
+Response.AddHeader('X-Mirelda', 'yes');
+Response.CacheControl = 'no-cache';
+Response.Expires = 0;
+Response.Status = '404 Not Found';
+Response.Write(Response.CacheControl + '|' + Response.Expires);
+try { Response.AddHeader('Bad Name', 'x'); } catch (e) { Response.Write('|' + e.number); }
+try { Response.AddHeader('X-Inject', 'a\r\nB: c'); } catch (e) { Response.Write('|' + e.number); }
+%>)"},
+        {"absolute.asp", "<% Response.ExpiresAbsolute = new Date(2030, 0, 2, 3, 4, 5); %>"},
+        {"flush.asp", R"(<%
+Response.Write('a'); Response.Flush();
+try { Response.AddHeader('X-Late', '1'); } catch (e) {
+  Response.Write('|' + e.number + '|' + (e.description.indexOf('Header Error') === 0)); }
+try { Response.Clear(); } catch (e) { Response.Write('|clear'); }
+try { Response.Redirect('/'); } catch (e) { Response.Write('|redirect'); }
+%>)"},
+        {"unbuffered.asp", R"(<%
+Response.Buffer = false; Response.Write('x');
+try { Response.Status = '500 Nope'; } catch (e) { Response.Write('|' + e.number); }
+%>)"},
     }));
   }
 };
