@@ -142,27 +142,32 @@ TEST(GlobalFile, AFailedStartShowsOnceAndIsTriedAgainWhenTheFileChanges) {
 }
 
 TEST(GlobalFile, JavaScriptEventsAreFoundHoweverThePageMakesThem) {
-  // Declared, kept in a variable, or made a global by assignment; a comment naming words that
-  // cannot be names leaves the file valid.
-  RunningHost host(
+  // Declared (in a block of the file's other language, which runs as well), kept in a variable,
+  // or made a global by assignment; a comment naming words that cannot be names leaves the file
+  // valid. A JavaScript global.asa's declared events are AFailedStart's.
+  RunningHost mixed(
+      Files{
+          {"global.asa",
+           "<script language=\"VBScript\" runat=\"server\">\n"
+           "Sub Application_OnStart\n  Application(\"vb\") = \"started\"\nEnd Sub\n</script>\n"
+           "<script language=\"JScript\" runat=\"server\">\n"
+           "function Session_OnStart() { Session.Contents[\"js\"] = \"declared\"; }\n</script>\n"},
+          {"state.asp", "<%= Application(\"vb\") %>|<%= Session(\"js\") %>"}},
+      {"--workers", "1"}, "VBScript");
+  HttpReply r = mixed.Get("/state.asp");
+  EXPECT_EQ(r.status, 200) << r.body << mixed.process().Log();
+  EXPECT_EQ(r.body, "started|declared");
+  RunningHost made(
       Files{{"global.asa",
              "<script language=\"JScript\" runat=\"server\">\n"
              "// a var new, a function class\n"
-             "function Application_OnStart() { Application.Contents['a'] = 'declared'; }\n"
+             "Application_OnStart = function () {\n"
+             "  Application.Contents['a'] = 'assigned'; };\n"
              "var Session_OnStart = function () { Session.Contents['s'] = 'var'; };\n"
              "</script>\n"},
             {"page.asp",
-             "<%@ LANGUAGE=\"JavaScript\" %><%= Application(\"a\") %>,"
-             "<%= Session(\"s\") %>"}});
-  EXPECT_EQ(host.Get("/page.asp").body, "declared,var");
-  RunningHost global_made(
-      Files{{"global.asa",
-             "<script language=\"JScript\" runat=\"server\">\n"
-             "Application_OnStart = function () {\n"
-             "  Application.Contents['a'] = 'assigned'; };\n"
-             "</script>\n"},
-            {"page.asp", "<%@ LANGUAGE=\"JavaScript\" %><%= Application(\"a\") %>"}});
-  EXPECT_EQ(global_made.Get("/page.asp").body, "assigned");
+             "<%@ LANGUAGE=\"JavaScript\" %><%= Application(\"a\") %>,<%= Session(\"s\") %>"}});
+  EXPECT_EQ(made.Get("/page.asp").body, "assigned,var");
 }
 
 }  // namespace

@@ -182,21 +182,5 @@ TEST_F(MixedPagesTest, ANameNeitherLanguageDefinesFailsAsInAPageOfOneLanguage) {
   }
 }
 
-TEST(MixedGlobalFile, AnEventInTheFilesOtherLanguageRunsAsWell) {
-  RunningHost host(
-      {
-          {"global.asa",
-           "<script language=\"VBScript\" runat=\"server\">\n"
-           "Sub Application_OnStart\n  Application(\"vb\") = \"started\"\nEnd Sub\n</script>\n"
-           "<script language=\"JScript\" runat=\"server\">\n"
-           "function Session_OnStart() { Session.Contents[\"js\"] = \"started\"; }\n</script>\n"},
-          {"state.asp", "<%= Application(\"vb\") %>|<%= Session(\"js\") %>"},
-      },
-      {"--workers", "1"}, "VBScript");
-  HttpReply r = host.Get("/state.asp");
-  EXPECT_EQ(r.status, 200) << r.body << host.process().Log();
-  EXPECT_EQ(r.body, "started|started");
-}
-
 }  // namespace
 }  // namespace mirelda::testing
