@@ -20,11 +20,13 @@ TEST(VbsEngine, LiteralTextAndExpressionsInPageOrder) {
       {"loop around html", "<% For i = 1 To 3 %><li><%= i %></li><% Next %>",
        "<li>1</li><li>2</li><li>3</li>"},
       {"if around html", "<% If False Then %>no<% Else %>yes<% End If %>", "yes"},
+      {"if inside a loop around html",
+       "<% For i = 1 To 2 %><% If i = 2 Then %>two<% Else %>one<% End If %>,<% Next %>",
+       "one,two,"},
       {"double text form", "<%= 0.1 + 0.2 %>", "0.3"},
       {"null writes nothing", "[<%= Null %>]", "[]"},
       {"procedure writing html",
-       "<% Sub Row(x) %><tr><%= x %></tr><% End Sub %><% Row 1 : Row 2 %>",
-       "<tr>1</tr><tr>2</tr>"},
+       "<% Sub Row(x) %><tr><%= x %></tr><% End Sub %><% Row 1 : Row 2 %>", "<tr>1</tr><tr>2</tr>"},
   };
   VbsSite site;
   for (const Case& c : cases) {
