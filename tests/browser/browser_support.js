@@ -92,6 +92,7 @@ function watchPages(page, problems) {
   };
 }
 
+// Chromium with the profile at userData, and its one tab.
 async function launch(userData) {
   check(fs.existsSync(CHROMIUM), "Chromium at " + CHROMIUM + " (scripts/setup --test installs it)");
   const context = await chromium.launchPersistentContext(userData, {
@@ -102,7 +103,38 @@ async function launch(userData) {
     locale: "zh-CN",
   });
   context.setDefaultTimeout(20000);
-  return context;
+  return { context, page: context.pages()[0] || await context.newPage() };
 }
 
-module.exports = { buildDir, siteDir, check, startHost, stopHost, watchPages, launch };
+// Types each value into the field its selector names.
+async function fill(page, fields) {
+  for (const [selector, value] of Object.entries(fields)) await page.fill(selector, value);
+}
+
+async function cookieNames(context) {
+  return (await context.cookies()).map((c) => c.name);
+}
+
+// Logs out through the link at selector, landing on url: the cookies named in dropped are gone
+// and the session is a new one.
+async function checkLogout(context, page, selector, url, dropped) {
+  const session = (await context.cookies()).find((c) => c.name === "MIRELDA_SESSION").value;
+  await Promise.all([page.waitForURL(url), page.click(selector)]);
+  const left = await cookieNames(context);
+  for (const name of dropped) {
+    check(!left.includes(name), name + " dropped by the logout, cookies now " + left);
+  }
+  const renewed = (await context.cookies()).find((c) => c.name === "MIRELDA_SESSION");
+  check(!renewed || renewed.value !== session, "a new session after the logout");
+}
+
+// Runs a road; a failure ends the process with its stack and exit code 1.
+function main(run) {
+  run().then(() => process.exit(0), (e) => {
+    console.error(e.stack || String(e));
+    process.exit(1);
+  });
+}
+
+module.exports = { buildDir, siteDir, check, startHost, stopHost, watchPages, launch, fill,
+                   cookieNames, checkLogout, main };

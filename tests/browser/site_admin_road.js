@@ -12,21 +12,17 @@ const fs = require("fs");
 const http = require("http");
 const os = require("os");
 const path = require("path");
-const { check, startHost, stopHost, watchPages, launch } = require("./browser_support");
+const { check, startHost, stopHost, watchPages, launch, fill, cookieNames, checkLogout,
+        main } = require("./browser_support");
 
 const NEW_PASSWORD = "spring-2026";
 
 async function logOn(page, base, password, remember) {
   await page.goto(base + "/admin/logon.asp");
-  await page.fill("#adminName", "admin");
-  await page.fill("#adminPwd", password);
+  await fill(page, { "#adminName": "admin", "#adminPwd": password });
   if (remember) await page.check("input[name=checkbox]");
   await page.click("main button[type=submit]");
   await page.waitForLoadState();
-}
-
-async function cookieNames(context) {
-  return (await context.cookies()).map((c) => c.name);
 }
 
 // A page of another origin on loopback whose form posts itself to the site at once.
@@ -54,15 +50,15 @@ async function run() {
   let stranger = null;
   let forger = null;
   try {
-    context = await launch(path.join(work, "profile"));
-    const page = context.pages()[0] || await context.newPage();
+    let page;
+    ({ context, page } = await launch(path.join(work, "profile")));
     const pagesParse = watchPages(page, problems);
 
     // Installation runs once; then a stranger is refused and the administrator is not.
     await page.goto(base + "/install.asp");
     check((await page.textContent("#result")).includes("安装完成。"), "the installation to finish");
-    stranger = await launch(path.join(work, "stranger"));
-    const strangerPage = stranger.pages()[0] || await stranger.newPage();
+    let strangerPage;
+    ({ context: stranger, page: strangerPage } = await launch(path.join(work, "stranger")));
     const refused = await strangerPage.goto(base + "/install.asp");
     check(refused.status() === 403, "a stranger's installation to be refused, not " + refused.status());
     check((await strangerPage.textContent("#refused")).includes("只有管理员"), "the reason");
@@ -84,23 +80,14 @@ async function run() {
 
     // The password change, then logout, which drops the remember-me cookies.
     await page.goto(base + "/admin/password.asp");
-    await page.fill("#oldPwd", "Sun In May");
-    await page.fill("#newPwd", NEW_PASSWORD);
-    await page.fill("#newPwd2", NEW_PASSWORD);
+    await fill(page, { "#oldPwd": "Sun In May", "#newPwd": NEW_PASSWORD, "#newPwd2": NEW_PASSWORD });
     await page.click("main button[type=submit]");
     await page.waitForLoadState();
     check((await page.textContent("#outcome")).includes("密码已修改"), "the password changed");
     const before = await cookieNames(context);
     check(before.includes("AdminName") && before.includes("SaveAdminLogin"), "remember-me cookies");
-    const session = (await context.cookies()).find((c) => c.name === "MIRELDA_SESSION").value;
-    await page.click("#admin-logout");
-    await page.waitForURL(base + "/");
-    const after = await cookieNames(context);
-    for (const name of ["AdminName", "AdminPwd", "SaveAdminLogin"]) {
-      check(!after.includes(name), name + " dropped by the logout, cookies now " + after);
-    }
-    const renewed = (await context.cookies()).find((c) => c.name === "MIRELDA_SESSION");
-    check(!renewed || renewed.value !== session, "a new session after the logout");
+    await checkLogout(context, page, "#admin-logout", base + "/",
+                      ["AdminName", "AdminPwd", "SaveAdminLogin"]);
     await page.goto(base + "/admin/logon.asp");
     check(!(await page.isVisible("#default-account")), "no default account once it is changed");
     await logOn(page, base, "Sun In May", false);
@@ -164,14 +151,12 @@ async function run() {
 
     // A refused save names the field and keeps every typed value.
     await page.goto(base + "/admin/add.asp?table=person");
-    await page.fill("input[name=personAlias]", "wang");
-    await page.fill("input[name=personPwd]", "pw");
+    await fill(page, { "input[name=personAlias]": "wang", "input[name=personPwd]": "pw" });
     await page.click("input[name=Submit]");
     await page.waitForSelector("#saved");
     await page.goto(base + "/admin/add.asp?table=person");
-    await page.fill("input[name=personAlias]", "wang");
-    await page.fill("input[name=personName]", "王 <二>");
-    await page.fill("input[name=personCount]", "three");
+    await fill(page, { "input[name=personAlias]": "wang", "input[name=personName]": "王 <二>",
+                       "input[name=personCount]": "three" });
     await page.click("input[name=Submit]");
     await page.waitForSelector("#saved");
     const errors = await page.$$eval(".field-error", (e) => e.map((x) => x.dataset.field + x.textContent));
@@ -226,7 +211,4 @@ async function run() {
   console.log("site administration in Chromium: every road passed");
 }
 
-run().then(() => process.exit(0), (e) => {
-  console.error(e.stack || String(e));
-  process.exit(1);
-});
+main(run);

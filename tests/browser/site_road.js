@@ -10,7 +10,8 @@
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
-const { buildDir, check, startHost, stopHost, watchPages, launch } = require("./browser_support");
+const { buildDir, check, startHost, stopHost, watchPages, launch, fill, cookieNames, checkLogout,
+        main } = require("./browser_support");
 
 const shotsDir = path.join(buildDir, "tests", "browser-screenshots");
 
@@ -31,8 +32,7 @@ async function run() {
                                                       ".png"), fullPage: true });
   };
   try {
-    context = await launch(userData);
-    page = context.pages()[0] || await context.newPage();
+    ({ context, page } = await launch(userData));
     let pagesParse = watchPages(page, problems);
 
     // Installation.
@@ -44,27 +44,25 @@ async function run() {
 
     // Administrator logon with the account of a fresh installation.
     await page.goto(base + "/admin/logon.asp");
-    await page.fill("#adminName", "admin");
-    await page.fill("#adminPwd", "Sun In May");
+    await fill(page, { "#adminName": "admin", "#adminPwd": "Sun In May" });
     await Promise.all([page.waitForURL(base + "/admin/index.asp"), page.click("main button[type=submit]")]);
     check((await page.textContent("#menu")).includes("系统基本设置"), "the administration menu");
     await shot("admin-menu");
 
     // The generated add form, reached through the menu: a person, then a piece of news.
     await Promise.all([page.waitForURL(/add\.asp\?table=person$/), page.click("text=添加人员")]);
-    await page.fill("input[name=personAlias]", "wangwu");
-    await page.fill("input[name=personPwd]", "春眠 1");
-    await page.fill("input[name=personName]", "王五");
+    await fill(page, { "input[name=personAlias]": "wangwu", "input[name=personPwd]": "春眠 1",
+                       "input[name=personName]": "王五" });
     await shot("add-form");
     await Promise.all([page.waitForURL(/table\.asp\?table=person&action=add$/),
                        page.click("input[name=Submit]")]);
     check((await page.textContent("#saved")).includes("已保存一条记录。"), "the person to be saved");
     check((await page.textContent("#rows")).includes("王五"), "the person to be listed");
     await page.goto(base + "/admin/add.asp?table=news");
-    await page.fill("input[name=newsTitle]", "春季活动 <开始>");
     await page.selectOption("select[name=newsKind]", { label: "活动" });
-    await page.fill("textarea[name=newsBody]", "第一行\n第二行");
-    await page.fill("input[name=newsTime]", "2026-03-04T05:06");
+    await fill(page, { "input[name=newsTitle]": "春季活动 <开始>",
+                       "textarea[name=newsBody]": "第一行\n第二行",
+                       "input[name=newsTime]": "2026-03-04T05:06" });
     await Promise.all([page.waitForURL(/table\.asp\?table=news&action=add$/),
                        page.click("input[name=Submit]")]);
     const news = await page.textContent("#rows");
@@ -76,8 +74,7 @@ async function run() {
     const upload = path.join(work, "报告.txt");
     fs.writeFileSync(upload, "季度报告\nquarterly report\n");
     await page.goto(base + "/upload.asp");
-    await page.fill("#field0", "第一季度");
-    await page.fill("#field1", "备注文字");
+    await fill(page, { "#field0": "第一季度", "#field1": "备注文字" });
     const [chooser] = await Promise.all([page.waitForEvent("filechooser"), page.click("#file1")]);
     await chooser.setFiles(upload);
     // The page's script sends the form and puts the answer's result table in its place.
@@ -95,8 +92,7 @@ async function run() {
 
     // Person logon with remember-me.
     await page.goto(base + "/logon.asp");
-    await page.fill("#personName", "wangwu");
-    await page.fill("#personPwd", "春眠 1");
+    await fill(page, { "#personName": "wangwu", "#personPwd": "春眠 1" });
     await page.check("#checkbox");
     await Promise.all([page.waitForURL(base + "/mainface/index.asp?trade=1"),
                        page.click("main button[type=submit]")]);
@@ -107,8 +103,7 @@ async function run() {
     await pagesParse();
     // The browser restarts: the session is gone, the remembered name is still there.
     await context.close();
-    context = await launch(userData);
-    page = context.pages()[0] || await context.newPage();
+    ({ context, page } = await launch(userData));
     pagesParse = watchPages(page, problems);
     await page.goto(base + "/logon.asp");
     await page.reload();
@@ -126,17 +121,9 @@ async function run() {
     await page.fill("#personPwd", "春眠 1");
     await Promise.all([page.waitForURL(base + "/mainface/index.asp?trade=1"),
                        page.click("main button[type=submit]")]);
-    const names = async () => (await context.cookies()).map((c) => c.name);
-    const remembered = await names();
+    const remembered = await cookieNames(context);
     check(remembered.includes("name") && remembered.includes("checkbox"), "remember-me cookies");
-    const session = (await context.cookies()).find((c) => c.name === "MIRELDA_SESSION").value;
-    await Promise.all([page.waitForURL(base + "/"), page.click("#person-logout")]);
-    const left = await names();
-    for (const name of ["name", "pwd", "checkbox"]) {
-      check(!left.includes(name), name + " dropped by the logout, cookies now " + left);
-    }
-    const renewed = (await context.cookies()).find((c) => c.name === "MIRELDA_SESSION");
-    check(!renewed || renewed.value !== session, "a new session after the person's logout");
+    await checkLogout(context, page, "#person-logout", base + "/", ["name", "pwd", "checkbox"]);
     await page.goto(base + "/logon.asp");
     check(!(await page.isVisible("#welcome")), "no remembered name after the logout");
     await pagesParse();
@@ -154,7 +141,4 @@ async function run() {
   console.log("site road in Chromium: " + step + " steps, screenshots in " + shotsDir);
 }
 
-run().then(() => process.exit(0), (e) => {
-  console.error(e.stack || String(e));
-  process.exit(1);
-});
+main(run);

@@ -17,6 +17,14 @@ const Fragments kClosing = {
     "type=\"reset\" value=\"重添\">",
     "</div>", "</form>"};
 
+// The form's opening as written before its first row (the table's opening comes after).
+Fragments Opening(const std::string& table) {
+  return {
+      "<div align=\"center\">添加数据</div>",
+      "<form name=\"frmAdd\" action=\"save.asp?table=" + table + "&action=add\" method=\"post\"",
+      ">"};
+}
+
 Fragments Row(const std::string& label, const std::string& input) {
   return {"<tr>", "<td nowrap>" + label + "</td>", "<td nowrap>", input, "</td>", "</tr>"};
 }
@@ -71,28 +79,16 @@ class AddForm : public testing::ComponentPageOnBothEngines {
 };
 
 TEST_P(AddForm, WritesTheFormFragmentByFragment) {
-  EXPECT_EQ(Form("news"), Join({{"<div align=\"center\">添加数据</div>",
-                                 "<form name=\"frmAdd\" action=\"save.asp?table=news&action=add\" "
-                                 "method=\"post\"",
-                                 ">", "<table width=\"100%\">"},
-                                Row("Title", "<input type=\"text\" name=\"title\">"),
-                                Row("body", "<input type=\"text\" name=\"body\">"),
-                                kClosing}));
+  const Fragments table = {"<table width=\"100%\">"};
+  EXPECT_EQ(Form("news"),
+            Join({Opening("news"), table, Row("Title", "<input type=\"text\" name=\"title\">"),
+                  Row("body", "<input type=\"text\" name=\"body\">"), kClosing}));
   // Auto-number columns get no row.
   Exec("CREATE TABLE counters (id autoincrement ,PRIMARY KEY (id))");
-  EXPECT_EQ(Form("counters"),
-            Join({{"<div align=\"center\">添加数据</div>",
-                   "<form name=\"frmAdd\" action=\"save.asp?table=counters&action=add\" "
-                   "method=\"post\"",
-                   ">", "<table width=\"100%\">"},
-                  kClosing}));
+  EXPECT_EQ(Form("counters"), Join({Opening("counters"), table, kClosing}));
   // A missing table fails after the form's opening.
   EXPECT_ERROR(Form("nowhere"), errc::kNoSuchTable);
-  EXPECT_EQ(Writes(),
-            (Fragments{"<div align=\"center\">添加数据</div>",
-                       "<form name=\"frmAdd\" action=\"save.asp?table=nowhere&action=add\" "
-                       "method=\"post\"",
-                       ">"}));
+  EXPECT_EQ(Writes(), Opening("nowhere"));
 }
 
 TEST_P(AddForm, StyleNamesEnctypeAndDefaultTarget) {
@@ -115,19 +111,26 @@ TEST_P(AddForm, TextFromCallersAndTheDatabaseIsEscaped) {
 }
 
 TEST_P(AddForm, InputsFollowTheDictionarysInputStyles) {
-  EXPECT_EQ(InputOf("FieldReference", "字段代码"), "<input type=\"text\" name=\"fieldCode\">");
-  EXPECT_EQ(InputOf("FieldReference", "字段类型"),
-            "<select name=\"fieldType\"><option value=\"1\">一般</option><option "
-            "value=\"2\">索引</option><option value=\"3\">枚举</option></select>");
-  EXPECT_EQ(InputOf("FieldReference", "表格名称"), "<input type=\"number\" name=\"tabID\">");
-  EXPECT_EQ(InputOf("administrator", "管理员密码"), "<input type=\"password\" name=\"adminPwd\">");
-  EXPECT_EQ(InputOf("administrator", "管理员创建时间"),
-            "<input type=\"datetime-local\" name=\"adminCreateTime\">");
-  EXPECT_EQ(InputOf("adminMenu", "菜单功能说明"), "<textarea name=\"adminMenuRemark\"></textarea>");
-  EXPECT_EQ(InputOf("adminMenu", "页面打开位置"),
-            "<select name=\"adminMenuTarget\"><option value=\"_self\">_self</option><option "
-            "value=\"_blank\">_blank</option><option value=\"_parent\">_parent</option><option "
-            "value=\"_top\">_top</option></select>");
+  struct Case {
+    const char *table, *label, *input;
+  };
+  for (const Case& c : {
+           Case{"FieldReference", "字段代码", R"(<input type="text" name="fieldCode">)"},
+           Case{"FieldReference", "字段类型",
+                R"(<select name="fieldType"><option value="1">一般</option><option )"
+                R"(value="2">索引</option><option value="3">枚举</option></select>)"},
+           Case{"FieldReference", "表格名称", R"(<input type="number" name="tabID">)"},
+           Case{"administrator", "管理员密码", R"(<input type="password" name="adminPwd">)"},
+           Case{"administrator", "管理员创建时间",
+                R"(<input type="datetime-local" name="adminCreateTime">)"},
+           Case{"adminMenu", "菜单功能说明", R"(<textarea name="adminMenuRemark"></textarea>)"},
+           Case{"adminMenu", "页面打开位置",
+                R"(<select name="adminMenuTarget"><option value="_self">_self</option><option )"
+                R"(value="_blank">_blank</option><option value="_parent">_parent</option><option )"
+                R"(value="_top">_top</option></select>)"},
+       }) {
+    EXPECT_EQ(InputOf(c.table, c.label), c.input) << c.table << "." << c.label;
+  }
   std::string styles = InputOf("FieldReference", "添加样式");
   EXPECT_EQ(styles.rfind("<select name=\"addStyle\"><option value=\"0\">自动编号</option>", 0), 0u)
       << styles;
@@ -137,15 +140,10 @@ TEST_P(AddForm, InputsFollowTheDictionarysInputStyles) {
 TEST_P(AddForm, CheckBoxFileAndIndexInputs) {
   Exec("CREATE TABLE doc (id autoincrement ,done int ,scan char ,owner int ,PRIMARY KEY (id))");
   Exec("insert into TableReference (tableCode,tableName,tableType) values ('doc','文档',2)");
-  Exec(
-      "insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
-      "(8,'done','完成',1,'5')");
-  Exec(
-      "insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
-      "(8,'scan','扫描',1,'6')");
-  Exec(
-      "insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values "
-      "(8,'owner','所属表',2,'2')");
+  for (const char* row : {"'done','完成',1,'5'", "'scan','扫描',1,'6'", "'owner','所属表',2,'2'"}) {
+    Exec("insert into FieldReference (tabID,fieldCode,fieldName,fieldType,addStyle) values (8," +
+         std::string(row) + ")");
+  }
   // owner picks a row of the table of tables: code tableCode, label tableName.
   Exec("insert into IndexTable (mateID,objTable,objCode,objName) values (38,1,2,3)");
   EXPECT_EQ(InputOf("doc", "完成"), "<input type=\"checkbox\" name=\"done\" value=\"1\">");
