@@ -9,9 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -21,15 +19,9 @@ namespace mirelda::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Slurp;
 using testing::TempDir;
 using testing::Temporaries;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 // Version n of the file: 256 KiB of one letter, big enough that a write takes many steps.
 std::string Version(int n) { return std::string(256 * 1024, static_cast<char>('A' + n % 26)); }

@@ -20,15 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::BuildDir;
+using testing::Slurp;
 using testing::TempDir;
 using testing::Temporaries;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 void Spit(const fs::path& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;

@@ -1,9 +1,11 @@
 // What the atomic replacement may leave behind in a folder, for the tests that check it leaves
-// nothing.
+// nothing, and the whole content of a file they check.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace mirelda::testing {
@@ -15,6 +17,11 @@ inline size_t Temporaries(const std::filesystem::path& folder) {
     if (e.path().filename().string().find(".tmp-") != std::string::npos) ++count;
   }
   return count;
+}
+
+inline std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace mirelda::testing
