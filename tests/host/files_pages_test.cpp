@@ -127,22 +127,23 @@ class FilesPagesTest : public SharedHostTest<FilesPagesTest> {
   }
 };
 
-TEST_F(FilesPagesTest, JavaScriptPageWritesReadsAndEmptiesTheSession) {
-  HttpReply r = host_->Get("/js.asp");
-  ASSERT_EQ(r.status, 200) << r.body;
-  // The file is GBK: two characters of two bytes, CRLF, "two".
-  EXPECT_EQ(r.body,
-            "first=%u4E2D%u6587\nsecond=two:true:2\nmissing=53\nfile=notes.txt:9:notes:txt:1\n"
-            "stream=%u4E2D%u6587:9\nnames=b,c\nsame=two:two:3\nafter=0:undefined\n");
-}
-
-TEST_F(FilesPagesTest, VBScriptPageWritesUnicodeWalksAFolderAndTheContents) {
-  HttpReply r = host_->Get("/vb.asp");
-  ASSERT_EQ(r.status, 200) << r.body;
-  // The size is of the mark, "a中" CRLF, CRLF and "end" in UTF-16.
-  EXPECT_EQ(r.body,
-            "all=True\nsize=20\nnames=copy.txt;u.txt;\nexists=58\nkeys=y=two;\nbeyond=9\n"
-            "count=0:True\nhits=5\napp=True\n");
+// JavaScript writes, reads and empties the session; VBScript writes Unicode and walks a folder
+// and the Contents.
+TEST_F(FilesPagesTest, PagesOfBothLanguagesWriteReadAndWalk) {
+  const std::pair<const char*, const char*> bodies[] = {
+      // The file is GBK: two characters of two bytes, CRLF, "two".
+      {"/js.asp",
+       "first=%u4E2D%u6587\nsecond=two:true:2\nmissing=53\nfile=notes.txt:9:notes:txt:1\n"
+       "stream=%u4E2D%u6587:9\nnames=b,c\nsame=two:two:3\nafter=0:undefined\n"},
+      // The size is of the mark, "a中" CRLF, CRLF and "end" in UTF-16.
+      {"/vb.asp",
+       "all=True\nsize=20\nnames=copy.txt;u.txt;\nexists=58\nkeys=y=two;\nbeyond=9\n"
+       "count=0:True\nhits=5\napp=True\n"}};
+  for (auto [page, body] : bodies) {
+    HttpReply r = host_->Get(page);
+    EXPECT_EQ(r.status, 200) << page;
+    EXPECT_EQ(r.body, body) << page;
+  }
 }
 
 TEST_F(FilesPagesTest, AStreamSendsADownloadAndSavesPostedBytes) {

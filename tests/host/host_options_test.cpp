@@ -158,63 +158,60 @@ TEST(HostOptions, ConfigFileUnderTheCommandLine) {
                             {"mail", {{"smtp-server", "127.0.0.1:25"}}}}));
 }
 
-// Each row: the command line and the message it is refused with.
+// Each row: the command line, after --site x where site is true, and the message it is refused
+// with.
 TEST(HostOptions, BadValuesAreRefusedWithTheirName) {
   mirelda::testing::TempDir dir;
   std::string missing = (dir / "missing.conf").string();
   struct Row {
     std::vector<std::string> args;
     std::string message;
+    bool site = true;
   };
   for (const Row& row : std::vector<Row>{
-           {{}, "--site DIR is required"},
-           {{"--site"}, "--site needs a value"},
-           {{"--site", ""}, "--site needs a site folder"},
-           {{"stray"}, "unexpected argument stray"},
-           {{"--site", "x", "--listen", "8080"}, "--listen takes ADDRESS:PORT, not \"8080\""},
-           {{"--site", "x", "--listen", "127.0.0.1:70000"}, "--listen is at most 65535"},
-           {{"--site", "x", "--drive", "=/x"}, "--drive takes X:=FOLDER, not \"=/x\""},
-           {{"--site", "x", "--drive", "CD:=/x"}, "--drive takes X:=FOLDER, not \"CD:=/x\""},
-           {{"--site", "x", "--site-drive", "7"}, "--site-drive takes a drive letter, not \"7\""},
-           {{"--site", "x", "--session-timeout", "0"}, "--session-timeout must be more than 0"},
-           {{"--site", "x", "--max-body", "12Q"}, "--max-body takes a number, not \"12Q\""},
-           {{"--site", "x", "--script-memory", "100"}, "--script-memory must be at least 4k"},
-           {{"--site", "x", "--default-language", ""}, "--default-language needs a language name"},
-           {{"--site", "x", "--frobnicate", "1"}, "unknown option --frobnicate"},
-           {{"--config", missing}, "cannot read the config file " + missing},
-           {{"--check"}, "--check needs a value"},
-           {{"--check", ""}, "--check needs a site folder"},
-           {{"--site", "x", "--header", "NoColon"}, "--header takes NAME:VALUE, not \"NoColon\""},
-           {{"--site", "x", "--header", "Bad Name:1"},
-            "--header takes NAME:VALUE, not \"Bad Name:1\""},
-           {{"--site", "x", "--header", "X-A:one\r\nSet-Cookie: b=2"},
+           {{}, "--site DIR is required", false},
+           {{"--site"}, "--site needs a value", false},
+           {{"--site", ""}, "--site needs a site folder", false},
+           {{"stray"}, "unexpected argument stray", false},
+           {{"--listen", "8080"}, "--listen takes ADDRESS:PORT, not \"8080\""},
+           {{"--listen", "127.0.0.1:70000"}, "--listen is at most 65535"},
+           {{"--drive", "=/x"}, "--drive takes X:=FOLDER, not \"=/x\""},
+           {{"--drive", "CD:=/x"}, "--drive takes X:=FOLDER, not \"CD:=/x\""},
+           {{"--site-drive", "7"}, "--site-drive takes a drive letter, not \"7\""},
+           {{"--session-timeout", "0"}, "--session-timeout must be more than 0"},
+           {{"--max-body", "12Q"}, "--max-body takes a number, not \"12Q\""},
+           {{"--script-memory", "100"}, "--script-memory must be at least 4k"},
+           {{"--default-language", ""}, "--default-language needs a language name"},
+           {{"--frobnicate", "1"}, "unknown option --frobnicate"},
+           {{"--config", missing}, "cannot read the config file " + missing, false},
+           {{"--check"}, "--check needs a value", false},
+           {{"--check", ""}, "--check needs a site folder", false},
+           {{"--header", "NoColon"}, "--header takes NAME:VALUE, not \"NoColon\""},
+           {{"--header", "Bad Name:1"}, "--header takes NAME:VALUE, not \"Bad Name:1\""},
+           {{"--header", "X-A:one\r\nSet-Cookie: b=2"},
             "--header X-A has a control character in its value"},
-           {{"--site", "x", "--secure-cookies=maybe"},
-            "--secure-cookies takes yes or no, not \"maybe\""},
-           {{"--site", "x", "--compress", "yes"}, "--compress takes on or off, not \"yes\""},
-           {{"--site", "x", "--threading", "event"},
-            "--threading takes pool or connection, not \"event\""},
-           {{"--site", "x", "--max-sessions", "0"}, "--max-sessions must be more than 0"},
-           {{"--site", "x", "--max-connections", "0"}, "--max-connections must be more than 0"},
-           {{"--site", "x", "--connection-timeout", "0s"},
-            "--connection-timeout must be more than 0"},
-           {{"--site", "x", "--connection-timeout", "half"},
-            "--connection-timeout takes a number, not \"half\""},
-           {{"--site", "x", "--debug-errors=maybe"},
-            "--debug-errors takes yes or no, not \"maybe\""},
-           {{"--site", "x", "--access-log", ""}, "--access-log needs a file"},
-           {{"--site", "x", "--mime-types", ""}, "--mime-types needs a file"},
-           {{"--site", "x", "--mime-types="}, "--mime-types needs a file"},
-           {{"--site", "x", "--session-store", "a\nb"},
-            "--session-store has a control character in its value"},
-           {{"--site", "x", "--trusted-proxy", "proxy.example"},
+           {{"--secure-cookies=maybe"}, "--secure-cookies takes yes or no, not \"maybe\""},
+           {{"--compress", "yes"}, "--compress takes on or off, not \"yes\""},
+           {{"--threading", "event"}, "--threading takes pool or connection, not \"event\""},
+           {{"--max-sessions", "0"}, "--max-sessions must be more than 0"},
+           {{"--max-connections", "0"}, "--max-connections must be more than 0"},
+           {{"--connection-timeout", "0s"}, "--connection-timeout must be more than 0"},
+           {{"--connection-timeout", "half"}, "--connection-timeout takes a number, not \"half\""},
+           {{"--debug-errors=maybe"}, "--debug-errors takes yes or no, not \"maybe\""},
+           {{"--access-log", ""}, "--access-log needs a file"},
+           {{"--mime-types", ""}, "--mime-types needs a file"},
+           {{"--mime-types="}, "--mime-types needs a file"},
+           {{"--session-store", "a\nb"}, "--session-store has a control character in its value"},
+           {{"--trusted-proxy", "proxy.example"},
             "--trusted-proxy takes an IP address, optionally with /PREFIX, not \"proxy.example\""},
-           {{"--site", "x", "--trusted-proxy", "10.0.0.0/33"}, "--trusted-proxy is at most 32"},
-           {{"--site", "x", "--health-path", "health"},
+           {{"--trusted-proxy", "10.0.0.0/33"}, "--trusted-proxy is at most 32"},
+           {{"--health-path", "health"},
             "--health-path takes a path from the site's root such as /health, not \"health\""},
        }) {
+    std::vector<std::string> args = row.args;
+    if (row.site) args.insert(args.begin(), {"--site", "x"});
     try {
-      Parse(row.args);
+      Parse(args);
       ADD_FAILURE() << "taken: " << ::testing::PrintToString(row.args);
     } catch (const mirelda::Error& e) {
       EXPECT_EQ(e.what(), row.message);

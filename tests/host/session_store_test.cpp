@@ -43,10 +43,8 @@ TEST(SessionStore, IdentifiersAreRandom128BitHex) {
 TEST(SessionStore, IdleSessionsExpireWhileSavesAndTouchesKeepThemAlive) {
   HandClock clock;
   MemorySessionStore store(100, clock.Reader());
-  std::string idle = store.Create(WithValue("v", Variant(), 60s));
-  std::string saved = store.Create(WithValue("v", Variant(), 60s));
-  std::string touched = store.Create(WithValue("v", Variant(), 60s));
-  std::string loaded = store.Create(WithValue("v", Variant(), 60s));
+  auto create = [&] { return store.Create(WithValue("v", Variant(), 60s)); };
+  std::string idle = create(), saved = create(), touched = create(), loaded = create();
   for (int i = 0; i < 3; ++i) {
     clock.now += 40s;
     std::optional<LoadedSession> s = store.Load(saved);
