@@ -37,17 +37,18 @@ RunningHost Production(std::vector<std::string> args = {}) {
   return RunningHost(kSite, std::move(args), "VBScript", {.debug_errors = false});
 }
 
-// The options that put the access log and the error log in logs.
-std::vector<std::string> LogFiles(const TempDir& logs) {
-  return {"--access-log", (logs / "access.log").string(), "--error-log",
-          (logs / "error.log").string()};
+size_t Count(const std::string& content, const std::string& text) {
+  size_t n = 0;
+  for (size_t at = content.find(text); at != std::string::npos; at = content.find(text, at + 1))
+    ++n;
+  return n;
 }
 
 // Log lines are written once a request has ended, which may be after its reply has been read.
-std::string WaitForText(const fs::path& file, const std::string& text) {
+std::string WaitForText(const fs::path& file, const std::string& text, size_t times = 1) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   std::string content = ReadFile(file);
-  while (content.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+  while (Count(content, text) < times && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     content = ReadFile(file);
   }
@@ -135,9 +136,11 @@ TEST(ProductionErrors, TheSitesOwnPagesFor404And500) {
   }
 }
 
-TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLineAndSighupReopensTheFiles) {
+// One production host with log files and a health path.
+TEST(Operate, AccessLinesCarryTheErrorLinesIdSighupReopensTheLogsAndHealthSaysWhatIsMissing) {
   TempDir logs;
-  RunningHost host = Production(LogFiles(logs));
+  RunningHost host = Production({"--access-log", (logs / "access.log").string(), "--error-log",
+                                 (logs / "error.log").string(), "--health-path", "/status.asp"});
   HttpReply failed = host.Get("/runtime.asp?x=1", {{"Referer", "http://example.test/from \"here\""},
                                                    {"User-Agent", "tester/1.0 (x)"}});
   ASSERT_EQ(failed.status, 500);
@@ -189,18 +192,8 @@ TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLineAndSighupReopensThe
     WaitForText(access_file, "/hello.asp");
     fs::rename(access_file, logs / ("access.log." + std::to_string(i)));
     host.process().Signal(SIGHUP);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int reloads = 0;
-    while (reloads < i && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      errors = ReadFile(logs / "error.log");
-      reloads = 0;
-      for (size_t at = errors.find("reloaded the settings"); at != std::string::npos;
-           at = errors.find("reloaded the settings", at + 1)) {
-        ++reloads;
-      }
-    }
-    EXPECT_EQ(reloads, i) << errors;
+    errors = WaitForText(logs / "error.log", "reloaded the settings", i);
+    EXPECT_EQ(Count(errors, "reloaded the settings"), size_t(i)) << errors;
   }
   load.join();
   EXPECT_NE(wrk_output.find("requests in"), std::string::npos) << wrk_output;
@@ -214,10 +207,8 @@ TEST(OperateLogs, CombinedAccessLinesCarryTheIdOfTheErrorLineAndSighupReopensThe
   }
   EXPECT_NE(WaitForText(access_file, "/hello.asp").find("\"GET /hello.asp HTTP/1.1\" 200 5 "),
             std::string::npos);
-}
 
-TEST(OperateHealth, OkWhileTheStoreLoadsAndTheDataFolderTakesFiles) {
-  RunningHost host = Production({"--health-path", "/status.asp"});
+  // The health path is ok while the store loads and the data folder takes files.
   auto expect = [&](int status, const std::string& says) {
     HttpReply r = host.Get("/status.asp");
     EXPECT_EQ(r.status, status) << r.body;

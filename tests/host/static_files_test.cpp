@@ -11,7 +11,6 @@ namespace mirelda::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Files = std::map<std::string, std::string>;
 
 TEST(StaticFiles, ANameSwappedForALinkOutsideTheSiteIsRefused) {
   RunningHost host(Files{{"docs/page.txt", "public"}, {"top.txt", "top"}});
@@ -38,53 +37,42 @@ TEST(StaticFiles, ANameSwappedForALinkOutsideTheSiteIsRefused) {
   EXPECT_EQ(host.Get("/docs/page.txt").body, "public");
 }
 
-TEST(StaticFiles, RevalidatesWithEachDateFormHttpAllows) {
-  RunningHost host(Files{{"style.css", "a{}"}});
+TEST(StaticFiles, TypesComeFromTheMimeTypesFileGivenAndEachHttpDateFormRevalidates) {
+  TempDir types;
+  WriteFile(types / "mime.types", "text/markdown md\napplication/x-site-data sd dat\n");
+  RunningHost host(Files{{"read.md", "# hi"}, {"x.dat", "1"}, {"style.css", "a{}"}, {"b.xyz", "?"}},
+                   {"--mime-types", (types / "mime.types").string()});
+  for (auto [target, type] :
+       std::vector<std::pair<const char*, const char*>>{{"/read.md", "text/markdown"},
+                                                        {"/x.dat", "application/x-site-data"},
+                                                        {"/style.css", "text/css; charset=utf-8"},
+                                                        {"/b.xyz", "application/octet-stream"}}) {
+    EXPECT_EQ(host.Get(target).Header("Content-Type"), type) << target;
+  }
+
   HttpReply first = host.Get("/style.css");
   ASSERT_EQ(first.status, 200);
   std::optional<int64_t> modified = host::ParseHttpDate(first.Header("Last-Modified"));
   ASSERT_TRUE(modified);
-  auto form = [](int64_t seconds, const char* format) {
-    std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm tm{};
-    ::gmtime_r(&t, &tm);
-    char text[64];
-    std::strftime(text, sizeof text, format, &tm);
-    return std::string(text);
-  };
   struct Case {
     const char* format;
     int64_t offset;  // from Last-Modified
     int status;
   };
   const Case cases[] = {
-      {"%a, %d %b %Y %H:%M:%S GMT", 0, 304},     {"%A, %d-%b-%y %H:%M:%S GMT", 0, 304},
-      {"%a %b %e %H:%M:%S %Y", 0, 304},          {"%a, %d %b %Y %H:%M:%S GMT", -1, 200},
-      {"%A, %d-%b-%y %H:%M:%S GMT", -1, 200},    {"%a %b %e %H:%M:%S %Y", -1, 200},
+      {"%a, %d %b %Y %H:%M:%S GMT", 0, 304},  {"%A, %d-%b-%y %H:%M:%S GMT", 0, 304},
+      {"%a %b %e %H:%M:%S %Y", 0, 304},       {"%a, %d %b %Y %H:%M:%S GMT", -1, 200},
+      {"%A, %d-%b-%y %H:%M:%S GMT", -1, 200}, {"%a %b %e %H:%M:%S %Y", -1, 200},
       {"%Y-%m-%dT%H:%M:%SZ", 0, 200},
   };
   for (const Case& c : cases) {
-    std::string date = form(*modified + c.offset, c.format);
+    std::time_t t = static_cast<std::time_t>(*modified + c.offset);
+    std::tm tm{};
+    ::gmtime_r(&t, &tm);
+    char date[64];
+    std::strftime(date, sizeof date, c.format, &tm);
     EXPECT_EQ(host.Get("/style.css", {{"If-Modified-Since", date}}).status, c.status) << date;
   }
-}
-
-TEST(StaticFiles, ContentTypesComeFromTheMimeTypesFileGiven) {
-  TempDir types;
-  WriteFile(types / "mime.types", "text/markdown md\napplication/x-site-data sd dat\n");
-  RunningHost host(Files{{"read.md", "# hi"}, {"x.dat", "1"}, {"a.css", "a{}"}, {"b.xyz", "?"}},
-                   {"--mime-types", (types / "mime.types").string()});
-  struct Case {
-    const char* target;
-    const char* type;
-  };
-  const Case cases[] = {
-      {"/read.md", "text/markdown"},
-      {"/x.dat", "application/x-site-data"},
-      {"/a.css", "text/css; charset=utf-8"},
-      {"/b.xyz", "application/octet-stream"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(host.Get(c.target).Header("Content-Type"), c.type);
 }
 
 TEST(StaticFiles, AMimeTypesFileThatCannotBeReadStopsTheStart) {
