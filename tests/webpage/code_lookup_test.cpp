@@ -75,12 +75,11 @@ TEST_P(CodeLookup, ReadsTheDictionaryTablesThePageNames) {
 }
 
 TEST_P(CodeLookup, AppNameIsTheScriptFileName) {
-  host_->request().server_variables["SCRIPT_NAME"] = "/app/admin/news.asp";
-  EXPECT_EQ(page_->AppName(), Variant("news.asp"));
-  host_->request().server_variables["SCRIPT_NAME"] = "news.asp";
-  EXPECT_EQ(page_->AppName(), Variant("news.asp"));
-  host_->request().server_variables["SCRIPT_NAME"] = "/app/";
-  EXPECT_EQ(page_->AppName(), Variant(""));
+  for (auto [script, name] : {std::pair{"/app/admin/news.asp", "news.asp"},
+                              std::pair{"news.asp", "news.asp"}, std::pair{"/app/", ""}}) {
+    host_->request().server_variables["SCRIPT_NAME"] = script;
+    EXPECT_EQ(page_->AppName(), Variant(name)) << script;
+  }
 }
 
 MIRELDA_ON_BOTH_ENGINES(CodeLookup);
