@@ -18,7 +18,7 @@ class Commands : public BothEngines {
   void SetUp() override {
     BothEngines::SetUp();
     Exec("create table item (id int, name varchar(200), note memo, price money, made datetime)");
-    cmd_->SetActiveConnection(Variant(db_));
+    Fresh();
   }
   std::shared_ptr<RecordSet> Run(const std::string& text, std::vector<Variant> values = {},
                                  int32_t* affected = nullptr) {
@@ -30,12 +30,18 @@ class Commands : public BothEngines {
     if (affected) *affected = records.ToLong();
     return rs;
   }
-  void Add(const std::string& name, int32_t type, Variant value, int32_t size = 0) {
+  void Add(const std::string& name, int32_t type, Variant value, int32_t size = 0,
+           int32_t dir = direction::kInput) {
     cmd_->Parameters()->Append(
-        Variant(cmd_->CreateParameter(name, type, direction::kInput, size, std::move(value))));
+        Variant(cmd_->CreateParameter(name, type, dir, size, std::move(value))));
+  }
+  // Starts over with a new command on the connection.
+  void Fresh() {
+    cmd_ = std::make_shared<DataCommand>();
+    cmd_->SetActiveConnection(Variant(db_));
   }
 
-  std::shared_ptr<DataCommand> cmd_ = std::make_shared<DataCommand>();
+  std::shared_ptr<DataCommand> cmd_;
 };
 
 TEST_P(Commands, TypedParametersBindTheirValues) {
@@ -48,8 +54,7 @@ TEST_P(Commands, TypedParametersBindTheirValues) {
                {Variant("北京 \"?\" --"), Variant::Null()},
                {Variant("'); drop table item; --"), Variant("")}};
   for (size_t i = 0; i < std::size(cases); ++i) {
-    cmd_ = std::make_shared<DataCommand>();
-    cmd_->SetActiveConnection(Variant(db_));
+    Fresh();
     Add("@id", kInteger, Variant(std::to_string(i)));  // text coerced to the type
     Add("@name", kVarWChar, cases[i].name, 200);
     Add("@note", 203, cases[i].note);
@@ -73,8 +78,7 @@ TEST_P(Commands, TypedParametersBindTheirValues) {
   // Values given to Execute stand for the parameters; parameters are found by name or by cmd(i).
   EXPECT_EQ(cmd_->ScriptParameters(Variant("@NAME")).ToObject(),
             cmd_->ScriptParameters(Variant(1)).ToObject());
-  cmd_ = std::make_shared<DataCommand>();
-  cmd_->SetActiveConnection(Variant(db_));
+  Fresh();
   auto found = Run("select name from item where id = ? and name <> ?", {Variant(1), Variant("")});
   EXPECT_EQ(found->FieldValue(Variant("name")), cases[1].name);
 }
@@ -93,15 +97,13 @@ TEST_P(Commands, ValuesThatDoNotFitAreRefused) {
       {kDouble, 0, Variant(VariantArray()), data_errc::kDataConversion},
   };
   for (const Case& c : cases) {
-    cmd_ = std::make_shared<DataCommand>();
-    cmd_->SetActiveConnection(Variant(db_));
+    Fresh();
     Add("p", c.type, c.value, c.size);
     EXPECT_ERROR(Run("insert into item (name) values (?)"), c.error);
   }
   EXPECT_TRUE(Query("select id from item").empty());
   EXPECT_ERROR(cmd_->CreateParameter("p", 999, 1, 0, Variant()), data_errc::kBadArguments);
-  cmd_ = std::make_shared<DataCommand>();
-  cmd_->SetActiveConnection(Variant(db_));
+  Fresh();
   EXPECT_ERROR(Run("insert into item (id, name) values (?, ?)", {Variant(1)}),
                data_errc::kParameterMissing);
   EXPECT_ERROR(Run(""), data_errc::kNoCommandText);
@@ -199,23 +201,18 @@ TEST_P(Commands, StoredProceduresAreServerFunctionsAndProcedures) {
       "'begin insert into item (name) values (p_name); select count(*) into p_count from item; "
       "end'");
   Add("@n", kInteger, Variant(21));
-  cmd_->Parameters()->Append(
-      Variant(cmd_->CreateParameter("@label", kVarWChar, direction::kOutput, 50, Variant())));
-  cmd_->Parameters()->Append(
-      Variant(cmd_->CreateParameter("@doubled", kInteger, direction::kOutput, 0, Variant())));
+  Add("@label", kVarWChar, Variant(), 50, direction::kOutput);
+  Add("@doubled", kInteger, Variant(), 0, direction::kOutput);
   auto rs = Run("dbo.Twice");
   EXPECT_EQ(cmd_->Parameters()->Item(Variant("@doubled"))->Value(), Variant(42));
   EXPECT_EQ(cmd_->Parameters()->Item(Variant("@label"))->Value(), Variant("n=21"));
   EXPECT_EQ(rs->FieldValue(Variant("doubled")).ToLong(), 42);
 
-  cmd_ = std::make_shared<DataCommand>();
-  cmd_->SetActiveConnection(Variant(db_));
+  Fresh();
   cmd_->SetCommandType(command_type::kStoredProc);
-  cmd_->Parameters()->Append(Variant(
-      cmd_->CreateParameter("RETURN_VALUE", kInteger, direction::kReturnValue, 0, Variant())));
+  Add("RETURN_VALUE", kInteger, Variant(), 0, direction::kReturnValue);
   Add("@p_name", kVarWChar, Variant("it's"));
-  cmd_->Parameters()->Append(
-      Variant(cmd_->CreateParameter("@p_count", kInteger, direction::kInputOutput, 0, Variant(0))));
+  Add("@p_count", kInteger, Variant(0), 0, direction::kInputOutput);
   EXPECT_EQ(Run("[add_item]")->State(), kStateClosed);
   EXPECT_EQ(cmd_->Parameters()->Item(Variant("@p_count"))->Value(), Variant(1));
   EXPECT_EQ(cmd_->Parameters()->Item(Variant(0))->Value(), Variant(0));
@@ -225,12 +222,6 @@ TEST_P(Commands, StoredProceduresAreServerFunctionsAndProcedures) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, Commands,
                          ::testing::Values(EngineKind::kJet, EngineKind::kServer), EngineName);
-
-}  // namespace
-}  // namespace mirelda::data::testing
-
-namespace mirelda::data::testing {
-namespace {
 
 TEST(SqliteDriver, OpensAnSqliteFileThatHasNoJetMark) {
   mirelda::testing::TempDir dir;

@@ -56,6 +56,13 @@ std::string AllBytes(int times) {
   return s;
 }
 
+// Sets one field of the message's configuration, and by default updates the fields.
+void SetField(Dispatch& m, const std::string& name, Variant value, bool update = true) {
+  auto fields = m.Get("Configuration").ToObject()->Get("Fields").ToObject();
+  fields->Invoke("Item", MemberKind::kLet, {kField + name, std::move(value)});
+  if (update) fields->Call("Update");
+}
+
 class MailTest : public ::testing::Test {
  public:
   int port() const { return sink_->port(); }
@@ -81,11 +88,9 @@ class MailTest : public ::testing::Test {
   // A message that reaches the sink through its own configuration.
   std::shared_ptr<MailMessage> Message() {
     auto m = std::make_shared<MailMessage>();
-    auto fields = m->Get("Configuration").ToObject()->Get("Fields").ToObject();
-    fields->Invoke("Item", MemberKind::kLet, {kField + "sendusing", int32_t{2}});
-    fields->Invoke("Item", MemberKind::kLet, {kField + "smtpserver", "127.0.0.1"});
-    fields->Invoke("Item", MemberKind::kLet, {kField + "smtpserverport", sink_->port()});
-    fields->Call("Update");
+    SetField(*m, "sendusing", int32_t{2}, false);
+    SetField(*m, "smtpserver", "127.0.0.1", false);
+    SetField(*m, "smtpserverport", sink_->port());
     m->Let("From", "site@example.com");
     m->Let("To", "someone@example.com");
     m->Let("Subject", "hello");
@@ -220,12 +225,6 @@ struct FailCase {
   int32_t number;
   const char* fragment;  // in the description
 };
-
-void SetField(Dispatch& m, const std::string& name, Variant value, bool update = true) {
-  auto fields = m.Get("Configuration").ToObject()->Get("Fields").ToObject();
-  fields->Invoke("Item", MemberKind::kLet, {kField + name, std::move(value)});
-  if (update) fields->Call("Update");
-}
 
 // Sets one field of the message and sends it.
 std::function<void(MailTest&, Dispatch&)> SendWith(const char* field, std::string value) {

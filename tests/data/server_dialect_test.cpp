@@ -19,22 +19,20 @@ TEST(ServerDialect, TextThatNeedsNoTranslationPassesByteForByte) {
   }
 }
 
-TEST(ServerDialect, CatalogNamesQuotedNamesAndSchema) {
+TEST(ServerDialect, CatalogNamesQuotedNamesSchemaAndLikePatterns) {
   const std::string catalog =
       "(SELECT datname::text AS name, oid::integer AS dbid FROM pg_database WHERE datallowconn)";
-  EXPECT_EQ(TranslateServer("select * from sysdatabases Where name = 'shop'").sql,
-            "select * from " + catalog + " AS sysdatabases Where name = 'shop'");
-  EXPECT_EQ(TranslateServer("select name from master..sysdatabases d").sql,
-            "select name from " + catalog + " d");
-  EXPECT_EQ(TranslateServer("select * from dbo.news where [Title]=\"x\"").sql,
-            "select * from news where \"title\"=\"x\"");
-}
-
-TEST(ServerDialect, LikePatternsNameADeterministicCollation) {
-  EXPECT_EQ(
-      TranslateServer("select * from t where a like 'x%' and b not like lower(c) escape '!'").sql,
-      "select * from t where a ILIKE 'x%' COLLATE \"default\" and b not ILIKE lower(c) "
-      "COLLATE \"default\" escape '!'");
+  const std::pair<std::string, std::string> cases[] = {
+      {"select * from sysdatabases Where name = 'shop'",
+       "select * from " + catalog + " AS sysdatabases Where name = 'shop'"},
+      {"select name from master..sysdatabases d", "select name from " + catalog + " d"},
+      {"select * from dbo.news where [Title]=\"x\"", "select * from news where \"title\"=\"x\""},
+      // LIKE patterns name a deterministic collation.
+      {"select * from t where a like 'x%' and b not like lower(c) escape '!'",
+       "select * from t where a ILIKE 'x%' COLLATE \"default\" and b not ILIKE lower(c) "
+       "COLLATE \"default\" escape '!'"},
+  };
+  for (const auto& [sql, translated] : cases) EXPECT_EQ(TranslateServer(sql).sql, translated);
 }
 
 TEST(ServerDialect, AliasesAreReportedAsWritten) {

@@ -18,6 +18,9 @@ class DatabaseFiles : public testing::ComponentPage {
     db_ = Start<Database>();
     std::filesystem::create_directories(HostPath("db"));
   }
+  std::shared_ptr<Connection> OpenShop() {
+    return Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
+  }
   data::JetFormat FormatOf(const std::string& relative) {
     return data::InspectJetFile(HostPath(relative), relative);
   }
@@ -50,13 +53,13 @@ TEST_F(DatabaseFiles, HostFoldersWorkBesideDriveFolders) {
 
 TEST_F(DatabaseFiles, AnExistingDatabaseIsLeftAlone) {
   ASSERT_EQ(db_->CreateAccessDbFile("shop.mdb", 1, "C:\\db"), Variant(true));
-  auto connection = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
+  auto connection = OpenShop();
   connection->Execute("CREATE TABLE kept (id int)", -1);
   connection->Close();
   EXPECT_EQ(db_->Call("CreateAccessDbFile", "shop.mdb", 1, "C:\\db"), Variant(false));
   EXPECT_EQ(Writes(), (std::vector<std::string>{"对不起，该数据库已经存在!"}));
   EXPECT_EQ(db_->TableExists("kept"), Variant(false));  // no connection handed over
-  auto again = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
+  auto again = OpenShop();
   EXPECT_EQ(testing::Query(*again, "select * from kept").size(), 0u);
 }
 
@@ -77,7 +80,7 @@ TEST_F(DatabaseFiles, AFailingCreateIsReportedNotPassedOffAsSuccess) {
 TEST_F(DatabaseFiles, CompactsInPlaceKeepingTheData) {
   ASSERT_EQ(db_->CreateAccessDbFile("shop.mdb", 1, "C:\\db"), Variant(true));
   {
-    auto c = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
+    auto c = OpenShop();
     c->Execute("CREATE TABLE t (id int, name char(20))", -1);
     for (int i = 0; i < 50; ++i)
       c->Execute("insert into t values (" + std::to_string(i) + ",'x')", -1);
@@ -89,7 +92,7 @@ TEST_F(DatabaseFiles, CompactsInPlaceKeepingTheData) {
   EXPECT_EQ(Output(), "");
   EXPECT_FALSE(std::filesystem::exists(HostPath("db/shop.mdb.bak.mdb")));
   EXPECT_EQ(FormatOf("db/shop.mdb"), data::JetFormat::kJet35);
-  auto c = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
+  auto c = OpenShop();
   EXPECT_EQ(testing::Query(*c, "select count(*) from t"), (testing::Rows{{Variant(10)}}));
   c->Close();
   EXPECT_EQ(db_->CompressAccessDb("shop.mdb", 1, "C:\\db\\"), Variant(true));
@@ -106,7 +109,7 @@ TEST_F(DatabaseFiles, AMissingDatabaseIsNotCompacted) {
 TEST_F(DatabaseFiles, AFailedCompactionLeavesTheDatabaseAsItWas) {
   ASSERT_EQ(db_->CreateAccessDbFile("shop.mdb", 1, "C:\\db"), Variant(true));
   {
-    auto c = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
+    auto c = OpenShop();
     c->Execute("CREATE TABLE t (id int)", -1);
   }
   // A folder where the compacted copy would go: the compaction cannot write it.
@@ -115,17 +118,11 @@ TEST_F(DatabaseFiles, AFailedCompactionLeavesTheDatabaseAsItWas) {
   ASSERT_EQ(Writes().size(), 1u);
   EXPECT_EQ(Writes()[0].rfind("删除文件发生错误!请查看错误信息<br>", 0), 0u) << Writes()[0];
   EXPECT_EQ(FormatOf("db/shop.mdb"), data::JetFormat::kJet40);
-  auto c = Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\shop.mdb");
+  auto c = OpenShop();
   EXPECT_EQ(testing::Query(*c, "select * from t").size(), 0u);
   EXPECT_TRUE(std::filesystem::is_directory(HostPath("db/shop.mdb.bak.mdb/inside")));
   EXPECT_FALSE(PendingError().pending());
 }
-
-}  // namespace
-}  // namespace mirelda::database
-
-namespace mirelda::database {
-namespace {
 
 // Server databases on the PostgreSQL server of the run.
 class ServerDatabases : public testing::ComponentPage {
@@ -180,12 +177,13 @@ TEST_F(ServerDatabases, FailuresAreReportedWithTheirNumber) {
   EXPECT_EQ(Make("select", password), Variant(false));
   // No connection: the component that was needed is missing.
   EXPECT_EQ(Make(UniqueName(), "wrong password"), Variant());
-  ASSERT_EQ(Writes().size(), 4u);
-  EXPECT_EQ(Writes()[0].rfind("无法建立，请检查错误信息<br>5<br>Invalid database name", 0), 0u)
-      << Writes()[0];
-  EXPECT_EQ(Writes()[1].rfind("无法建立，请检查错误信息<br>5<br>", 0), 0u) << Writes()[1];
-  EXPECT_EQ(Writes()[2].rfind("无法建立，请检查错误信息<br>-2147217900<br>", 0), 0u) << Writes()[2];
-  EXPECT_EQ(Writes()[3].rfind("无法建立，请检查错误信息<br>-2147217843<br>", 0), 0u) << Writes()[3];
+  const std::string prefix = "无法建立，请检查错误信息<br>";
+  const std::string starts[] = {prefix + "5<br>Invalid database name", prefix + "5<br>",
+                                prefix + "-2147217900<br>", prefix + "-2147217843<br>"};
+  ASSERT_EQ(Writes().size(), std::size(starts));
+  for (size_t i = 0; i < std::size(starts); ++i) {
+    EXPECT_EQ(Writes()[i].rfind(starts[i], 0), 0u) << Writes()[i];
+  }
   EXPECT_EQ(Exists("postgres", password), Variant(true));
   EXPECT_FALSE(PendingError().pending());
 }
