@@ -143,6 +143,10 @@ TEST(SiteStaticFile, AFileKeptFromAnEarlierRequestGivesWayToAnyChange) {
   fs::create_directories(root);
   std::ofstream(base.path() / "outside.txt") << "secret";
   const std::string kOld = "old text";  // every replacement below is as long
+  auto link_out = [&](const fs::path& f) {
+    fs::remove(f);
+    fs::create_symlink(base.path() / "outside.txt", f);
+  };
   struct Row {
     const char* name;
     std::function<void(const fs::path&)> change;
@@ -162,12 +166,7 @@ TEST(SiteStaticFile, AFileKeptFromAnEarlierRequestGivesWayToAnyChange) {
       {"grown.txt", [](const fs::path& f) { std::ofstream(f) << std::string(40000, 'g'); },
        SiteTarget::Kind::kStaticFile, std::string(40000, 'g')},
       {"removed.txt", [](const fs::path& f) { fs::remove(f); }, SiteTarget::Kind::kNotFound, ""},
-      {"linked-out.txt",
-       [&](const fs::path& f) {
-         fs::remove(f);
-         fs::create_symlink(base.path() / "outside.txt", f);
-       },
-       SiteTarget::Kind::kNotFound, ""},
+      {"linked-out.txt", link_out, SiteTarget::Kind::kNotFound, ""},
       {"database.txt",
        [](const fs::path& f) { std::ofstream(f) << std::string("SQLite format 3\0", 16); },
        SiteTarget::Kind::kNotFound, ""},
@@ -179,12 +178,7 @@ TEST(SiteStaticFile, AFileKeptFromAnEarlierRequestGivesWayToAnyChange) {
        SiteTarget::Kind::kFolder, ""},
       // Pages are kept as found, without their text, and checked the same way.
       {"same.asp", [](const fs::path&) {}, SiteTarget::Kind::kPage, ""},
-      {"linked-out.asp",
-       [&](const fs::path& f) {
-         fs::remove(f);
-         fs::create_symlink(base.path() / "outside.txt", f);
-       },
-       SiteTarget::Kind::kNotFound, ""},
+      {"linked-out.asp", link_out, SiteTarget::Kind::kNotFound, ""},
   };
   for (const Row& row : rows) std::ofstream(root / row.name) << kOld;
   // Only a file left alone for a while is kept.

@@ -15,30 +15,33 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// creates, loads, saves, touches, removes
+using Calls = std::array<int, 5>;
+
 // The memory store, counted and seen as a shared one, so that pages take the path they take
 // on PostgreSQL.
 class CountedStore final : public SessionStore {
  public:
   explicit CountedStore(MemorySessionStore& store) : store_(store) {}
   std::string Create(SessionState state) override {
-    ++creates;
+    ++calls[0];
     return store_.Create(std::move(state));
   }
   std::optional<LoadedSession> Load(const std::string& id) override {
-    ++loads;
+    ++calls[1];
     return store_.Load(id);
   }
   SaveOutcome Save(const std::string& id, const SessionState& state, uint64_t expected) override {
-    ++saves;
+    ++calls[2];
     return store_.Save(id, state, expected);
   }
   void Touch(const std::string& id) override {
-    ++touches;
+    ++calls[3];
     store_.Touch(id);
   }
   std::optional<std::string> Renew(const std::string& id) override { return store_.Renew(id); }
   void Remove(const std::string& id) override {
-    ++removes;
+    ++calls[4];
     store_.Remove(id);
   }
   void Sweep() override { store_.Sweep(); }
@@ -47,14 +50,11 @@ class CountedStore final : public SessionStore {
   }
   bool local() const override { return false; }
 
-  int creates = 0, loads = 0, saves = 0, touches = 0, removes = 0;
+  Calls calls{};
 
  private:
   MemorySessionStore& store_;
 };
-
-// creates, loads, saves, touches, removes
-using Calls = std::array<int, 5>;
 
 struct PageCase {
   const char* what;
@@ -65,39 +65,29 @@ struct PageCase {
 };
 
 TEST(SessionObject, APageCostsTheStoreOnlyWhatItUses) {
+  auto none = [](HttpSession&) {};
+  auto reads = [](HttpSession& s) {
+    EXPECT_EQ(s.Value("n"), Variant(int32_t{1}));
+    s.Value("other");
+    s.Names();
+  };
+  auto writes = [](HttpSession& s) {
+    s.SetValue("n", Variant(int32_t{2}));
+    s.SetValue("m", Variant("x"));
+    s.Remove("gone");
+    EXPECT_EQ(s.Value("n"), Variant(int32_t{2}));
+  };
+  auto read_one = [](HttpSession& s) { s.Value("n"); };
+  auto write_one = [](HttpSession& s) { s.SetValue("n", Variant(int32_t{2})); };
+  auto abandon = [](HttpSession& s) { s.Abandon(); };
   const std::vector<PageCase> cases = {
-      {"untouched, no cookie", false, 0s, [](HttpSession&) {}, {0, 0, 0, 0, 0}},
-      {"untouched, with cookie", true, 0s, [](HttpSession&) {}, {0, 0, 0, 0, 0}},
-      {"reads",
-       true,
-       0s,
-       [](HttpSession& s) {
-         EXPECT_EQ(s.Value("n"), Variant(int32_t{1}));
-         s.Value("other");
-         s.Names();
-       },
-       {0, 1, 0, 0, 0}},
-      {"reads after a long idle",
-       true,
-       5min,
-       [](HttpSession& s) { s.Value("n"); },
-       {0, 1, 0, 1, 0}},
-      {"writes",
-       true,
-       5min,
-       [](HttpSession& s) {
-         s.SetValue("n", Variant(int32_t{2}));
-         s.SetValue("m", Variant("x"));
-         s.Remove("gone");
-         EXPECT_EQ(s.Value("n"), Variant(int32_t{2}));
-       },
-       {0, 1, 1, 0, 0}},
-      {"first write makes the session",
-       false,
-       0s,
-       [](HttpSession& s) { s.SetValue("n", Variant(int32_t{2})); },
-       {1, 0, 1, 0, 0}},
-      {"abandons", true, 0s, [](HttpSession& s) { s.Abandon(); }, {0, 1, 0, 0, 1}},
+      {"untouched, no cookie", false, 0s, none, {0, 0, 0, 0, 0}},
+      {"untouched, with cookie", true, 0s, none, {0, 0, 0, 0, 0}},
+      {"reads", true, 0s, reads, {0, 1, 0, 0, 0}},
+      {"reads after a long idle", true, 5min, read_one, {0, 1, 0, 1, 0}},
+      {"writes", true, 5min, writes, {0, 1, 1, 0, 0}},
+      {"first write makes the session", false, 0s, write_one, {1, 0, 1, 0, 0}},
+      {"abandons", true, 0s, abandon, {0, 1, 0, 0, 1}},
   };
   for (const PageCase& c : cases) {
     auto now = std::chrono::steady_clock::now();
@@ -113,9 +103,7 @@ TEST(SessionObject, APageCostsTheStoreOnlyWhatItUses) {
         code_page);
     c.page(*session);
     session->FinishPage();
-    EXPECT_EQ((Calls{store.creates, store.loads, store.saves, store.touches, store.removes}),
-              c.calls)
-        << c.what;
+    EXPECT_EQ(store.calls, c.calls) << c.what;
   }
 }
 
