@@ -118,16 +118,13 @@ TYPED_TEST(ServerTest, APageWaitsForAFreeWorkerWhileStaticFilesDoNot) {
   args.insert(args.end(), {"--workers", "1"});
   RunningHost host(
       Files{{"hold.asp",
-             "<% var key = String(Request(\"key\")); Application.Contents[\"holding\"] = key;\n"
-             "   var until = new Date().getTime() + 3000;\n"
-             "   while (String(Application(\"release\")) != key &&\n"
-             "          new Date().getTime() < until) { }\n"
-             "   Response.Write(String(Application(\"release\")) == key ? \"released\" : "
-             "\"gave up\"); %>"},
-            {"release.asp",
-             "<% var key = String(Request(\"key\"));\n"
-             "   if (String(Application(\"holding\")) != key) Response.Write(\"early\");\n"
-             "   else { Application.Contents[\"release\"] = key; Response.Write(\"done\"); } %>"},
+             R"(<% var key = String(Request("key")); Application.Contents["holding"] = key;
+   var until = new Date().getTime() + 3000;
+   while (String(Application("release")) != key && new Date().getTime() < until) { }
+   Response.Write(String(Application("release")) == key ? "released" : "gave up"); %>)"},
+            {"release.asp", R"(<% var key = String(Request("key"));
+   if (String(Application("holding")) != key) Response.Write("early");
+   else { Application.Contents["release"] = key; Response.Write("done"); } %>)"},
             {"style.css", "body{}"}},
       args);
   for (int round = 0; round < 3; ++round) {
@@ -183,15 +180,13 @@ TYPED_TEST_SUITE(StoppingTest, Threadings);
 
 TYPED_TEST(StoppingTest, SigtermFinishesTheRequestsInFlightAndExitsZero) {
   // Each line takes a moment, so that the host stops while some of them run.
-  RunningHost host(Files{{"slow.asp",
-                          "<% Application.Contents[\"started\"] = \"yes\";\n"
-                          "   var until = new Date().getTime() + 1500;\n"
-                          "   while (new Date().getTime() < until) { }\n"
-                          "   Response.Write(\"finished\"); %>"},
+  RunningHost host(Files{{"slow.asp", R"(<% Application.Contents["started"] = "yes";
+   var until = new Date().getTime() + 1500; while (new Date().getTime() < until) { }
+   Response.Write("finished"); %>)"},
                          {"started.asp", "<%= Application(\"started\") %>"},
                          {"line.asp",
-                          "<% var until = new Date().getTime() + 2; while (new "
-                          "Date().getTime() < until) { } %>line"}},
+                          "<% var until = new Date().getTime() + 2;"
+                          " while (new Date().getTime() < until) { } %>line"}},
                    TypeParam::Args());
   std::atomic<int> answered{0}, wrong{0}, closed{0};
   std::vector<std::thread> clients;

@@ -7,23 +7,17 @@
 namespace mirelda::testing {
 namespace {
 
+// Each line of the reply is "name=value": out() writes one.
 const char kLateBindingPage[] = R"(<%
 var p = Server.CreateObject("MireldaTest.Probe");
 function out(k, v) { Response.Write(k + "=" + v + "\n"); }
 out("started", p.Started);
-out("long", p.TypeOf(42));
-out("double", p.TypeOf(1.5));
-out("big", p.TypeOf(3000000000));
-out("string", p.TypeOf("s"));
-out("bool", p.TypeOf(true));
-out("null", p.TypeOf(null));
-out("missing", p.TypeOf());
-out("array", p.TypeOf([1, "a", 2.5]));
-out("bytes", p.TypeOf(new Uint8Array([1, 2, 3])));
-out("date", p.TypeOf(new Date(2024, 0, 2)));
+out("long", p.TypeOf(42)); out("double", p.TypeOf(1.5)); out("big", p.TypeOf(3000000000));
+out("string", p.TypeOf("s")); out("bool", p.TypeOf(true)); out("null", p.TypeOf(null));
+out("missing", p.TypeOf()); out("array", p.TypeOf([1, "a", 2.5]));
+out("bytes", p.TypeOf(new Uint8Array([1, 2, 3]))); out("date", p.TypeOf(new Date(2024, 0, 2)));
 out("object", p.TypeOf(p));
-out("optional", p.Optional("a"));
-out("optional2", p.Optional("a", undefined, 3));
+out("optional", p.Optional("a")); out("optional2", p.Optional("a", undefined, 3));
 out("optional3", p.Optional("a", "b"));
 var n = p.Numbers(3);
 out("numbers", Array.isArray(n) + ":" + n.length + ":" + n.join(","));
@@ -33,19 +27,12 @@ out("echobytes", p.TypeOf(p.Echo(b)));
 var d = p.MakeDate(2024, 2, 29);
 out("dateback", (d instanceof Date) + ":" + d.getFullYear() + "-" + (d.getMonth() + 1) + "-" +
     d.getDate() + " " + d.getHours() + ":" + d.getMinutes());
-p.Name = "first";
-out("name", p.Name);
+p.Name = "first"; out("name", p.Name);
 var q = Server.CreateObject("mireldatest.probe");
-q.Name = "child";
-p.Child = q;
-out("child", p.Child.Name);
-out("echoobject", p.Echo(q).Name);
-p.Child = null;
-out("childnull", p.Child === null);
-out("default", p("k1"));
-out("indexed", p.Item["k2"]);
-p.Contents["key"] = "value";
-out("contents", p.Name);
+q.Name = "child"; p.Child = q; out("child", p.Child.Name); out("echoobject", p.Echo(q).Name);
+p.Child = null; out("childnull", p.Child === null);
+out("default", p("k1")); out("indexed", p.Item["k2"]);
+p.Contents["key"] = "value"; out("contents", p.Name);
 try { p.Nope(); } catch (e) { out("unknown", e.number); }
 try { p.Fail(-2147217865, "no such table"); } catch (e) {
   out("fail", e.number + "|" + e.description + "|" + (e instanceof Error));

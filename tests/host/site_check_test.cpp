@@ -37,9 +37,8 @@ CheckRun RunHost(const std::vector<std::string>& args) {
 
 // A registration store with both component libraries in it, as an installation has.
 fs::path Registry(const TempDir& dir) {
-  for (const char* library : {"libmirelda.so", "libmirelda-data.so"}) {
+  for (const char* library : {"libmirelda.so", "libmirelda-data.so"})
     RegisterLibrary(dir / "registry", library);
-  }
   return dir / "registry";
 }
 
