@@ -156,8 +156,7 @@ TEST_P(Cursors, FilterSortAndFindPickTheRowsTheirCriteriaName) {
 TEST_P(Cursors, GetRowsGivesFieldsByRowsAndMovesOn) {
   MakeItems();
   auto rs = OpenRs("SELECT id, name, note FROM items ORDER BY id", 1, 1);
-  Variant some =
-      rs->GetRows(3, Variant::Missing(), Variant(VariantArray({Variant("name"), Variant(0)})));
+  Variant some = rs->GetRows(3, Variant::Missing(), Variant(VariantArray({"name", 0})));
   const VariantArray& a = some.AsArray();
   ASSERT_EQ(a.rank(), 2u);
   EXPECT_EQ(a.upper_bound(1), 1);
@@ -234,8 +233,8 @@ TEST_P(Cursors, ChangesRoundTripByThePrimaryKey) {
   EXPECT_EQ(fields->Item(Variant("name"))->OriginalValue(), Variant("item41"));
   rs->CancelUpdate();
   EXPECT_EQ(fields->Item(Variant("name"))->Value(), Variant("item41"));
-  rs->Update(Variant(VariantArray({Variant("name"), Variant("note")})),
-             Variant(VariantArray({Variant("it's"), Variant::Null()})));
+  rs->Update(Variant(VariantArray({"name", "note"})),
+             Variant(VariantArray({"it's", Variant::Null()})));
   EXPECT_EQ(Query("SELECT name, note FROM items WHERE id = 41"),
             (Table{{"it's", Variant::Null()}}));
   // A move writes an edit in progress.
@@ -247,8 +246,7 @@ TEST_P(Cursors, ChangesRoundTripByThePrimaryKey) {
   rs->CancelUpdate();
   EXPECT_EQ(Id(*rs), 42);
   EXPECT_EQ(rs->RecordCount(), 6);
-  rs->AddNew(Variant(VariantArray({Variant("name"), Variant("n")})),
-             Variant(VariantArray({Variant("pair"), Variant(3)})));
+  rs->AddNew(Variant(VariantArray({"name", "n"})), Variant(VariantArray({"pair", 3})));
   EXPECT_EQ(Id(*rs), 47);
   EXPECT_EQ(Query("SELECT name FROM items WHERE id = 47"), (Table{{"pair"}}));
 
@@ -279,8 +277,7 @@ TEST_P(Cursors, ReadOnlyAndKeylessRecordSetsRefuseWhatTheyCannotWrite) {
   loose->PutFieldItem(Variant("b"), Variant("y"));
   EXPECT_ERROR(loose->Update(Variant::Missing(), Variant::Missing()), data_errc::kNotSupported);
   loose->CancelUpdate();
-  loose->AddNew(Variant(VariantArray({Variant("a"), Variant("b")})),
-                Variant(VariantArray({Variant(2), Variant("z")})));
+  loose->AddNew(Variant(VariantArray({"a", "b"})), Variant(VariantArray({2, "z"})));
   EXPECT_EQ(Query("SELECT a, b FROM loose ORDER BY a"), (Table{{1, "x"}, {2, "z"}}));
   // A table name is a name, never statement text.
   EXPECT_THROW(OpenRs("items; DROP TABLE items", 1, 3, kCmdTable), Error);
