@@ -36,6 +36,7 @@ class Logons : public testing::ComponentPageOnBothEngines {
 
   // Runs one page that calls a logon method on a fresh WebPage.
   void RunLogon(const std::function<void(WebPage&)>& call, bool remember = false) {
+    after_call_ = false;
     host_->NewPage("/app/login.asp");
     if (remember) host_->request().form["checkbox"] = "checkbox";
     host_->request().server_variables["HTTP_USER_AGENT"] = "TestBrowser/1.0";
@@ -47,11 +48,9 @@ class Logons : public testing::ComponentPageOnBothEngines {
     });
   }
   void Logon(Variant name, Variant pwd, bool remember = false) {
-    after_call_ = false;
     RunLogon([&](WebPage& p) { p.Call("Logon", name, pwd, "10.0.0.7", "ignored.asp"); }, remember);
   }
   void AdminLogon(Variant name, Variant pwd, bool remember = false, Variant alt = Variant()) {
-    after_call_ = false;
     RunLogon(
         [&](WebPage& p) {
           if (alt.is_empty()) {
