@@ -15,16 +15,12 @@ namespace {
 std::set<std::string> ReadmeOptions() {
   std::ifstream in(std::string(MIRELDA_SOURCE_DIR) + "/README.md");
   std::set<std::string> options;
-  std::string line;
   bool in_section = false;
   bool in_table = false;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     if (line.rfind("## ", 0) == 0) in_section = line == "## The page host";
     if (!in_section) continue;
-    if (line.rfind("| Flag |", 0) == 0) {
-      in_table = true;
-      continue;
-    }
+    in_table = in_table || line.rfind("| Flag |", 0) == 0;  // a header without code cells
     if (!in_table) continue;
     if (line.rfind("|", 0) != 0) break;
     size_t open = line.find('`');
@@ -41,10 +37,9 @@ std::set<std::string> ReadmeOptions() {
 std::set<std::string> ManPageOptions() {
   std::ifstream in(std::string(MIRELDA_SOURCE_DIR) + "/man/mirelda-host.1");
   std::set<std::string> options;
-  std::string line;
   bool in_section = false;
   bool tag_next = false;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     if (line.rfind(".SH ", 0) == 0) in_section = line == ".SH OPTIONS";
     if (!in_section) continue;
     bool tag = tag_next;

@@ -20,7 +20,7 @@ TEST(HttpDate, ParsesTheThreeFormsAndRefusesTheRest) {
   constexpr int kNow = 2026;
   struct Case {
     const char* text;
-    std::optional<int64_t> seconds;
+    int64_t seconds;
   };
   const Case cases[] = {
       {"Sun, 06 Nov 1994 08:49:37 GMT", 784111777},
@@ -32,24 +32,18 @@ TEST(HttpDate, ParsesTheThreeFormsAndRefusesTheRest) {
       {"Monday, 01-Jan-74 00:00:00 GMT", 3281990400},
       {"Saturday, 01-Jan-77 00:00:00 GMT", 220924800},
       {"Wednesday, 01-Jan-70 00:00:00 GMT", 3155760000},
-      {"Sun, 06 Xyz 1994 08:49:37 GMT", std::nullopt},
-      {"Sun, 6 Nov 1994 08:49:37 GMT", std::nullopt},
-      {"Sun, 06 Nov 1994 08:49:37 UTC", std::nullopt},
-      {"Sun, 06 Nov 1994 08:49:37 GMT ", std::nullopt},
-      {"Sun, 06 Nov 94 08:49:37 GMT", std::nullopt},
-      {"Sun, 31 Nov 1994 08:49:37 GMT", std::nullopt},
-      {"Wed, 29 Feb 2023 08:49:37 GMT", std::nullopt},
-      {"Sun, 06 Nov 1994 24:00:00 GMT", std::nullopt},
-      {"Sun, 06 Nov 1994 08:60:00 GMT", std::nullopt},
-      {"Sun, 06-Nov-94 08:49:37 GMT", std::nullopt},
-      {"Sunday, 06-Nov-1994 08:49:37 GMT", std::nullopt},
-      {"Sun Nov 6 08:49:37 1994", std::nullopt},
-      {"Sun Nov  6 08:49:37 94", std::nullopt},
-      {"sun, 06 nov 1994 08:49:37 gmt", std::nullopt},
-      {"784111777", std::nullopt},
-      {"", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseHttpDate(c.text, kNow), c.seconds) << c.text;
+  for (const char* text :
+       {"Sun, 06 Xyz 1994 08:49:37 GMT", "Sun, 6 Nov 1994 08:49:37 GMT",
+        "Sun, 06 Nov 1994 08:49:37 UTC", "Sun, 06 Nov 1994 08:49:37 GMT ",
+        "Sun, 06 Nov 94 08:49:37 GMT", "Sun, 31 Nov 1994 08:49:37 GMT",
+        "Wed, 29 Feb 2023 08:49:37 GMT", "Sun, 06 Nov 1994 24:00:00 GMT",
+        "Sun, 06 Nov 1994 08:60:00 GMT", "Sun, 06-Nov-94 08:49:37 GMT",
+        "Sunday, 06-Nov-1994 08:49:37 GMT", "Sun Nov 6 08:49:37 1994", "Sun Nov  6 08:49:37 94",
+        "sun, 06 nov 1994 08:49:37 gmt", "784111777", ""}) {
+    EXPECT_EQ(ParseHttpDate(text, kNow), std::nullopt) << text;
+  }
 }
 
 }  // namespace

@@ -10,27 +10,14 @@ namespace {
 
 TEST(TrustedProxies, PeersInsideTheGivenNetworks) {
   TrustedProxies proxies({"127.0.0.1", "10.1.0.0/16", "2001:db8::/32", "::1", "192.168.7.9/32"});
-  struct Case {
-    const char* address;
-    bool trusted;
-  };
-  for (const Case& c : std::vector<Case>{
-           {"127.0.0.1", true},
-           {"127.0.0.2", false},
-           {"10.1.200.3", true},
-           {"10.2.0.1", false},
-           {"2001:db8:ffff::1", true},
-           {"2001:db9::1", false},
-           {"::1", true},
-           {"[::1]", true},
-           {"::ffff:127.0.0.1", true},  // a v4 peer of a dual-stack socket
-           {"::ffff:10.2.0.1", false},
-           {"192.168.7.9", true},
-           {"192.168.7.8", false},
-           {"", false},
-           {"unknown", false},
-       }) {
-    EXPECT_EQ(proxies.Trusts(c.address), c.trusted) << c.address;
+  for (const char* address : {"127.0.0.1", "10.1.200.3", "2001:db8:ffff::1", "::1", "[::1]",
+                              "::ffff:127.0.0.1",  // a v4 peer of a dual-stack socket
+                              "192.168.7.9"}) {
+    EXPECT_TRUE(proxies.Trusts(address)) << address;
+  }
+  for (const char* address :
+       {"127.0.0.2", "10.2.0.1", "2001:db9::1", "::ffff:10.2.0.1", "192.168.7.8", "", "unknown"}) {
+    EXPECT_FALSE(proxies.Trusts(address)) << address;
   }
   // A v4 network never takes in a v6 address that merely shares leading bits.
   EXPECT_FALSE(TrustedProxies({"0.0.0.0/0"}).Trusts("2001:db8::1"));
