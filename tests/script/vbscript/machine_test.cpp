@@ -38,14 +38,12 @@ TEST(VbsMachine, WritesValuesInTheirTextForms) {
   cases.push_back({"15 digits", Bin(Binary::kDivide, N(1), N(3)), "0.333333333333333"});
   cases.push_back({"literal text read as a number",
                    Cmp(CompareOp::kEq, N(5), S("5"), LiteralSide::kRight), "True"});
-  cases.push_back({"len counts UTF-16 units", Builtin("Len", {S("h\xF0\x9F\x98\x80")}), "3"});
-  cases.push_back({"mid takes a pair whole",
-                   Builtin("Mid", {S("a\xF0\x9F\x98\x80" "b"), N(2), N(2)}), "\xF0\x9F\x98\x80"});
-  cases.push_back({"left cuts a pair", Builtin("Left", {S("\xF0\x9F\x98\x80"), N(1)}),
-                   "\xEF\xBF\xBD"});
-  cases.push_back({"instr after a pair", Builtin("InStr", {S("\xF0\x9F\x98\x80x"), S("x")}), "3"});
-  cases.push_back({"constants", Builtin("Len", {Const(FindBuiltinConstant("vbCrLf")->value())}),
-                   "2"});
+  cases.push_back({"len counts UTF-16 units", Builtin("Len", {S("h😀")}), "3"});
+  cases.push_back({"mid takes a pair whole", Builtin("Mid", {S("a😀b"), N(2), N(2)}), "😀"});
+  cases.push_back({"left cuts a pair", Builtin("Left", {S("😀"), N(1)}), "\xEF\xBF\xBD"});
+  cases.push_back({"instr after a pair", Builtin("InStr", {S("😀x"), S("x")}), "3"});
+  cases.push_back(
+      {"constants", Builtin("Len", {Const(FindBuiltinConstant("vbCrLf")->value())}), "2"});
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(Written(std::move(c.expr)), c.output);
@@ -63,12 +61,12 @@ TEST(VbsMachine, ByRefWritesBackAndByValCopies) {
   top.push_back(Let(Global(y), N(1)));
   top.push_back(DimArray(Global(arr), {2}));
   top.push_back(Let(Index(Global(arr), {N(1)}), N(5)));
-  top.push_back(Do(Call(bump, {Global(x), Global(y)})));            // x 2, y stays 1
-  top.push_back(Do(Call(bump, {Paren(Global(x)), Global(y)})));     // (x) is a copy
+  top.push_back(Do(Call(bump, {Global(x), Global(y)})));                   // x 2, y stays 1
+  top.push_back(Do(Call(bump, {Paren(Global(x)), Global(y)})));            // (x) is a copy
   top.push_back(Do(Call(bump, {Index(Global(arr), {N(1)}), Global(y)})));  // element: 6
   top.push_back(Do(Call(bump, {Bin(Binary::kAdd, Global(x), N(0)), Global(y)})));
-  top.push_back(Write(Cat(Cat(Cat(Global(x), S(",")), Cat(Global(y), S(","))),
-                          Index(Global(arr), {N(1)}))));
+  top.push_back(
+      Write(Cat(Cat(Cat(Global(x), S(",")), Cat(Global(y), S(","))), Index(Global(arr), {N(1)}))));
   RunResult r = RunProgram(p.program);
   EXPECT_EQ(r.run.outcome, Outcome::kCompleted) << r.run.description;
   EXPECT_EQ(r.output, "2,1,6");
@@ -77,14 +75,13 @@ TEST(VbsMachine, ByRefWritesBackAndByValCopies) {
 TEST(VbsMachine, FunctionsReturnThroughTheirNameAndRecurse) {
   ProgramBuilder p;
   Procedure* fact = p.Sub("Fact", {{"n", true}}, 0, ProcedureKind::kFunction);
-  fact->body.push_back(If(Cmp(CompareOp::kLe, Local(0), N(1)), Body({Let(Result(), N(1))}),
-                          Body({Let(Result(), Bin(Binary::kMultiply, Local(0),
-                                                  Call(fact, {Bin(Binary::kSubtract, Local(0),
-                                                                  N(1))})))})));
+  fact->body.push_back(
+      If(Cmp(CompareOp::kLe, Local(0), N(1)), Body({Let(Result(), N(1))}),
+         Body({Let(Result(), Bin(Binary::kMultiply, Local(0),
+                                 Call(fact, {Bin(Binary::kSubtract, Local(0), N(1))})))})));
   p.program->main.body.push_back(Write(Call(fact, {N(10)})));
   RunResult r = RunProgram(p.program);
   EXPECT_EQ(r.output, "3628800") << r.run.description;
-  EXPECT_EQ(TypeName(Variant(int32_t{3628800})), "Long");
 }
 
 TEST(VbsMachine, ErrorsReturnToTheCallersHandler) {
@@ -104,8 +101,7 @@ TEST(VbsMachine, ErrorsReturnToTheCallersHandler) {
   p.program->main.body.push_back(Do(Call(trapping), 1));
   p.program->main.body.push_back(Do(Call(bad), 2));
   RunResult r = RunProgram(p.program);
-  EXPECT_EQ(r.output,
-            "11|Invalid procedure call or argument|Microsoft VBScript runtime error");
+  EXPECT_EQ(r.output, "11|Invalid procedure call or argument|Microsoft VBScript runtime error");
   EXPECT_EQ(r.run.outcome, Outcome::kFailed);
   EXPECT_EQ(r.run.number, errc::kDivisionByZero);
   EXPECT_EQ(r.run.description, "Division by zero");
@@ -153,8 +149,8 @@ TEST(VbsMachine, ClassTerminateRunsWhenTheLastReferenceGoesAndAtTheEnd) {
 
 TEST(VbsMachine, ClassInstancesAreDispatchObjects) {
   ProgramBuilder p;
-  ClassDef* greeter = p.Class("Greeter", {Field{"greeting", true, {}, false},
-                                          Field{"secret", false, {}, false}});
+  ClassDef* greeter =
+      p.Class("Greeter", {Field{"greeting", true, {}, false}, Field{"secret", false, {}, false}});
   Procedure* greet = p.Method(greeter, "Greet", {{"who", true}}, ProcedureKind::kFunction);
   greet->body.push_back(Let(Result(), Cat(Cat(FieldOf(0), S(", ")), Local(0))));
   Procedure* rename = p.Method(greeter, "Rename", {{"who", true}});
