@@ -77,7 +77,7 @@ TEST_F(DatabaseFiles, AFailingCreateIsReportedNotPassedOffAsSuccess) {
   EXPECT_FALSE(PendingError().pending());
 }
 
-TEST_F(DatabaseFiles, CompactsInPlaceKeepingTheData) {
+TEST_F(DatabaseFiles, CompactsInPlaceKeepingTheDataButNeverAMissingFile) {
   ASSERT_EQ(db_->CreateAccessDbFile("shop.mdb", 1, "C:\\db"), Variant(true));
   {
     auto c = OpenShop();
@@ -97,9 +97,7 @@ TEST_F(DatabaseFiles, CompactsInPlaceKeepingTheData) {
   c->Close();
   EXPECT_EQ(db_->CompressAccessDb("shop.mdb", 1, "C:\\db\\"), Variant(true));
   EXPECT_EQ(FormatOf("db/shop.mdb"), data::JetFormat::kJet40);
-}
-
-TEST_F(DatabaseFiles, AMissingDatabaseIsNotCompacted) {
+  // A missing database is not compacted.
   EXPECT_EQ(db_->CompressAccessDb("none.mdb", 1, "C:\\db"), Variant(false));
   EXPECT_EQ(Writes(), (std::vector<std::string>{"对不起，该数据库不存在!"}));
   EXPECT_FALSE(std::filesystem::exists(HostPath("db/none.mdb")));

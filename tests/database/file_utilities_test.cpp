@@ -29,13 +29,20 @@ class FileUtilities : public testing::ComponentPage {
   std::shared_ptr<Database> db_;
 };
 
-TEST_F(FileUtilities, DeleteAndRenameTouchTheFiles) {
+TEST_F(FileUtilities, DeleteAndRenameTouchTheFilesAndFileExistFindsThem) {
   EXPECT_EQ(db_->RenameFile("C:\\a.txt", "C:\\b.txt"), Variant(true));  // replaces b.txt
   EXPECT_FALSE(std::filesystem::exists(HostPath("a.txt")));
   EXPECT_EQ(Read("b.txt"), "A");
   EXPECT_EQ(db_->Call("DeleteFile", "C:\\b.txt"), Variant(true));
   EXPECT_FALSE(std::filesystem::exists(HostPath("b.txt")));
   EXPECT_EQ(Output(), "");
+  // FileExist joins folder and name without a separator.
+  std::filesystem::create_directories(HostPath("db"));
+  Put("dbx.mdb", "");
+  Put("c.txt", "");
+  EXPECT_EQ(db_->FileExist("c:\\db", "x.mdb"), Variant(true));
+  EXPECT_EQ(db_->FileExist("c:\\db\\", "x.mdb"), Variant(false));
+  EXPECT_EQ(db_->FileExist("C:\\", "c.txt"), Variant(true));
 }
 
 TEST_F(FileUtilities, FailuresOfTheFileSystemReachTheCaller) {
@@ -60,14 +67,6 @@ TEST_F(FileUtilities, APendingErrorIsReportedAndNoFileIsTouched) {
   // Reported once: the next call finds nothing pending and renames.
   EXPECT_EQ(db_->RenameFile("C:\\a.txt", "C:\\b.txt"), Variant(true));
   EXPECT_EQ(Read("b.txt"), "A");
-}
-
-TEST_F(FileUtilities, FileExistJoinsFolderAndNameWithoutASeparator) {
-  std::filesystem::create_directories(HostPath("db"));
-  Put("dbx.mdb", "");
-  EXPECT_EQ(db_->FileExist("c:\\db", "x.mdb"), Variant(true));
-  EXPECT_EQ(db_->FileExist("c:\\db\\", "x.mdb"), Variant(false));
-  EXPECT_EQ(db_->FileExist("C:\\", "a.txt"), Variant(true));
 }
 
 }  // namespace
