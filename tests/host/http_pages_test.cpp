@@ -60,48 +60,36 @@ class PagesTest : public SharedHostTest<PagesTest> {
             {"throw.asp", "<%\n\n  null.x = 1;\n%>"},
             {"syntax.asp", "ok\n<% var = ; %>"},
             {"unknown.asp", "<% Server.CreateObject(\"No.Such.Class\") %>"},
-            {"end.asp",
-             "<% try { Response.Write(\"a\"); Response.End(); Response.Write(\"b\"); }\n"
-             "   catch (e) { Response.Write(\"caught\"); }\n"
-             "   finally { Response.Write(\"finally\"); }\n"
-             "   Response.Write(\"after\"); %>"},
-            {"end_component.asp",
-             "<% var p = Server.CreateObject(\"MireldaTest.Probe\");\n"
-             "   try { p.EndPage(); } catch (e) { Response.Write(\"caught\"); }\n"
-             "   Response.Write(\"after\"); %>"},
-            {"redirect.asp",
-             "<% Response.Write(\"lost\"); Response.Cookies(\"kept\").Item = \"yes\";\n"
-             "   Response.Redirect(\"next.asp?who=\\u5f20\\u4e09&x=1 2\");\n"
-             "   Session.Contents[\"after\"] = \"ran\";\n"
-             "   try { Response.End(); } catch (e) {}\n"
-             "   Response.Write(\"never\"); %>"},
+            {"end.asp", R"(<% try { Response.Write("a"); Response.End(); Response.Write("b"); }
+   catch (e) { Response.Write("caught"); } finally { Response.Write("finally"); }
+   Response.Write("after"); %>)"},
+            {"end_component.asp", R"(<% var p = Server.CreateObject("MireldaTest.Probe");
+   try { p.EndPage(); } catch (e) { Response.Write("caught"); } Response.Write("after"); %>)"},
+            {"redirect.asp", R"(<% Response.Write("lost"); Response.Cookies("kept").Item = "yes";
+   Response.Redirect("next.asp?who=\u5f20\u4e09&x=1 2"); Session.Contents["after"] = "ran";
+   try { Response.End(); } catch (e) {} Response.Write("never"); %>)"},
             {"after.asp", "<%= Session(\"after\") %>"},
             {"redirect_only.asp", "<% Response.Write(\"lost\"); Response.Redirect(\"/\"); %>"},
-            {"status.asp",
-             "<% Response.Redirect(\"/a\\r\\nX-Injected: 1\");\n"
-             "   Response.Status = \"404 Gone Away\";\n"
-             "   try { Response.Status = \"200 OK\\r\\nX-Injected: 1\"; } catch (e) {\n"
-             "     Response.Write(e.number); }\n"
-             "   try { Response.ContentType = \"text/html\\nX-Injected: 1\"; } catch (e) {\n"
-             "     Response.Write(e.number); } %>"},
+            {"status.asp", R"(<% Response.Redirect("/a\r\nX-Injected: 1");
+   Response.Status = "404 Gone Away";
+   try { Response.Status = "200 OK\r\nX-Injected: 1"; } catch (e) { Response.Write(e.number); }
+   try { Response.ContentType = "text/html\nX-Injected: 1"; } catch (e) {
+     Response.Write(e.number); } %>)"},
             // Each page makes one kind of global: each must go on its own.
             {"leak_name.asp", "<% leaked = 42; Response.Write(typeof leaked); %>"},
             {"leak_index.asp", "<% this[7] = 42; Response.Write(typeof this[7]); %>"},
             {"leak_symbol.asp",
              "<% this[Symbol.for(\"m\")] = 42; Response.Write(typeof this[Symbol.for(\"m\")]); %>"},
-            {"leak_accessor.asp",
-             "<% Object.defineProperty(this, \"leaked\", {get: function () { return 42; },\n"
-             "     configurable: true}); Response.Write(typeof leaked); %>"},
-            {"leak_get.asp",
-             "<% Response.Write([typeof leaked, typeof this[7],\n"
-             "     typeof this[Symbol.for(\"m\")]].join()); %>"},
+            {"leak_accessor.asp", R"(<% Object.defineProperty(this, "leaked",
+     {get: function () { return 42; }, configurable: true}); Response.Write(typeof leaked); %>)"},
+            {"leak_get.asp", R"(<% Response.Write(
+     [typeof leaked, typeof this[7], typeof this[Symbol.for("m")]].join()); %>)"},
             // Page objects kept where the next page of the heap finds them.
-            {"keep.asp",
-             "<% Object.prototype.keptWrite = Response.Write;\n"
-             "   Object.prototype.keptRequest = Request; Response.Write(\"kept\"); %>"},
+            {"keep.asp", R"(<% Object.prototype.keptWrite = Response.Write;
+   Object.prototype.keptRequest = Request; Response.Write("kept"); %>)"},
             {"kept.asp",
-             "<% var o = {}; o.keptWrite(\"through \" + o.keptRequest.QueryString(\"who\"));\n"
-             "   delete Object.prototype.keptWrite; delete Object.prototype.keptRequest; %>"},
+             R"(<% var o = {}; o.keptWrite("through " + o.keptRequest.QueryString("who"));
+   delete Object.prototype.keptWrite; delete Object.prototype.keptRequest; %>)"},
             {"loop.asp", "<% while (true) { try { } catch (e) { } } %>"},
             {"recompile.asp", "version one"},
         },

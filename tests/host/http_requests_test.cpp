@@ -15,45 +15,31 @@ class RequestsTest : public SharedHostTest<RequestsTest> {
   static void SetUpTestSuite() {
     host_.reset(new RunningHost(
         {
-            {"echo.asp",
-             "<%= Request(\"name\") + \"|\" + String(Request(\"name\")).length + \"|\" +\n"
-             "    Request.Form(\"f\") + \"|\" + Request.QueryString(\"q\") + \"|\" +\n"
-             "    Request.QueryString() %>"},
+            {"echo.asp", R"(<%= Request("name") + "|" + String(Request("name")).length + "|" +
+    Request.Form("f") + "|" + Request.QueryString("q") + "|" + Request.QueryString() %>)"},
             {"fields.asp",
-             "<%= [Request.Form[\"name\"], Request.Form[\"length\"], Request.Form(\"call\"),\n"
-             "     Request.QueryString[\"prototype\"], Request.Form.call(null, "
-             "\"name\")].join(\"|\") %>"},
-            {"utf8.asp",
-             "<% Session.CodePage = 65001; %><%= Request(\"name\") + \"|\" + "
-             "String(Request(\"name\")).length + \"|\" + \"\\u00e9\" %>"},
-            {"chars.asp", "<%= \"\\u5f20 \\ud55c \\ud83d\\ude00\" %>"},
-            {"body.asp",
-             "<% var n = Request.TotalBytes; var b = Request.BinaryRead(n);\n"
-             "   var rest = Request.BinaryRead(10);\n"
-             "   Response.ContentType = \"application/octet-stream\";\n"
-             "   Response.Cookies(\"info\").Item = n + \":\" + b.length + \":\" + rest.length;\n"
-             "   Response.BinaryWrite(b); %>"},
-            {"count.asp",
-             "<% Application.Contents[\"hits\"] = (Application(\"hits\") || 0) + 1; %>"
-             "<%= Application(\"hits\") %>"},
-            {"vars.asp",
-             "<% var v = Request.ServerVariables;\n"
-             "   Response.Write([v(\"SCRIPT_NAME\"), v(\"APPL_PHYSICAL_PATH\"), "
-             "v(\"REMOTE_ADDR\"),\n"
-             "     Request(\"HTTP_USER_AGENT\"), v(\"REQUEST_METHOD\"), "
-             "v(\"HTTP_X_TEST_HEADER\"),\n"
-             "     Server.MapPath(\"./\"), Server.MapPath(\"/db/shop.mdb\")].join(\"|\")); %>"},
+             R"(<%= [Request.Form["name"], Request.Form["length"], Request.Form("call"),
+     Request.QueryString["prototype"], Request.Form.call(null, "name")].join("|") %>)"},
+            {"utf8.asp", R"(<% Session.CodePage = 65001; %><%= Request("name") + "|" +
+    String(Request("name")).length + "|" + "\u00e9" %>)"},
+            {"chars.asp", R"(<%= "\u5f20 \ud55c \ud83d\ude00" %>)"},
+            {"body.asp", R"(<% var n = Request.TotalBytes; var b = Request.BinaryRead(n);
+   var rest = Request.BinaryRead(10); Response.ContentType = "application/octet-stream";
+   Response.Cookies("info").Item = n + ":" + b.length + ":" + rest.length;
+   Response.BinaryWrite(b); %>)"},
+            {"count.asp", R"(<% Application.Contents["hits"] = (Application("hits") || 0) + 1; %>)"
+                          R"(<%= Application("hits") %>)"},
+            {"vars.asp", R"(<% var v = Request.ServerVariables;
+   Response.Write([v("SCRIPT_NAME"), v("APPL_PHYSICAL_PATH"), v("REMOTE_ADDR"),
+     Request("HTTP_USER_AGENT"), v("REQUEST_METHOD"), v("HTTP_X_TEST_HEADER"),
+     Server.MapPath("./"), Server.MapPath("/db/shop.mdb")].join("|")); %>)"},
             {"sub/dir/vars.asp",
-             "<%= Server.MapPath(\"./\") + \"|\" + Server.MapPath(\"../x.mdb\") + \"|\" +\n"
-             "    Request.ServerVariables(\"SCRIPT_NAME\") %>"
-             "<% try { Server.MapPath(\"../../../x\"); } catch (e) { Response.Write(\"|\" + "
-             "e.number); }"
-             "   try { Server.MapPath(\"C:\\\\x\"); } catch (e) { Response.Write(\"|\" + "
-             "e.number); }"
-             "%>"},
+             R"(<%= Server.MapPath("./") + "|" + Server.MapPath("../x.mdb") + "|" +
+    Request.ServerVariables("SCRIPT_NAME") %><%
+   try { Server.MapPath("../../../x"); } catch (e) { Response.Write("|" + e.number); }
+   try { Server.MapPath("C:\\x"); } catch (e) { Response.Write("|" + e.number); } %>)"},
             {"encode.asp",
-             "<%= Server.URLEncode(\"\\u5f20 a&b\") + \"|\" + Server.HTMLEncode(\"<a href='x'>&\") "
-             "%>"},
+             R"(<%= Server.URLEncode("\u5f20 a&b") + "|" + Server.HTMLEncode("<a href='x'>&") %>)"},
         },
         {"--max-body", "64k"}));
   }
