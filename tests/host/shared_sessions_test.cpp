@@ -20,28 +20,23 @@ namespace {
 
 using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 
+// The site each host serves, in VBScript, its pages naming the host they ran on.
 Files Site(const std::string& host_name) {
   return {
       {"host.inc", host_name},
-      {"logon.asp",
-       "<%@ Language=VBScript %><% Session(\"admin\") = \"root\" : Session(\"level\") = 9\n"
-       "Session(\"since\") = CDate(\"2026-12-08 09:00:00\") : Session(\"roles\") = "
-       "Array(\"a\", 2)\nSession.Renew() %>ok"},
-      {"who.asp",
-       "<%@ Language=VBScript %><!--#include file=\"host.inc\"-->|<%= Session(\"admin\") %>|"
-       "<%= TypeName(Session(\"level\")) %>|<%= TypeName(Session(\"since\")) %>|"
-       "<%= UBound(Session(\"roles\")) %>"},
-      {"count.asp",
-       "<%@ Language=VBScript %><% Application.Lock\n"
-       "Application(\"n\") = Application(\"n\") + 1\nApplication.Unlock %>"
-       "<%= Application(\"n\") %>"},
-      {"set.asp",
-       "<%@ Language=VBScript %><% Session(\"me\") = CStr(Request.QueryString(\"me\")) %>set"},
-      {"mine.asp", "<%@ Language=VBScript %><%= Session(\"me\") %>"},
+      {"logon.asp", R"(<% Session("admin") = "root" : Session("level") = 9
+Session("since") = CDate("2026-12-08 09:00:00") : Session("roles") = Array("a", 2)
+Session.Renew() %>ok)"},
+      {"who.asp", R"(<!--#include file="host.inc"-->|<%= Session("admin") %>|)"
+                  R"(<%= TypeName(Session("level")) %>|<%= TypeName(Session("since")) %>|)"
+                  R"(<%= UBound(Session("roles")) %>)"},
+      {"count.asp", R"(<% Application.Lock
+Application("n") = Application("n") + 1
+Application.Unlock %><%= Application("n") %>)"},
+      {"set.asp", R"(<% Session("me") = CStr(Request.QueryString("me")) %>set)"},
+      {"mine.asp", R"(<%= Session("me") %>)"},
       {"plain.asp", "plain"},
-      {"fails.asp",
-       "<%@ Language=VBScript %><% Application.Lock\nApplication(\"n\") = 0\n"
-       "Err.Raise 5 %>"},
+      {"fails.asp", "<% Application.Lock\nApplication(\"n\") = 0\nErr.Raise 5 %>"},
   };
 }
 
@@ -53,8 +48,8 @@ class SharedSessionsTest : public ::testing::Test {
                                   dir_->path() / "postgres");
     // A lock left behind would hold the next page until its time limit: 500, not 200.
     std::vector<std::string> args{"--session-store", server_->Url(), "--script-timeout", "10"};
-    a_ = new RunningHost(Site("A"), args);
-    b_ = new RunningHost(Site("B"), args);
+    a_ = new RunningHost(Site("A"), args, "VBScript");
+    b_ = new RunningHost(Site("B"), args, "VBScript");
     proxy_ = new ProxyProcess(dir_->path() / "nginx", {a_->port(), b_->port()});
   }
   static void TearDownTestSuite() {
@@ -90,7 +85,7 @@ TEST_F(SharedSessionsTest, AnAdministratorsSessionHoldsOnEveryHostWithItsTypes) 
   }
   EXPECT_EQ(hosts, (std::set<std::string>{"A", "B"})) << "round robin reached both hosts";
   // A host started afterwards, as after a restart, finds the session in the store.
-  RunningHost later(Site("C"), {"--session-store", server_->Url()});
+  RunningHost later(Site("C"), {"--session-store", server_->Url()}, "VBScript");
   HttpReply r = later.Get("/who.asp", {{"Cookie", cookie}});
   EXPECT_EQ(r.body, "C|root|Integer|Date|1");
 }
