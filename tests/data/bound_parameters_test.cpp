@@ -64,18 +64,6 @@ TEST_P(BoundParameters, ValuesReadBackAsWritten) {
   }
 }
 
-TEST_P(BoundParameters, NulInTextIsKeptOrRefused) {
-  Exec("create table n (v varchar(20))");
-  Variant nul(std::string_view("a\0b", 3));
-  if (IsJet()) {
-    Run("insert into n (v) values (?)", {nul});
-    EXPECT_EQ(Query("select v from n")[0][0], nul);
-  } else {
-    EXPECT_ERROR(Run("insert into n (v) values (?)", {nul}), errc::kUnspecified);
-    EXPECT_TRUE(Query("select v from n").empty());
-  }
-}
-
 TEST_P(BoundParameters, PlaceholdersOnlyOutsideLiteralsAndNames) {
   Exec("create table q (\"a?b\" varchar(9), v varchar(9))");
   Run("insert into q (\"a?b\", v) values ('?', ?)", {Variant("x")});

@@ -117,6 +117,7 @@ TEST_P(Commands, TextNulIsKeptByTheFileDatabaseOnly) {
     EXPECT_EQ(Query("select name from item")[0][0], Variant(std::string_view("a\0b", 3)));
   } else {
     EXPECT_ERROR(Run("insert into item (name) values (?)"), errc::kUnspecified);
+    EXPECT_TRUE(Query("select name from item").empty());
   }
 }
 

@@ -36,7 +36,7 @@ std::string Read(const std::filesystem::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(JetFile, FilesThatAreNotJetDatabasesCannotBeOpened) {
+TEST(JetFile, FilesThatAreNotJetDatabasesCannotBeOpenedAndBothFormatMarksCan) {
   TempDir dir;
   Write(dir / "empty.mdb", "");
   Write(dir / "notes.mdb",
@@ -60,10 +60,8 @@ TEST(JetFile, FilesThatAreNotJetDatabasesCannotBeOpened) {
   // Nothing was created or changed by the attempts.
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.mdb"));
   EXPECT_EQ(std::filesystem::file_size(dir / "empty.mdb"), 0u);
-}
 
-TEST(JetFile, BothFormatMarksOpenWithEitherProviderString) {
-  TempDir dir;
+  // Both format marks open with either provider string.
   CreateJetFile(dir / "old.mdb", "old.mdb", JetFormat::kJet35);
   CreateJetFile(dir / "new.mdb", "new.mdb", JetFormat::kJet40);
   EXPECT_EQ(InspectJetFile(dir / "old.mdb", "old.mdb"), JetFormat::kJet35);

@@ -20,7 +20,7 @@ class TableStatements : public BothEngines {
   }
 };
 
-TEST_P(TableStatements, RunAsBuilt) {
+TEST_P(TableStatements, RunAsBuiltWithMemoAsLongText) {
   Exec("CREATE TABLE t (a int NOT NULL,b char(20) NULL,PRIMARY KEY (a))");
   Exec("CREATE TABLE t3 (a int ,b char )");
   Exec("CREATE TABLE t1 (pid int ,PRIMARY KEY (pid))");
@@ -31,9 +31,7 @@ TEST_P(TableStatements, RunAsBuilt) {
   EXPECT_ANY_THROW(Exec("CREATE TABLE t (a int )"));  // exists already
   // A lone int key is no row id that numbers itself: a row without it is refused.
   EXPECT_ANY_THROW(Exec("insert into t (b) values ('no key')"));
-}
-
-TEST_P(TableStatements, MemoIsLongText) {
+  // Memo is long text.
   Exec(
       "CREATE TABLE adminMenu (adminMenuID autoincrement ,adminMenuRemark memo ,"
       "PRIMARY KEY (adminMenuID))");
