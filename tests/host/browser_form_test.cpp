@@ -34,9 +34,7 @@ std::string BrowserDom(const std::string& url) {
                           profile.path().string() + "' --dump-dom '" + url + "' 2>/dev/null";
     std::string dom;
     FILE* out = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while (out && (n = std::fread(buffer, 1, sizeof buffer, out)) > 0) dom.append(buffer, n);
+    for (int c; out && (c = std::fgetc(out)) != EOF;) dom += static_cast<char>(c);
     if (out) ::pclose(out);
     return dom;
   }

@@ -173,12 +173,8 @@ TYPED_TEST(ServerTest, ManyClientsAtOnceEachGetTheirOwnAnswer) {
 // SIGTERM while clients keep their connections busy with pages and one slow page runs: the slow
 // page finishes, every reply the clients get is whole, the connections are closed by the host,
 // and it still exits 0 (a page started on an open connection after the last one ended used to
-// abort the process).
-template <class Threading>
-class StoppingTest : public ::testing::Test {};
-TYPED_TEST_SUITE(StoppingTest, Threadings);
-
-TYPED_TEST(StoppingTest, SigtermFinishesTheRequestsInFlightAndExitsZero) {
+// abort the process). The host is its own, since the test stops it.
+TYPED_TEST(ServerTest, SigtermFinishesTheRequestsInFlightAndExitsZero) {
   // Each line takes a moment, so that the host stops while some of them run.
   RunningHost host(Files{{"slow.asp", R"(<% Application.Contents["started"] = "yes";
    var until = new Date().getTime() + 1500; while (new Date().getTime() < until) { }

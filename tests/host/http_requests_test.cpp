@@ -58,7 +58,7 @@ TEST_F(RequestsTest, QueryAndFormAreDecodedInTheDefaultCodePage936) {
   EXPECT_EQ(host_->Post("/fields.asp?prototype=p", "name=n&length=l&call=c").body, "n|l|c|p|n");
 }
 
-TEST_F(RequestsTest, Session65001SwitchesDecodingAndEncodingToUtf8) {
+TEST_F(RequestsTest, CodePage65001OfASessionOrOfTheHostSwitchesDecodingAndEncodingToUtf8) {
   HttpReply r = host_->Get("/utf8.asp?name=%E5%BC%A0%E4%B8%89");
   EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=utf-8");
   EXPECT_EQ(r.body, kZhangSanUtf8 + "|2|\xC3\xA9");
@@ -67,12 +67,10 @@ TEST_F(RequestsTest, Session65001SwitchesDecodingAndEncodingToUtf8) {
   r = host_->Get("/echo.asp?name=%E5%BC%A0%E4%B8%89", {{"Cookie", cookie}});
   EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=utf-8");
   EXPECT_EQ(r.body.substr(0, kZhangSanUtf8.size() + 2), kZhangSanUtf8 + "|2");
-}
-
-TEST_F(RequestsTest, AHostStartedWithCodePage65001SpeaksUtf8) {
+  // A host started with code page 65001 speaks UTF-8 from the first page.
   RunningHost utf8(Files{{"echo.asp", "<%= Request(\"name\") + \"|\" + Request.Form(\"f\") %>"}},
                    {"--codepage", "65001"});
-  HttpReply r = utf8.Post("/echo.asp?name=%E5%BC%A0%E4%B8%89", "f=%E4%B8%89");
+  r = utf8.Post("/echo.asp?name=%E5%BC%A0%E4%B8%89", "f=%E4%B8%89");
   EXPECT_EQ(r.Header("Content-Type"), "text/html; charset=utf-8");
   EXPECT_EQ(r.body, kZhangSanUtf8 + "|\xE4\xB8\x89");
 }
