@@ -34,7 +34,7 @@ class FileSystemObjectTest : public ::testing::Test {
   FileSystemObjectImpl fso_;
 };
 
-TEST_F(FileSystemObjectTest, DeleteFileTakesWildcardsInTheLastComponentOnly) {
+TEST_F(FileSystemObjectTest, DeleteFileTakesWildcardsInTheLastComponentOnlyAndForcesReadOnlyFiles) {
   Write("a.mdb", "1");
   Write("b.mdb", "2");
   Write("a.txt", "3");
@@ -53,9 +53,8 @@ TEST_F(FileSystemObjectTest, DeleteFileTakesWildcardsInTheLastComponentOnly) {
   EXPECT_ERROR(fso_.DeleteFile("F:\\*\\a.txt", false), errc::kPathNotFound);
   EXPECT_ERROR(fso_.DeleteFile("F:\\nofolder\\a.txt", false), errc::kPathNotFound);
   EXPECT_ERROR(fso_.DeleteFile("F:\\gone.txt", false), errc::kFileNotFound);
-}
 
-TEST_F(FileSystemObjectTest, AReadOnlyFileGoesOnlyWhenForced) {
+  // A read-only file goes only when forced.
   Write("ro.txt", "keep");
   Write("rw.txt", "x");
   ::chmod((dir_ / "ro.txt").c_str(), 0444);
@@ -66,7 +65,7 @@ TEST_F(FileSystemObjectTest, AReadOnlyFileGoesOnlyWhenForced) {
   EXPECT_FALSE(Exists("ro.txt"));
 }
 
-TEST_F(FileSystemObjectTest, CopyFileOverwritesOnlyWhenAsked) {
+TEST_F(FileSystemObjectTest, CopyFileOverwritesOnlyWhenAskedAndMoveFileNever) {
   Write("src.bin", std::string("a\0b", 3));
   Write("dst.bin", "old");
   EXPECT_ERROR(fso_.CopyFile("F:\\src.bin", "F:\\dst.bin", false), errc::kFileAlreadyExists);
@@ -85,9 +84,8 @@ TEST_F(FileSystemObjectTest, CopyFileOverwritesOnlyWhenAsked) {
   size_t entries = 0;
   for (auto& e : std::filesystem::directory_iterator(dir_.path())) entries += e.exists();
   EXPECT_EQ(entries, 4u);  // src, dst, new, sub: no temporary copies remain
-}
 
-TEST_F(FileSystemObjectTest, MoveFileNeverReplaces) {
+  // Moving never replaces.
   Write("a", "A");
   Write("b", "B");
   EXPECT_ERROR(fso_.MoveFile("F:\\a", "F:\\b"), errc::kFileAlreadyExists);
