@@ -97,28 +97,24 @@ TEST(HttpConnections, SilentConnectionsCloseAfterTheTimeoutAndRequestsSeeTheirOw
               "127.0.0.1|" + std::to_string(c->local_port()) + "|127.0.0.1|" +
                   std::to_string(host.port()));
   }
-  struct Row {
-    const char* what;
-    std::string sent;
-  };
-  const std::vector<Row> rows = {
+  const std::pair<const char*, std::string> rows[] = {
       {"nothing sent", ""},
       {"half a request line", "GET /hello.asp HT"},
       {"headers never ended", "GET /hello.asp HTTP/1.1\r\nHost: x\r\n"},
       {"idle after a reply", "GET /hello.txt HTTP/1.1\r\nHost: x\r\n\r\n"},
   };
   std::vector<std::unique_ptr<RawConnection>> open;
-  for (const Row& row : rows) {
+  for (const auto& [what, sent] : rows) {
     for (int i = 0; i < 20; ++i) {
       open.push_back(std::make_unique<RawConnection>(host.port()));
-      ASSERT_TRUE(open.back()->connected()) << row.what;
-      if (!row.sent.empty()) open.back()->Send(row.sent);
+      ASSERT_TRUE(open.back()->connected()) << what;
+      if (!sent.empty()) open.back()->Send(sent);
     }
   }
   // Loose on purpose: the point is that they close at all, long before the default 30 s.
   auto deadline = Clock::now() + 20s;
   for (size_t i = 0; i < open.size(); ++i) {
-    EXPECT_TRUE(open[i]->Closed(deadline)) << rows[i / 20].what;
+    EXPECT_TRUE(open[i]->Closed(deadline)) << rows[i / 20].first;
   }
   EXPECT_NE(open.back()->received().find("static hello"), std::string::npos);
   EXPECT_EQ(host.Get("/hello.asp").body, "hello");
