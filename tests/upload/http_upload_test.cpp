@@ -36,10 +36,8 @@ const char* const kStorePage =
 // Every entry of a folder, hidden ones included, with its content.
 Files FolderFiles(const fs::path& folder) {
   Files files;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    files[entry.path().filename()] = std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  for (const auto& entry : fs::directory_iterator(folder))
+    files[entry.path().filename()] = ReadFile(entry.path());
   return files;
 }
 
@@ -56,10 +54,7 @@ class StoreHost {
  public:
   explicit StoreHost(std::vector<std::string> extra = {}) : extra_(std::move(extra)) {
     WriteFile(work() / "site" / "store.asp", kStorePage);
-    std::string command = (BuildDir() / "mirelda-regsvr").string() + " --registry '" +
-                          (work() / "registry").string() + "' '" +
-                          (BuildDir() / "libmirelda-data.so").string() + "' >/dev/null";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
+    RegisterLibrary(work() / "registry", "libmirelda-data.so");
     Start();
     WriteFiles(folder(), {});
   }
