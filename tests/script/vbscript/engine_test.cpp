@@ -39,11 +39,9 @@ TEST(VbsEngine, LiteralTextAndExpressionsInPageOrder) {
 
 TEST(VbsEngine, PageObjectsThroughLateBinding) {
   VbsSite site;
-  site.host().NewPage("/page.asp");
-  site.WriteFile("page.asp",
-                 "<% Session(\"k\") = \"v\" & 1\nApplication(\"n\") = 5\n"
-                 "Response.Write Session(\"k\") & Application(\"n\") & TypeName(Request) %>");
-  PageOutcome outcome = site.RunFile("/page.asp");
+  PageOutcome outcome = site.Run(
+      "<% Session(\"k\") = \"v\" & 1\nApplication(\"n\") = 5\n"
+      "Response.Write Session(\"k\") & Application(\"n\") & TypeName(Request) %>");
   EXPECT_EQ(outcome.run.outcome, Outcome::kCompleted) << outcome.run.description;
   EXPECT_EQ(outcome.output, "v15Request");
   EXPECT_EQ(site.host().session().values["k"], Variant("v1"));

@@ -42,11 +42,8 @@ class VbsSite {
 
   // Runs the page text as /page.asp (a new request each time; the session stays).
   PageOutcome Run(const std::string& text, const PageOptions& options = {}) {
+    const std::string url_path = "/page.asp";
     WriteFile("page.asp", text);
-    return RunFile("/page.asp", options);
-  }
-
-  PageOutcome RunFile(const std::string& url_path, const PageOptions& options = {}) {
     PageOutcome outcome;
     host::PageParseOptions parse;
     parse.canonical_language = [](std::string_view name) -> std::string {
