@@ -47,7 +47,7 @@ class ServerTest : public SharedHostTest<ServerTest<Threading>> {
 };
 TYPED_TEST_SUITE(ServerTest, Threadings);
 
-TYPED_TEST(ServerTest, StaticFilesFoldersAndConditionalRequests) {
+TYPED_TEST(ServerTest, StaticFilesFoldersConditionalRequestsAndRefusedPaths) {
   auto& host_ = TestFixture::host_;
   HttpReply css = host_->Get("/style.css");
   EXPECT_EQ(css.status, 200);
@@ -68,10 +68,8 @@ TYPED_TEST(ServerTest, StaticFilesFoldersAndConditionalRequests) {
   EXPECT_EQ(host_->Get("/docs/").body, "<p>docs</p>");
   EXPECT_EQ(host_->Get("/").body, "home");
   EXPECT_EQ(host_->Get("/nothing.html").status, 404);
-}
 
-TYPED_TEST(ServerTest, SourcesDatabasesHiddenFilesAndPathsOutsideAreRefused) {
-  auto& host_ = TestFixture::host_;
+  // Sources, databases, hidden files and paths outside the site are refused.
   EXPECT_EQ(host_->Get("/index.asp").body, "home");  // run, never shown as source
   for (const char* target : {"/inc/menu.inc", "/db/shop.mdb", "/db/data.bin", "/.hidden/x.txt",
                              "/DB/shop.mdb", "/db/SHOP.MDB"}) {
