@@ -320,27 +320,16 @@ TEST(LateBinding, IndexAndDefaultValues) {
   grid.at(std::span<const int64_t>(at)) = Variant("corner");
   auto bag = std::make_shared<Bag>();
   bag->SetItem("k", Variant(3.5));
+  auto array = [](std::vector<Variant> items) { return Variant(VariantArray(std::move(items))); };
   const std::vector<IndexCase> cases = {
-      {"array element",
-       Variant(VariantArray({Variant(1), Variant(2)})),
-       {Variant(1)},
-       Variant(2),
-       0},
+      {"array element", array({Variant(1), Variant(2)}), {Variant(1)}, Variant(2), 0},
       {"two dimensions", Variant(grid), {Variant(1), Variant(2)}, Variant("corner"), 0},
-      {"outside the bounds",
-       Variant(VariantArray({Variant(1)})),
-       {Variant(3)},
-       Variant(),
-       errc::kSubscriptOutOfRange},
-      {"wrong dimension count", Variant(grid), {Variant(1)}, Variant(), errc::kSubscriptOutOfRange},
-      {"byte of a byte array",
-       Variant(ByteArray(std::string_view("AB"))),
-       {Variant(1)},
-       Variant(uint8_t{66}),
-       0},
+      {"outside the bounds", array({Variant(1)}), {Variant(3)}, {}, errc::kSubscriptOutOfRange},
+      {"wrong dimension count", Variant(grid), {Variant(1)}, {}, errc::kSubscriptOutOfRange},
+      {"byte of a byte array", Variant(ByteArray("AB")), {Variant(1)}, Variant(uint8_t{66}), 0},
       {"default member", Variant(bag), {Variant("k")}, Variant(3.5), 0},
-      {"nothing", Variant::Nothing(), {Variant(1)}, Variant(), errc::kObjectVariableNotSet},
-      {"text is no array", Variant("abc"), {Variant(1)}, Variant(), errc::kTypeMismatch},
+      {"nothing", Variant::Nothing(), {Variant(1)}, {}, errc::kObjectVariableNotSet},
+      {"text is no array", Variant("abc"), {Variant(1)}, {}, errc::kTypeMismatch},
   };
   for (const IndexCase& c : cases) {
     SCOPED_TRACE(c.what);
