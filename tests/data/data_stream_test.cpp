@@ -89,7 +89,7 @@ TEST(DataStreamText, LinesSplitAtTheSeparatorInEveryCharset) {
   }
 }
 
-TEST(DataStreamBinary, PositionsAndSizesAtTheirEdges) {
+TEST(DataStreamBinary, PositionsAndSizesAtTheirEdgesAndCopiesBetweenStreams) {
   auto s = Opened(kTypeBinary);
   EXPECT_TRUE(s->EOS());
   EXPECT_TRUE(s->Read(kReadAll).is_null());
@@ -125,6 +125,22 @@ TEST(DataStreamBinary, PositionsAndSizesAtTheirEdges) {
   auto read_only = std::make_shared<DataStream>();
   read_only->Open(Variant::Missing(), kModeRead, -1, "", "");
   EXPECT_ERROR(read_only->WriteText("x", kWriteChar), kIllegalOperation);
+
+  // CopyTo moves bytes, or converts text.
+  auto from = Opened(kTypeBinary);
+  from->Write(Variant(ByteArray(std::string_view("12345"))));
+  from->SetPosition(Variant(1));
+  auto to = Opened(kTypeBinary);
+  from->CopyTo(to, 3);
+  EXPECT_EQ(from->Position().ToLong(), 4);
+  EXPECT_EQ(AllBytes(*to), "234");
+  auto unicode = Opened(kTypeText);
+  unicode->WriteText("汉字", kWriteChar);
+  unicode->SetPosition(Variant(0));
+  auto gbk = Opened(kTypeText, "gb2312");
+  unicode->CopyTo(gbk, kReadAll);
+  EXPECT_EQ(AllBytes(*gbk), "\xBA\xBA\xD7\xD6");
+  EXPECT_ERROR(unicode->CopyTo(nullptr, kReadAll), errc::kWrongArguments);
 }
 
 class DataStreamFiles : public ::testing::Test {
@@ -167,23 +183,6 @@ TEST_F(DataStreamFiles, SaveToFileReplacesOnlyWhenAskedAndLeavesNoTemporaryFile)
   EXPECT_EQ(loaded->Position().ToLong(), 0);
   EXPECT_EQ(loaded->ReadText(kReadAll), "v2");
   EXPECT_ERROR(loaded->LoadFromFile("S:\\missing.bin"), kFileOpenFailed);
-}
-
-TEST(DataStreamCopy, CopyToMovesBytesOrConvertsText) {
-  auto from = Opened(kTypeBinary);
-  from->Write(Variant(ByteArray(std::string_view("12345"))));
-  from->SetPosition(Variant(1));
-  auto to = Opened(kTypeBinary);
-  from->CopyTo(to, 3);
-  EXPECT_EQ(from->Position().ToLong(), 4);
-  EXPECT_EQ(AllBytes(*to), "234");
-  auto unicode = Opened(kTypeText);
-  unicode->WriteText("汉字", kWriteChar);
-  unicode->SetPosition(Variant(0));
-  auto gbk = Opened(kTypeText, "gb2312");
-  unicode->CopyTo(gbk, kReadAll);
-  EXPECT_EQ(AllBytes(*gbk), "\xBA\xBA\xD7\xD6");
-  EXPECT_ERROR(unicode->CopyTo(nullptr, kReadAll), errc::kWrongArguments);
 }
 
 }  // namespace

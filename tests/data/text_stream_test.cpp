@@ -50,7 +50,7 @@ struct Encoding {
   std::string bytes;  // on disk
 };
 
-TEST_F(TextFiles, EachFormatWritesItsBytesAndReadsThemBack) {
+TEST_F(TextFiles, EachFormatWritesItsBytesAndReadsThemBackAndAppendsAfterOneMark) {
   const Encoding table[] = {
       {kTristateFalse, 936, "ab\r\n", "ab\r\n"},
       {kTristateFalse, 936, "中文", "\xD6\xD0\xCE\xC4"},
@@ -64,6 +64,13 @@ TEST_F(TextFiles, EachFormatWritesItsBytesAndReadsThemBack) {
     EXPECT_EQ(RoundTrip(e.text, e.format, e.code_page), e.text) << e.text;
     EXPECT_EQ(Bytes("f.txt"), e.bytes) << e.text;
   }
+  // Appending goes on after the text, and a Unicode mark comes once.
+  fso_.OpenTextFile("T:\\u.txt", kForAppending, true, kTristateTrue)->Write("a");
+  fso_.OpenTextFile("T:\\u.txt", kForAppending, false, kTristateTrue)->Write("b");
+  EXPECT_EQ(Bytes("u.txt"), "\xFF\xFE\x61\0\x62\0"s);
+  EXPECT_EQ(fso_.OpenTextFile("T:\\u.txt", kForReading, false, kTristateTrue)->ReadAll(), "ab");
+  fso_.OpenTextFile("T:\\u.txt", kForWriting, false, kTristateFalse)->Write("new");
+  EXPECT_EQ(Bytes("u.txt"), "new");
 }
 
 TEST_F(TextFiles, LinesEndInCrLfOrLfAndCountLinesAndColumns) {
@@ -153,15 +160,6 @@ TEST_F(TextFiles, OpeningFollowsTheModeAndTheCreateFlag) {
   EXPECT_EQ(Bytes("up.txt"), "in");
   EXPECT_ERROR(fso_.CreateTextFile("T:\\here.txt", false, false), errc::kFileAlreadyExists);
   EXPECT_EQ(Bytes("here.txt"), "old");
-}
-
-TEST_F(TextFiles, AppendingGoesOnAfterTheTextAndAUnicodeMarkComesOnce) {
-  fso_.OpenTextFile("T:\\u.txt", kForAppending, true, kTristateTrue)->Write("a");
-  fso_.OpenTextFile("T:\\u.txt", kForAppending, false, kTristateTrue)->Write("b");
-  EXPECT_EQ(Bytes("u.txt"), "\xFF\xFE\x61\0\x62\0"s);
-  EXPECT_EQ(fso_.OpenTextFile("T:\\u.txt", kForReading, false, kTristateTrue)->ReadAll(), "ab");
-  fso_.OpenTextFile("T:\\u.txt", kForWriting, false, kTristateFalse)->Write("new");
-  EXPECT_EQ(Bytes("u.txt"), "new");
 }
 
 }  // namespace
