@@ -24,12 +24,8 @@ ClassRegistration Entry(int writer, int i) {
   char guid[40];
   std::snprintf(guid, sizeof guid, "{%08X-0000-0000-0000-%012d}", writer, i);
   Guid id = *ParseGuid(guid);
-  return {"Test.Writer" + std::to_string(writer) + "." + std::to_string(i),
-          id,
-          "/lib/x.so",
-          "Apartment",
-          id,
-          "1.0"};
+  std::string prog_id = "Test.Writer" + std::to_string(writer) + "." + std::to_string(i);
+  return {prog_id, id, "/lib/x.so", "Apartment", id, "1.0"};
 }
 
 // Waits for a child process and says whether it exited with status 0.
