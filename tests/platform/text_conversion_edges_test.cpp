@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kEuro = "\xE2\x82\xAC";
 constexpr const char* kReplacement = "\xEF\xBF\xBD";
+const std::string k80a = std::string("\x80") + "a";  // 0x80 before an ASCII letter
 
 struct Decoded {
   std::string text;
@@ -44,10 +45,7 @@ TEST(TextConversionEdges, TheStreamCodecDecodesEveryCharacter) {
       {"CP1258", "abc", 2, "ab", 2},
       {"CP1258", "a", 1, "a", 1},
       {"CP1250", "abc", 100, "abc", 3},
-      {"GBK",
-       "\x80"
-       "a",
-       100, std::string(kEuro) + "a", 2},
+      {"GBK", k80a, 100, std::string(kEuro) + "a", 2},
       {"GBK", "a\x81", 100, std::string("a") + kReplacement, 2},
       {"UTF-8", "a\xC3", 100, std::string("a") + kReplacement, 2},
       {"UTF-8", "\xF0\x9F\x98", 100, std::string(kReplacement) + kReplacement + kReplacement, 3},
@@ -73,18 +71,11 @@ TEST(TextConversionEdges, EachConverterKeepsItsRuleForBadBytes) {
       {"mail/HTTP unknown charset reads UTF-8", data::DecodeCharset("\xC3\xA9", "no-such-set"),
        "\xC3\xA9"},
       {"mail/HTTP cp1258", data::DecodeCharset("abc", "CP1258"), "abc"},
-      {"host 936 0x80",
-       host::DecodeFromCodePage("\x80"
-                                "a",
-                                936),
-       std::string(kEuro) + "a"},
+      {"host 936 0x80", host::DecodeFromCodePage(k80a, 936), std::string(kEuro) + "a"},
       {"host 1252 0x80", host::DecodeFromCodePage("\x80", 1252), kEuro},
       {"host 1258", host::DecodeFromCodePage("abc", 1258), "abc"},
       // The upload format pairs a high byte with the next one, whatever that is.
-      {"upload 936 0x80 pairs",
-       upload::TextDecoder::ForCodePage(936).Decode("\x80"
-                                                    "a"),
-       "?"},
+      {"upload 936 0x80 pairs", upload::TextDecoder::ForCodePage(936).Decode(k80a), "?"},
       {"upload 936 cut-off pair", upload::TextDecoder::ForCodePage(936).Decode("a\x81"), "a?"},
       {"upload 65001 stray 0x80", upload::TextDecoder::ForCodePage(65001).Decode("a\x80"),
        std::string("a") + kReplacement},
