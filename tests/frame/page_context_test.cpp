@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "database/database.h"
 #include "host/test_host/test_host.h"
 #include "mirelda/registry.h"
@@ -43,23 +45,21 @@ class BrokenContext : public ScriptingContext {
   host::TestContext& real_;
 };
 
+// The five page objects a component holds, in the order OnStartPage reads them.
+auto Held(const frame::PageContext& c) {
+  return std::tuple(c.application(), c.request(), c.response(), c.server(), c.session());
+}
+
 TEST(PageContext, StartStoresTheFiveObjectsAndEndDropsThem) {
   host::TestHost host;
   auto db = std::make_shared<database::Database>();
   db->Call("OnStartPage", host.context_ptr());
   EXPECT_EQ(db->context(), host.context_ptr());
-  EXPECT_EQ(db->application(), host.context().application);
-  EXPECT_EQ(db->request(), host.context().request);
-  EXPECT_EQ(db->response(), host.context().response);
-  EXPECT_EQ(db->server(), host.context().server);
-  EXPECT_EQ(db->session(), host.context().session);
+  const host::TestContext& c = host.context();
+  EXPECT_EQ(Held(*db), std::tuple(c.application, c.request, c.response, c.server, c.session));
   db->Call("OnEndPage");
   EXPECT_EQ(db->context(), nullptr);
-  EXPECT_EQ(db->application(), nullptr);
-  EXPECT_EQ(db->request(), nullptr);
-  EXPECT_EQ(db->response(), nullptr);
-  EXPECT_EQ(db->server(), nullptr);
-  EXPECT_EQ(db->session(), nullptr);
+  EXPECT_EQ(Held(*db), std::tuple(nullptr, nullptr, nullptr, nullptr, nullptr));
 }
 
 TEST(PageContext, AFailingReadKeepsWhatWasStoredBeforeIt) {
@@ -69,11 +69,8 @@ TEST(PageContext, AFailingReadKeepsWhatWasStoredBeforeIt) {
   EXPECT_ERROR(fs->Call("OnStartPage", broken), errc::kUnspecified);
   EXPECT_EQ(broken->order, (std::vector<std::string>{"Application", "Request", "Response"}));
   EXPECT_EQ(fs->context(), broken);
-  EXPECT_EQ(fs->application(), host.context().application);
-  EXPECT_EQ(fs->request(), host.context().request);
-  EXPECT_EQ(fs->response(), nullptr);
-  EXPECT_EQ(fs->server(), nullptr);
-  EXPECT_EQ(fs->session(), nullptr);
+  EXPECT_EQ(Held(*fs), std::tuple(host.context().application, host.context().request, nullptr,
+                                  nullptr, nullptr));
 }
 
 TEST(PageContext, OnStartPageNeedsAContextAndAnInstanceOutsideAPageHasNone) {
