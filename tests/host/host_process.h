@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "mirelda/registry.h"
+#include "support/read_file.h"
 #include "support/temp_dir.h"
 
 namespace mirelda::testing {
@@ -29,14 +29,6 @@ inline void RegisterLibrary(const std::filesystem::path& registry, const std::st
                         registry.string() + "' '" + (BuildDir() / library).string() +
                         "' >/dev/null";
   if (std::system(command.c_str()) != 0) throw std::runtime_error("registration failed");
-}
-
-// The whole of a file, "" when there is none.
-inline std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 class HostProcess {

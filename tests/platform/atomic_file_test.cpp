@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "support/read_file.h"
 #include "support/temp_dir.h"
 #include "temporaries.h"
 
@@ -19,7 +20,7 @@ namespace mirelda::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Slurp;
+using testing::ReadFile;
 using testing::TempDir;
 using testing::Temporaries;
 
@@ -50,7 +51,7 @@ TEST(AtomicFile, AWriterKilledAtAnyPointLeavesTheOldFileOrTheNewOne) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself in round " << round;
-    std::string content = Slurp(target);
+    std::string content = ReadFile(target);
     ASSERT_TRUE(IsWholeVersion(content))
         << "round " << round << ": a torn file of " << content.size() << " bytes";
     // What a killed writer leaves is a hidden temporary, never the target.
@@ -81,7 +82,7 @@ TEST(AtomicFile, ReplacementRulesTable) {
       ASSERT_EQ(ReplaceFile(target, "old", true), 0) << c.name;
     }
     EXPECT_EQ(ReplaceFile(target, "new", c.replace), c.result) << c.name;
-    EXPECT_EQ(Slurp(target), c.content_after) << c.name;
+    EXPECT_EQ(ReadFile(target), c.content_after) << c.name;
     EXPECT_EQ(Temporaries(dir.path()), 0u) << c.name;
   }
 }

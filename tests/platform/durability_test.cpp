@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mirelda/error.h"
+#include "support/read_file.h"
 #include "support/temp_dir.h"
 #include "temporaries.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::BuildDir;
-using testing::Slurp;
+using testing::ReadFile;
 using testing::TempDir;
 using testing::Temporaries;
 
@@ -46,7 +47,7 @@ Probe RunProbe(const TempDir& dir, const std::string& arguments, int fail_fsync)
   if (!out) return probe;
   if (std::fscanf(out, "%d", &probe.result) != 1) probe.result = -1;
   ::pclose(out);
-  std::istringstream lines(Slurp(log));
+  std::istringstream lines(ReadFile(log));
   std::string line, folder = dir.path().string();
   while (std::getline(lines, line)) {
     for (size_t at; (at = line.find(folder)) != std::string::npos;)
@@ -100,7 +101,7 @@ TEST(Durability, TheFileIsFlushedBeforeTheRenameAndTheFolderAfterAndAFailedFlush
     Probe probe = RunProbe(dir, arguments, c.fail_fsync);
     EXPECT_EQ(probe.result, c.result);
     EXPECT_EQ(probe.calls, c.calls);
-    EXPECT_EQ(Slurp(target), c.content_after);
+    EXPECT_EQ(ReadFile(target), c.content_after);
     EXPECT_EQ(Temporaries(dir.path()), 0u);
   }
 }

@@ -1,11 +1,9 @@
 // What the atomic replacement may leave behind in a folder, for the tests that check it leaves
-// nothing, and the whole content of a file they check.
+// nothing.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace mirelda::testing {
@@ -17,11 +15,6 @@ inline size_t Temporaries(const std::filesystem::path& folder) {
     if (e.path().filename().string().find(".tmp-") != std::string::npos) ++count;
   }
   return count;
-}
-
-inline std::string Slurp(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace mirelda::testing
