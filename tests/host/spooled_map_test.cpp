@@ -123,5 +123,39 @@ TEST(SpooledMap, MultipartCutsAreTheSameWithoutTheBodyStayingResident) {
   }
 }
 
+// Parts whose closing boundary, or the next part's "; name=", begins a little before the end of
+// one read stretch of a mapped body and ends in the next, at every offset the marker allows, are
+// all found.
+TEST(SpooledMap, MarkersAcrossReadStretchesAreFound) {
+  testing::TempDir dir;
+  const std::string boundary = "--b0undary";
+  const std::string header_to_name = "\r\nContent-Disposition: form-data";
+  const size_t stretch = upload::MultipartBody::kReadStretch;
+  std::string body;
+  std::vector<std::string> values;
+  // How far before a stretch's end each part's marker starts: 1 to its length less one.
+  std::vector<size_t> overhangs;
+  for (size_t k = 1; k < boundary.size(); ++k) overhangs.push_back(k);
+  for (size_t k = 1; k < std::string_view("; name=").size(); ++k) {
+    overhangs.push_back(k + boundary.size() + header_to_name.size());
+  }
+  for (size_t i = 0; i < overhangs.size(); ++i) {
+    std::string head = boundary + header_to_name + "; name=\"f" + std::to_string(i) + "\"\r\n\r\n";
+    size_t closing = (i + 1) * stretch - overhangs[i];  // where this part's closing boundary starts
+    values.push_back(std::string(closing - body.size() - head.size() - 2, 'v'));
+    body += head + values.back() + "\r\n";
+  }
+  body += boundary + "--\r\n";
+  const upload::TextDecoder& decoder = upload::TextDecoder::ForCodePage(65001);
+  upload::MultipartBody mapped(Spooled(body, dir.path()), decoder);
+  ASSERT_EQ(mapped.CountParts(), static_cast<int32_t>(values.size()));
+  for (size_t i = 0; i < values.size(); ++i) {
+    upload::PendingFailure pending;
+    upload::UploadPart part = mapped.NextPart(1 << 30, pending);
+    EXPECT_EQ(part.form_name, "f" + std::to_string(i));
+    EXPECT_EQ(part.value.ToString(), values[i]);
+  }
+}
+
 }  // namespace
 }  // namespace mirelda::host
