@@ -15,6 +15,7 @@
 #include "mirelda/mapped_file.h"
 #include "mirelda/path_map.h"
 #include "platform/atomic_file.h"
+#include "platform/closing_thread.h"
 #include "platform/errno_error.h"
 #include "platform/file_descriptor.h"
 
@@ -179,7 +180,12 @@ void StoredFiles::Add(fs::path target, fs::path previous, bool created) {
 
 void StoredFiles::Keep() {
   for (const Entry& entry : entries_) {
-    if (!entry.previous.empty()) ::unlink(entry.previous.c_str());
+    if (entry.previous.empty()) continue;
+    // The replaced content's name goes now; its blocks are freed on the closing thread, as the
+    // descriptor held across the unlink makes the last close, not the unlink, free them.
+    platform::FileDescriptor held(::open(entry.previous.c_str(), O_PATH | O_CLOEXEC));
+    ::unlink(entry.previous.c_str());
+    if (held) platform::CloseLater(std::move(held));
   }
   entries_.clear();
 }
