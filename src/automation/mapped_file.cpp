@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mirelda/error.h"
+#include "platform/closing_thread.h"
 #include "platform/errno_error.h"
 
 namespace mirelda {
@@ -59,7 +60,9 @@ MappedFile::~MappedFile() {
     maps.erase(std::remove(maps.begin(), maps.end(), this), maps.end());
   }
   ::munmap(const_cast<uint8_t*>(data_), size_);
-  ::close(fd_);
+  // The last close of a spooled body drops its cached pages, milliseconds for a large one, and
+  // the page's reply would otherwise wait for it.
+  platform::CloseLater(platform::FileDescriptor(fd_));
 }
 
 void MappedFile::Release(const uint8_t* data, size_t size) const {

@@ -9,6 +9,10 @@
 namespace mirelda::platform {
 namespace {
 
+// Past this many waiting descriptors the caller closes its own: the thread has fallen behind, and
+// the disk space it would hold back grows with its queue.
+constexpr size_t kMostPending = 16;
+
 class ClosingThread {
  public:
   void Add(FileDescriptor fd) {
@@ -18,8 +22,15 @@ class ClosingThread {
         std::thread(&ClosingThread::Run, this).detach();
         started_ = true;
       } catch (const std::system_error&) {
-        return;  // fd closes as it goes out of scope
+        lock.unlock();
+        fd.Close();
+        return;
       }
+    }
+    if (pending_.size() >= kMostPending) {
+      lock.unlock();
+      fd.Close();
+      return;
     }
     pending_.push_back(std::move(fd));
     lock.unlock();
