@@ -2,7 +2,6 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -15,26 +14,26 @@ constexpr size_t kMostPending = 16;
 
 class ClosingThread {
  public:
-  void Add(FileDescriptor fd) {
-    std::unique_lock lock(mutex_);
-    if (!started_) {
-      try {
+  ClosingThread() {
+    // Both lists keep this room as they trade places, so queueing never allocates.
+    pending_.reserve(kMostPending);
+    closing_.reserve(kMostPending);
+  }
+
+  // Takes fd over and returns true, or leaves it to the caller: when the thread cannot start or
+  // has too many waiting. Raises only what starting a thread raises.
+  bool Take(FileDescriptor& fd) {
+    {
+      std::lock_guard lock(mutex_);
+      if (!started_) {
         std::thread(&ClosingThread::Run, this).detach();
         started_ = true;
-      } catch (const std::system_error&) {
-        lock.unlock();
-        fd.Close();
-        return;
       }
+      if (pending_.size() >= kMostPending) return false;
+      pending_.push_back(std::move(fd));
     }
-    if (pending_.size() >= kMostPending) {
-      lock.unlock();
-      fd.Close();
-      return;
-    }
-    pending_.push_back(std::move(fd));
-    lock.unlock();
     wake_.notify_one();
+    return true;
   }
 
  private:
@@ -42,10 +41,9 @@ class ClosingThread {
     std::unique_lock lock(mutex_);
     for (;;) {
       wake_.wait(lock, [this] { return !pending_.empty(); });
-      std::vector<FileDescriptor> closing;
-      closing.swap(pending_);
+      closing_.swap(pending_);
       lock.unlock();
-      closing.clear();
+      closing_.clear();
       lock.lock();
     }
   }
@@ -53,15 +51,21 @@ class ClosingThread {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::vector<FileDescriptor> pending_;
+  std::vector<FileDescriptor> closing_;  // the thread's own
   bool started_ = false;
 };
 
 }  // namespace
 
-void CloseLater(FileDescriptor fd) {
-  // Never destroyed: the thread still waits on it while the process exits.
-  static ClosingThread* const closing = new ClosingThread;
-  closing->Add(std::move(fd));
+void CloseLater(FileDescriptor fd) noexcept {
+  try {
+    // Never destroyed: the thread still waits on it while the process exits.
+    static ClosingThread* const closing = new ClosingThread;
+    if (closing->Take(fd)) return;
+  } catch (...) {
+    // No thread to take it (out of memory or threads): it is closed here instead.
+  }
+  fd.Close();
 }
 
 }  // namespace mirelda::platform

@@ -11,6 +11,6 @@ namespace mirelda::platform {
 // Closes fd soon, on the closing thread, which starts with the first call and then lives as long
 // as the process. Never raises: should the thread fail to start, or have many descriptors still
 // waiting, fd is closed right here.
-void CloseLater(FileDescriptor fd);
+void CloseLater(FileDescriptor fd) noexcept;
 
 }  // namespace mirelda::platform
