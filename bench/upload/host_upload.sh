@@ -79,13 +79,26 @@ start = body.index(b"\r\n\r\n") + 4
 sys.exit(open(sys.argv[2], "rb").read() != body[start:start + (64 << 20)])
 PY
 
-host_times=() node_times=()
-for _ in $(seq "$runs"); do
-  host_times+=("$(post "$host_url" "$work/body64")")
-  node_times+=("$(post "http://127.0.0.1:$node_port/" "$work/body64")")
-done
-host_median=$(printf '%s\n' "${host_times[@]}" | median)
-node_median=$(printf '%s\n' "${node_times[@]}" | median)
+# Each post starts on a disk with nothing left to write back: the host flushes what it stores
+# before it replies and Node does not, so Node's 64 MiB still to be written would be charged to
+# whichever post came next. A new file: the file of the post before is removed first. Replacing
+# a file: the file of the post before is still there, written back as a stored file is after a
+# while. Neither the removal nor the flush is timed.
+# Prints the medians of RUNS alternating posts: "host node".
+medians() {
+  local replace=$1 host_times=() node_times=()
+  for _ in $(seq "$runs"); do
+    [[ "$replace" == 1 ]] || rm -f "$work/var/c/up/big.bin"
+    sync -f "$work"
+    host_times+=("$(post "$host_url" "$work/body64")")
+    [[ "$replace" == 1 ]] || rm -f "$work/node/big.bin"
+    sync -f "$work"
+    node_times+=("$(post "http://127.0.0.1:$node_port/" "$work/body64")")
+  done
+  echo "$(printf '%s\n' "${host_times[@]}" | median) $(printf '%s\n' "${node_times[@]}" | median)"
+}
+read -r new_host new_node < <(medians 0)
+read -r replace_host replace_node < <(medians 1)
 
 start_host
 idle=$(kib VmRSS)
@@ -105,8 +118,12 @@ giga=$(post "$host_url" "$work/body1g")
 giga_reply=$(cat "$work/reply")
 giga_rss=$(( $(kib VmHWM) - idle ))
 
-printf '64 MiB upload to disk, median of %d: mirelda-host %.3f s, node+busboy %.3f s (host is %.2fx)\n' \
-  "$runs" "$host_median" "$node_median" "$(echo "$node_median / $host_median" | bc -l)"
+for kind in new replace; do
+  host_median=${kind}_host node_median=${kind}_node
+  printf '64 MiB upload to disk, %-17s median of %d: mirelda-host %.3f s, node+busboy %.3f s (host is %.2fx)\n' \
+    "$([[ $kind == new ]] && echo "new file," || echo "replacing a file,")" "$runs" \
+    "${!host_median}" "${!node_median}" "$(echo "${!node_median} / ${!host_median}" | bc -l)"
+done
 printf 'host peak RSS above idle: one 64 MiB upload %d MiB, ten at once %d MiB\n' \
   $((one / 1024)) $((ten / 1024))
 printf '1 GiB upload: %.2f s, reply "%s", peak RSS above idle %d MiB\n' "$giga" "$giga_reply" \
