@@ -1,14 +1,12 @@
 #include "upload/multipart_body.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "mirelda/error.h"
 #include "platform/errno_error.h"
+#include "platform/read_at.h"
 #include "upload/marker_scan.h"
 
 namespace mirelda::upload {
@@ -108,7 +106,9 @@ int32_t MultipartBody::CountParts() {
     std::string stretch(std::min(kReadStretch + reach, bytes_.size()), '\0');
     for (size_t from = 0; from < bytes_.size(); from += kReadStretch) {
       size_t length = std::min(kReadStretch + reach, bytes_.size() - from);
-      ReadMapped(from, stretch.data(), length);
+      if (int err = platform::ReadAt(map_->fd(), from, stretch.data(), length)) {
+        throw platform::ErrnoError(err);
+      }
       bool named = false;
       ScanForMarkers(std::string_view(stretch.data(), length), 0, kReadStretch, looked_for,
                      [&](size_t marker, size_t at) {
@@ -122,18 +122,6 @@ int32_t MultipartBody::CountParts() {
   boundaries_noted_ = noting;
   // A body of at most 2 GiB holds fewer markers than an int32_t counts.
   return static_cast<int32_t>(count);
-}
-
-void MultipartBody::ReadMapped(size_t from, char* to, size_t length) const {
-  while (length > 0) {
-    ssize_t n = ::pread(map_->fd(), to, length, static_cast<off_t>(from));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw platform::ErrnoError(errno);
-    if (n == 0) throw platform::ErrnoError(EIO);  // the file is shorter than its map
-    from += static_cast<size_t>(n);
-    to += n;
-    length -= static_cast<size_t>(n);
-  }
 }
 
 size_t MultipartBody::FindBoundary(size_t from) const {

@@ -45,9 +45,6 @@ class MultipartBody {
   static constexpr size_t kReadStretch = size_t{256} << 10;
 
  private:
-  // Copies [from, from + length) of the mapped body's file to to. Raises Error when the file
-  // cannot be read.
-  void ReadMapped(size_t from, char* to, size_t length) const;
   // Offset of the first occurrence of marker at or after from, npos when there is none. Lets go
   // of the mapped pages it has read past.
   size_t Search(std::string_view marker, size_t from) const;

@@ -1,11 +1,10 @@
 // The whole content of an open file whose size the caller has just read.
 #pragma once
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
 #include <string>
+
+#include "platform/read_at.h"
 
 namespace mirelda::host {
 
@@ -13,13 +12,7 @@ namespace mirelda::host {
 // failed), so that the caller never takes part of a file for all of it.
 inline std::optional<std::string> ReadWhole(int fd, size_t size) {
   std::string content(size, '\0');
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pread(fd, content.data() + done, size - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::nullopt;
-    done += static_cast<size_t>(n);
-  }
+  if (platform::ReadAt(fd, 0, content.data(), size) != 0) return std::nullopt;
   return content;
 }
 
