@@ -19,8 +19,8 @@ WorkerPool::~WorkerPool() {
   {
     MutexLock lock(mutex_);
     stopping_ = true;
-    for (const std::unique_ptr<Worker>& worker : workers_) worker->wake.notify_one();
   }
+  for (const std::unique_ptr<Worker>& worker : workers_) worker->bell.Ring();
   for (std::thread& t : threads_) t.join();
 }
 
@@ -37,9 +37,8 @@ void WorkerPool::Submit(std::function<void()> job) {
     idle_.pop_back();
     woken->handed = std::move(job);
   }
-  // Outside the lock, so the worker does not wake only to wait for it; a notification that comes
-  // late finds the worker's loop checking its condition again.
-  woken->wake.notify_one();
+  // Outside the lock, so the worker does not wake only to wait for it.
+  woken->bell.Ring();
 }
 
 size_t WorkerPool::Idle() {
@@ -59,20 +58,26 @@ void WorkerPool::Work(Worker& self) {
     std::function<void()> job;
     {
       MutexLock lock(mutex_);
-      while (!self.handed && jobs_.empty()) {
-        if (stopping_) return;
-        idle_.push_back(&self);
-        while (!self.handed && !stopping_) mutex_.Wait(self.wake);
-        // Stopping while still listed: off the list, so no job is handed to a worker that left.
-        if (!self.handed) std::erase(idle_, &self);
-      }
-      if (self.handed) {
-        job = std::move(self.handed);
-        self.handed = nullptr;
-      } else {
+      if (!jobs_.empty()) {
         job = std::move(jobs_.front());
         jobs_.pop_front();
+      } else if (stopping_) {
+        return;
+      } else {
+        idle_.push_back(&self);
       }
+    }
+    if (!job) {
+      self.bell.Wait();
+      if (!self.handed) {
+        // Rung to stop while still listed: off the list, so no job is handed to a worker that
+        // left; the queue is seen to again before leaving.
+        MutexLock lock(mutex_);
+        std::erase(idle_, &self);
+        continue;
+      }
+      job = std::move(self.handed);
+      self.handed = nullptr;
     }
     job();
   }

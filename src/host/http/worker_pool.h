@@ -6,13 +6,13 @@
 // on a lightly loaded host the same one or two workers, hot, take every page.
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "host/http/doorbell.h"
 #include "host/state/guarded.h"
 
 namespace mirelda::host {
@@ -31,8 +31,10 @@ class WorkerPool {
 
  private:
   struct Worker {
-    std::condition_variable wake;
-    std::function<void()> handed;  // a job given to this worker while it was idle
+    Doorbell bell;
+    // A job given to this worker while it was idle: written under the lock by the one who takes
+    // the worker off the idle list, read by the worker once its bell rings.
+    std::function<void()> handed;
   };
 
   void Work(Worker& self);
