@@ -8,13 +8,20 @@
 # close their connection after each request; then the pages and the file again with a thread per
 # connection (--threading connection), beside a second run of the Node server.
 #
-#   bench/host/run.sh [SECONDS] [CONNECTIONS]       (defaults: 10 s, 32 connections; BUILD_DIR
-#                                                    names a build folder to use as it is)
+# The kept-connection rates of the pages, the static files and Node are taken in ROUNDS rounds,
+# one of each in turn per round: on a shared machine the speed drifts over minutes, and a ratio
+# of two rates taken side by side holds where rates taken minutes apart do not. Each figure is the
+# median over the rounds; each ratio the median of the rounds' own ratios.
+#
+#   bench/host/run.sh [SECONDS] [CONNECTIONS] [ROUNDS]   (defaults: 10 s, 32 connections, 3
+#                                                         rounds; BUILD_DIR names a build folder
+#                                                         to use as it is)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 seconds=${1:-10}
 connections=${2:-32}
+rounds=${3:-3}
 [[ -n "${BUILD_DIR:-}" ]] || bash scripts/setup --test
 build_dir=${BUILD_DIR:-$(bash scripts/build | tail -n 1)}
 
@@ -99,16 +106,35 @@ for url in "http://127.0.0.1:$host_port/line.asp" "http://127.0.0.1:$nginx_port/
   curl -sf "$url" > /dev/null || { echo "bench: $url does not answer" >&2; exit 1; }
 done
 
-line=$(rate "http://127.0.0.1:$host_port/line.asp")
-line_vbs=$(rate "http://127.0.0.1:$host_port/line_vbs.asp")
-database=$(rate "http://127.0.0.1:$host_port/database.asp")
-host_static=$(rate "http://127.0.0.1:$host_port/line.txt")
-nginx_line=$(rate "http://127.0.0.1:$nginx_port/line.txt")
-node_line=$(rate "http://127.0.0.1:$node_port/")
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+declare -a lines lines_vbs databases host_statics nginx_lines nginx_databases node_lines
+declare -a to_node to_nginx vbs_to_line database_to_line database_to_nginx static_to_nginx
+for _ in $(seq "$rounds"); do
+  r_nginx=$(rate "http://127.0.0.1:$nginx_port/line.txt")
+  r_node=$(rate "http://127.0.0.1:$node_port/")
+  r_line=$(rate "http://127.0.0.1:$host_port/line.asp")
+  r_vbs=$(rate "http://127.0.0.1:$host_port/line_vbs.asp")
+  r_database=$(rate "http://127.0.0.1:$host_port/database.asp")
+  r_nginx_database=$(rate "http://127.0.0.1:$nginx_port/database.txt")
+  r_static=$(rate "http://127.0.0.1:$host_port/line.txt")
+  nginx_lines+=("$r_nginx"); node_lines+=("$r_node"); lines+=("$r_line"); lines_vbs+=("$r_vbs")
+  databases+=("$r_database"); nginx_databases+=("$r_nginx_database"); host_statics+=("$r_static")
+  to_node+=("$(ratio "$r_line" "$r_node")"); to_nginx+=("$(ratio "$r_line" "$r_nginx")")
+  vbs_to_line+=("$(ratio "$r_vbs" "$r_line")")
+  database_to_line+=("$(ratio "$r_database" "$r_line")")
+  database_to_nginx+=("$(ratio "$r_database" "$r_nginx_database")")
+  static_to_nginx+=("$(ratio "$r_static" "$r_nginx")")
+done
+line=$(median "${lines[@]}")
+line_vbs=$(median "${lines_vbs[@]}")
+database=$(median "${databases[@]}")
+host_static=$(median "${host_statics[@]}")
+nginx_line=$(median "${nginx_lines[@]}")
+nginx_database=$(median "${nginx_databases[@]}")
+node_line=$(median "${node_lines[@]}")
 page20k=$(rate "http://127.0.0.1:$host_port/text20k.asp")
 page20k_gzip=$(wrk -t2 -c"$connections" -d"${seconds}s" -H 'Accept-Encoding: gzip' \
   "http://127.0.0.1:$host_port/text20k.asp" | awk '/Requests\/sec/ {print $2}')
-nginx_database=$(rate "http://127.0.0.1:$nginx_port/database.txt")
 # Clients that do not keep their connection: a new connection for every request.
 rate_close() {
   wrk -t2 -c"$connections" -d"${seconds}s" -H 'Connection: close' "$1" |
@@ -130,20 +156,22 @@ own_line_close=$(rate_close "http://127.0.0.1:$host_port/line.asp")
 node_line_again=$(rate "http://127.0.0.1:$node_port/")
 
 echo "wrk, 2 threads, $connections connections, ${seconds}s each, loopback, $(nproc) cores"
+echo "kept connections, median of $rounds rounds (ratios: median of each round's own)"
 printf '%-44s %10s req/s\n' "nginx, static file of the line page's size" "$nginx_line"
 printf '%-44s %10s req/s\n' "nginx, static file of the database page's size" "$nginx_database"
 printf '%-44s %10s req/s\n' "node http, hello world" "$node_line"
-printf '%-44s %10s req/s  ratio %s (to node %s)\n' "mirelda-host, page writing one line" "$line" \
-  "$(ratio "$line" "$nginx_line")" "$(ratio "$line" "$node_line")"
-printf '%-44s %10s req/s  ratio %s (to the JavaScript page %s)\n' \
-  "mirelda-host, the same page in VBScript" "$line_vbs" "$(ratio "$line_vbs" "$nginx_line")" \
-  "$(ratio "$line_vbs" "$line")"
-printf '%-44s %10s req/s  to the one-line page %s\n' "mirelda-host, page creating Mirelda.Database" \
-  "$database" "$(ratio "$database" "$line")"
+printf '%-44s %10s req/s  ratio %s (to node %s; rounds %s)\n' \
+  "mirelda-host, page writing one line" "$line" "$(median "${to_nginx[@]}")" \
+  "$(median "${to_node[@]}")" "${to_node[*]}"
+printf '%-44s %10s req/s  to the JavaScript page %s\n' "mirelda-host, the same page in VBScript" \
+  "$line_vbs" "$(median "${vbs_to_line[@]}")"
+printf '%-44s %10s req/s  to the one-line page %s (rounds %s)\n' \
+  "mirelda-host, page creating Mirelda.Database" "$database" "$(median "${database_to_line[@]}")" \
+  "${database_to_line[*]}"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page calling Mirelda.Database" "$database" \
-  "$(ratio "$database" "$nginx_database")"
+  "$(median "${database_to_nginx[@]}")"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file" "$host_static" \
-  "$(ratio "$host_static" "$nginx_line")"
+  "$(median "${static_to_nginx[@]}")"
 printf '%-44s %10s req/s\n' "nginx, static file, new connections" "$nginx_close"
 printf '%-44s %10s req/s\n' "node http, hello world, new connections" "$node_close"
 printf '%-44s %10s req/s  ratio %s (to node %s)\n' "mirelda-host, one-line page, new connections" \
