@@ -107,31 +107,35 @@ for url in "http://127.0.0.1:$host_port/line.asp" "http://127.0.0.1:$nginx_port/
 done
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-declare -a lines lines_vbs databases host_statics nginx_lines nginx_databases node_lines
-declare -a to_node to_nginx vbs_to_line database_to_line database_to_nginx static_to_nginx
+# Each round takes every rate once, in this order, and every ratio from that round's rates.
+declare -A url=(
+  [nginx_line]="http://127.0.0.1:$nginx_port/line.txt" [node_line]="http://127.0.0.1:$node_port/"
+  [line]="http://127.0.0.1:$host_port/line.asp"
+  [line_vbs]="http://127.0.0.1:$host_port/line_vbs.asp"
+  [database]="http://127.0.0.1:$host_port/database.asp"
+  [nginx_database]="http://127.0.0.1:$nginx_port/database.txt"
+  [host_static]="http://127.0.0.1:$host_port/line.txt")
+measured=(nginx_line node_line line line_vbs database nginx_database host_static)
+ratios=(line/node_line line/nginx_line line_vbs/line database/line database/nginx_database
+  host_static/nginx_line)
+declare -A rates=() round_ratios=()
 for _ in $(seq "$rounds"); do
-  r_nginx=$(rate "http://127.0.0.1:$nginx_port/line.txt")
-  r_node=$(rate "http://127.0.0.1:$node_port/")
-  r_line=$(rate "http://127.0.0.1:$host_port/line.asp")
-  r_vbs=$(rate "http://127.0.0.1:$host_port/line_vbs.asp")
-  r_database=$(rate "http://127.0.0.1:$host_port/database.asp")
-  r_nginx_database=$(rate "http://127.0.0.1:$nginx_port/database.txt")
-  r_static=$(rate "http://127.0.0.1:$host_port/line.txt")
-  nginx_lines+=("$r_nginx"); node_lines+=("$r_node"); lines+=("$r_line"); lines_vbs+=("$r_vbs")
-  databases+=("$r_database"); nginx_databases+=("$r_nginx_database"); host_statics+=("$r_static")
-  to_node+=("$(ratio "$r_line" "$r_node")"); to_nginx+=("$(ratio "$r_line" "$r_nginx")")
-  vbs_to_line+=("$(ratio "$r_vbs" "$r_line")")
-  database_to_line+=("$(ratio "$r_database" "$r_line")")
-  database_to_nginx+=("$(ratio "$r_database" "$r_nginx_database")")
-  static_to_nginx+=("$(ratio "$r_static" "$r_nginx")")
+  declare -A now=()
+  for name in "${measured[@]}"; do
+    now[$name]=$(rate "${url[$name]}")
+    rates[$name]+=" ${now[$name]}"
+  done
+  for pair in "${ratios[@]}"; do
+    round_ratios[$pair]+=" $(ratio "${now[${pair%/*}]}" "${now[${pair#*/}]}")"
+  done
 done
-line=$(median "${lines[@]}")
-line_vbs=$(median "${lines_vbs[@]}")
-database=$(median "${databases[@]}")
-host_static=$(median "${host_statics[@]}")
-nginx_line=$(median "${nginx_lines[@]}")
-nginx_database=$(median "${nginx_databases[@]}")
-node_line=$(median "${node_lines[@]}")
+# The median rate under each name (line, node_line, ...), and of a ratio by its pair's name.
+for name in "${measured[@]}"; do
+  # shellcheck disable=SC2086  # the rates are words
+  printf -v "$name" '%s' "$(median ${rates[$name]})"
+done
+# shellcheck disable=SC2086  # the ratios are words
+ratio_of() { median ${round_ratios[$1]}; }
 page20k=$(rate "http://127.0.0.1:$host_port/text20k.asp")
 page20k_gzip=$(wrk -t2 -c"$connections" -d"${seconds}s" -H 'Accept-Encoding: gzip' \
   "http://127.0.0.1:$host_port/text20k.asp" | awk '/Requests\/sec/ {print $2}')
@@ -160,18 +164,18 @@ echo "kept connections, median of $rounds rounds (ratios: median of each round's
 printf '%-44s %10s req/s\n' "nginx, static file of the line page's size" "$nginx_line"
 printf '%-44s %10s req/s\n' "nginx, static file of the database page's size" "$nginx_database"
 printf '%-44s %10s req/s\n' "node http, hello world" "$node_line"
-printf '%-44s %10s req/s  ratio %s (to node %s; rounds %s)\n' \
-  "mirelda-host, page writing one line" "$line" "$(median "${to_nginx[@]}")" \
-  "$(median "${to_node[@]}")" "${to_node[*]}"
+printf '%-44s %10s req/s  ratio %s (to node %s; rounds%s)\n' \
+  "mirelda-host, page writing one line" "$line" "$(ratio_of line/nginx_line)" \
+  "$(ratio_of line/node_line)" "${round_ratios[line/node_line]}"
 printf '%-44s %10s req/s  to the JavaScript page %s\n' "mirelda-host, the same page in VBScript" \
-  "$line_vbs" "$(median "${vbs_to_line[@]}")"
-printf '%-44s %10s req/s  to the one-line page %s (rounds %s)\n' \
-  "mirelda-host, page creating Mirelda.Database" "$database" "$(median "${database_to_line[@]}")" \
-  "${database_to_line[*]}"
+  "$line_vbs" "$(ratio_of line_vbs/line)"
+printf '%-44s %10s req/s  to the one-line page %s (rounds%s)\n' \
+  "mirelda-host, page creating Mirelda.Database" "$database" "$(ratio_of database/line)" \
+  "${round_ratios[database/line]}"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, page calling Mirelda.Database" "$database" \
-  "$(median "${database_to_nginx[@]}")"
+  "$(ratio_of database/nginx_database)"
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file" "$host_static" \
-  "$(median "${static_to_nginx[@]}")"
+  "$(ratio_of host_static/nginx_line)"
 printf '%-44s %10s req/s\n' "nginx, static file, new connections" "$nginx_close"
 printf '%-44s %10s req/s\n' "node http, hello world, new connections" "$node_close"
 printf '%-44s %10s req/s  ratio %s (to node %s)\n' "mirelda-host, one-line page, new connections" \
