@@ -93,6 +93,7 @@ std::vector<std::string> RestartOnlyChanges(const HostOptions& a, const HostOpti
   note("workers", a.workers == b.workers);
   note("io-threads", a.io_threads == b.io_threads);
   note("threading", a.thread_per_connection == b.thread_per_connection);
+  note("quick-pages", a.quick_pages == b.quick_pages);
   note("debug-errors", a.debug_errors == b.debug_errors);
   note("error-page", a.error_pages == b.error_pages);
   note("access-log", a.access_log == b.access_log);
@@ -222,6 +223,7 @@ int Serve(const HostOptions& options, int argc, const char* const* argv) {
   server_settings.compress = options.compress;
   server_settings.io_threads = options.io_threads;
   server_settings.thread_per_connection = options.thread_per_connection;
+  server_settings.quick_pages = options.quick_pages;
   server_settings.connection_timeout = options.connection_timeout;
   server_settings.max_connections = options.max_connections;
   server_settings.standing_headers = options.headers;

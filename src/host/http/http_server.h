@@ -1,10 +1,11 @@
 // The HTTP side of the host on libmicrohttpd, in one of two threadings. By default a few I/O
 // threads read requests and write replies over keep-alive connections; a request for a page
-// waits, its connection suspended, until a worker of the page pool has run the page, so slow
-// pages never hold up other connections. Static files are sent by the I/O threads straight from
-// the file. With a thread per connection, each connection's own thread reads, runs its pages and
-// writes: a page costs no hand-over between threads, a new connection costs a thread start, and
-// an open connection holds a thread while it waits.
+// waits, its connection suspended, until a worker of the page pool has run the page, so a slow
+// page holds up no other connection; only a page that has proved quick many times in a row runs
+// on the I/O thread itself, and one caught slow there goes back to the workers. Static files are
+// sent by the I/O threads straight from the file. With a thread per connection, each connection's
+// own thread reads, runs its pages and writes: a page costs no hand-over between threads, a new
+// connection costs a thread start, and an open connection holds a thread while it waits.
 #pragma once
 
 #include <chrono>
@@ -18,6 +19,7 @@
 #include "host/http/compressed_files.h"
 #include "host/http/error_pages.h"
 #include "host/http/in_flight.h"
+#include "host/http/quick_pages.h"
 #include "host/http/reply.h"
 #include "host/http/request_body.h"
 #include "host/http/site.h"
@@ -48,6 +50,9 @@ struct ServerSettings {
   // Page workers; with a thread per connection, the most pages that run at once.
   unsigned workers = 8;
   bool thread_per_connection = false;
+  // With the I/O threads: a page that has been quick many times in a row runs on the I/O thread
+  // that read its request, without a hand-over (see QuickPages).
+  bool quick_pages = true;
   // Sent with every reply, pages and static files alike, unless the reply names them itself.
   Headers standing_headers = DefaultStandingHeaders();
   ErrorPages error_pages;          // the site's own 404 page
@@ -107,6 +112,7 @@ class HttpServer {
   CompressedFiles compressed_;
   std::unique_ptr<WorkerPool> workers_;                      // the default threading's
   std::unique_ptr<std::counting_semaphore<>> page_permits_;  // a thread per connection's
+  QuickPages quick_pages_;  // the default threading's, when pages may run in place
   MHD_Daemon* daemon_ = nullptr;
   uint16_t port_ = 0;
   InFlight in_flight_;

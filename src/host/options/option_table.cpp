@@ -175,6 +175,21 @@ constexpr auto kOptions = std::to_array<HostOption>({
          [](const HostOptions& d) {
            return std::string(d.thread_per_connection ? "connection" : "pool");
          }},
+    {.name = "quick-pages",
+     .argument = "on|off",
+     .help = "on: with --threading pool, a page whose runs have each taken under a millisecond, "
+             "many times in a row, runs on the connection thread that read its request instead of "
+             "being handed to a worker; a run that takes longer hands it to the workers again. "
+             "off: every page goes to a worker",
+     .set =
+         [](const OptionValue& v, HostOptions& o) {
+           if (v.text != "on" && v.text != "off") {
+             RefuseValue(v, "takes on or off, not \"" + v.text + "\"");
+           }
+           o.quick_pages = v.text == "on";
+         },
+     .shown_default =
+         [](const HostOptions& d) { return std::string(d.quick_pages ? "on" : "off"); }},
     {.name = "workers",
      .argument = "N",
      .help = "threads that run pages (with --threading connection: the most pages that run at "
