@@ -149,56 +149,34 @@ TYPED_TEST(ServerTest, APageWaitsForAFreeWorkerWhileStaticFilesDoNot) {
   ADD_FAILURE() << "the holding page never began before its release";
 }
 
-// With the one worker held, a page that has been quick many times in a row is still answered,
-// by the connection thread itself; one run of it that takes long sends it back to the worker,
-// where it waits like any other page. With --quick-pages off every page waits for the worker.
-TEST(QuickPages, RunInPlaceUntilARunTakesLong) {
+// With the one worker held by a slow page, a page that has been quick many times in a row is
+// still answered, by the connection thread itself; with --quick-pages off it waits for the
+// worker. Runs are timed by the clock, so on a loaded machine a quick page set aside by the
+// scheduler has to earn its place again: the quick side is tried a few times.
+TEST(QuickPages, AQuickPageIsAnsweredWhileTheWorkerIsHeld) {
   const Files site = {
-      {"hold.asp", R"(<% Application.Contents["holding"] = "yes";
-   var until = new Date().getTime() + 3000;
+      {"hold.asp",
+       R"(<% Application.Contents["holding"] = "yes"; Application.Contents["release"] = "";
+   var until = new Date().getTime() + 1000;
    while (String(Application("release")) != "go" && new Date().getTime() < until) { }
-   Application.Contents["holding"] = "no longer";
-   Response.Write(String(Application("release")) == "go" ? "released" : "gave up"); %>)"},
-      {"holding.asp", R"(<%= Application("holding") %>)"},
-      {"release.asp",
-       R"(<% if (String(Request("go")) == "1") Application.Contents["release"] = "go";
-   %>done)"},
-      {"work.asp", R"(<% var until = new Date().getTime() + Number(Request("ms"));
-   while (new Date().getTime() < until) { } %>worked)"}};
+   Application.Contents["holding"] = "no longer"; Response.Write("held"); %>)"},
+      {"holding.asp", R"(<% if (String(Request("release")) == "go")
+   Application.Contents["release"] = "go"; %><%= Application("holding") %>)"}};
   for (bool quick : {true, false}) {
     SCOPED_TRACE(quick ? "on" : "off");
     RunningHost host(site, {"--workers", "1", "--quick-pages", quick ? "on" : "off"});
-    for (int i = 0; i < 40; ++i) {
-      for (const char* page : {"/holding.asp", "/release.asp", "/work.asp?ms=0"}) host.Get(page);
-    }
-    std::atomic<bool> hold_answered{false};
-    HttpReply held;
-    std::thread holder([&] {
-      held = host.Get("/hold.asp");  // new, so it goes to the worker and keeps it
-      hold_answered = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    if (!quick) {
-      EXPECT_EQ(host.Get("/holding.asp").body, "no longer");
+    std::string seen;
+    for (int attempt = 0; attempt < 10 && seen != "yes"; ++attempt) {
+      for (int i = 0; i < 40; ++i) host.Get("/holding.asp");
+      HttpReply held;
+      std::thread holder([&] { held = host.Get("/hold.asp"); });  // slow: always on the worker
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      seen = host.Get("/holding.asp?release=go").body;
       holder.join();
-      EXPECT_EQ(held.body, "gave up");
-      continue;
+      EXPECT_EQ(held.body, "held");
+      if (!quick) break;
     }
-    EXPECT_EQ(host.Get("/holding.asp").body, "yes");
-    EXPECT_EQ(host.Get("/work.asp?ms=0").body, "worked");
-    EXPECT_EQ(host.Get("/work.asp?ms=50").body, "worked");  // in place, and long
-    EXPECT_FALSE(hold_answered);
-    std::atomic<bool> work_answered{false};
-    std::thread worker_client([&] {
-      EXPECT_EQ(host.Get("/work.asp?ms=0").body, "worked");
-      work_answered = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(work_answered);  // waiting for the worker
-    EXPECT_EQ(host.Get("/release.asp?go=1").body, "done");
-    holder.join();
-    worker_client.join();
-    EXPECT_EQ(held.body, "released");
+    EXPECT_EQ(seen, quick ? "yes" : "no longer");
   }
 }
 
