@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 namespace mirelda::host {
 namespace {
@@ -17,34 +18,49 @@ TEST(QuickPages, QuickRunsAskedAfterEachKindOfRun) {
   QuickPages pages(kLimits);
   auto quick_runs_to_earn = [&pages] {
     int runs = 0;
-    for (; runs < 100 && !pages.RunsInPlace("/p"); ++runs) pages.Record("/p", 100us, false);
+    for (; runs < 100 && !pages.RunsInPlace("/p"); ++runs) pages.Record("/p", {.elapsed = 100us});
     return runs;
   };
   EXPECT_EQ(quick_runs_to_earn(), 3);
   struct Step {
-    const char* run;
-    QuickPages::Duration elapsed;
-    bool in_place;
+    const char* what;
+    QuickPages::Run run;
     int asked_then;
   } steps[] = {
-      {"quick, in place", 100us, true, 0},
-      {"slow, on a worker", 50ms, false, 3},
-      {"not quick, in place, holding nothing up", 5ms, true, 3},
-      {"in place, holding its thread up", 50ms, true, 6},
-      {"the same again", 50ms, true, 12},
-      {"the same once more: no further", 50ms, true, 12},
-      {"slow, on a worker: what is asked stays", 50ms, false, 12},
+      {"quick, in place", {.elapsed = 100us, .in_place = true}, 0},
+      {"slow, on a worker", {.elapsed = 50ms}, 3},
+      {"quick but waiting, on a worker", {.elapsed = 100us, .waited = true}, 3},
+      {"not quick, in place, holding nothing up", {.elapsed = 5ms, .in_place = true}, 3},
+      {"in place, holding its thread up", {.elapsed = 50ms, .in_place = true}, 6},
+      {"the same again", {.elapsed = 50ms, .in_place = true}, 12},
+      {"the same once more: no further", {.elapsed = 50ms, .in_place = true}, 12},
+      {"slow, on a worker: what is asked stays", {.elapsed = 50ms}, 12},
   };
   for (const Step& step : steps) {
-    pages.Record("/p", step.elapsed, step.in_place);
-    EXPECT_EQ(quick_runs_to_earn(), step.asked_then) << step.run;
+    pages.Record("/p", step.run);
+    EXPECT_EQ(quick_runs_to_earn(), step.asked_then) << step.what;
   }
+}
+
+TEST(QuickPages, TheTimerTellsARunThatWaitedFromOneThatComputed) {
+  QuickPages::Timer computing;
+  volatile unsigned sum = 0;
+  for (unsigned i = 0; i < 1000; ++i) sum = sum + i;
+  QuickPages::Run computed = computing.Stop(true);
+  QuickPages::Timer sleeping;
+  std::this_thread::sleep_for(2ms);
+  QuickPages::Run slept = sleeping.Stop(false);
+  EXPECT_TRUE(computed.in_place);
+  EXPECT_FALSE(slept.in_place);
+  EXPECT_TRUE(slept.waited);
+  EXPECT_GE(slept.elapsed, 2ms);
+  EXPECT_LT(computed.elapsed, slept.elapsed);
 }
 
 TEST(QuickPages, PagesPastTheLimitAreAlwaysHandedOver) {
   QuickPages pages(kLimits);
   for (const char* page : {"/a", "/b", "/c"}) {
-    for (int i = 0; i < 5; ++i) pages.Record(page, 10us, false);
+    for (int i = 0; i < 5; ++i) pages.Record(page, {.elapsed = 10us});
   }
   EXPECT_TRUE(pages.RunsInPlace("/a"));
   EXPECT_TRUE(pages.RunsInPlace("/b"));

@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -387,9 +388,9 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   // A request with a body may take as long as its body is large, whatever the page's record.
   if (settings_.quick_pages && exchange.received == 0 &&
       quick_pages_.RunsInPlace(exchange.target.url_path)) {
-    auto started = std::chrono::steady_clock::now();
+    QuickPages::Timer timer;
     Reply reply = RunPage(exchange, std::move(data), gzip);
-    quick_pages_.Record(exchange.target.url_path, std::chrono::steady_clock::now() - started, true);
+    quick_pages_.Record(exchange.target.url_path, timer.Stop(true));
     int queued = Queue(connection, exchange, reply);
     in_flight_.EndPage();
     return queued;
@@ -397,12 +398,10 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   MHD_suspend_connection(connection);
   Exchange* job_exchange = &exchange;
   workers_->Submit([this, connection, job_exchange, gzip, data = std::move(data)]() mutable {
-    auto started = std::chrono::steady_clock::now();
+    std::optional<QuickPages::Timer> timer;
+    if (settings_.quick_pages) timer.emplace();
     job_exchange->reply = std::make_unique<Reply>(RunPage(*job_exchange, std::move(data), gzip));
-    if (settings_.quick_pages) {
-      quick_pages_.Record(job_exchange->target.url_path, std::chrono::steady_clock::now() - started,
-                          false);
-    }
+    if (timer) quick_pages_.Record(job_exchange->target.url_path, timer->Stop(false));
     MHD_resume_connection(connection);
     in_flight_.EndPage();
   });

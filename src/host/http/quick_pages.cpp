@@ -1,8 +1,28 @@
 #include "host/http/quick_pages.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 
 namespace mirelda::host {
+namespace {
+
+long VoluntarySwitches() {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_nvcsw;
+}
+
+}  // namespace
+
+QuickPages::Timer::Timer()
+    : started_(std::chrono::steady_clock::now()), waits_(VoluntarySwitches()) {}
+
+QuickPages::Run QuickPages::Timer::Stop(bool in_place) const {
+  return {.elapsed = std::chrono::steady_clock::now() - started_,
+          .waited = VoluntarySwitches() != waits_,
+          .in_place = in_place};
+}
 
 bool QuickPages::RunsInPlace(const std::string& url_path) {
   MutexLock lock(mutex_);
@@ -10,7 +30,7 @@ bool QuickPages::RunsInPlace(const std::string& url_path) {
   return found != pages_.end() && found->second.streak >= Asked(found->second);
 }
 
-void QuickPages::Record(const std::string& url_path, Duration elapsed, bool ran_in_place) {
+void QuickPages::Record(const std::string& url_path, const Run& run) {
   MutexLock lock(mutex_);
   auto found = pages_.find(url_path);
   if (found == pages_.end()) {
@@ -18,12 +38,12 @@ void QuickPages::Record(const std::string& url_path, Duration elapsed, bool ran_
     found = pages_.emplace(url_path, Page{}).first;
   }
   Page& page = found->second;
-  if (elapsed <= limits_.quick) {
+  if (run.elapsed <= limits_.quick && !run.waited) {
     page.streak = std::min(page.streak + 1, Asked(page));
     return;
   }
   page.streak = 0;
-  if (ran_in_place && elapsed > limits_.held_up) {
+  if (run.in_place && run.elapsed > limits_.held_up) {
     page.strikes = std::min(page.strikes + 1, limits_.most_strikes);
   }
 }

@@ -3,7 +3,8 @@
 // Handing a page over costs more than a quick page's whole run: the worker's wake and wait, the
 // connection's suspension and resumption, and the wake of the connection thread that sends the
 // reply (a one-line page: about 48 us of processor time handed over, 26 us run in place). A page
-// that has run quickly many times in a row runs in place; any run that is not quick sends it back
+// that has run quickly, without waiting, many times in a row runs in place; any run that is not
+// quick sends it back
 // to the workers until it has been quick that many times again. A run is timed by the clock, so a
 // quick page that the scheduler set aside for a moment is also sent back, but that costs only the
 // few quick runs it takes to come back. A page that held up its connection thread for longer
@@ -34,13 +35,33 @@ class QuickPages {
     size_t most_pages = 4096;    // pages past this many are always handed over
   };
 
+  // One run of a page, as seen from its thread.
+  struct Run {
+    Duration elapsed{};
+    // It gave up the processor of its own accord (for the network, a lock, a timer, a server it
+    // asked). A page that waits may wait on the very connection thread it would hold, as a page
+    // that fetches a page of its own site over a kept connection does, so only pages that never
+    // wait run in place.
+    bool waited = false;
+    bool in_place = false;
+  };
+  // Times a run on the thread that makes it: from construction to Stop.
+  class Timer {
+   public:
+    Timer();
+    Run Stop(bool in_place) const;
+
+   private:
+    std::chrono::steady_clock::time_point started_;
+    long waits_;  // the thread's voluntary context switches so far
+  };
+
   QuickPages() = default;
   explicit QuickPages(Limits limits) : limits_(limits) {}
 
   // True when the page at url_path has earned running in place.
   bool RunsInPlace(const std::string& url_path);
-  // Notes how long one run of the page took, and whether it ran in place.
-  void Record(const std::string& url_path, Duration elapsed, bool ran_in_place);
+  void Record(const std::string& url_path, const Run& run);
 
  private:
   struct Page {

@@ -177,10 +177,10 @@ constexpr auto kOptions = std::to_array<HostOption>({
          }},
     {.name = "quick-pages",
      .argument = "on|off",
-     .help = "on: with --threading pool, a page whose runs have each taken under a millisecond, "
-             "many times in a row, runs on the connection thread that read its request instead of "
-             "being handed to a worker; a run that takes longer hands it to the workers again. "
-             "off: every page goes to a worker",
+     .help = "on: with --threading pool, a page whose runs have each taken under a millisecond "
+             "without waiting, many times in a row, runs on the connection thread that read its "
+             "request instead of being handed to a worker; a run that takes longer or waits "
+             "hands it to the workers again. off: every page goes to a worker",
      .set =
          [](const OptionValue& v, HostOptions& o) {
            if (v.text != "on" && v.text != "off") {
