@@ -70,7 +70,7 @@ class QuickPages {
   };
   uint32_t Asked(const Page& page) const { return limits_.first_streak << page.strikes; }
 
-  const Limits limits_;
+  const Limits limits_{};
   Mutex mutex_;
   std::unordered_map<std::string, Page> pages_ MIRELDA_GUARDED_BY(mutex_);
 };
