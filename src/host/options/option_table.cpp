@@ -145,13 +145,7 @@ constexpr auto kOptions = std::to_array<HostOption>({
     {.name = "compress",
      .argument = "on|off",
      .help = "gzip text replies over 1k for clients that accept it",
-     .set =
-         [](const OptionValue& v, HostOptions& o) {
-           if (v.text != "on" && v.text != "off") {
-             RefuseValue(v, "takes on or off, not \"" + v.text + "\"");
-           }
-           o.compress = v.text == "on";
-         },
+     .set = [](const OptionValue& v, HostOptions& o) { o.compress = ParseOnOff(v); },
      .shown_default = [](const HostOptions& d) { return std::string(d.compress ? "on" : "off"); }},
     {.name = "mime-types",
      .argument = "FILE",
@@ -181,13 +175,7 @@ constexpr auto kOptions = std::to_array<HostOption>({
              "without waiting, many times in a row, runs on the connection thread that read its "
              "request instead of being handed to a worker; a run that takes longer or waits "
              "hands it to the workers again. off: every page goes to a worker",
-     .set =
-         [](const OptionValue& v, HostOptions& o) {
-           if (v.text != "on" && v.text != "off") {
-             RefuseValue(v, "takes on or off, not \"" + v.text + "\"");
-           }
-           o.quick_pages = v.text == "on";
-         },
+     .set = [](const OptionValue& v, HostOptions& o) { o.quick_pages = ParseOnOff(v); },
      .shown_default =
          [](const HostOptions& d) { return std::string(d.quick_pages ? "on" : "off"); }},
     {.name = "workers",

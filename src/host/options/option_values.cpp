@@ -76,6 +76,11 @@ bool ParseSwitch(const OptionValue& v) {
   RefuseValue(v, "takes yes or no, not \"" + v.text + "\"");
 }
 
+bool ParseOnOff(const OptionValue& v) {
+  if (v.text != "on" && v.text != "off") RefuseValue(v, "takes on or off, not \"" + v.text + "\"");
+  return v.text == "on";
+}
+
 std::filesystem::path ParsePath(const OptionValue& v, const std::string& what) {
   if (v.text.empty()) RefuseValue(v, "needs " + what);
   std::filesystem::path path = v.text;

@@ -28,6 +28,8 @@ std::chrono::seconds ParseMinutes(const OptionValue& v);
 std::chrono::seconds ParseSeconds(const OptionValue& v, bool suffix_allowed);
 // yes/no, true/false, on/off, 1/0.
 bool ParseSwitch(const OptionValue& v);
+// Exactly "on" or "off".
+bool ParseOnOff(const OptionValue& v);
 // A file or folder; none is refused, a relative one is taken from v.base.
 std::filesystem::path ParsePath(const OptionValue& v, const std::string& what);
 // Text without control characters, so that no option can split a reply or a log line.
