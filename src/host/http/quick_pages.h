@@ -2,7 +2,7 @@
 //
 // Handing a page over costs more than a quick page's whole run: the worker's wake and wait, the
 // connection's suspension and resumption, and the wake of the connection thread that sends the
-// reply (a one-line page: about 48 us of processor time handed over, 26 us run in place). A page
+// reply (a one-line page: about 48 us of processor time handed over, 30 us run in place). A page
 // that has run quickly, without waiting, many times in a row runs in place; any run that is not
 // quick sends it back
 // to the workers until it has been quick that many times again. A run is timed by the clock, so a
