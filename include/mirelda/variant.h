@@ -232,6 +232,8 @@ class MIRELDA_API Variant {
   const double* DoubleIf() const { return std::get_if<double>(&value_); }
   // The number of an Error subtype (CVErr) value, or null for any other subtype.
   const ErrorValue* ErrorIf() const { return std::get_if<ErrorValue>(&value_); }
+  // The text of a String subtype as it is held, or null for any other subtype.
+  const std::string* TextIf() const { return std::get_if<std::string>(&value_); }
 
   // Text as the concatenation operator makes it: Empty and Null give "".
   std::string ToText() const;

@@ -3,6 +3,7 @@
 #include <utf8.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace mirelda::platform::utf8 {
@@ -50,6 +51,26 @@ Decoded DecodeNext(std::string_view text, size_t at, Malformed malformed) {
 }
 
 bool IsValid(std::string_view text) { return ::utf8::is_valid(text.begin(), text.end()); }
+
+bool IsAscii(std::string_view text) {
+  // Eight bytes at a time and 64 between checks: a byte-wise loop that stops at the first high
+  // byte cannot be vectorised, and pages pass every written text through here.
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  const char* p = text.data();
+  size_t n = text.size();
+  for (; n >= 64; p += 64, n -= 64) {
+    uint64_t any = 0;
+    for (size_t i = 0; i < 64; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      any |= word;
+    }
+    if (any & kHighBits) return false;
+  }
+  unsigned char any = 0;
+  for (size_t i = 0; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
+  return any < 0x80;
+}
 
 size_t LeadSize(unsigned char lead) {
   if (lead >= 0xC2 && lead <= 0xDF) return 2;

@@ -34,6 +34,9 @@ Decoded DecodeNext(std::string_view text, size_t at, Malformed malformed = Malfo
 
 // Whether the whole text is well-formed UTF-8.
 bool IsValid(std::string_view text);
+// Whether every byte is below 0x80: such text reads the same in UTF-8 and in every code page the
+// host serves, so callers skip conversion and character stepping for it.
+bool IsAscii(std::string_view text);
 
 // The length a lead byte announces for a well-formed sequence (C2..DF 2, E0..EF 3, F0..F4 4), 1
 // for a byte that leads none, whatever follows it.

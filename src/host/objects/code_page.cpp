@@ -13,13 +13,6 @@
 namespace mirelda::host {
 namespace {
 
-bool IsAscii(std::string_view s) {
-  for (unsigned char c : s) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
 std::string IconvName(int32_t code_page) {
   if (code_page == kCodePageUtf8) return "UTF-8";
   if (code_page == kCodePageGbk) return "GBK";
@@ -84,7 +77,7 @@ std::string CharsetName(int32_t code_page) {
 
 std::string DecodeFromCodePage(std::string_view bytes, int32_t code_page) {
   Converter& converter = ConverterFor(code_page, true);
-  if (IsAscii(bytes)) return std::string(bytes);
+  if (platform::utf8::IsAscii(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
   while (!bytes.empty()) {
@@ -99,7 +92,7 @@ bool DecodeStrictly(std::string_view bytes, int32_t code_page, std::string* out,
                     size_t* bad_offset) {
   Converter& converter = ConverterFor(code_page, true);
   out->clear();
-  if (IsAscii(bytes)) {
+  if (platform::utf8::IsAscii(bytes)) {
     out->assign(bytes);
     return true;
   }
@@ -110,10 +103,19 @@ bool DecodeStrictly(std::string_view bytes, int32_t code_page, std::string* out,
 }
 
 std::string EncodeToCodePage(std::string_view utf8, int32_t code_page, Unmappable unmappable) {
-  Converter& converter = ConverterFor(code_page, false);
-  if (IsAscii(utf8)) return std::string(utf8);
   std::string out;
-  out.reserve(utf8.size());
+  AppendInCodePage(out, utf8, code_page, unmappable);
+  return out;
+}
+
+void AppendInCodePage(std::string& out, std::string_view utf8, int32_t code_page,
+                      Unmappable unmappable) {
+  Converter& converter = ConverterFor(code_page, false);
+  if (platform::utf8::IsAscii(utf8)) {
+    out.append(utf8);
+    return;
+  }
+  out.reserve(out.size() + utf8.size());
   while (!utf8.empty()) {
     if (converter.Convert(utf8, out) == 0) break;
     // A malformed byte is no character, so it never becomes a reference: an overlong "/" or a
@@ -126,7 +128,6 @@ std::string EncodeToCodePage(std::string_view utf8, int32_t code_page, Unmappabl
     }
     utf8.remove_prefix(d.size);
   }
-  return out;
 }
 
 }  // namespace mirelda::host

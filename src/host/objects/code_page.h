@@ -39,5 +39,8 @@ enum class Unmappable {
 // unsupported code page.
 std::string EncodeToCodePage(std::string_view utf8, int32_t code_page,
                              Unmappable unmappable = Unmappable::kCharacterReference);
+// The same, appended to out: a page's body grows by each write without a copy in between.
+void AppendInCodePage(std::string& out, std::string_view utf8, int32_t code_page,
+                      Unmappable unmappable = Unmappable::kCharacterReference);
 
 }  // namespace mirelda::host

@@ -72,7 +72,11 @@ void HttpResponse::RequireHeadersOpen(const char* what) const {
 }
 
 void HttpResponse::Write(const Variant& text) {
-  body_ += EncodeToCodePage(text.ToText(), code_page_());
+  if (const std::string* held = text.TextIf()) {
+    AppendInCodePage(body_, *held, code_page_());
+  } else {
+    AppendInCodePage(body_, text.ToText(), code_page_());
+  }
   if (!buffer_) headers_sent_ = true;
 }
 

@@ -10,17 +10,10 @@ size_t SequenceLength(std::string_view text, size_t i) {
   return platform::utf8::DecodeNext(text, i).size;
 }
 
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 size_t UnitCount(std::string_view text) {
-  if (IsAscii(text)) return text.size();
+  if (platform::utf8::IsAscii(text)) return text.size();
   size_t count = 0;
   for (size_t i = 0; i < text.size();) {
     size_t length = SequenceLength(text, i);
@@ -35,7 +28,7 @@ size_t UnitIndex(std::string_view text, size_t byte_offset) {
 }
 
 size_t ByteOffset(std::string_view text, size_t units) {
-  if (IsAscii(text)) return units < text.size() ? units : text.size();
+  if (platform::utf8::IsAscii(text)) return units < text.size() ? units : text.size();
   size_t i = 0;
   size_t seen = 0;
   while (i < text.size() && seen < units) {
@@ -47,7 +40,7 @@ size_t ByteOffset(std::string_view text, size_t units) {
 }
 
 std::string UnitSlice(std::string_view text, size_t start, size_t count) {
-  if (IsAscii(text)) {
+  if (platform::utf8::IsAscii(text)) {
     if (start >= text.size()) return {};
     return std::string(text.substr(start, count));
   }
