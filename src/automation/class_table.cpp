@@ -1,7 +1,10 @@
 // The in-process class table and creation by ProgID.
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <time.h>
 
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include "mirelda/error.h"
@@ -81,6 +84,62 @@ std::shared_ptr<Dispatch> CreateFromLibrary(const ClassRegistration& entry) {
   return object;
 }
 
+// The store as last read, kept while its file is unchanged: pages create objects by ProgID on
+// every request, and opening and parsing the file each time cost more than making the object.
+// Stores are replaced by a rename, so a registration changes the file's identity and the next
+// creation reads it again.
+struct StoreCache {
+  struct Identity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    bool operator==(const Identity& o) const {
+      return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+             modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+  };
+
+  std::mutex mutex;
+  std::filesystem::path path;
+  Identity identity;
+  std::shared_ptr<const Registrations> registrations;
+};
+
+StoreCache::Identity IdentityOf(const std::filesystem::path& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+}
+
+std::shared_ptr<const Registrations> CurrentRegistrations() {
+  static StoreCache* cache = new StoreCache;  // never destroyed, as the class table
+  std::filesystem::path path = RegistrationStore::DefaultPath();
+  StoreCache::Identity identity = IdentityOf(path);
+  // The file clock ticks coarsely and a freed inode is soon reused: a store written again within
+  // the same tick, at the same size, could look unchanged. One written in the last two seconds
+  // is therefore read afresh each time.
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  if (identity.exists && now.tv_sec - identity.modified.tv_sec < 2) {
+    return std::make_shared<const Registrations>(RegistrationStore(path).Load());
+  }
+  {
+    std::lock_guard lock(cache->mutex);
+    if (cache->registrations && cache->path == path && cache->identity == identity) {
+      return cache->registrations;
+    }
+  }
+  auto registrations = std::make_shared<const Registrations>(RegistrationStore(path).Load());
+  std::lock_guard lock(cache->mutex);
+  cache->path = std::move(path);
+  cache->identity = identity;
+  cache->registrations = registrations;
+  return registrations;
+}
+
 }  // namespace
 
 ClassFactory::~ClassFactory() = default;
@@ -113,8 +172,8 @@ std::optional<Creator> ClassTable::Find(std::string_view prog_id) {
 
 std::shared_ptr<Dispatch> CreateObject(std::string_view prog_id) {
   if (auto creator = ClassTable::Find(prog_id)) return (*creator)();
-  Registrations registrations = RegistrationStore(RegistrationStore::DefaultPath()).Load();
-  if (const ClassRegistration* entry = registrations.FindProgId(prog_id)) {
+  std::shared_ptr<const Registrations> registrations = CurrentRegistrations();
+  if (const ClassRegistration* entry = registrations->FindProgId(prog_id)) {
     return CreateFromLibrary(*entry);
   }
   throw Error(errc::kInvalidClassString,
