@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 
 #include "mirelda/error.h"
 #include "mirelda/registry.h"
@@ -20,8 +21,11 @@ struct TableEntry {
   Creator create;
 };
 
+// The table, the libraries and the store are read by every creation and seldom changed: readers
+// share the lock, so pages creating objects on several threads never wait for one another (a
+// wait sends a quick page back to the workers).
 struct Table {
-  std::mutex mutex;
+  std::shared_mutex mutex;
   std::map<std::string, TableEntry> by_prog_id;  // keyed by lower-case ProgID
 };
 
@@ -33,7 +37,7 @@ Table& TheTable() {
 // Libraries loaded for the store stay loaded for the life of the process: objects and factories
 // they made may outlive any caller's reference to the library.
 struct Libraries {
-  std::mutex mutex;
+  std::shared_mutex mutex;
   std::map<std::string, void*> handles;
 };
 
@@ -44,6 +48,11 @@ Libraries& TheLibraries() {
 
 void* LoadLibrary(const std::string& path) {
   Libraries& libs = TheLibraries();
+  {
+    std::shared_lock lock(libs.mutex);
+    auto it = libs.handles.find(path);
+    if (it != libs.handles.end()) return it->second;
+  }
   std::lock_guard lock(libs.mutex);
   auto it = libs.handles.find(path);
   if (it != libs.handles.end()) return it->second;
@@ -102,7 +111,7 @@ struct StoreCache {
     }
   };
 
-  std::mutex mutex;
+  std::shared_mutex mutex;
   std::filesystem::path path;
   Identity identity;
   std::shared_ptr<const Registrations> registrations;
@@ -127,7 +136,7 @@ std::shared_ptr<const Registrations> CurrentRegistrations() {
     return std::make_shared<const Registrations>(RegistrationStore(path).Load());
   }
   {
-    std::lock_guard lock(cache->mutex);
+    std::shared_lock lock(cache->mutex);
     if (cache->registrations && cache->path == path && cache->identity == identity) {
       return cache->registrations;
     }
@@ -151,21 +160,23 @@ const Guid& ClassFactoryInterfaceId() {
 
 void ClassTable::Add(std::string prog_id, std::optional<Guid> class_id, Creator create) {
   Table& t = TheTable();
-  std::lock_guard lock(t.mutex);
   std::string key = text::ToLowerAscii(prog_id);
+  std::lock_guard lock(t.mutex);
   t.by_prog_id[key] = TableEntry{std::move(prog_id), class_id, std::move(create)};
 }
 
 void ClassTable::Remove(std::string_view prog_id) {
   Table& t = TheTable();
+  std::string key = text::ToLowerAscii(prog_id);
   std::lock_guard lock(t.mutex);
-  t.by_prog_id.erase(text::ToLowerAscii(prog_id));
+  t.by_prog_id.erase(key);
 }
 
 std::optional<Creator> ClassTable::Find(std::string_view prog_id) {
   Table& t = TheTable();
-  std::lock_guard lock(t.mutex);
-  auto it = t.by_prog_id.find(text::ToLowerAscii(prog_id));
+  std::string key = text::ToLowerAscii(prog_id);
+  std::shared_lock lock(t.mutex);
+  auto it = t.by_prog_id.find(key);
   if (it == t.by_prog_id.end()) return std::nullopt;
   return it->second.create;
 }
