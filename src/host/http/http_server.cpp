@@ -388,9 +388,9 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   // A request with a body may take as long as its body is large, whatever the page's record.
   if (settings_.quick_pages && exchange.received == 0 &&
       quick_pages_.RunsInPlace(exchange.target.url_path)) {
-    QuickPages::Timer timer;
+    QuickPages::Timer timer(true);
     Reply reply = RunPage(exchange, std::move(data), gzip);
-    quick_pages_.Record(exchange.target.url_path, timer.Stop(true));
+    quick_pages_.Record(exchange.target.url_path, timer.Stop());
     int queued = Queue(connection, exchange, reply);
     in_flight_.EndPage();
     return queued;
@@ -399,9 +399,9 @@ int HttpServer::StartPage(struct MHD_Connection* connection, Exchange& exchange)
   Exchange* job_exchange = &exchange;
   workers_->Submit([this, connection, job_exchange, gzip, data = std::move(data)]() mutable {
     std::optional<QuickPages::Timer> timer;
-    if (settings_.quick_pages) timer.emplace();
+    if (settings_.quick_pages) timer.emplace(false);
     job_exchange->reply = std::make_unique<Reply>(RunPage(*job_exchange, std::move(data), gzip));
-    if (timer) quick_pages_.Record(job_exchange->target.url_path, timer->Stop(false));
+    if (timer) quick_pages_.Record(job_exchange->target.url_path, timer->Stop());
     MHD_resume_connection(connection);
     in_flight_.EndPage();
   });

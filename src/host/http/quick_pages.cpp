@@ -15,13 +15,15 @@ long VoluntarySwitches() {
 
 }  // namespace
 
-QuickPages::Timer::Timer()
-    : started_(std::chrono::steady_clock::now()), waits_(VoluntarySwitches()) {}
+QuickPages::Timer::Timer(bool in_place)
+    : started_(std::chrono::steady_clock::now()),
+      in_place_(in_place),
+      waits_(in_place ? 0 : VoluntarySwitches()) {}
 
-QuickPages::Run QuickPages::Timer::Stop(bool in_place) const {
+QuickPages::Run QuickPages::Timer::Stop() const {
   return {.elapsed = std::chrono::steady_clock::now() - started_,
-          .waited = VoluntarySwitches() != waits_,
-          .in_place = in_place};
+          .waited = !in_place_ && VoluntarySwitches() != waits_,
+          .in_place = in_place_};
 }
 
 bool QuickPages::RunsInPlace(const std::string& url_path) {
