@@ -173,7 +173,7 @@ constexpr auto kOptions = std::to_array<HostOption>({
      .argument = "on|off",
      .help = "on: with --threading pool, a page whose runs have each taken under a millisecond "
              "without waiting, many times in a row, runs on the connection thread that read its "
-             "request instead of being handed to a worker; a run that takes longer or waits "
+             "request instead of being handed to a worker; a run that takes longer "
              "hands it to the workers again. off: every page goes to a worker",
      .set = [](const OptionValue& v, HostOptions& o) { o.quick_pages = ParseOnOff(v); },
      .shown_default =
