@@ -97,9 +97,12 @@ class MIRELDA_API MemberTable {
   // empty name names none.
   template <class F>
   void ForEachNamed(std::string_view name, F&& f) const {
-    if (name.empty()) return;
-    DispId id = IdOf(name);
-    if (id == kDispIdUnknown) return;
+    if (!name.empty()) ForEachWithId(IdOf(name), std::forward<F>(f));
+  }
+  // The same for the name of an id that IdOf gave; none for kDispIdUnknown.
+  template <class F>
+  void ForEachWithId(DispId id, F&& f) const {
+    if (id < 0 || static_cast<size_t>(id) >= named_.size()) return;
     for (int32_t index : named_[static_cast<size_t>(id)]) f(members_[static_cast<size_t>(index)]);
   }
 
@@ -120,7 +123,16 @@ class MIRELDA_API MemberTable {
   std::string interface_name_;
   std::optional<Guid> interface_id_;
   std::vector<Member> members_;
-  std::unordered_map<std::string, DispId> ids_;  // lower-case name -> id
+  // Names in any letter case find their lower-case key without a lower-case copy being made.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const noexcept;
+  };
+  struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept;
+  };
+  std::unordered_map<std::string, DispId, NameHash, NameEqual> ids_;  // lower-case name -> id
   std::vector<Resolved> resolved_;               // indexed by id
   std::vector<std::vector<int32_t>> named_;      // by id, the indices of the members of its name
 };

@@ -59,14 +59,31 @@ MemberTable::MemberTable(std::string interface_name, std::optional<Guid> interfa
 }
 
 namespace {
+char LowerLetter(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 std::string LowerName(std::string_view name) {
   std::string lower(name);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : lower) c = LowerLetter(c);
   return lower;
 }
 }  // namespace
+
+size_t MemberTable::NameHash::operator()(std::string_view name) const noexcept {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(LowerLetter(c));
+    hash *= 1099511628211ull;
+  }
+  return static_cast<size_t>(hash);
+}
+
+bool MemberTable::NameEqual::operator()(std::string_view a, std::string_view b) const noexcept {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerLetter(a[i]) != LowerLetter(b[i])) return false;
+  }
+  return true;
+}
 
 void MemberTable::BuildIndex() {
   // The default member's name takes id 0 so that obj() and obj.Item() meet at one id.
@@ -110,7 +127,7 @@ DispId MemberTable::IdOf(std::string_view name) const {
     }
     return kDispIdUnknown;
   }
-  auto it = ids_.find(LowerName(name));
+  auto it = ids_.find(name);
   return it == ids_.end() ? kDispIdUnknown : it->second;
 }
 
