@@ -38,6 +38,10 @@ try { p.Fail(-2147217865, "no such table"); } catch (e) {
   out("fail", e.number + "|" + e.description + "|" + (e instanceof Error));
 }
 try { p.TypeOf(1, 2); } catch (e) { out("count", e.number); }
+var live = p.Live;
+for (var i = 0; i < 100; i++) { var c = p.Fresh(); c.Echo(i); }
+out("letgo", p.Live - live);
+var echo = p.Fresh().Echo; c = null; out("detached", echo(7) + ":" + (p.Live - live));
 out("db", Server.CreateObject("Mirelda.Database"));
 %>)";
 
@@ -107,7 +111,8 @@ TEST_F(PagesTest, LiteralTextIncludesAndExpressions) {
 TEST_F(PagesTest, LateBindingCarriesEveryKindOfValueBothWays) {
   HttpReply r = host_->Get("/late.asp");
   ASSERT_EQ(r.status, 200) << r.body;
-  // OnStartPage ran; null is Nothing for an object.
+  // OnStartPage ran; null is Nothing for an object; a component the page drops is let go at
+  // once, and a member read from one keeps it.
   EXPECT_EQ(r.body,
             "started=true\nlong=Long\ndouble=Double\nbig=Double\nstring=String\nbool=Boolean\n"
             "null=Null\nmissing=Missing\narray=Array(0..2:Long,String,Double)\nbytes=Bytes(3)\n"
@@ -116,7 +121,7 @@ TEST_F(PagesTest, LateBindingCarriesEveryKindOfValueBothWays) {
             "echobytes=Bytes(3)\ndateback=true:2024-2-29 13:14\nname=first\nchild=child\n"
             "echoobject=child\nchildnull=true\ndefault=item k1\nindexed=item k2\n"
             "contents=key=value\nunknown=438\nfail=-2147217865|no such table|true\ncount=450\n"
-            "db=[object Database]\n");
+            "letgo=1\ndetached=7:1\ndb=[object Database]\n");
 }
 
 TEST_F(PagesTest, UncaughtErrorsAnswer500NamingNumberDescriptionFileAndLine) {

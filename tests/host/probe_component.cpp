@@ -1,6 +1,7 @@
 // A component that page tests create by ProgID ("MireldaTest.Probe") to see what crosses the
 // late-bound boundary in each direction: it reports the types it receives, hands back arrays,
 // byte arrays, dates and objects, raises errors and ends the page through its page context.
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -56,6 +57,8 @@ std::string Describe(const Variant& v) {
 
 class Probe final : public Dispatch {
  public:
+  Probe() { ++live_; }
+  ~Probe() override { --live_; }
   void OnStartPage(std::shared_ptr<Dispatch> context) {
     context_ = std::dynamic_pointer_cast<ScriptingContext>(context);
   }
@@ -102,6 +105,10 @@ class Probe final : public Dispatch {
 
   std::string Name() { return name_; }
   void SetName(std::string name) { name_ = std::move(name); }
+  // How many probes exist, and a new one that no page has started: what a page lets go of
+  // shows in the count at once.
+  int32_t Live() { return live_; }
+  std::shared_ptr<Dispatch> Fresh() { return std::make_shared<Probe>(); }
   std::shared_ptr<Dispatch> Child() { return child_; }
   void SetChild(std::shared_ptr<Dispatch> child) { child_ = std::move(child); }
   // The default member: Item(key) reads "key=<key>".
@@ -125,6 +132,8 @@ class Probe final : public Dispatch {
             .Get<&Probe::Started>("Started")
             .Get<&Probe::Name>("Name")
             .Let<&Probe::SetName>("Name", {Arg("value")})
+            .Get<&Probe::Live>("Live")
+            .Method<&Probe::Fresh>("Fresh")
             .Get<&Probe::Child>("Child")
             .Set<&Probe::SetChild>("Child", {Arg("value")})
             .Get<&Probe::Item>("Item", {Arg("key")})
@@ -140,6 +149,7 @@ class Probe final : public Dispatch {
   std::shared_ptr<ScriptingContext> context_;
   std::string name_;
   std::shared_ptr<Dispatch> child_;
+  static inline std::atomic<int32_t> live_{0};
 };
 
 class ProbeFactory final : public ClassFactory {

@@ -36,13 +36,33 @@ struct ScriptHeap {
   // The names of the page's other languages that the run reaches as globals (language_bridge.h).
   std::vector<std::pair<host::PageGlobals*, std::string>> peer_names;
 
-  // Dispatch objects that script values stand for, by the number their wrapper carries. Cleared
-  // when the page ends, so no component outlives its page because a wrapper awaits collection.
-  std::unordered_map<uint64_t, std::shared_ptr<Dispatch>> objects;
+  // What a wrapper stands for: an object, a member of one (obj.Member), or its Contents.
+  enum class WrapperKind : uint8_t { kObject, kMember, kContents };
+  struct Wrapped {
+    std::shared_ptr<Dispatch> object;
+    WrapperKind kind = WrapperKind::kObject;
+    std::string member;  // of a member's wrapper
+  };
+  // What script values stand for, by the number their wrapper carries. Cleared when the page
+  // ends, so no component outlives its page because a wrapper awaits collection.
+  std::unordered_map<uint64_t, Wrapped> objects;
   // The page objects (Request, Response, ...), which hold the numbers 1 to their count: set anew
   // for every page, so they sit in place rather than in the map.
   std::array<std::shared_ptr<Dispatch>, kIntrinsicCount> page_objects;
   uint64_t next_object = 1;
+  // Members of the page objects (Response.Write) have one wrapper for the heap's life, which
+  // stands for the member of whichever page runs: by its number, the page object's place and
+  // the member; and by the page object's place and the name read, the wrapper itself.
+  std::unordered_map<uint64_t, std::pair<size_t, std::string>> intrinsic_members;
+  std::array<std::unordered_map<std::string, void*>, kIntrinsicCount> intrinsic_member_wrappers;
+  // Engine objects that every wrapper uses, reachable from the stash for the heap's life: the
+  // proxy handlers, and the prototypes whose finalizer lets go of a wrapper's object (for
+  // callable targets and for plain ones).
+  void* object_handler = nullptr;
+  void* member_handler = nullptr;
+  void* contents_handler = nullptr;
+  void* callable_base = nullptr;
+  void* plain_base = nullptr;
 
   // Bytes the heap holds, and the most it may hold.
   size_t allocated = 0;

@@ -11,19 +11,23 @@
 namespace mirelda::script::javascript {
 namespace {
 
-// Hidden properties (never seen by scripts) of the targets behind the proxies.
+// The hidden property (never seen by scripts) of the targets behind the proxies: the number of
+// what the wrapper stands for (ScriptHeap::objects). The rest stays on the C++ side, so making a
+// wrapper writes one property.
 constexpr const char kIdKey[] = DUK_HIDDEN_SYMBOL("mireldaObject");
-constexpr const char kKindKey[] = DUK_HIDDEN_SYMBOL("mireldaKind");
-constexpr const char kMemberKey[] = DUK_HIDDEN_SYMBOL("mireldaMember");
-// On a wrapped object: the wrappers of its members read so far, by the name they were read by.
-constexpr const char kMembersKey[] = DUK_HIDDEN_SYMBOL("mireldaMembers");
+// On a wrapped object, the wrapper of a member read before is kept under this prefix and the
+// name it was read by.
+constexpr std::string_view kMemberPrefix = DUK_HIDDEN_SYMBOL("m:");
+// Stash entries that keep the heap's lasting engine objects reachable.
 constexpr const char kObjectHandler[] = DUK_HIDDEN_SYMBOL("mireldaObjectHandler");
 constexpr const char kMemberHandler[] = DUK_HIDDEN_SYMBOL("mireldaMemberHandler");
 constexpr const char kContentsHandler[] = DUK_HIDDEN_SYMBOL("mireldaContentsHandler");
+constexpr const char kCallableBase[] = DUK_HIDDEN_SYMBOL("mireldaCallableBase");
+constexpr const char kPlainBase[] = DUK_HIDDEN_SYMBOL("mireldaPlainBase");
 constexpr const char kIntrinsicsKey[] = DUK_HIDDEN_SYMBOL("mireldaIntrinsics");
 constexpr const char kIntrinsicMembersKey[] = DUK_HIDDEN_SYMBOL("mireldaIntrinsicMembers");
 
-enum class Kind { kObject = 0, kMember = 1, kContents = 2 };
+using Kind = ScriptHeap::WrapperKind;
 
 // What members of one name an object has.
 struct Shape {
@@ -34,9 +38,9 @@ struct Shape {
   bool any() const { return method || get || get_with_params || put; }
 };
 
-Shape ShapeOf(const Dispatch& object, std::string_view name) {
+Shape ShapeOfId(const Dispatch& object, DispId id) {
   Shape shape;
-  object.Members().ForEachNamed(name, [&shape](const Member& m) {
+  object.Members().ForEachWithId(id, [&shape](const Member& m) {
     switch (m.kind) {
       case MemberKind::kMethod:
         shape.method = true;
@@ -53,6 +57,10 @@ Shape ShapeOf(const Dispatch& object, std::string_view name) {
   return shape;
 }
 
+Shape ShapeOf(const Dispatch& object, std::string_view name) {
+  return name.empty() ? Shape{} : ShapeOfId(object, object.Members().IdOf(name));
+}
+
 bool HasDefaultRead(const Dispatch& object) {
   for (const Member& m : object.Members().members()) {
     if (m.is_default && (m.kind == MemberKind::kGet || m.kind == MemberKind::kMethod) &&
@@ -63,15 +71,17 @@ bool HasDefaultRead(const Dispatch& object) {
   return false;
 }
 
-// Registers object under a fresh number and stores the number, kind and member on the target at
-// the top of the stack, with a finalizer that lets go of the object when the target is collected.
-void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind,
-            const std::string& member);
+// Registers what the target at the top of the stack stands for under a fresh number, and gives
+// the target the prototype whose finalizer lets go of it when the target is collected.
+void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind, std::string member);
 
-// Stores the number, kind and member on the target at the top of the stack.
-void Mark(duk_context* ctx, uint64_t id, Kind kind, const std::string& member);
+// Stores the number on the target at the top of the stack.
+void Mark(duk_context* ctx, uint64_t id) {
+  duk_push_number(ctx, static_cast<double>(id));
+  duk_put_prop_literal(ctx, -2, kIdKey);
+}
 
-// The number of the object a target stands for; 0 for none.
+// The number a target carries; 0 for a value that is no wrapper's target.
 uint64_t IdOfTarget(duk_context* ctx, duk_idx_t idx) {
   duk_get_prop_literal(ctx, idx, kIdKey);
   auto id = static_cast<uint64_t>(duk_get_number_default(ctx, -1, 0));
@@ -79,28 +89,38 @@ uint64_t IdOfTarget(duk_context* ctx, duk_idx_t idx) {
   return id;
 }
 
+[[noreturn]] void PageEnded() {
+  throw Error(errc::kObjectVariableNotSet,
+              "Object variable not set: the object belonged to a page that has ended");
+}
+
+// What a number stands for.
+ScriptHeap::Wrapped WrappedWithId(duk_context* ctx, uint64_t id) {
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  if (id >= 1 && id <= kIntrinsicCount) {
+    if (!heap.page_objects[id - 1]) PageEnded();
+    return {heap.page_objects[id - 1], Kind::kObject, {}};
+  }
+  if (auto it = heap.objects.find(id); it != heap.objects.end()) return it->second;
+  if (auto it = heap.intrinsic_members.find(id); it != heap.intrinsic_members.end()) {
+    const auto& [place, member] = it->second;
+    if (!heap.page_objects[place]) PageEnded();
+    return {heap.page_objects[place], Kind::kMember, member};
+  }
+  PageEnded();
+}
+
 std::shared_ptr<Dispatch> ObjectWithId(duk_context* ctx, uint64_t id) {
   ScriptHeap& heap = ScriptHeap::Of(ctx);
   if (id >= 1 && id <= kIntrinsicCount && heap.page_objects[id - 1]) {
     return heap.page_objects[id - 1];
   }
-  auto it = heap.objects.find(id);
-  if (it == heap.objects.end()) {
-    throw Error(errc::kObjectVariableNotSet,
-                "Object variable not set: the object belonged to a page that has ended");
-  }
-  return it->second;
+  if (auto it = heap.objects.find(id); it != heap.objects.end()) return it->second.object;
+  return WrappedWithId(ctx, id).object;
 }
 
 std::shared_ptr<Dispatch> ObjectOfTarget(duk_context* ctx, duk_idx_t idx) {
   return ObjectWithId(ctx, IdOfTarget(ctx, idx));
-}
-
-std::string MemberOfTarget(duk_context* ctx, duk_idx_t idx) {
-  duk_get_prop_literal(ctx, idx, kMemberKey);
-  std::string member = duk_get_string_default(ctx, -1, "");
-  duk_pop(ctx);
-  return member;
 }
 
 // The key of a proxy trap as a member name; false for symbols.
@@ -136,20 +156,27 @@ std::vector<Variant> Arguments(duk_context* ctx) {
 }
 
 // Script null stands for Nothing where the member takes an object (db.setConnection(null)).
-void NullAsNothing(const Dispatch& object, std::string_view name, MemberKind kind,
-                   std::vector<Variant>& args) {
-  const Member* member = object.Members().Find(name, kind);
-  if (!member) return;
-  for (size_t i = 0; i < args.size() && i < member->params.size(); ++i) {
-    if (member->params[i].type == ParamType::kObject && args[i].is_null()) {
+void NullAsNothing(const Member& member, std::vector<Variant>& args) {
+  for (size_t i = 0; i < args.size() && i < member.params.size(); ++i) {
+    if (member.params[i].type == ParamType::kObject && args[i].is_null()) {
       args[i] = Variant::Nothing();
     }
   }
 }
 
+// Calls the member of an id the caller has looked up already.
+Variant CallId(Dispatch& object, DispId id, std::string_view name, MemberKind kind,
+               std::vector<Variant> args) {
+  const Member* member =
+      id == kDispIdUnknown ? nullptr : object.Members().FindById(id, kind);
+  // Invoke names the missing member in its error.
+  if (!member) return object.Invoke(name, kind, std::move(args));
+  NullAsNothing(*member, args);
+  return object.InvokeById(id, kind, args);
+}
+
 Variant Call(Dispatch& object, std::string_view name, MemberKind kind, std::vector<Variant> args) {
-  NullAsNothing(object, name, kind, args);
-  return object.Invoke(name, kind, std::move(args));
+  return CallId(object, object.Members().IdOf(name), name, kind, std::move(args));
 }
 
 MemberKind PutKind(const Variant& value) {
@@ -177,16 +204,17 @@ duk_ret_t CallMember(duk_context* ctx) {
   return Guarded(ctx, [&] {
     std::vector<Variant> args = Arguments(ctx);
     duk_push_current_function(ctx);
-    std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, -1);
-    std::string member = MemberOfTarget(ctx, -1);
+    ScriptHeap::Wrapped target = WrappedWithId(ctx, IdOfTarget(ctx, -1));
     duk_pop(ctx);
-    Shape shape = ShapeOf(*object, member);
+    Dispatch& object = *target.object;
+    DispId id = target.member.empty() ? kDispIdUnknown : object.Members().IdOf(target.member);
+    Shape shape = ShapeOfId(object, id);
     MemberKind kind = MemberKind::kMethod;
     if (!shape.method && !shape.get && !shape.get_with_params) {
       // A write-only property called like a method: db.setConnection(conn).
       kind = !args.empty() && args.back().is_object() ? MemberKind::kSet : MemberKind::kLet;
     }
-    return PushResult(ctx, Call(*object, member, kind, std::move(args)));
+    return PushResult(ctx, CallId(object, id, target.member, kind, std::move(args)));
   });
 }
 
@@ -194,9 +222,10 @@ duk_ret_t CallMember(duk_context* ctx) {
 duk_ret_t DefaultValue(duk_context* ctx) {
   return Guarded(ctx, [&] {
     duk_push_current_function(ctx);
-    std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, -1);
-    std::string member = MemberOfTarget(ctx, -1);
+    ScriptHeap::Wrapped target = WrappedWithId(ctx, IdOfTarget(ctx, -1));
     duk_pop(ctx);
+    const std::shared_ptr<Dispatch>& object = target.object;
+    const std::string& member = target.member;
     if (!member.empty()) return PushResult(ctx, object->Invoke(member, MemberKind::kGet));
     if (HasDefaultRead(*object)) return PushResult(ctx, object->Invoke("", MemberKind::kGet));
     std::string text = "[object " + object->ClassName() + "]";
@@ -211,42 +240,45 @@ void PushDefaultValueFunction(duk_context* ctx, std::shared_ptr<Dispatch> object
   Attach(ctx, std::move(object), Kind::kMember, member);
 }
 
-template <size_t N>
-void PushProxy(duk_context* ctx, const char (&handler)[N]) {
-  duk_push_global_stash(ctx);
-  duk_get_prop_literal(ctx, -1, handler);
-  duk_remove(ctx, -2);
+// Makes the target at the top of the stack the target of a proxy with that handler.
+void PushProxy(duk_context* ctx, void* handler) {
+  duk_push_heapptr(ctx, handler);
   duk_push_proxy(ctx, 0);
 }
 
-void PushMember(duk_context* ctx, std::shared_ptr<Dispatch> object, const std::string& member) {
+void PushMember(duk_context* ctx, std::shared_ptr<Dispatch> object, std::string member) {
   duk_push_c_function(ctx, CallMember, DUK_VARARGS);
-  Attach(ctx, std::move(object), Kind::kMember, member);
-  PushProxy(ctx, kMemberHandler);
+  Attach(ctx, std::move(object), Kind::kMember, std::move(member));
+  PushProxy(ctx, ScriptHeap::Of(ctx).member_handler);
 }
 
 // Response.Write and the like: a member of a page object is made once per heap and kept, as the
 // page objects' own wrappers are, standing for the member of whichever page runs.
 void PushIntrinsicMember(duk_context* ctx, uint64_t id, const std::string& member) {
-  std::string key = std::to_string(id) + ":" + member;
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  auto& made = heap.intrinsic_member_wrappers[id - 1];
+  if (auto it = made.find(member); it != made.end()) {
+    duk_push_heapptr(ctx, it->second);
+    return;
+  }
+  uint64_t member_id = heap.next_object++;
+  heap.intrinsic_members.emplace(member_id, std::pair(size_t{id - 1}, member));
+  duk_push_c_function(ctx, CallMember, DUK_VARARGS);
+  Mark(ctx, member_id);
+  PushProxy(ctx, heap.member_handler);
+  // The stash keeps the wrapper for the heap's life; the table finds it again.
   duk_push_global_stash(ctx);
   duk_get_prop_literal(ctx, -1, kIntrinsicMembersKey);
-  if (!duk_get_prop_lstring(ctx, -1, key.data(), key.size())) {
-    duk_pop(ctx);
-    duk_push_c_function(ctx, CallMember, DUK_VARARGS);
-    Mark(ctx, id, Kind::kMember, member);
-    PushProxy(ctx, kMemberHandler);
-    duk_dup_top(ctx);
-    duk_put_prop_lstring(ctx, -3, key.data(), key.size());
-  }
-  duk_replace(ctx, -3);
-  duk_pop(ctx);
+  duk_dup(ctx, -3);
+  duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(duk_get_length(ctx, -2)));
+  duk_pop_2(ctx);
+  made.emplace(member, duk_get_heapptr(ctx, -1));
 }
 
 void PushContents(duk_context* ctx, std::shared_ptr<Dispatch> object) {
   duk_push_object(ctx);
   Attach(ctx, std::move(object), Kind::kContents, "");
-  PushProxy(ctx, kContentsHandler);
+  PushProxy(ctx, ScriptHeap::Of(ctx).contents_handler);
 }
 
 [[noreturn]] void NoSuchMember(const Dispatch& object, const std::string& name) {
@@ -307,23 +339,16 @@ duk_ret_t ObjectGet(duk_context* ctx) {
     // A member read again, as rs.MoveNext in a loop, is the wrapper made the first time: it
     // stands for the member, not for a value, so it never goes stale. Property values are read
     // anew each time.
-    bool cached = duk_get_prop_literal(ctx, 0, kMembersKey);
-    duk_idx_t members = duk_get_top_index(ctx);
-    if (cached) {
-      if (duk_get_prop_lstring(ctx, members, name.data(), name.size())) return 1;
-      duk_pop(ctx);
-    }
+    std::string key;
+    key.reserve(kMemberPrefix.size() + name.size());
+    key.append(kMemberPrefix).append(name);
+    if (duk_get_prop_lstring(ctx, 0, key.data(), key.size())) return 1;
+    duk_pop(ctx);
     bool made_member = false;
     PushProperty(ctx, ObjectWithId(ctx, id), name, id, &made_member);
     if (made_member) {
-      if (!cached) {
-        duk_push_bare_object(ctx);
-        duk_replace(ctx, members);
-        duk_dup(ctx, members);
-        duk_put_prop_literal(ctx, 0, kMembersKey);
-      }
       duk_dup_top(ctx);
-      duk_put_prop_lstring(ctx, members, name.data(), name.size());
+      duk_put_prop_lstring(ctx, 0, key.data(), key.size());
     }
     return 1;
   });
@@ -366,8 +391,9 @@ duk_ret_t MemberGet(duk_context* ctx) {
       duk_get_prop(ctx, 0);
       return 1;
     }
-    std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, 0);
-    std::string member = MemberOfTarget(ctx, 0);
+    ScriptHeap::Wrapped target = WrappedWithId(ctx, IdOfTarget(ctx, 0));
+    const std::shared_ptr<Dispatch>& object = target.object;
+    const std::string& member = target.member;
     if (key == "toString" || key == "valueOf") {
       PushDefaultValueFunction(ctx, object, member);
       return 1;
@@ -391,10 +417,9 @@ duk_ret_t MemberSet(duk_context* ctx) {
     if (!KeyName(ctx, 1, &key)) {
       throw Error(errc::kMemberNotFound, "Components take no symbol-named properties");
     }
-    std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, 0);
-    std::string member = MemberOfTarget(ctx, 0);
+    ScriptHeap::Wrapped target = WrappedWithId(ctx, IdOfTarget(ctx, 0));
     Variant value = ToVariant(ctx, 2, Undefined::kEmpty);
-    Call(*object, member, PutKind(value), {KeyArgument(key), value});
+    Call(*target.object, target.member, PutKind(value), {KeyArgument(key), value});
     duk_push_true(ctx);
     return 1;
   });
@@ -433,37 +458,46 @@ duk_ret_t Finalize(duk_context* ctx) {
   return 0;
 }
 
-void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind,
-            const std::string& member) {
+void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind, std::string member) {
   ScriptHeap& heap = ScriptHeap::Of(ctx);
   uint64_t id = heap.next_object++;
-  heap.objects.emplace(id, std::move(object));
-  Mark(ctx, id, kind, member);
-  duk_push_c_function(ctx, Finalize, 1);
-  duk_set_finalizer(ctx, -2);
+  heap.objects.emplace(id, ScriptHeap::Wrapped{std::move(object), kind, std::move(member)});
+  Mark(ctx, id);
+  // The finalizer is inherited: the engine looks for it along the prototype chain.
+  duk_push_heapptr(ctx, duk_is_function(ctx, -1) ? heap.callable_base : heap.plain_base);
+  duk_set_prototype(ctx, -2);
 }
 
-void Mark(duk_context* ctx, uint64_t id, Kind kind, const std::string& member) {
-  duk_push_number(ctx, static_cast<double>(id));
-  duk_put_prop_literal(ctx, -2, kIdKey);
-  duk_push_int(ctx, static_cast<int>(kind));
-  duk_put_prop_literal(ctx, -2, kKindKey);
-  if (!member.empty()) {
-    duk_push_lstring(ctx, member.data(), member.size());
-    duk_put_prop_literal(ctx, -2, kMemberKey);
-  }
-}
-
-void MakeHandler(duk_context* ctx, const char* stash_key,
-                 std::initializer_list<std::pair<const char*, duk_c_function>> traps) {
+// Makes an engine object that lives as long as the heap: the stash keeps it under stash_key,
+// and its address is returned for duk_push_heapptr.
+void* KeepInStash(duk_context* ctx, const char* stash_key) {
+  void* kept = duk_get_heapptr(ctx, -1);
   duk_push_global_stash(ctx);
+  duk_swap_top(ctx, -2);
+  duk_put_prop_string(ctx, -2, stash_key);
+  duk_pop(ctx);
+  return kept;
+}
+
+void* MakeHandler(duk_context* ctx, const char* stash_key,
+                  std::initializer_list<std::pair<const char*, duk_c_function>> traps) {
   duk_push_object(ctx);
   for (const auto& [name, fn] : traps) {
     duk_push_c_function(ctx, fn, DUK_VARARGS);
     duk_put_prop_string(ctx, -2, name);
   }
-  duk_put_prop_string(ctx, -2, stash_key);
-  duk_pop(ctx);
+  return KeepInStash(ctx, stash_key);
+}
+
+// A prototype for wrappers' targets that carries the finalizer; it inherits from what the
+// target at the top of the stack inherits from, so functions stay functions.
+void* MakeBase(duk_context* ctx, const char* stash_key) {
+  duk_push_object(ctx);
+  duk_get_prototype(ctx, -2);
+  duk_set_prototype(ctx, -2);
+  duk_push_c_function(ctx, Finalize, 1);
+  duk_set_finalizer(ctx, -2);
+  return KeepInStash(ctx, stash_key);
 }
 
 // The page line the innermost script function is at.
@@ -485,24 +519,33 @@ int CurrentScriptLine(duk_context* ctx) {
 }  // namespace
 
 void InstallObjectSupport(duk_context* ctx) {
-  MakeHandler(ctx, kObjectHandler, {{"get", ObjectGet}, {"set", ObjectSet}, {"has", ObjectHas}});
-  MakeHandler(ctx, kMemberHandler, {{"get", MemberGet}, {"set", MemberSet}});
-  MakeHandler(ctx, kContentsHandler, {{"get", ContentsGet}, {"set", ContentsSet}});
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  heap.object_handler = MakeHandler(
+      ctx, kObjectHandler, {{"get", ObjectGet}, {"set", ObjectSet}, {"has", ObjectHas}});
+  heap.member_handler =
+      MakeHandler(ctx, kMemberHandler, {{"get", MemberGet}, {"set", MemberSet}});
+  heap.contents_handler =
+      MakeHandler(ctx, kContentsHandler, {{"get", ContentsGet}, {"set", ContentsSet}});
+  duk_push_c_function(ctx, CallObject, DUK_VARARGS);
+  heap.callable_base = MakeBase(ctx, kCallableBase);
+  duk_pop(ctx);
+  duk_push_object(ctx);
+  heap.plain_base = MakeBase(ctx, kPlainBase);
+  duk_pop(ctx);
   // The page objects' wrappers live as long as the heap, numbered 1 to kIntrinsicCount; each page
   // puts its own objects under those numbers. They have no finalizer: the number is not theirs.
   duk_push_global_stash(ctx);
   duk_push_array(ctx);
   for (uint64_t id = 1; id <= kIntrinsicCount; ++id) {
     duk_push_c_function(ctx, CallObject, DUK_VARARGS);
-    Mark(ctx, id, Kind::kObject, "");
-    PushProxy(ctx, kObjectHandler);
+    Mark(ctx, id);
+    PushProxy(ctx, heap.object_handler);
     duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(id - 1));
   }
   duk_put_prop_literal(ctx, -2, kIntrinsicsKey);
-  duk_push_object(ctx);
+  duk_push_array(ctx);
   duk_put_prop_literal(ctx, -2, kIntrinsicMembersKey);
   duk_pop(ctx);
-  ScriptHeap& heap = ScriptHeap::Of(ctx);
   if (heap.next_object <= kIntrinsicCount) heap.next_object = kIntrinsicCount + 1;
 }
 
@@ -534,7 +577,7 @@ void PushObject(duk_context* ctx, std::shared_ptr<Dispatch> object) {
   }
   duk_push_c_function(ctx, CallObject, DUK_VARARGS);
   Attach(ctx, std::move(object), Kind::kObject, "");
-  PushProxy(ctx, kObjectHandler);
+  PushProxy(ctx, ScriptHeap::Of(ctx).object_handler);
 }
 
 std::shared_ptr<Dispatch> WrappedObject(duk_context* ctx, duk_idx_t idx,
@@ -542,18 +585,15 @@ std::shared_ptr<Dispatch> WrappedObject(duk_context* ctx, duk_idx_t idx,
   idx = duk_normalize_index(ctx, idx);
   if (!duk_is_object(ctx, idx)) return nullptr;
   // Hidden keys reach a proxy's target without running the traps.
-  duk_get_prop_literal(ctx, idx, kKindKey);
-  bool wrapped = duk_is_number(ctx, -1);
-  auto kind = static_cast<Kind>(duk_get_int_default(ctx, -1, 0));
-  duk_pop(ctx);
-  if (!wrapped) return nullptr;
-  std::shared_ptr<Dispatch> object = ObjectOfTarget(ctx, idx);
-  if (kind == Kind::kMember) {
-    *member_of = std::move(object);
-    *member = MemberOfTarget(ctx, idx);
+  uint64_t id = IdOfTarget(ctx, idx);
+  if (id == 0) return nullptr;
+  ScriptHeap::Wrapped target = WrappedWithId(ctx, id);
+  if (target.kind == Kind::kMember) {
+    *member_of = std::move(target.object);
+    *member = std::move(target.member);
     return nullptr;
   }
-  return object;
+  return std::move(target.object);
 }
 
 void PushScriptError(duk_context* ctx, const Error& e) {
