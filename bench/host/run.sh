@@ -8,10 +8,11 @@
 # close their connection after each request; then the pages and the file again with a thread per
 # connection (--threading connection), beside a second run of the Node server.
 #
-# The kept-connection rates of the pages, the static files and Node are taken in ROUNDS rounds,
-# one of each in turn per round: on a shared machine the speed drifts over minutes, and a ratio
-# of two rates taken side by side holds where rates taken minutes apart do not. Each figure is the
-# median over the rounds; each ratio the median of the rounds' own ratios.
+# The kept-connection rates of the pages (the 20 KiB page with gzip and without too), the static
+# files and Node are taken in ROUNDS rounds, one of each in turn per round: on a shared machine
+# the speed drifts over minutes, and a ratio of two rates taken side by side holds where rates
+# taken minutes apart do not. Each figure is the median over the rounds; each ratio the median of
+# the rounds' own ratios.
 #
 #   bench/host/run.sh [SECONDS] [CONNECTIONS] [ROUNDS]   (defaults: 10 s, 32 connections, 3
 #                                                         rounds; BUILD_DIR names a build folder
@@ -99,8 +100,8 @@ node_pid=$!
 sleep 0.5
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-rate() {  # URL -> requests per second
-  wrk -t2 -c"$connections" -d"${seconds}s" "$1" | awk '/Requests\/sec/ {print $2}'
+rate() {  # URL [HEADER] -> requests per second
+  wrk -t2 -c"$connections" -d"${seconds}s" ${2:+-H "$2"} "$1" | awk '/Requests\/sec/ {print $2}'
 }
 for url in "http://127.0.0.1:$host_port/line.asp" "http://127.0.0.1:$nginx_port/line.txt"; do
   curl -sf "$url" > /dev/null || { echo "bench: $url does not answer" >&2; exit 1; }
@@ -114,15 +115,19 @@ declare -A url=(
   [line_vbs]="http://127.0.0.1:$host_port/line_vbs.asp"
   [database]="http://127.0.0.1:$host_port/database.asp"
   [nginx_database]="http://127.0.0.1:$nginx_port/database.txt"
-  [host_static]="http://127.0.0.1:$host_port/line.txt")
-measured=(nginx_line node_line line line_vbs database nginx_database host_static)
+  [host_static]="http://127.0.0.1:$host_port/line.txt"
+  [page20k]="http://127.0.0.1:$host_port/text20k.asp"
+  [page20k_gzip]="http://127.0.0.1:$host_port/text20k.asp")
+declare -A header=([page20k_gzip]="Accept-Encoding: gzip")
+measured=(nginx_line node_line line line_vbs database nginx_database host_static page20k
+  page20k_gzip)
 ratios=(line/node_line line/nginx_line line_vbs/line database/line database/nginx_database
-  host_static/nginx_line)
+  host_static/nginx_line page20k_gzip/page20k)
 declare -A rates=() round_ratios=()
 for _ in $(seq "$rounds"); do
   declare -A now=()
   for name in "${measured[@]}"; do
-    now[$name]=$(rate "${url[$name]}")
+    now[$name]=$(rate "${url[$name]}" "${header[$name]:-}")
     rates[$name]+=" ${now[$name]}"
   done
   for pair in "${ratios[@]}"; do
@@ -136,9 +141,6 @@ for name in "${measured[@]}"; do
 done
 # shellcheck disable=SC2086  # the ratios are words
 ratio_of() { median ${round_ratios[$1]}; }
-page20k=$(rate "http://127.0.0.1:$host_port/text20k.asp")
-page20k_gzip=$(wrk -t2 -c"$connections" -d"${seconds}s" -H 'Accept-Encoding: gzip' \
-  "http://127.0.0.1:$host_port/text20k.asp" | awk '/Requests\/sec/ {print $2}')
 # Clients that do not keep their connection: a new connection for every request.
 rate_close() {
   wrk -t2 -c"$connections" -d"${seconds}s" -H 'Connection: close' "$1" |
@@ -183,8 +185,10 @@ printf '%-44s %10s req/s  ratio %s (to node %s)\n' "mirelda-host, one-line page,
 printf '%-44s %10s req/s  ratio %s\n' "mirelda-host, static file, new connections" \
   "$host_static_close" "$(ratio "$host_static_close" "$nginx_close")"
 printf '%-44s %10s req/s\n' "mirelda-host, 20 KiB page" "$page20k"
-printf '%-44s %10s req/s  cost of gzip %s\n' "mirelda-host, 20 KiB page, gzip" "$page20k_gzip" \
-  "$(awk -v a="$page20k_gzip" -v b="$page20k" 'BEGIN { printf "%.1f %%", (1 - a / b) * 100 }')"
+printf '%-44s %10s req/s  cost of gzip %s (rounds%s)\n' "mirelda-host, 20 KiB page, gzip" \
+  "$page20k_gzip" \
+  "$(awk -v r="$(ratio_of page20k_gzip/page20k)" 'BEGIN { printf "%.1f %%", (1 - r) * 100 }')" \
+  "${round_ratios[page20k_gzip/page20k]}"
 echo "mirelda-host --threading connection:"
 printf '%-44s %10s req/s  (its own run)\n' "node http, hello world" "$node_line_again"
 printf '%-44s %10s req/s  ratio %s (to node %s, %s)\n' "  page writing one line" "$own_line" \
