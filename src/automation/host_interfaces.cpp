@@ -192,16 +192,9 @@ PageObjects::~PageObjects() { EndPage(); }
 
 std::shared_ptr<Dispatch> PageObjects::Create(const std::string& prog_id) {
   std::shared_ptr<Dispatch> object = mirelda::CreateObject(prog_id);
-  if (!object) return object;
-  DispId start = object->Members().IdOf("OnStartPage");
-  if (start != kDispIdUnknown) {
-    Variant context(std::shared_ptr<Dispatch>(context_.lock()));
-    if (object->Members().FindById(start, MemberKind::kMethod)) {
-      std::vector<Variant> args{std::move(context)};
-      object->InvokeById(start, MemberKind::kMethod, args);
-    } else {
-      object->Call("OnStartPage", std::move(context));  // raises the error that names it
-    }
+  if (object && object->Members().Has("OnStartPage")) {
+    std::shared_ptr<ScriptingContext> context = context_.lock();
+    object->Call("OnStartPage", Variant(std::shared_ptr<Dispatch>(context)));
     started_.push_back(object);
   }
   return object;

@@ -111,11 +111,6 @@ ScriptHeap::Wrapped WrappedWithId(duk_context* ctx, uint64_t id) {
 }
 
 std::shared_ptr<Dispatch> ObjectWithId(duk_context* ctx, uint64_t id) {
-  ScriptHeap& heap = ScriptHeap::Of(ctx);
-  if (id >= 1 && id <= kIntrinsicCount && heap.page_objects[id - 1]) {
-    return heap.page_objects[id - 1];
-  }
-  if (auto it = heap.objects.find(id); it != heap.objects.end()) return it->second.object;
   return WrappedWithId(ctx, id).object;
 }
 
