@@ -37,7 +37,13 @@ std::string BigText(size_t size = 20480) {
 }
 
 const std::string kBig = BigText();
-const std::string kLarge = BigText(102400);
+// Numbers that repeat little, so that it compresses to several of the compressor's output pieces.
+const std::string kLarge = [] {
+  std::string text;
+  for (uint32_t i = 0; text.size() < 102400; ++i) text += std::to_string(i * 2654435761u) + "\n";
+  text.resize(102400);
+  return text;
+}();
 const std::string kPage = std::string(4096, 'p') + std::string(4096, 'q');
 using Headers = std::vector<std::pair<std::string, std::string>>;
 const Headers kGzip = {{"Accept-Encoding", "gzip, deflate"}};

@@ -1,7 +1,9 @@
 #include "host/http/content_encoding.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "host/http/header_text.h"
@@ -76,22 +78,38 @@ std::optional<std::string> Gzip(std::string_view bytes, int level) {
     if (compressor.level != -2) deflateEnd(&stream);
     compressor.level = -2;
     stream = z_stream{};
-    // 15 + 16: the window size, and a gzip header and trailer around the deflate stream.
-    if (deflateInit2(&stream, level, Z_DEFLATED, 15 + 16, 6, Z_DEFAULT_STRATEGY) != Z_OK) {
+    // -15: the full window and a bare deflate stream; the gzip header and trailer are written
+    // here, so that the trailer's CRC comes from libdeflate's carry-less-multiply code, which
+    // takes a third of the time of zlib's table CRC (a fifth of compressing a page at level 1).
+    if (deflateInit2(&stream, level, Z_DEFLATED, -15, 6, Z_DEFAULT_STRATEGY) != Z_OK) {
       return std::nullopt;
     }
     compressor.level = level;
   } else if (deflateReset(&stream) != Z_OK) {
     return std::nullopt;
   }
-  std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())), '\0');
+  // Magic, deflate, no flags, no time, no extra flags, operating system unknown (255).
+  static constexpr char kHeader[10] = {'\x1f', '\x8b', 8, 0, 0, 0, 0, 0, 0, '\xff'};
+  std::string out(kHeader, sizeof kHeader);
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
   stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  int result = deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
+  // Deflate writes into a scratch piece and only what it wrote is kept: a page compresses to a
+  // small fraction of itself, and an output buffer of its full bound would be cleared and
+  // allocated for nothing.
+  char piece[16384];
+  int result = Z_OK;
+  while (result == Z_OK) {
+    stream.next_out = reinterpret_cast<Bytef*>(piece);
+    stream.avail_out = sizeof piece;
+    result = deflate(&stream, Z_FINISH);
+    out.append(piece, sizeof piece - stream.avail_out);
+  }
   if (result != Z_STREAM_END) return std::nullopt;
+  // The trailer: CRC-32 of the bytes, then their length modulo 2^32, both little-endian.
+  uint32_t crc = libdeflate_crc32(0, bytes.data(), bytes.size());
+  uint32_t length = static_cast<uint32_t>(bytes.size());
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(crc >> (8 * i)));
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(length >> (8 * i)));
   return out;
 }
 

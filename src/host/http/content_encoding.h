@@ -1,5 +1,5 @@
 // gzip for replies: which replies are worth compressing, whether the client takes gzip, and the
-// compression itself (zlib).
+// compression itself (zlib, with libdeflate's CRC).
 #pragma once
 
 #include <cstddef>
