@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One multipart file upload stored to disk, end to end over loopback: mirelda-host (a page with
-# Mirelda.FileSystem) against a Node http server with busboy, alternating, median of RUNS each.
+# Mirelda.FileSystem) against a Node http server with busboy (as it is, and flushing each file as
+# the host does), alternating, median of RUNS each.
 # Then the host's peak resident size above idle for one 64 MiB upload and for ten at once, and
 # one 1 GiB upload with --max-body 2G.
 #   bench/upload/host_upload.sh [RUNS]        (BUILD_DIR overrides the build folder)
@@ -66,7 +67,13 @@ make_body $((64 << 20)) "$work/body64"
 node_port=$(( 20000 + RANDOM % 20000 ))
 node "$here/busboy_server.js" "$node_port" "$work/node" > "$work/node.out" &
 pids+=("$!")
-for _ in $(seq 50); do grep -q listening "$work/node.out" && break; sleep 0.1; done
+mkdir -p "$work/node_flush"
+node "$here/busboy_server.js" $((node_port + 1)) "$work/node_flush" flush > "$work/node_flush.out" &
+pids+=("$!")
+for _ in $(seq 50); do
+  grep -q listening "$work/node.out" && grep -q listening "$work/node_flush.out" && break
+  sleep 0.1
+done
 
 start_host
 idle=$(kib VmRSS)
@@ -84,9 +91,10 @@ PY
 # whichever post came next. A new file: the file of the post before is removed first. Replacing
 # a file: the file of the post before is still there, written back as a stored file is after a
 # while. Neither the removal nor the flush is timed.
-# Prints the medians of RUNS alternating posts: "host node".
+# Prints the medians of RUNS alternating posts: "host node node_flush" (the last is Node flushing
+# each file before it answers, the same work as the host's).
 medians() {
-  local replace=$1 host_times=() node_times=()
+  local replace=$1 host_times=() node_times=() flush_times=()
   for _ in $(seq "$runs"); do
     [[ "$replace" == 1 ]] || rm -f "$work/var/c/up/big.bin"
     sync -f "$work"
@@ -94,11 +102,15 @@ medians() {
     [[ "$replace" == 1 ]] || rm -f "$work/node/big.bin"
     sync -f "$work"
     node_times+=("$(post "http://127.0.0.1:$node_port/" "$work/body64")")
+    [[ "$replace" == 1 ]] || rm -f "$work/node_flush/big.bin"
+    sync -f "$work"
+    flush_times+=("$(post "http://127.0.0.1:$((node_port + 1))/" "$work/body64")")
   done
-  echo "$(printf '%s\n' "${host_times[@]}" | median) $(printf '%s\n' "${node_times[@]}" | median)"
+  echo "$(printf '%s\n' "${host_times[@]}" | median) $(printf '%s\n' "${node_times[@]}" | median)" \
+    "$(printf '%s\n' "${flush_times[@]}" | median)"
 }
-read -r new_host new_node < <(medians 0)
-read -r replace_host replace_node < <(medians 1)
+read -r new_host new_node new_flush < <(medians 0)
+read -r replace_host replace_node replace_flush < <(medians 1)
 
 start_host
 idle=$(kib VmRSS)
@@ -119,10 +131,12 @@ giga_reply=$(cat "$work/reply")
 giga_rss=$(( $(kib VmHWM) - idle ))
 
 for kind in new replace; do
-  host_median=${kind}_host node_median=${kind}_node
+  host_median=${kind}_host node_median=${kind}_node flush_median=${kind}_flush
   printf '64 MiB upload to disk, %-17s median of %d: mirelda-host %.3f s, node+busboy %.3f s (host is %.2fx)\n' \
     "$([[ $kind == new ]] && echo "new file," || echo "replacing a file,")" "$runs" \
     "${!host_median}" "${!node_median}" "$(echo "${!node_median} / ${!host_median}" | bc -l)"
+  printf '  node+busboy flushing each file as the host does: %.3f s (host is %.2fx)\n' \
+    "${!flush_median}" "$(echo "${!flush_median} / ${!host_median}" | bc -l)"
 done
 printf 'host peak RSS above idle: one 64 MiB upload %d MiB, ten at once %d MiB\n' \
   $((one / 1024)) $((ten / 1024))
