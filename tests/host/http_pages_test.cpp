@@ -57,6 +57,7 @@ class PagesTest : public SharedHostTest<PagesTest> {
             {"inc/head.inc", "<h1>Title</h1><!-- #include virtual=\"/inc/nav.inc\" -->"},
             {"inc/nav.inc", "<nav><%= 6 * 7 %></nav>"},
             {"late.asp", kLateBindingPage},
+            {"live.asp", "<%= Server.CreateObject(\"MireldaTest.Probe\").Live %>"},
             {"fail.asp", "before\n<!-- #include file=\"inc/fail.inc\" -->\nafter"},
             {"inc/fail.inc",
              "<%\nvar p = Server.CreateObject(\"MireldaTest.Probe\");\n"
@@ -122,6 +123,8 @@ TEST_F(PagesTest, LateBindingCarriesEveryKindOfValueBothWays) {
             "echoobject=child\nchildnull=true\ndefault=item k1\nindexed=item k2\n"
             "contents=key=value\nunknown=438\nfail=-2147217865|no such table|true\ncount=450\n"
             "letgo=1\ndetached=7:1\ndb=[object Database]\n");
+  // The components the page's variables still held when it ended were let go with it.
+  EXPECT_EQ(host_->Get("/live.asp").body, "1");
 }
 
 TEST_F(PagesTest, UncaughtErrorsAnswer500NamingNumberDescriptionFileAndLine) {

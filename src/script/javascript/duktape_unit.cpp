@@ -3,6 +3,7 @@
 // scripts unwind C++ frames with their destructors, and the execution interrupt, through which a
 // page that ran too long or called Response.End stops at once.
 #include "duktape.c"
+#include "script/javascript/finalizer_switch.h"
 #include "script/javascript/known_globals.h"
 #include "script/javascript/script_interrupt.h"
 
@@ -14,6 +15,15 @@ void InterruptScriptNow(duk_context* ctx) {
   auto* thr = reinterpret_cast<duk_hthread*>(ctx);
   thr->interrupt_init = 1;
   thr->interrupt_counter = 0;
+}
+
+void SwitchFinalizer(void* object, bool on) {
+  auto* h = static_cast<duk_hobject*>(object);
+  if (on) {
+    DUK_HOBJECT_SET_HAVE_FINALIZER(h);
+  } else {
+    DUK_HOBJECT_CLEAR_HAVE_FINALIZER(h);
+  }
 }
 
 bool GlobalsAllKnown(duk_context* ctx, duk_idx_t known) {

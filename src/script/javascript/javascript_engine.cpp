@@ -37,6 +37,7 @@ constexpr const char kGlobalsKey[] = DUK_HIDDEN_SYMBOL("mireldaGlobals");
 constexpr const char kLiteralKey[] = DUK_HIDDEN_SYMBOL("mireldaLiteral");
 constexpr const char kWriteKey[] = DUK_HIDDEN_SYMBOL("mireldaWrite");
 constexpr const char kScopeKey[] = DUK_HIDDEN_SYMBOL("mireldaScope");
+constexpr const char kEndKey[] = DUK_HIDDEN_SYMBOL("mireldaEnd");
 // The page's objects, which a secondary run's code reaches as globals.
 constexpr const char* kIntrinsicNames[kIntrinsicCount] = {"Request", "Response", "Server",
                                                           "Session", "Application"};
@@ -140,17 +141,33 @@ duk_ret_t ForgetScope(duk_context* ctx, void*) {
   return 0;
 }
 
+// __mireldaEnd(): the page's code has ended.
+duk_ret_t EndOfCode(duk_context* ctx) {
+  HoldFinalizers(ctx);
+  return 0;
+}
+
+// Puts a native function in the stash, which keeps it for the heap's life, and returns its
+// heap pointer, through which each page run pushes it.
+void* StashFunction(duk_context* ctx, duk_idx_t stash, const char* key, duk_c_function function,
+                    duk_idx_t nargs) {
+  duk_push_c_function(ctx, function, nargs);
+  void* kept = duk_get_heapptr(ctx, -1);
+  duk_put_prop_string(ctx, stash, key);
+  return kept;
+}
+
 duk_ret_t InitialiseHeap(duk_context* ctx, void*) {
   InstallObjectSupport(ctx);
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
   duk_push_global_stash(ctx);
+  duk_idx_t stash = duk_get_top_index(ctx);
   duk_push_object(ctx);
   duk_put_prop_literal(ctx, -2, kPagesKey);
-  duk_push_c_function(ctx, WriteLiteral, 1);
-  duk_put_prop_literal(ctx, -2, kLiteralKey);
-  duk_push_c_function(ctx, WriteValue, 1);
-  duk_put_prop_literal(ctx, -2, kWriteKey);
-  duk_push_c_function(ctx, KeepScope, 2);
-  duk_put_prop_literal(ctx, -2, kScopeKey);
+  heap.literal_function = StashFunction(ctx, stash, kLiteralKey, WriteLiteral, 1);
+  heap.write_function = StashFunction(ctx, stash, kWriteKey, WriteValue, 1);
+  heap.scope_function = StashFunction(ctx, stash, kScopeKey, KeepScope, 2);
+  heap.end_function = StashFunction(ctx, stash, kEndKey, EndOfCode, 0);
   duk_push_object(ctx);
   CollectGlobalKeys(ctx);
   duk_put_prop_literal(ctx, -2, kGlobalsKey);
@@ -318,15 +335,17 @@ duk_ret_t CallPageFunction(duk_context* ctx, void* udata) {
   }
   duk_get_prop_lstring(ctx, pages, key.data(), key.size());
   PushIntrinsics(ctx, context);
-  duk_get_prop_literal(ctx, stash, kLiteralKey);
-  duk_get_prop_literal(ctx, stash, kWriteKey);
+  const ScriptHeap& heap = ScriptHeap::Of(ctx);
+  duk_push_heapptr(ctx, heap.literal_function);
+  duk_push_heapptr(ctx, heap.write_function);
   if (state->procedure.empty()) {
     duk_push_undefined(ctx);
   } else {
     duk_push_lstring(ctx, state->procedure.data(), state->procedure.size());
   }
-  duk_get_prop_literal(ctx, stash, kScopeKey);
-  duk_call(ctx, 9);
+  duk_push_heapptr(ctx, heap.scope_function);
+  duk_push_heapptr(ctx, heap.end_function);
+  duk_call(ctx, 10);
   return 0;
 }
 
@@ -493,6 +512,9 @@ host::PageRun JavaScriptRunner::Execute(const PageScript& page, std::string_view
   heap.running = true;
   RunState state{&compiled_, &page, input.context, procedure, &input.peers};
   duk_int_t rc = duk_safe_call(ctx, CallPageFunction, &state, 0, 1);
+  // The objects of the wrappers that died with the page function stay in heap.objects until
+  // Leave lets go of them all.
+  ResumeFinalizers(ctx);
   heap.running = false;
   bool ended = heap.end_requested;
   bool timed_out = heap.timed_out;

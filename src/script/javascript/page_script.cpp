@@ -33,7 +33,8 @@ class Emitter {
   // page defines it (the name is one the host chose, never page text). The names the page
   // declares are looked up directly; any other is looked for among the globals by an indirect
   // eval. A direct eval here would make the engine keep every page's variables by name and
-  // build its arguments object on every run.
+  // build its arguments object on every run. Last, the word that the page's code has ended, so
+  // that the wrappers its variables hold die without a finalizer call each.
   void Close(const std::vector<std::string>& declared) {
     NewLine(0, 1);
     page_.script += "if (__mireldaCall) { var __mireldaEvent = null; switch (__mireldaCall) { ";
@@ -43,7 +44,8 @@ class Emitter {
     }
     page_.script +=
         "default: __mireldaEvent = (0, eval)('typeof ' + __mireldaCall + \" === 'function' ? \" "
-        "+ __mireldaCall + \" : null\"); } if (__mireldaEvent) __mireldaEvent(); }";
+        "+ __mireldaCall + \" : null\"); } if (__mireldaEvent) __mireldaEvent(); } "
+        "__mireldaEnd();";
     NewLine(0, 1);
     page_.script += '}';
   }

@@ -19,7 +19,7 @@ namespace mirelda::script::javascript {
 // scope for its other languages.
 inline constexpr const char kPageFunctionHeader[] =
     "function (Request, Response, Server, Session, Application, __mireldaLiteral, "
-    "__mireldaWrite, __mireldaCall, __mireldaScope) {";
+    "__mireldaWrite, __mireldaCall, __mireldaScope, __mireldaEnd) {";
 
 struct PageScript final : host::CompiledScript {
   std::string url_path;     // of the page

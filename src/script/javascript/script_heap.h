@@ -63,6 +63,14 @@ struct ScriptHeap {
   void* contents_handler = nullptr;
   void* callable_base = nullptr;
   void* plain_base = nullptr;
+  // The natives the page function is called with, kept in the stash for the heap's life.
+  void* literal_function = nullptr;
+  void* write_function = nullptr;
+  void* scope_function = nullptr;
+  void* end_function = nullptr;
+  // The page's code has ended and the wrappers that die with its function are not finalized one
+  // by one (HoldFinalizers).
+  bool finalizers_held = false;
 
   // Bytes the heap holds, and the most it may hold.
   size_t allocated = 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mirelda/text.h"
+#include "script/javascript/finalizer_switch.h"
 #include "script/javascript/script_heap.h"
 #include "script/javascript/script_interrupt.h"
 #include "script/javascript/script_values.h"
@@ -589,6 +590,22 @@ std::shared_ptr<Dispatch> WrappedObject(duk_context* ctx, duk_idx_t idx,
     return nullptr;
   }
   return std::move(target.object);
+}
+
+void HoldFinalizers(duk_context* ctx) {
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  if (heap.finalizers_held || heap.objects.empty()) return;
+  SwitchFinalizer(heap.callable_base, false);
+  SwitchFinalizer(heap.plain_base, false);
+  heap.finalizers_held = true;
+}
+
+void ResumeFinalizers(duk_context* ctx) {
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  if (!heap.finalizers_held) return;
+  SwitchFinalizer(heap.callable_base, true);
+  SwitchFinalizer(heap.plain_base, true);
+  heap.finalizers_held = false;
 }
 
 void PushScriptError(duk_context* ctx, const Error& e) {

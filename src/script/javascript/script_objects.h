@@ -41,6 +41,13 @@ void PushIntrinsics(duk_context* ctx, ScriptingContext& context);
 std::shared_ptr<Dispatch> WrappedObject(duk_context* ctx, duk_idx_t idx,
                                         std::shared_ptr<Dispatch>* member_of, std::string* member);
 
+// When the page's code has ended, the wrappers that die with the page function's variables need
+// not let go of their objects one finalizer call at a time: Leave lets go of all the objects at
+// once. HoldFinalizers turns the wrappers' finalizers off until ResumeFinalizers; a wrapper that
+// outlives the hold is finalized as ever. Holding starts only when the page has wrappers.
+void HoldFinalizers(duk_context* ctx);
+void ResumeFinalizers(duk_context* ctx);
+
 // Pushes a script error for e: an Error object whose message is the description, with the
 // properties number, description and source, and the page line it was raised on.
 void PushScriptError(duk_context* ctx, const Error& e);
