@@ -95,6 +95,14 @@ class PagesTest : public SharedHostTest<PagesTest> {
             {"kept.asp",
              R"(<% var o = {}; o.keptWrite("through " + o.keptRequest.QueryString("who"));
    delete Object.prototype.keptWrite; delete Object.prototype.keptRequest; %>)"},
+            // A component kept past its page: called, and passed to another component.
+            {"keep_component.asp",
+             "<% Object.prototype.keptDb = Server.CreateObject(\"Mirelda.Database\"); %>kept"},
+            {"kept_component.asp", R"(<% var o = {}; var r = [];
+   try { o.keptDb.setConnection(null); } catch (e) { r.push(e.number); }
+   try { Server.CreateObject("Mirelda.Database").setConnection(o.keptDb); } catch (e) {
+     r.push(e.number); }
+   delete Object.prototype.keptDb; Response.Write(r.join()); %>)"},
             {"loop.asp", "<% while (true) { try { } catch (e) { } } %>"},
             {"recompile.asp", "version one"},
         },
@@ -193,6 +201,9 @@ TEST_F(PagesTest, NeitherGlobalsNorPageObjectsOfOnePageReachTheNext) {
   HttpReply later = host_->Get("/kept.asp?who=Bo");
   EXPECT_EQ(later.status, 200) << later.body;
   EXPECT_EQ(later.body, "through Bo");
+  // A component stays its page's: a later page that reaches it is told so, not given another.
+  EXPECT_EQ(host_->Get("/keep_component.asp").body, "kept");
+  EXPECT_EQ(host_->Get("/kept_component.asp").body, "91,91");
 }
 
 TEST_F(PagesTest, APageThatNeverEndsIsStoppedAtItsTimeLimit) {

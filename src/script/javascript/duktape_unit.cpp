@@ -3,7 +3,7 @@
 // scripts unwind C++ frames with their destructors, and the execution interrupt, through which a
 // page that ran too long or called Response.End stops at once.
 #include "duktape.c"
-#include "script/javascript/finalizer_switch.h"
+#include "script/javascript/engine_internals.h"
 #include "script/javascript/known_globals.h"
 #include "script/javascript/script_interrupt.h"
 
@@ -24,6 +24,16 @@ void SwitchFinalizer(void* object, bool on) {
   } else {
     DUK_HOBJECT_CLEAR_HAVE_FINALIZER(h);
   }
+}
+
+const void* ProxyTarget(const void* object) {
+  const auto* h = static_cast<const duk_hobject*>(object);
+  if (h && DUK_HOBJECT_IS_PROXY(h)) return reinterpret_cast<const duk_hproxy*>(h)->target;
+  return object;
+}
+
+const void* StoredPrototype(const void* object) {
+  return DUK_HOBJECT_GET_PROTOTYPE(nullptr, static_cast<const duk_hobject*>(object));
 }
 
 bool GlobalsAllKnown(duk_context* ctx, duk_idx_t known) {

@@ -552,6 +552,7 @@ void JavaScriptRunner::Leave() {
   duk_safe_call(ctx, ForgetScope, nullptr, 0, 1);
   duk_set_top(ctx, 0);
   heap.objects.clear();
+  heap.page_targets.clear();
   heap.page_objects = {};
   heap.peer_names.clear();
   heap.named = nullptr;

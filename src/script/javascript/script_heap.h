@@ -46,6 +46,11 @@ struct ScriptHeap {
   // What script values stand for, by the number their wrapper carries. Cleared when the page
   // ends, so no component outlives its page because a wrapper awaits collection.
   std::unordered_map<uint64_t, Wrapped> objects;
+  // The number of each wrapper, by its target's heap pointer: the page objects' wrappers and
+  // their members' for the heap's life, the others until the page ends (as objects). Keeping it
+  // here rather than on the target spares every wrapper a property and every use a lookup of it.
+  std::unordered_map<const void*, uint64_t> lasting_targets;
+  std::unordered_map<const void*, uint64_t> page_targets;
   // The page objects (Request, Response, ...), which hold the numbers 1 to their count: set anew
   // for every page, so they sit in place rather than in the map.
   std::array<std::shared_ptr<Dispatch>, kIntrinsicCount> page_objects;

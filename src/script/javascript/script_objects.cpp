@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "mirelda/text.h"
-#include "script/javascript/finalizer_switch.h"
+#include "script/javascript/engine_internals.h"
 #include "script/javascript/script_heap.h"
 #include "script/javascript/script_interrupt.h"
 #include "script/javascript/script_values.h"
@@ -12,10 +12,6 @@
 namespace mirelda::script::javascript {
 namespace {
 
-// The hidden property (never seen by scripts) of the targets behind the proxies: the number of
-// what the wrapper stands for (ScriptHeap::objects). The rest stays on the C++ side, so making a
-// wrapper writes one property.
-constexpr const char kIdKey[] = DUK_HIDDEN_SYMBOL("mireldaObject");
 // On a wrapped object, the wrapper of a member read before is kept under this prefix and the
 // name it was read by.
 constexpr std::string_view kMemberPrefix = DUK_HIDDEN_SYMBOL("m:");
@@ -76,18 +72,23 @@ bool HasDefaultRead(const Dispatch& object) {
 // the target the prototype whose finalizer lets go of it when the target is collected.
 void Attach(duk_context* ctx, std::shared_ptr<Dispatch> object, Kind kind, std::string member);
 
-// Stores the number on the target at the top of the stack.
-void Mark(duk_context* ctx, uint64_t id) {
-  duk_push_number(ctx, static_cast<double>(id));
-  duk_put_prop_literal(ctx, -2, kIdKey);
+// Registers the target at the top of the stack under its number; lasting for the page objects'
+// wrappers and their members', which outlive every page.
+void Mark(duk_context* ctx, uint64_t id, bool lasting = false) {
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  (lasting ? heap.lasting_targets : heap.page_targets)[duk_get_heapptr(ctx, -1)] = id;
 }
 
-// The number a target carries; 0 for a value that is no wrapper's target.
+// The number of the wrapper whose proxy or target is at idx; 0 for a value that is neither.
 uint64_t IdOfTarget(duk_context* ctx, duk_idx_t idx) {
-  duk_get_prop_literal(ctx, idx, kIdKey);
-  auto id = static_cast<uint64_t>(duk_get_number_default(ctx, -1, 0));
-  duk_pop(ctx);
-  return id;
+  if (!duk_is_object(ctx, idx)) return 0;
+  const void* target = ProxyTarget(duk_get_heapptr(ctx, idx));
+  const ScriptHeap& heap = ScriptHeap::Of(ctx);
+  if (auto it = heap.page_targets.find(target); it != heap.page_targets.end()) return it->second;
+  if (auto it = heap.lasting_targets.find(target); it != heap.lasting_targets.end()) {
+    return it->second;
+  }
+  return 0;
 }
 
 [[noreturn]] void PageEnded() {
@@ -260,7 +261,7 @@ void PushIntrinsicMember(duk_context* ctx, uint64_t id, const std::string& membe
   uint64_t member_id = heap.next_object++;
   heap.intrinsic_members.emplace(member_id, std::pair(size_t{id - 1}, member));
   duk_push_c_function(ctx, CallMember, DUK_VARARGS);
-  Mark(ctx, member_id);
+  Mark(ctx, member_id, true);
   PushProxy(ctx, heap.member_handler);
   // The stash keeps the wrapper for the heap's life; the table finds it again.
   duk_push_global_stash(ctx);
@@ -450,7 +451,11 @@ duk_ret_t ContentsSet(duk_context* ctx) {
 
 // Lets go of the object when the engine collects the target.
 duk_ret_t Finalize(duk_context* ctx) {
-  ScriptHeap::Of(ctx).objects.erase(IdOfTarget(ctx, 0));
+  ScriptHeap& heap = ScriptHeap::Of(ctx);
+  if (auto it = heap.page_targets.find(duk_get_heapptr(ctx, 0)); it != heap.page_targets.end()) {
+    heap.objects.erase(it->second);
+    heap.page_targets.erase(it);
+  }
   return 0;
 }
 
@@ -534,7 +539,7 @@ void InstallObjectSupport(duk_context* ctx) {
   duk_push_array(ctx);
   for (uint64_t id = 1; id <= kIntrinsicCount; ++id) {
     duk_push_c_function(ctx, CallObject, DUK_VARARGS);
-    Mark(ctx, id);
+    Mark(ctx, id, true);
     PushProxy(ctx, heap.object_handler);
     duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(id - 1));
   }
@@ -580,9 +585,16 @@ std::shared_ptr<Dispatch> WrappedObject(duk_context* ctx, duk_idx_t idx,
                                         std::shared_ptr<Dispatch>* member_of, std::string* member) {
   idx = duk_normalize_index(ctx, idx);
   if (!duk_is_object(ctx, idx)) return nullptr;
-  // Hidden keys reach a proxy's target without running the traps.
   uint64_t id = IdOfTarget(ctx, idx);
-  if (id == 0) return nullptr;
+  if (id == 0) {
+    // A wrapper kept past the end of its page still inherits the finalizer's prototype.
+    const void* prototype = StoredPrototype(ProxyTarget(duk_get_heapptr(ctx, idx)));
+    const ScriptHeap& heap = ScriptHeap::Of(ctx);
+    if (prototype && (prototype == heap.callable_base || prototype == heap.plain_base)) {
+      PageEnded();
+    }
+    return nullptr;
+  }
   ScriptHeap::Wrapped target = WrappedWithId(ctx, id);
   if (target.kind == Kind::kMember) {
     *member_of = std::move(target.object);
