@@ -42,7 +42,7 @@ std::shared_ptr<const std::string> CompressedFiles::Find(const std::string& path
 std::shared_ptr<const std::string> CompressedFiles::Keep(const std::string& path,
                                                          const std::string& content,
                                                          int64_t modified) {
-  std::optional<std::string> gzip = Gzip(content, 6);
+  std::optional<std::string> gzip = GzipToKeep(content);
   if (!gzip) return nullptr;
   auto kept = std::make_shared<const std::string>(std::move(*gzip));
   std::lock_guard lock(mutex_);

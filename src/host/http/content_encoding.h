@@ -1,5 +1,5 @@
 // gzip for replies: which replies are worth compressing, whether the client takes gzip, and the
-// compression itself (zlib, with libdeflate's CRC).
+// compression itself (ISA-L for a reply made once, zlib for one kept and sent many times).
 #pragma once
 
 #include <cstddef>
@@ -19,7 +19,12 @@ bool IsCompressibleType(std::string_view content_type);
 // True when an Accept-Encoding header value takes gzip (a q of 0 refuses it; "*" takes it).
 bool AcceptsGzip(std::string_view accept_encoding);
 
-// The gzip stream of bytes; level 1 (fast) to 9 (small). nullopt when zlib fails.
-std::optional<std::string> Gzip(std::string_view bytes, int level);
+// The gzip stream of bytes compressed for one reply, as fast as compressing goes.
+// nullopt when compressing fails.
+std::optional<std::string> GzipForReply(std::string_view bytes);
+
+// The gzip stream of bytes compressed to keep (a static file's, sent many times): smaller and
+// slower. nullopt when compressing fails.
+std::optional<std::string> GzipToKeep(std::string_view bytes);
 
 }  // namespace mirelda::host

@@ -73,8 +73,8 @@ void CompressReply(Reply& reply, bool client_takes_gzip) {
   }
   reply.AddHeader("Vary", "Accept-Encoding");
   if (!client_takes_gzip) return;
-  // Pages are compressed anew for every request, so the fastest level: it keeps most of the gain.
-  std::optional<std::string> gzip = Gzip(reply.body, 1);
+  // Pages are compressed anew for every request, so as fast as compressing goes.
+  std::optional<std::string> gzip = GzipForReply(reply.body);
   if (!gzip) return;
   reply.body = std::move(*gzip);
   reply.AddHeader("Content-Encoding", "gzip");
