@@ -42,6 +42,9 @@ struct ScriptHeap {
     std::shared_ptr<Dispatch> object;
     WrapperKind kind = WrapperKind::kObject;
     std::string member;  // of a member's wrapper
+    // An object's: whether its target keeps any member wrappers yet (so a first read of a
+    // member looks for none).
+    bool keeps_members = false;
   };
   // What script values stand for, by the number their wrapper carries. Cleared when the page
   // ends, so no component outlives its page because a wrapper awaits collection.
