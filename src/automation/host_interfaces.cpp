@@ -192,9 +192,11 @@ PageObjects::~PageObjects() { EndPage(); }
 
 std::shared_ptr<Dispatch> PageObjects::Create(const std::string& prog_id) {
   std::shared_ptr<Dispatch> object = mirelda::CreateObject(prog_id);
-  if (object && object->Members().Has("OnStartPage")) {
-    std::shared_ptr<ScriptingContext> context = context_.lock();
-    object->Call("OnStartPage", Variant(std::shared_ptr<Dispatch>(context)));
+  if (!object) return object;
+  // Found by name once and called by number, so that the call does not repeat the lookup.
+  if (DispId start = object->Members().IdOf("OnStartPage"); start != kDispIdUnknown) {
+    std::vector<Variant> args{Variant(std::shared_ptr<Dispatch>(context_.lock()))};
+    object->InvokeById(start, MemberKind::kMethod, args);
     started_.push_back(object);
   }
   return object;
