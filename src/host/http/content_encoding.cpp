@@ -14,8 +14,13 @@
 namespace mirelda::host {
 namespace {
 
-// Both compressors count their input in 32 bits; a larger reply is fed to them in parts.
-constexpr size_t kLargestPart = size_t{1} << 30;
+// Both compressors count their input in 32 bits, so a larger reply is fed to them in parts:
+// takes the next part off the front of what is left.
+std::string_view TakePart(std::string_view& left) {
+  std::string_view part = left.substr(0, size_t{1} << 30);
+  left.remove_prefix(part.size());
+  return part;
+}
 
 // The q value of one Accept-Encoding item ("gzip;q=0.5"); 1 when it names none.
 double Quality(std::string_view parameters) {
@@ -88,8 +93,7 @@ std::optional<std::string> GzipForReply(std::string_view bytes) {
   uint8_t piece[16384];
   do {
     if (stream.avail_in == 0 && !bytes.empty()) {
-      std::string_view part = bytes.substr(0, kLargestPart);
-      bytes.remove_prefix(part.size());
+      std::string_view part = TakePart(bytes);
       stream.next_in = reinterpret_cast<uint8_t*>(const_cast<char*>(part.data()));
       stream.avail_in = static_cast<uint32_t>(part.size());
       stream.end_of_stream = bytes.empty() ? 1 : 0;
@@ -113,8 +117,7 @@ std::optional<std::string> GzipToKeep(std::string_view bytes) {
   int result = Z_OK;
   while (result == Z_OK) {
     if (stream.avail_in == 0 && !bytes.empty()) {
-      std::string_view part = bytes.substr(0, kLargestPart);
-      bytes.remove_prefix(part.size());
+      std::string_view part = TakePart(bytes);
       stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(part.data()));
       stream.avail_in = static_cast<uInt>(part.size());
     }

@@ -334,28 +334,27 @@ duk_ret_t ObjectGet(duk_context* ctx) {
     uint64_t id = IdOfTarget(ctx, 0);
     if (id <= kIntrinsicCount) return PushProperty(ctx, ObjectWithId(ctx, id), name, id);
     ScriptHeap& heap = ScriptHeap::Of(ctx);
-    auto wrapped = heap.objects.find(id);
-    if (wrapped == heap.objects.end()) PageEnded();
+    auto found = heap.objects.find(id);
+    if (found == heap.objects.end()) PageEnded();
+    // Stays valid while the member is made: the table keeps its entries in place as it grows,
+    // and this one goes only with its target, which the call holds.
+    ScriptHeap::Wrapped& wrapped = found->second;
     // A member read again, as rs.MoveNext in a loop, is the wrapper made the first time: it
     // stands for the member, not for a value, so it never goes stale. Property values are read
     // anew each time.
     std::string key;
     key.reserve(kMemberPrefix.size() + name.size());
     key.append(kMemberPrefix).append(name);
-    if (wrapped->second.keeps_members) {
+    if (wrapped.keeps_members) {
       if (duk_get_prop_lstring(ctx, 0, key.data(), key.size())) return 1;
       duk_pop(ctx);
     }
     bool made_member = false;
-    std::shared_ptr<Dispatch> object = wrapped->second.object;
-    PushProperty(ctx, object, name, id, &made_member);
+    PushProperty(ctx, wrapped.object, name, id, &made_member);
     if (made_member) {
       duk_dup_top(ctx);
       duk_put_prop_lstring(ctx, 0, key.data(), key.size());
-      // Found again: making the member may have added wrappers to the table.
-      if (auto again = heap.objects.find(id); again != heap.objects.end()) {
-        again->second.keeps_members = true;
-      }
+      wrapped.keeps_members = true;
     }
     return 1;
   });
