@@ -64,7 +64,7 @@ class WireEncoding : public SharedHostTest<WireEncoding> {
 
 // Each row: a target and its request headers ("Name: value" lines), then the reply's status,
 // Content-Encoding ("" for none), whether it says Vary: Accept-Encoding, its body after gunzip
-// and its Content-Range. "{etag}" stands for the tag of /big.txt.
+// and its Content-Range. "{etag}" and "{date}" stand for the tag and Last-Modified of /big.txt.
 TEST_F(WireEncoding, RepliesAsTheTableSays) {
   struct Row {
     const char* target;
@@ -101,19 +101,34 @@ TEST_F(WireEncoding, RepliesAsTheTableSays) {
       {"/big.txt", "If-None-Match: \"x\", W/{etag}", 304, "", true, ""},
       {"/big.txt", "If-None-Match: *", 304, "", true, ""},
       {"/big.txt", "If-None-Match: \"other\"", 200, "", true, kBig},
+      // A resumed download gets its part only while the file is the one it began with.
+      {"/big.txt", "Range: bytes=10-19\nIf-Range: {etag}", 206, "", true, kBig.substr(10, 10),
+       "bytes 10-19/20480"},
+      {"/big.txt", "Range: bytes=10-19\nIf-Range: {date}", 206, "", true, kBig.substr(10, 10),
+       "bytes 10-19/20480"},
+      {"/big.txt", "Range: bytes=10-19\nIf-Range: \"older\"", 200, "", true, kBig},
+      {"/big.txt", "Range: bytes=10-19\nIf-Range: W/{etag}", 200, "", true, kBig},
+      {"/big.txt", "Range: bytes=10-19\nIf-Range: Fri, 01 Jan 2010 00:00:00 GMT", 200, "", true,
+       kBig},
+      {"/big.txt", "Range: bytes=30000-\nIf-Range: \"older\"", 200, "", true, kBig},
       // The tag wins over the date.
       {"/big.txt", "If-None-Match: \"other\"\nIf-Modified-Since: Fri, 01 Jan 2100 00:00:00 GMT",
        200, "", true, kBig},
   };
-  std::string etag = host_->Get("/big.txt").Header("ETag");
-  ASSERT_FALSE(etag.empty());
+  HttpReply plain = host_->Get("/big.txt");
+  const std::pair<std::string, std::string> marks[] = {{"{etag}", plain.Header("ETag")},
+                                                       {"{date}", plain.Header("Last-Modified")}};
+  ASSERT_FALSE(marks[0].second.empty() || marks[1].second.empty());
   for (const Row& row : rows) {
     SCOPED_TRACE(row.target + std::string(" ") + row.headers);
     Headers headers;
     std::stringstream lines(row.headers);
     for (std::string line; std::getline(lines, line);) {
       std::string value = line.substr(line.find(": ") + 2);
-      if (size_t at = value.find("{etag}"); at != std::string::npos) value.replace(at, 6, etag);
+      for (const auto& [mark, text] : marks) {
+        if (size_t at = value.find(mark); at != std::string::npos)
+          value.replace(at, mark.size(), text);
+      }
       headers.emplace_back(line.substr(0, line.find(": ")), value);
     }
     HttpReply r = host_->Get(row.target, headers);

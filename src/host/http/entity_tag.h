@@ -20,4 +20,11 @@ EntityTags EntityTagsOf(uint64_t size, int64_t modified_ns);
 bool NotModified(std::string_view if_none_match, std::string_view if_modified_since,
                  const EntityTags& tags, int64_t modified_seconds);
 
+// True when a Range may be answered with a part: there is no If-Range, or it names the file as
+// it is now, by its tag (strongly compared, so a weak tag never does) or by its exact
+// modification time. A client resuming a download of an older version gets the whole file
+// rather than the new version's bytes spliced onto the old ones.
+bool RangeStillApplies(std::string_view if_range, const EntityTags& tags,
+                       int64_t modified_seconds);
+
 }  // namespace mirelda::host

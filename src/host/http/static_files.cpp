@@ -54,12 +54,15 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
   int64_t modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
   std::string type = site_.ContentType(target.file);
   bool compressible = settings_.compress && size >= kCompressMinimum && IsCompressibleType(type);
-  ByteRange range = ParseByteRange(header(MHD_HTTP_HEADER_RANGE), size);
+  EntityTags tags = EntityTagsOf(size, modified);
+  ByteRange range;
+  if (RangeStillApplies(header(MHD_HTTP_HEADER_IF_RANGE), tags, st.st_mtim.tv_sec)) {
+    range = ParseByteRange(header(MHD_HTTP_HEADER_RANGE), size);
+  }
   // A range counts in the file's own bytes, so a part is always sent uncompressed.
   bool gzip = compressible && range.kind == ByteRange::Kind::kWhole &&
               size <= CompressedFiles::kMaxFile &&
               AcceptsGzip(header(MHD_HTTP_HEADER_ACCEPT_ENCODING));
-  EntityTags tags = EntityTagsOf(size, modified);
 
   Reply reply;
   reply.AddHeader("Last-Modified", FormatHttpDate(st.st_mtim.tv_sec));
