@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One multipart file upload stored to disk, end to end over loopback: mirelda-host (a page with
 # Mirelda.FileSystem) against a Node http server with busboy (as it is, and flushing each file as
-# the host does), alternating, median of RUNS each.
+# the host does), alternating, median of RUNS each. Then one form of 20 small files the same way.
 # Then the host's peak resident size above idle for one 64 MiB upload and for ten at once, and
 # one 1 GiB upload with --max-body 2G.
 #   bench/upload/host_upload.sh [RUNS]        (BUILD_DIR overrides the build folder)
@@ -20,6 +20,20 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# A body of COUNT file parts of 10,000 bytes each, named s0.bin, s1.bin...
+make_small_files() {
+  python3 - "$1" "$2" <<'PY'
+import os, sys
+count, out = int(sys.argv[1]), sys.argv[2]
+with open(out, "wb") as f:
+    for i in range(count):
+        f.write(b"--BenchBoundary\r\nContent-Disposition: form-data; name=\"f%d\"; "
+                b"filename=\"s%d.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n" % (i, i))
+        f.write(os.urandom(10000) + b"\r\n")
+    f.write(b"--BenchBoundary--\r\n")
+PY
+}
 
 # A body of one file part of SIZE bytes: boundary, header, content, closing boundary.
 make_body() {
@@ -93,24 +107,27 @@ PY
 # while. Neither the removal nor the flush is timed.
 # Prints the medians of RUNS alternating posts: "host node node_flush" (the last is Node flushing
 # each file before it answers, the same work as the host's).
+# BODY (default body64) is what is posted; a new file's run removes every file stored before.
 medians() {
-  local replace=$1 host_times=() node_times=() flush_times=()
+  local replace=$1 body=${2:-$work/body64} host_times=() node_times=() flush_times=()
   for _ in $(seq "$runs"); do
-    [[ "$replace" == 1 ]] || rm -f "$work/var/c/up/big.bin"
+    [[ "$replace" == 1 ]] || find "$work/var/c/up" -type f -delete
     sync -f "$work"
-    host_times+=("$(post "$host_url" "$work/body64")")
-    [[ "$replace" == 1 ]] || rm -f "$work/node/big.bin"
+    host_times+=("$(post "$host_url" "$body")")
+    [[ "$replace" == 1 ]] || find "$work/node" -type f -delete
     sync -f "$work"
-    node_times+=("$(post "http://127.0.0.1:$node_port/" "$work/body64")")
-    [[ "$replace" == 1 ]] || rm -f "$work/node_flush/big.bin"
+    node_times+=("$(post "http://127.0.0.1:$node_port/" "$body")")
+    [[ "$replace" == 1 ]] || find "$work/node_flush" -type f -delete
     sync -f "$work"
-    flush_times+=("$(post "http://127.0.0.1:$((node_port + 1))/" "$work/body64")")
+    flush_times+=("$(post "http://127.0.0.1:$((node_port + 1))/" "$body")")
   done
   echo "$(printf '%s\n' "${host_times[@]}" | median) $(printf '%s\n' "${node_times[@]}" | median)" \
     "$(printf '%s\n' "${flush_times[@]}" | median)"
 }
 read -r new_host new_node new_flush < <(medians 0)
 read -r replace_host replace_node replace_flush < <(medians 1)
+make_small_files 20 "$work/small20"
+read -r small_host small_node small_flush < <(medians 0 "$work/small20")
 
 start_host
 idle=$(kib VmRSS)
@@ -138,6 +155,10 @@ for kind in new replace; do
   printf '  node+busboy flushing each file as the host does: %.3f s (host is %.2fx)\n' \
     "${!flush_median}" "$(echo "${!flush_median} / ${!host_median}" | bc -l)"
 done
+printf '20 files of 10,000 bytes in one form, median of %d: mirelda-host %.4f s, node+busboy %.4f s (host is %.2fx)\n' \
+  "$runs" "$small_host" "$small_node" "$(echo "$small_node / $small_host" | bc -l)"
+printf '  node+busboy flushing each file as the host does: %.4f s (host is %.2fx)\n' \
+  "$small_flush" "$(echo "$small_flush / $small_host" | bc -l)"
 printf 'host peak RSS above idle: one 64 MiB upload %d MiB, ten at once %d MiB\n' \
   $((one / 1024)) $((ten / 1024))
 printf '1 GiB upload: %.2f s, reply "%s", peak RSS above idle %d MiB\n' "$giga" "$giga_reply" \

@@ -81,18 +81,22 @@ void WritePieces(const ByteArray& content, const MappedFile* map, int fd) {
 // passes through this process's memory nor stays resident in it.
 void WriteContent(const ByteArray& content, int fd) {
   std::shared_ptr<const MappedFile> map = MappedFile::Containing(content.data(), content.size());
-  if (!map || !CopyFrom(*map, content, fd)) WritePieces(content, map.get(), fd);
+  if (map && CopyFrom(*map, content, fd)) return;
+  WritePieces(content, map.get(), fd);
+  // The disk starts on this file while the post's other files are written, so that the first
+  // flush finds every file's blocks allocated and one journal commit covers them all.
+  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 // An empty upload only creates an absent file; there is nothing to lose by writing it in place.
-bool CreateEmpty(const fs::path& target, bool overwrite, StoredFiles& stored) {
+// False when a file of that name is there.
+bool CreateEmpty(const fs::path& target) {
   platform::FileDescriptor fd(
       ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!fd) {
-    if (errno == EEXIST) return overwrite;
+    if (errno == EEXIST) return false;
     throw FileError(errno);
   }
-  stored.Add(target, {}, true);
   if (int err = fd.Close()) throw FileError(err);
   return true;
 }
@@ -144,28 +148,18 @@ bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::stri
   if (!overwrite && file_system->Call("FileExists", page_path).ToBool()) return false;
 
   fs::path target = paths::Resolve(page_path);
-  if (content.empty()) return CreateEmpty(target, overwrite, stored);
-  // Written and flushed to disk before it takes the name, so that the file is complete even
-  // after a crash.
-  platform::AtomicFile temp(target);
-  if (int err = temp.Create(0666 & ~platform::CreationMask())) throw FileError(err);
-  WriteContent(content, temp.fd());
-  if (int err = temp.Flush()) throw FileError(err);
-  // Without overwriting, the rename itself refuses an existing file: whatever it places is new.
-  bool existed = false;
-  fs::path previous = overwrite ? LinkPrevious(target, existed) : fs::path();
-  if (int err = temp.Rename(overwrite)) {
-    if (!previous.empty()) ::unlink(previous.c_str());
-    if (err == EEXIST && !overwrite) return false;
-    throw FileError(err);
+  std::unique_ptr<platform::AtomicFile> written;
+  if (!content.empty()) {
+    written = std::make_unique<platform::AtomicFile>(target);
+    if (int err = written->Create(0666 & ~platform::CreationMask())) throw FileError(err);
+    WriteContent(content, written->fd());
   }
-  stored.Add(target, std::move(previous), !existed);
-  if (int err = temp.SyncFolder()) throw FileError(err);
+  stored.Add(std::move(written), std::move(target), name, overwrite);
   return true;
 }
 
 StoredFiles::~StoredFiles() {
-  for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
+  for (auto entry = placed_.rbegin(); entry != placed_.rend(); ++entry) {
     if (!entry->previous.empty()) {
       ::rename(entry->previous.c_str(), entry->target.c_str());
     } else if (entry->created) {
@@ -174,12 +168,61 @@ StoredFiles::~StoredFiles() {
   }
 }
 
-void StoredFiles::Add(fs::path target, fs::path previous, bool created) {
-  entries_.push_back({std::move(target), std::move(previous), created});
+void StoredFiles::Add(std::unique_ptr<platform::AtomicFile> written, fs::path target,
+                      std::string name, bool overwrite) {
+  if (written) ++open_;
+  pending_.push_back({std::move(written), std::move(target), std::move(name), overwrite});
+  // A post of many files holds only so many descriptors at once.
+  if (open_ >= kOpenAtOnce) FlushWritten();
+}
+
+void StoredFiles::FlushWritten() {
+  for (Pending& file : pending_) {
+    if (!file.written || file.flushed) continue;
+    file.flushed = true;
+    --open_;
+    if (int err = file.written->Flush()) throw FileError(err);
+  }
+}
+
+std::optional<std::string> StoredFiles::Place() {
+  // Flushed to disk before any takes its name, so that a named file is complete even after a
+  // crash.
+  FlushWritten();
+  std::vector<fs::path> folders;
+  for (Pending& file : pending_) {
+    if (!file.written) {
+      if (CreateEmpty(file.target)) {
+        placed_.push_back({file.target, {}, true});
+      } else if (!file.overwrite) {
+        return file.name;
+      }
+    } else {
+      // Without overwriting, the rename itself refuses an existing file: whatever it places is
+      // new.
+      bool existed = false;
+      fs::path previous = file.overwrite ? LinkPrevious(file.target, existed) : fs::path();
+      if (int err = file.written->Rename(file.overwrite)) {
+        if (!previous.empty()) ::unlink(previous.c_str());
+        if (err == EEXIST && !file.overwrite) return file.name;
+        throw FileError(err);
+      }
+      placed_.push_back({file.target, std::move(previous), !existed});
+    }
+    fs::path folder = file.target.parent_path();
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(std::move(folder));
+    }
+  }
+  pending_.clear();
+  for (const fs::path& folder : folders) {
+    if (int err = platform::SyncFolder(folder)) throw FileError(err);
+  }
+  return std::nullopt;
 }
 
 void StoredFiles::Keep() {
-  for (const Entry& entry : entries_) {
+  for (const Placed& entry : placed_) {
     if (entry.previous.empty()) continue;
     // The replaced content's name goes now; its blocks are freed on the closing thread, as the
     // descriptor held across the unlink makes the last close, not the unlink, free them.
@@ -187,7 +230,7 @@ void StoredFiles::Keep() {
     ::unlink(entry.previous.c_str());
     if (held) platform::CloseLater(std::move(held));
   }
-  entries_.clear();
+  placed_.clear();
 }
 
 }  // namespace mirelda::upload

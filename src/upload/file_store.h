@@ -1,19 +1,24 @@
-// Stores an uploaded file into the target folder. The content goes to a temporary file in that
+// Stores uploaded files into the target folder. Each content goes to a temporary file in that
 // folder first and is renamed into place once complete, so a failed or interrupted write never
 // leaves a truncated file and never destroys the file it was to replace. When existing files are
 // kept, the rename refuses to replace one, so of two uploads of one name at once only one writes.
 // The files of one post are stored together or not at all: a run that stops takes back what it
-// stored.
+// stored. They are also flushed together: all are written first, then flushed, then named, and
+// each folder is flushed once, so a post of many small files waits for the disk a few times
+// rather than twice per file.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "mirelda/host.h"
 #include "mirelda/variant.h"
+#include "platform/atomic_file.h"
 
 namespace mirelda::upload {
 
@@ -21,9 +26,10 @@ namespace mirelda::upload {
 // free of "\", "/", ":" and control characters.
 bool IsStorableFileName(std::string_view name);
 
-// The files one Upload run has put into place. Unless Keep is called, the destructor takes them
-// back, latest first: a file the run created is removed, a file it replaced gets its old content
-// back. Keep drops the old contents. Neither raises.
+// The files of one Upload run: written under temporary names by SaveUploadedFile, put into place
+// by Place. Unless Keep is called, the destructor takes everything back, latest first: a
+// temporary file is removed, a file the run created is removed, a file it replaced gets its old
+// content back. Keep drops the old contents. Neither raises.
 class StoredFiles {
  public:
   StoredFiles() = default;
@@ -31,18 +37,37 @@ class StoredFiles {
   StoredFiles(const StoredFiles&) = delete;
   StoredFiles& operator=(const StoredFiles&) = delete;
 
-  // target now holds a stored file. previous, when not empty, is a hidden link to the file it
-  // replaced; created says that no file of that name was there before.
-  void Add(std::filesystem::path target, std::filesystem::path previous, bool created);
+  // A file written under its temporary name (nullptr for empty content, which is created in
+  // place), to take target's name at Place. name is the client's, for the page's message.
+  void Add(std::unique_ptr<platform::AtomicFile> written, std::filesystem::path target,
+           std::string name, bool overwrite);
+  // Flushes every written file, gives each its name in the order added, then flushes each folder
+  // once. Returns the client's name of the first file whose target another file took meanwhile
+  // (existing files kept), stopping there. Raises Error when a flush or rename fails.
+  std::optional<std::string> Place();
   void Keep();
 
  private:
-  struct Entry {
+  static constexpr int kOpenAtOnce = 32;
+
+  struct Pending {
+    std::unique_ptr<platform::AtomicFile> written;
     std::filesystem::path target;
-    std::filesystem::path previous;
-    bool created;
+    std::string name;
+    bool overwrite;
+    bool flushed = false;
   };
-  std::vector<Entry> entries_;
+  // Flushes, and so closes, the written files not flushed yet.
+  void FlushWritten();
+
+  struct Placed {
+    std::filesystem::path target;
+    std::filesystem::path previous;  // a hidden link to the file it replaced, or empty
+    bool created;                    // no file of that name was there before
+  };
+  std::vector<Pending> pending_;
+  std::vector<Placed> placed_;
+  int open_ = 0;  // written files still open
 };
 
 // Stores content as folder + name through the page's file system object (created by ProgID
@@ -51,7 +76,8 @@ class StoredFiles {
 // when the file exists and overwrite_mode is not 2. Empty content creates an absent file empty
 // and leaves an existing one as it was. Paths go through the path map. Raises Error when the
 // object cannot be created, the new name is not a plain file name, or the file cannot be
-// written; a file already in place is then untouched. What it stores is added to stored.
+// written; a file already in place is then untouched. The content is written now and added to
+// stored, whose Place gives it its name.
 bool SaveUploadedFile(ServerObject& server, std::string& folder, const std::string& name,
                       const std::string& new_file_name, const ByteArray& content,
                       int16_t overwrite_mode, StoredFiles& stored);

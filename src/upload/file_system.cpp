@@ -3,6 +3,7 @@
 #include "upload/file_system.h"
 
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "frame/identity.h"
@@ -108,6 +109,7 @@ std::string FileSystem::RunUpload(int32_t lngMaxSize, const std::string& ServerP
     }
     parts.push_back(std::move(part));
   }
+  if (std::optional<std::string> taken = stored.Place()) return TargetExistsMessage(*taken);
   results_.Publish(std::move(parts));
   stored.Keep();
   return pending.Result();

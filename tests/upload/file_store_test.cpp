@@ -156,6 +156,32 @@ TEST_F(FileStore, AMissingFolderOrObjectOrAFailedWriteStopsTheRun) {
   EXPECT_EQ(Entries(drive), (std::set<std::string>{"doc.txt", "sub"}));
 }
 
+// A post of more files than are flushed at once: all are stored byte for byte, or, when one
+// name is taken, none.
+TEST_F(FileStore, APostOfManyFilesIsStoredWholeOrNotAtAll) {
+  MultipartForm form;
+  std::set<std::string> names{"sub"};
+  for (int i = 0; i < 70; ++i) {
+    std::string name = "f" + std::to_string(i) + ".bin";
+    form.File(name, name, i % 10 == 0 ? "" : std::string(i * 100, char('a' + i % 26)));
+    names.insert(name);
+  }
+  std::string body = form.Body();
+  std::ofstream(drive / "f65.bin") << "there first";
+  EXPECT_EQ(page.Upload(body), Exists("f65.bin"));
+  EXPECT_EQ(Entries(drive), (std::set<std::string>{"f65.bin", "sub"}));
+  EXPECT_EQ(ReadFile(drive / "f65.bin"), "there first");
+
+  fs::remove(drive / "f65.bin");
+  EXPECT_EQ(page.Upload(body), "OK");
+  EXPECT_EQ(Entries(drive), names);
+  for (int i = 0; i < 70; ++i) {
+    EXPECT_EQ(ReadFile(drive / ("f" + std::to_string(i) + ".bin")),
+              i % 10 == 0 ? "" : std::string(i * 100, char('a' + i % 26)))
+        << i;
+  }
+}
+
 // Pages upload one name at the same moment: exactly one stores its file, whole.
 TEST_F(FileStore, OfUploadsOfOneNameAtOnceOnlyOneWrites) {
   constexpr int kPages = 4;
