@@ -64,7 +64,8 @@ class WireEncoding : public SharedHostTest<WireEncoding> {
 
 // Each row: a target and its request headers ("Name: value" lines), then the reply's status,
 // Content-Encoding ("" for none), whether it says Vary: Accept-Encoding, its body after gunzip
-// and its Content-Range. "{etag}" and "{date}" stand for the tag and Last-Modified of /big.txt.
+// and its Content-Range. "{etag}", "{gzip-etag}" and "{date}" stand for the tags and Last-Modified
+// of /big.txt.
 TEST_F(WireEncoding, RepliesAsTheTableSays) {
   struct Row {
     const char* target;
@@ -100,6 +101,7 @@ TEST_F(WireEncoding, RepliesAsTheTableSays) {
       {"/big.txt", "If-None-Match: {etag}", 304, "", true, ""},
       {"/big.txt", "If-None-Match: \"x\", W/{etag}", 304, "", true, ""},
       {"/big.txt", "If-None-Match: *", 304, "", true, ""},
+      {"/big.txt", "If-None-Match: {gzip-etag}\n" + gzip, 304, "", true, ""},
       {"/big.txt", "If-None-Match: \"other\"", 200, "", true, kBig},
       // A resumed download gets its part only while the file is the one it began with.
       {"/big.txt", "Range: bytes=10-19\nIf-Range: {etag}", 206, "", true, kBig.substr(10, 10),
@@ -116,9 +118,11 @@ TEST_F(WireEncoding, RepliesAsTheTableSays) {
        200, "", true, kBig},
   };
   HttpReply plain = host_->Get("/big.txt");
-  const std::pair<std::string, std::string> marks[] = {{"{etag}", plain.Header("ETag")},
-                                                       {"{date}", plain.Header("Last-Modified")}};
-  ASSERT_FALSE(marks[0].second.empty() || marks[1].second.empty());
+  const std::pair<std::string, std::string> marks[] = {
+      {"{etag}", plain.Header("ETag")},
+      {"{gzip-etag}", host_->Get("/big.txt", {{"Accept-Encoding", "gzip"}}).Header("ETag")},
+      {"{date}", plain.Header("Last-Modified")}};
+  for (const auto& [mark, text] : marks) ASSERT_FALSE(text.empty()) << mark;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.target + std::string(" ") + row.headers);
     Headers headers;
@@ -139,6 +143,17 @@ TEST_F(WireEncoding, RepliesAsTheTableSays) {
     std::string body = std::string(row.encoding) == "gzip" ? Gunzip(r.body) : r.body;
     if (row.status != 416) {
       EXPECT_TRUE(body == row.body) << body.size() << " bytes: " << body.substr(0, 80);
+    }
+    if (row.status == 304) {
+      // A 304 states no length but that of the body it stands for: the same request's 200.
+      Headers unconditional;
+      for (const auto& [name, value] : headers) {
+        if (name.rfind("If-", 0) != 0) unconditional.emplace_back(name, value);
+      }
+      HttpReply full = host_->Get(row.target, unconditional);
+      EXPECT_EQ(full.status, 200);
+      EXPECT_EQ(r.Header("Content-Length"), std::to_string(full.body.size()));
+      EXPECT_EQ(r.Header("ETag"), full.Header("ETag"));
     }
     if (std::string(row.target) == "/big.txt" && row.status != 416) {
       EXPECT_EQ(r.Header("Accept-Ranges"), "bytes");

@@ -64,15 +64,28 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
               size <= CompressedFiles::kMaxFile &&
               AcceptsGzip(header(MHD_HTTP_HEADER_ACCEPT_ENCODING));
 
+  // The gzip form is found (or made) before a 304 too, so that the tag and length it answers
+  // with are those of the very body a 200 would carry.
+  std::shared_ptr<const std::string> packed;
+  if (gzip) {
+    packed = target.content ? compressed_.Get(target.file.string(), *target.content, modified)
+                            : compressed_.Get(target.file.string(), opened->get(), size, modified);
+  }
+
   Reply reply;
   reply.AddHeader("Last-Modified", FormatHttpDate(st.st_mtim.tv_sec));
   if (compressible) reply.AddHeader("Vary", "Accept-Encoding");
   reply.AddHeader("Accept-Ranges", "bytes");
   if (NotModified(header(MHD_HTTP_HEADER_IF_NONE_MATCH), header(MHD_HTTP_HEADER_IF_MODIFIED_SINCE),
                   tags, st.st_mtim.tv_sec)) {
-    reply.status = 304;
-    reply.AddHeader("ETag", gzip ? tags.gzip : tags.identity);
-    return Queue(connection, exchange, reply);
+    reply.AddHeader("ETag", packed ? tags.gzip : tags.identity);
+    // The library states a length on every 304; a 304 may only state the length of the body it
+    // stands for, never 0, so the response is made that long, and no body is ever sent.
+    struct MHD_Response* response = MHD_create_response_from_callback(
+        packed ? packed->size() : size, 4096,
+        [](void*, uint64_t, char*, size_t) -> ssize_t { return MHD_CONTENT_READER_END_WITH_ERROR; },
+        nullptr, nullptr);
+    return Send(connection, exchange, 304, response, reply.headers, 0);
   }
   reply.AddHeader("Content-Type", type);
   if (range.kind == ByteRange::Kind::kUnsatisfiable) {
@@ -92,11 +105,6 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
             : MHD_create_response_from_fd_at_offset64(length, opened->get(), range.first);
     if (response && opened) opened->Release();
     return Send(connection, exchange, 206, response, reply.headers, length);
-  }
-  std::shared_ptr<const std::string> packed;
-  if (gzip) {
-    packed = target.content ? compressed_.Get(target.file.string(), *target.content, modified)
-                            : compressed_.Get(target.file.string(), opened->get(), size, modified);
   }
   if (packed) {
     reply.AddHeader("ETag", tags.gzip);
