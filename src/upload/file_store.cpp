@@ -170,17 +170,15 @@ StoredFiles::~StoredFiles() {
 
 void StoredFiles::Add(std::unique_ptr<platform::AtomicFile> written, fs::path target,
                       std::string name, bool overwrite) {
-  if (written) ++open_;
   pending_.push_back({std::move(written), std::move(target), std::move(name), overwrite});
   // A post of many files holds only so many descriptors at once.
-  if (open_ >= kOpenAtOnce) FlushWritten();
+  if (pending_.size() - flushed_ >= kOpenAtOnce) FlushWritten();
 }
 
 void StoredFiles::FlushWritten() {
-  for (Pending& file : pending_) {
-    if (!file.written || file.flushed) continue;
-    file.flushed = true;
-    --open_;
+  for (; flushed_ < pending_.size(); ++flushed_) {
+    Pending& file = pending_[flushed_];
+    if (!file.written) continue;
     if (int err = file.written->Flush()) throw FileError(err);
   }
 }
@@ -215,6 +213,7 @@ std::optional<std::string> StoredFiles::Place() {
     }
   }
   pending_.clear();
+  flushed_ = 0;
   for (const fs::path& folder : folders) {
     if (int err = platform::SyncFolder(folder)) throw FileError(err);
   }

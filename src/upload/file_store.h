@@ -48,16 +48,15 @@ class StoredFiles {
   void Keep();
 
  private:
-  static constexpr int kOpenAtOnce = 32;
+  static constexpr size_t kOpenAtOnce = 32;
 
   struct Pending {
     std::unique_ptr<platform::AtomicFile> written;
     std::filesystem::path target;
     std::string name;
     bool overwrite;
-    bool flushed = false;
   };
-  // Flushes, and so closes, the written files not flushed yet.
+  // Flushes, and so closes, the written files from flushed_ on.
   void FlushWritten();
 
   struct Placed {
@@ -67,7 +66,7 @@ class StoredFiles {
   };
   std::vector<Pending> pending_;
   std::vector<Placed> placed_;
-  int open_ = 0;  // written files still open
+  size_t flushed_ = 0;  // the pending files before this one are flushed
 };
 
 // Stores content as folder + name through the page's file system object (created by ProgID

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "host/http/header_text.h"
 #include "host/http/http_date.h"
 
 namespace mirelda::host {
@@ -43,8 +44,7 @@ bool NotModified(std::string_view if_none_match, std::string_view if_modified_si
 
 bool RangeStillApplies(std::string_view if_range, const EntityTags& tags,
                        int64_t modified_seconds) {
-  while (!if_range.empty() && if_range.front() == ' ') if_range.remove_prefix(1);
-  while (!if_range.empty() && if_range.back() == ' ') if_range.remove_suffix(1);
+  if_range = TrimHeaderSpace(if_range);
   if (if_range.empty()) return true;
   if (if_range.front() == '"' || if_range.substr(0, 2) == "W/") return if_range == tags.identity;
   std::optional<int64_t> when = ParseHttpDate(if_range);

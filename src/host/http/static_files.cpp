@@ -79,8 +79,8 @@ int HttpServer::ServeStatic(struct MHD_Connection* connection, Exchange& exchang
   if (NotModified(header(MHD_HTTP_HEADER_IF_NONE_MATCH), header(MHD_HTTP_HEADER_IF_MODIFIED_SINCE),
                   tags, st.st_mtim.tv_sec)) {
     reply.AddHeader("ETag", packed ? tags.gzip : tags.identity);
-    // The library states a length on every 304; a 304 may only state the length of the body it
-    // stands for, never 0, so the response is made that long, and no body is ever sent.
+    // The library states a length on every 304, and a 304 may state only the length of the body
+    // it stands for; so the response is made that long, and the library sends no body for it.
     struct MHD_Response* response = MHD_create_response_from_callback(
         packed ? packed->size() : size, 4096,
         [](void*, uint64_t, char*, size_t) -> ssize_t { return MHD_CONTENT_READER_END_WITH_ERROR; },
